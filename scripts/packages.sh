@@ -1,0 +1,28 @@
+# The Debian packages the project needs, in one place. Sourced by the entry points.
+# BUILD_PACKAGES: build, run and test the program. WINDOWS_PACKAGES: the Windows cross-build check.
+BUILD_PACKAGES=(
+    g++ cmake ninja-build pkg-config clang-format
+    qt6-base-dev libqcustomplot-dev libqcustomplot2.1-qt6
+    libgtest-dev libgmock-dev googletest libbenchmark-dev
+    xvfb xauth
+)
+WINDOWS_PACKAGES=(
+    g++-mingw-w64-x86-64-posix wine wine64
+)
+
+# Installs whichever of the named packages are missing; does nothing (quickly) when all are there.
+ensure_packages() {
+    local missing=()
+    local pkg
+    for pkg in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing missing packages: ${missing[*]}"
+    local sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Builds the program and starts it with the simulated plant, in a working folder that has a Data
+# folder so the archive records. Extra arguments go to the program (for example --port /dev/parport1
+# instead of the simulation: pass --real).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+ensure_packages "${BUILD_PACKAGES[@]}"
+
+cmake --preset default
+cmake --build --preset default -j "$(nproc)" --target Registrator
+
+workdir=${REGISTRATOR_WORKDIR:-$PWD/run}
+mkdir -p "$workdir/Data"
+cd "$workdir"
+args=(--simulate)
+if [ "${1:-}" = "--real" ]; then
+    shift
+    args=()
+fi
+exec "$OLDPWD/build/Registrator" "${args[@]}" "$@"

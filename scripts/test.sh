@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the default preset (core, ui, tools), then the core tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+ensure_packages "${BUILD_PACKAGES[@]}"
+
+jobs=$(nproc)
+cmake --preset default
+cmake --build --preset default -j "$jobs"
+QT_QPA_PLATFORM=offscreen ctest --preset default -j "$jobs"
+
+cmake --preset sanitize
+cmake --build --preset sanitize -j "$jobs"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --preset sanitize -j "$jobs"

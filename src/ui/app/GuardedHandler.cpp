@@ -1,0 +1,13 @@
+#include "ui/app/GuardedHandler.h"
+
+namespace registrator::ui {
+
+void HandlerGuard::Report(const QString& message) const noexcept {
+    try {
+        dialogs_.ShowGeneralError(message);
+    } catch (...) {
+        // Nothing is left to tell the operator with; the program goes on with the next event.
+    }
+}
+
+} // namespace registrator::ui

@@ -1,0 +1,109 @@
+#include "ui/app/Program.h"
+
+#include "ui/channels/ProgressWindow.h"
+#include "ui/monitor/MainWindow.h"
+#include "ui/tuning/ScanTimingWindow.h"
+
+#include <QCoreApplication>
+
+namespace registrator::ui {
+
+namespace {
+
+// Stands in for the port until start-up has made the real one, so the windows can be built first.
+class NoPort final : public acquisition::PortAccess {
+public:
+    bool IsReady() const override { return false; }
+    std::uint8_t ReadRegister(std::uint8_t, std::uint8_t) override { return 0; }
+    void WriteRegister(std::uint8_t, std::uint8_t, std::uint8_t) override {}
+    std::uint32_t LastError() const override { return 0; }
+};
+
+} // namespace
+
+Program::Program(ProgramEnvironment environment)
+    : env_(std::move(environment)),
+      title_(QString::fromStdString(channels::ProgramTitle(env_.ExecutablePath))), messages_(env_.Dialogs),
+      guard_(env_.Dialogs), archive_(env_.ArchiveFolder, env_.Clock, messages_) {}
+
+Program::~Program() = default;
+
+std::string Program::SettingsPath() const {
+    return data_.BaseFolder + title_.toStdString() + ".INI";
+}
+
+void Program::Start() {
+    port_ = env_.MakePort(data_.Ustavki, env_.Clock);
+    if (!port_)
+        port_ = std::make_unique<NoPort>();
+    protocol_ = std::make_unique<acquisition::ScanProtocol>(*port_);
+
+    QString caption = QStringLiteral("Регистратор");
+    if (!port_->SimulationNote().empty())
+        caption += QStringLiteral(" — имитация");
+    mainWindow_ = std::make_unique<MainWindow>(
+        MainWindow::Services{data_, *protocol_, archive_, env_.Clock, messages_, guard_}, caption);
+
+    guard_([&] { StartUp(); });
+
+    timingWindow_ = std::make_unique<ScanTimingWindow>(data_, mainWindow_->Timer1(), mainWindow_->Timer2(),
+                                                       messages_, guard_);
+    mainWindow_->SetAvgCountResetHook([this] { timingWindow_->ResetAvgCountField(); });
+    connect(mainWindow_.get(), &MainWindow::scanTimingRequested, timingWindow_.get(),
+            &ScanTimingWindow::ShowModeless);
+    connect(mainWindow_.get(), &MainWindow::closing, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    mainWindow_->show();
+}
+
+void Program::StartUp() {
+    if (!port_->IsReady()) {
+        env_.Dialogs.ShowPortError(port_->LastError());
+        // Takes effect once the event loop runs; start-up goes on so that the end is an orderly one.
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    }
+    mainWindow_->Timer1().setInterval(10);
+    mainWindow_->Timer2().setInterval(1000);
+    mainWindow_->Timer1().start();
+    mainWindow_->Timer2().start();
+    data_.CurDay = env_.Clock.Today();
+    protocol_->ResetState();
+    data_.TokIndex = 0;
+    data_.AvgCount = 5;
+
+    ProgressWindow progress;
+    progress.Begin(QStringLiteral("ИДЕТ ЗАГРУЗКА"));
+    data_.BaseFolder = channels::FolderOf(env_.ExecutablePath);
+    channels::SettingsFile(SettingsPath(), env_.Regional).LoadAll(data_.Ustavki, [&](int channel) {
+        progress.ShowChannelDone(channel);
+    });
+    progress.hide();
+
+    protocol_->WritePpiMode(acquisition::kPpiModeWord);
+    archive_.ReadUst("no");
+}
+
+void Program::Shutdown() {
+    if (shutDown_ || !mainWindow_)
+        return;
+    shutDown_ = true;
+    // No tick may run inside a box shown while the program ends.
+    mainWindow_->Timer1().stop();
+    mainWindow_->Timer2().stop();
+    mainWindow_->hide();
+    if (timingWindow_)
+        timingWindow_->hide();
+    guard_([&] { SaveSettings(); });
+}
+
+void Program::SaveSettings() {
+    ProgressWindow progress;
+    progress.Begin(QStringLiteral("ИДЕТ СОХРАНЕНИЕ"));
+    channels::SettingsFile(SettingsPath(), env_.Regional).SaveAll(data_.Ustavki, [&](int channel) {
+        progress.ShowChannelDone(channel);
+    });
+    progress.hide();
+    protocol_.reset();
+    port_.reset();
+}
+
+} // namespace registrator::ui

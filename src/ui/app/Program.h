@@ -1,0 +1,87 @@
+#pragma once
+
+#include "acquisition/PortAccess.h"
+#include "acquisition/ScanProtocol.h"
+#include "archive/Archive.h"
+#include "channels/ChannelData.h"
+#include "channels/SettingsFile.h"
+#include "common/Clock.h"
+#include "common/RegionalSettings.h"
+#include "ui/app/ErrorBoxes.h"
+#include "ui/app/GuardedHandler.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace registrator::ui {
+
+class MainWindow;
+class ScanTimingWindow;
+
+// Operator messages go to the plain message box of the program.
+class PresenterMessages final : public common::OperatorMessages {
+public:
+    explicit PresenterMessages(DialogPresenter& dialogs) : dialogs_(dialogs) {}
+    void Show(const std::string& text) override {
+        dialogs_.ShowOperatorMessage(QString::fromStdString(text));
+    }
+
+private:
+    DialogPresenter& dialogs_;
+};
+
+// What the program is started with; tests swap the clock, the boxes, the port and the folders.
+struct ProgramEnvironment {
+    const common::Clock& Clock;
+    DialogPresenter& Dialogs;
+    common::RegionalSettings Regional;
+    std::string ExecutablePath;
+    std::string ArchiveFolder = "Data/";
+    std::function<std::unique_ptr<acquisition::PortAccess>(const channels::UstavkiTable&,
+                                                           const common::Clock&)>
+        MakePort;
+};
+
+// The program's objects and its two bracketing sequences: start-up when the main window is made,
+// shutdown when the event loop has ended.
+class Program : public QObject {
+    Q_OBJECT
+public:
+    explicit Program(ProgramEnvironment environment);
+    ~Program() override;
+
+    // Start-up, then the other windows; the main window is shown. An unavailable port has shown
+    // its box and queued the end of the event loop by then.
+    void Start();
+    // Runs once: the timers stop, the settings are saved behind the progress window, the port is released.
+    void Shutdown();
+
+    QString Title() const { return title_; }
+    channels::ChannelData& Data() { return data_; }
+    archive::Archive& Archive() { return archive_; }
+    MainWindow& Main() { return *mainWindow_; }
+    ScanTimingWindow& Timing() { return *timingWindow_; }
+    acquisition::PortAccess* Port() { return port_.get(); }
+    std::string SettingsPath() const;
+
+private:
+    void StartUp();
+    void SaveSettings();
+
+    ProgramEnvironment env_;
+    QString title_;
+    PresenterMessages messages_;
+    HandlerGuard guard_;
+    channels::ChannelData data_;
+    archive::Archive archive_;
+    std::unique_ptr<acquisition::PortAccess> port_;
+    std::unique_ptr<acquisition::ScanProtocol> protocol_;
+    std::unique_ptr<MainWindow> mainWindow_;
+    std::unique_ptr<ScanTimingWindow> timingWindow_;
+    bool shutDown_ = false;
+};
+
+} // namespace registrator::ui

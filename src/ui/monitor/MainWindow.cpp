@@ -1,0 +1,210 @@
+#include "ui/monitor/MainWindow.h"
+
+#include "monitor/ScanCycle.h"
+#include "ui/monitor/MimicWidgets.h"
+#include "ui/monitor/MotorCaptions.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+
+namespace registrator::ui {
+
+namespace {
+
+constexpr int kFrameLeft = 4;
+constexpr int kFrameWidth = 977;
+constexpr std::array<int, channels::kSectionCount> kFrameTops = {4, 120, 240, 356, 476, 596};
+constexpr int kPanelLeft = 8;
+constexpr int kPanelTop = 24;
+constexpr int kPanelPitch = 80;
+constexpr int kPanelWidth = 81;
+constexpr int kPanelHeight = 65;
+constexpr int kStripTop = 88;
+constexpr int kLabelWidth = 31;
+constexpr int kLabelHeight = 20;
+
+const QColor kSkyBlue(166, 202, 240);
+
+QFont PixelFont(int pixels, bool bold) {
+    QFont font;
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+} // namespace
+
+QColor PanelColour(monitor::PanelState state) {
+    switch (state) {
+    case monitor::PanelState::Overloaded:
+        return QColor(255, 0, 0);
+    case monitor::PanelState::AboveNominal:
+        return QColor(255, 255, 0);
+    case monitor::PanelState::Running:
+        return QColor(0, 255, 0);
+    case monitor::PanelState::Off:
+    case monitor::PanelState::Unchanged:
+        break;
+    }
+    return QColor(150, 150, 150);
+}
+
+MainWindow::MainWindow(Services services, const QString& caption) : services_(services) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(caption);
+
+    auto* menu = menuBar();
+    auto addItem = [&](const char* name, const QString& text, void (MainWindow::*slot)()) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this, slot);
+    };
+    addItem("N1", QStringLiteral("настройка"), &MainWindow::N1Click);
+    addItem("N2", QStringLiteral("расчёт"), &MainWindow::N2Click);
+    addItem("N3", QStringLiteral("архив"), &MainWindow::N3Click);
+
+    auto* panel = new QWidget(this);
+    panel->setObjectName(QStringLiteral("Panel1"));
+    setCentralWidget(panel);
+    BuildMimic(panel);
+    panel->setMinimumSize(kFrameLeft + kFrameWidth + 4, kFrameTops.back() + 123 + 4);
+    resize(panel->minimumSize().width(), panel->minimumSize().height() + menu->sizeHint().height());
+
+    timer1_.setObjectName(QStringLiteral("Timer1"));
+    timer2_.setObjectName(QStringLiteral("Timer2"));
+    connect(&timer1_, &QTimer::timeout, this, &MainWindow::Timer1Timer);
+    connect(&timer2_, &QTimer::timeout, this, &MainWindow::Timer2Timer);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::BuildMimic(QWidget* panel) {
+    const QColor offColour = PanelColour(monitor::PanelState::Off);
+    for (int s = 1; s <= channels::kSectionCount; ++s) {
+        auto* frame = new SectionFrame(s,
+                                       QString::fromUtf8(channels::SectionName(s).data(),
+                                                         static_cast<int>(channels::SectionName(s).size())),
+                                       panel);
+        frame->setObjectName(QStringLiteral("GroupBox%1").arg(s));
+        frame->setFont(PixelFont(16, true));
+        frame->setGeometry(kFrameLeft, kFrameTops[s - 1], kFrameWidth, s == 1 ? 121 : 123);
+        connect(frame, &SectionFrame::clicked, this, &MainWindow::GroupBox1Click);
+        frames_[s - 1] = frame;
+
+        auto* strip = new InertLabel(frame);
+        strip->setObjectName(QStringLiteral("Strip%1").arg(s));
+        strip->setGeometry(kPanelLeft, kStripTop, 961, 25);
+        strip->setAutoFillBackground(true);
+        QPalette stripPalette = strip->palette();
+        stripPalette.setColor(QPalette::Window, kSkyBlue);
+        strip->setPalette(stripPalette);
+
+        for (int i = 0; i < channels::kChannelsPerSection; ++i) {
+            const int n = channels::FirstChannelOfSection(s) + i;
+            auto* motor = new MotorPanel(n, frame);
+            motor->setObjectName(QStringLiteral("Pan%1").arg(n));
+            motor->setGeometry(kPanelLeft + kPanelPitch * i, kPanelTop, kPanelWidth, kPanelHeight);
+            const QColor initial = n == 1 ? offColour : PanelColour(monitor::PanelState::Running);
+            motor->SetColour(initial);
+            shownColours_[n - 1] = initial;
+            connect(motor, &MotorPanel::clicked, this, &MainWindow::Pan1Click);
+            panels_[n - 1] = motor;
+
+            const MotorCaption& caption = MotorCaptionOf(n);
+            for (int line = 0; line < caption.LineCount; ++line) {
+                auto* text = new InertLabel(motor);
+                const std::string_view utf8 = caption.Lines[line];
+                text->setText(QString::fromUtf8(utf8.data(), static_cast<int>(utf8.size())));
+                text->setFont(PixelFont(15, false));
+                text->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+                text->setGeometry(1, 8 + 16 * line, kPanelWidth - 2, 17);
+            }
+
+            auto* label = new InertLabel(QStringLiteral("000"), strip);
+            label->setObjectName(QStringLiteral("Lb_Tok%1").arg(n));
+            label->setProperty("Tag", n);
+            label->setFont(PixelFont(16, true));
+            QPalette labelPalette = label->palette();
+            labelPalette.setColor(QPalette::WindowText, Qt::black);
+            label->setPalette(labelPalette);
+            label->setGeometry(kPanelPitch * i + 25, 2, kLabelWidth, kLabelHeight);
+            labels_[n - 1] = label;
+        }
+    }
+}
+
+void MainWindow::RefreshDisplay() {
+    auto& data = services_.Data;
+    for (int n = 1; n <= channels::kChannelCount; ++n) {
+        const double value = data.Current(n).Value;
+        const auto i = static_cast<std::size_t>(n - 1);
+        if (!valueShown_[i] || shownValues_[i] != value) {
+            QLabel* label = labels_[i];
+            label->setText(QString::fromStdString(monitor::CurrentLabelText(value)));
+            // Grows to the right for long numbers, as the design's auto-sized label does.
+            label->resize(qMax(kLabelWidth, label->sizeHint().width()), kLabelHeight);
+            shownValues_[i] = value;
+            valueShown_[i] = true;
+        }
+    }
+    for (int n = 1; n <= channels::kChannelCount; ++n) {
+        const auto i = static_cast<std::size_t>(n - 1);
+        const monitor::PanelState state = monitor::ClassifyReading(data.Current(n).Value, data.Ustavki[n]);
+        if (state == monitor::PanelState::Unchanged)
+            continue;
+        const QColor colour = PanelColour(state);
+        if (colour != shownColours_[i]) {
+            panels_[i]->SetColour(colour);
+            shownColours_[i] = colour;
+        }
+    }
+}
+
+void MainWindow::Timer1Timer() {
+    services_.Guard([&] {
+        if (monitor::RunScanCycle(services_.Protocol, services_.Data, services_.Clock, services_.Messages,
+                                  avgCountReset_))
+            RefreshDisplay();
+    });
+}
+
+void MainWindow::Timer2Timer() {
+    services_.Guard([&] { monitor::RunHistoryStep(services_.Archive, services_.Data, services_.Clock); });
+}
+
+void MainWindow::SelectChannel(int channel) {
+    emit channelFieldsRequested(channel);
+    services_.Data.SelChannel = static_cast<std::uint8_t>(channel);
+}
+
+void MainWindow::Pan1Click(int tag) {
+    services_.Guard([&] { SelectChannel(static_cast<std::uint8_t>(tag)); });
+}
+
+void MainWindow::GroupBox1Click(int tag) {
+    services_.Guard([&] {
+        services_.Data.SelSection = static_cast<std::uint8_t>(tag);
+        emit sectionRequested(tag);
+    });
+}
+
+void MainWindow::N1Click() {
+    services_.Guard([&] { emit scanTimingRequested(); });
+}
+
+void MainWindow::N2Click() {
+    services_.Guard([&] { emit coefficientCalculationRequested(); });
+}
+
+void MainWindow::N3Click() {
+    services_.Guard([&] { emit archiveViewerRequested(); });
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    event->accept();
+    emit closing();
+}
+
+} // namespace registrator::ui

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "acquisition/ScanProtocol.h"
+#include "archive/Archive.h"
+#include "channels/ChannelData.h"
+#include "common/Clock.h"
+#include "common/OperatorMessages.h"
+#include "monitor/PanelState.h"
+#include "ui/app/GuardedHandler.h"
+
+#include <QMainWindow>
+#include <QTimer>
+#include <array>
+#include <functional>
+
+class QAction;
+class QLabel;
+
+namespace registrator::ui {
+
+class MotorPanel;
+class SectionFrame;
+
+// The panel colour of each motor state; the switched-off grey stands apart from the other three.
+QColor PanelColour(monitor::PanelState state);
+
+// TForm1, the mimic panel: 72 motor panels in six section frames, each with its current label,
+// and the two timers that drive acquisition and the archive.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    struct Services {
+        channels::ChannelData& Data;
+        acquisition::ScanProtocol& Protocol;
+        archive::Archive& Archive;
+        const common::Clock& Clock;
+        common::OperatorMessages& Messages;
+        HandlerGuard& Guard;
+    };
+
+    MainWindow(Services services, const QString& caption);
+    ~MainWindow() override;
+
+    QTimer& Timer1() { return timer1_; }
+    QTimer& Timer2() { return timer2_; }
+
+    // Where the scan timing window's averaging field is put back to "5".
+    void SetAvgCountResetHook(std::function<void()> hook) { avgCountReset_ = std::move(hook); }
+
+    // Fills the selected channel's fields in the windows that show them, then sets SelChannel.
+    void SelectChannel(int channel);
+
+    // Label texts and panel colours from the current slot; touches only what changed.
+    void RefreshDisplay();
+
+    MotorPanel* Panel(int channel) const { return panels_.at(static_cast<std::size_t>(channel - 1)); }
+    QLabel* CurrentLabel(int channel) const { return labels_.at(static_cast<std::size_t>(channel - 1)); }
+    SectionFrame* Frame(int section) const { return frames_.at(static_cast<std::size_t>(section - 1)); }
+
+public slots:
+    void Timer1Timer();
+    void Timer2Timer();
+    void Pan1Click(int tag);
+    void GroupBox1Click(int tag);
+    void N1Click();
+    void N2Click();
+    void N3Click();
+
+signals:
+    // Emitted inside SelectChannel before SelChannel changes, so the other windows fill their fields.
+    void channelFieldsRequested(int channel);
+    void scanTimingRequested();
+    void coefficientCalculationRequested();
+    void archiveViewerRequested();
+    void sectionRequested(int section);
+    void closing();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMimic(QWidget* panel);
+
+    Services services_;
+    QTimer timer1_;
+    QTimer timer2_;
+    std::function<void()> avgCountReset_;
+    std::array<MotorPanel*, channels::kChannelCount> panels_{};
+    std::array<QLabel*, channels::kChannelCount> labels_{};
+    std::array<SectionFrame*, channels::kSectionCount> frames_{};
+    std::array<double, channels::kChannelCount> shownValues_{};
+    std::array<bool, channels::kChannelCount> valueShown_{};
+    std::array<QColor, channels::kChannelCount> shownColours_{};
+};
+
+} // namespace registrator::ui
