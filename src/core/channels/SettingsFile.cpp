@@ -1,0 +1,195 @@
+#include "channels/SettingsFile.h"
+
+#include "channels/IniDocument.h"
+#include "common/AtomicFile.h"
+#include "common/NumberText.h"
+
+#include <array>
+#include <fstream>
+#include <sstream>
+
+namespace registrator::channels {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+enum class KeyKind { Text, Float, Integer };
+
+struct KeyInfo {
+    std::string_view Key;
+    KeyKind Kind;
+    double TUstavka::*Float;
+    std::int32_t TUstavka::*Integer;
+};
+
+// The keys in the order every channel's section writes and reads them; defaults come from DefaultUstavka.
+constexpr std::array<KeyInfo, 7> kKeys = {{
+    {"Name", KeyKind::Text, nullptr, nullptr},
+    {"Koof_K", KeyKind::Float, &TUstavka::Koof_K, nullptr},
+    {"Koof_B", KeyKind::Float, &TUstavka::Koof_B, nullptr},
+    {"T_Nom", KeyKind::Float, &TUstavka::T_Nom, nullptr},
+    {"T_Max", KeyKind::Float, &TUstavka::T_Max, nullptr},
+    {"Moshn", KeyKind::Integer, nullptr, &TUstavka::Moshn},
+    {"Oborot", KeyKind::Integer, nullptr, &TUstavka::Oborot},
+}};
+
+std::string SectionOf(int channel) {
+    return "Ustavki" + std::to_string(channel);
+}
+
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// A line break inside a name would end its line and turn the rest of the name into keys of the file.
+std::string NameValue(const common::MotorName& name) {
+    std::string value(name.Cp1251());
+    for (char& c : value)
+        if (c == '\r' || c == '\n' || c == '\0')
+            c = ' ';
+    return value;
+}
+
+std::string ValueText(const KeyInfo& info, const TUstavka& u, char decimalSeparator) {
+    switch (info.Kind) {
+    case KeyKind::Text:
+        return NameValue(u.Name);
+    case KeyKind::Float:
+        return common::FloatToText(u.*info.Float, decimalSeparator);
+    case KeyKind::Integer:
+        break;
+    }
+    return common::IntToText(u.*info.Integer);
+}
+
+// Values are read with either separator: a file written under other regional settings keeps its numbers.
+void ReadKey(const KeyInfo& info, const std::vector<IniDocument::Entry>& entries, const TUstavka& defaults,
+             TUstavka& u) {
+    const std::optional<std::string_view> value = IniDocument::Find(entries, info.Key);
+    switch (info.Kind) {
+    case KeyKind::Text:
+        u.Name = value ? common::MotorName::FromCp1251(*value) : defaults.Name;
+        return;
+    case KeyKind::Float: {
+        const auto number = value ? common::ParseFloatAnySeparator(*value) : std::nullopt;
+        u.*info.Float = number.value_or(defaults.*info.Float);
+        return;
+    }
+    case KeyKind::Integer: {
+        const auto number = value ? common::ParseInt(*value) : std::nullopt;
+        u.*info.Integer = number.value_or(defaults.*info.Integer);
+        return;
+    }
+    }
+}
+
+void ReadChannelFrom(const IniDocument& doc, UstavkiTable& ustavki, int channel) {
+    TUstavka& u = ustavki[channel];
+    const TUstavka defaults = DefaultUstavka(channel);
+    const std::vector<IniDocument::Entry> entries = doc.Entries(SectionOf(channel));
+    for (const KeyInfo& info : kKeys)
+        ReadKey(info, entries, defaults, u);
+}
+
+void WriteChannelTo(IniDocument& doc, const UstavkiTable& ustavki, int channel, char decimalSeparator) {
+    const TUstavka& u = ustavki[channel];
+    const std::string section = SectionOf(channel);
+    for (const KeyInfo& info : kKeys)
+        doc.Set(section, info.Key, ValueText(info, u, decimalSeparator));
+}
+
+std::optional<std::string> ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    if (in.bad())
+        return std::nullopt;
+    return std::move(bytes).str();
+}
+
+// For reading: a file that is missing or cannot be read gives every key its default.
+IniDocument LoadForReading(const fs::path& path) {
+    std::error_code error;
+    if (!fs::is_regular_file(path, error))
+        return IniDocument::Parse({});
+    return IniDocument::Parse(ReadBytes(path).value_or(std::string{}));
+}
+
+// For writing: a missing file starts empty; one that is there but cannot be read must not be
+// replaced by a file that holds only our sections.
+IniDocument LoadForWriting(const fs::path& path, const std::string& pathText) {
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (!fs::exists(status))
+        return IniDocument::Parse({});
+    if (!fs::is_regular_file(status))
+        throw SettingsWriteError(pathText);
+    const std::optional<std::string> bytes = ReadBytes(path);
+    if (!bytes)
+        throw SettingsWriteError(pathText);
+    return IniDocument::Parse(*bytes);
+}
+
+} // namespace
+
+SettingsWriteError::SettingsWriteError(const std::string& path)
+    : std::runtime_error("Unable to write to " + path), path_(path) {}
+
+std::string ProgramTitle(const std::string& executablePath) {
+    const std::size_t slash = executablePath.find_last_of("/\\");
+    std::string title = executablePath.substr(slash == std::string::npos ? 0 : slash + 1);
+    title = title.substr(0, title.find('.'));
+    for (std::size_t i = 1; i < title.size(); ++i)
+        title[i] = LowerAscii(title[i]);
+    return title;
+}
+
+std::string FolderOf(const std::string& executablePath) {
+    const std::size_t slash = executablePath.find_last_of("/\\");
+    return slash == std::string::npos ? std::string{} : executablePath.substr(0, slash + 1);
+}
+
+SettingsFile::SettingsFile(std::string path, common::RegionalSettings regional)
+    : path_(std::move(path)), regional_(std::move(regional)) {}
+
+void SettingsFile::WriteChannel(const UstavkiTable& ustavki, int channel) {
+    const fs::path path = common::PathFromUtf8(path_);
+    IniDocument doc = LoadForWriting(path, path_);
+    WriteChannelTo(doc, ustavki, channel, regional_.DecimalSeparator);
+    if (!common::ReplaceFileAtomically(path, doc.Serialize(), beforeReplace_))
+        throw SettingsWriteError(path_);
+}
+
+void SettingsFile::ReadChannel(UstavkiTable& ustavki, int channel) const {
+    ReadChannelFrom(LoadForReading(common::PathFromUtf8(path_)), ustavki, channel);
+}
+
+void SettingsFile::SaveAll(const UstavkiTable& ustavki, const ProgressCallback& progress) {
+    const fs::path path = common::PathFromUtf8(path_);
+    IniDocument doc = LoadForWriting(path, path_);
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        WriteChannelTo(doc, ustavki, channel, regional_.DecimalSeparator);
+        // The last step waits for the file itself: a full gauge means the settings are on disk.
+        if (progress && channel < kChannelCount)
+            progress(channel);
+    }
+    if (!common::ReplaceFileAtomically(path, doc.Serialize(), beforeReplace_))
+        throw SettingsWriteError(path_);
+    if (progress)
+        progress(kChannelCount);
+}
+
+void SettingsFile::LoadAll(UstavkiTable& ustavki, const ProgressCallback& progress) const {
+    ResetForLoading(ustavki);
+    const IniDocument doc = LoadForReading(common::PathFromUtf8(path_));
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        ReadChannelFrom(doc, ustavki, channel);
+        if (progress)
+            progress(channel);
+    }
+}
+
+} // namespace registrator::channels

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "channels/ChannelData.h"
+#include "common/RegionalSettings.h"
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+namespace registrator::channels {
+
+// Raised when a key cannot be written; the text is "Unable to write to <path>".
+class SettingsWriteError : public std::runtime_error {
+public:
+    explicit SettingsWriteError(const std::string& path);
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Called after each channel of a load or save with the channel's number, 1..72.
+using ProgressCallback = std::function<void(int channel)>;
+
+// Program title from the executable's path: file name up to its first '.', first character kept,
+// the rest in lower case ("/opt/REGISTRATOR.EXE" -> "Registrator").
+std::string ProgramTitle(const std::string& executablePath);
+// The folder of the executable with its trailing separator.
+std::string FolderOf(const std::string& executablePath);
+
+// The per-channel INI file beside the executable: BaseFolder + title + ".INI". Every write replaces
+// the file as a whole (temporary file, flush, rename), so a crash never leaves it cut short; a save
+// of all channels replaces it once, after the last channel. A failed write leaves the old file as
+// it was.
+class SettingsFile {
+public:
+    SettingsFile(std::string path, common::RegionalSettings regional);
+
+    const std::string& Path() const { return path_; }
+
+    void WriteChannel(const UstavkiTable& ustavki, int channel);
+    void ReadChannel(UstavkiTable& ustavki, int channel) const;
+    // Progress reaches 72 only once the file has been replaced.
+    void SaveAll(const UstavkiTable& ustavki, const ProgressCallback& progress = {});
+    void LoadAll(UstavkiTable& ustavki, const ProgressCallback& progress = {}) const;
+
+    // Runs after the new text is on disk beside the file and before it replaces the file; tests
+    // stop the process there to show that the old file survives.
+    void SetBeforeReplaceHook(std::function<void()> hook) { beforeReplace_ = std::move(hook); }
+
+private:
+    std::string path_;
+    common::RegionalSettings regional_;
+    std::function<void()> beforeReplace_;
+};
+
+} // namespace registrator::channels

@@ -1,0 +1,13 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace registrator::common {
+
+// Windows-1251 bytes to UTF-8.
+std::string Cp1251ToUtf8(std::string_view cp1251);
+// UTF-8 to Windows-1251; a character that Windows-1251 lacks (or a malformed sequence) becomes '?'.
+std::string Utf8ToCp1251(std::string_view utf8);
+
+} // namespace registrator::common

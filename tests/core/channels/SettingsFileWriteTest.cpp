@@ -1,0 +1,251 @@
+#include <gtest/gtest.h>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+#include "TempFolder.h"
+#include "channels/SettingsFile.h"
+#include "common/AtomicFile.h"
+#include "common/Cp1251.h"
+
+using namespace registrator::channels;
+using registrator::channels::testing::ReadFileBytes;
+using registrator::channels::testing::TempFolder;
+using registrator::channels::testing::WriteFileBytes;
+using registrator::common::RegionalSettings;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string DefaultSection(int n, const std::string& eol) {
+    const std::string s = std::to_string(n);
+    return "[Ustavki" + s + "]" + eol + "Name=" + s + eol + "Koof_K=50" + eol + "Koof_B=1" + eol +
+           "T_Nom=560" + eol + "T_Max=540" + eol + "Moshn=200" + eol + "Oborot=320" + eol;
+}
+
+UstavkiTable Defaults() {
+    UstavkiTable table;
+    for (int n = 1; n <= kChannelCount; ++n)
+        table[n] = DefaultUstavka(n);
+    return table;
+}
+
+class SettingsFileWrite : public ::testing::Test {
+protected:
+    TempFolder folder_;
+    std::string path_ = folder_.File("Registrator.INI");
+    SettingsFile file_{path_, RegionalSettings::Russian()};
+    UstavkiTable ustavki_ = Defaults();
+};
+
+TEST_F(SettingsFileWrite, ANewFileHoldsTheKeysInOrderWithCrlf) {
+    std::vector<int> progress;
+    file_.SaveAll(ustavki_, [&](int channel) { progress.push_back(channel); });
+    const std::string text = ReadFileBytes(path_);
+    EXPECT_EQ(text.substr(0, DefaultSection(1, "\r\n").size() + 12),
+              "[Ustavki1]\r\nName=1\r\nKoof_K=50\r\nKoof_B=1\r\nT_Nom=560\r\nT_Max=540\r\nMoshn="
+              "200\r\nOborot=320\r\n"
+              "[Ustavki2]\r\n");
+    std::string all;
+    for (int n = 1; n <= kChannelCount; ++n)
+        all += DefaultSection(n, "\r\n");
+    EXPECT_EQ(text, all);
+    ASSERT_EQ(progress.size(), 72u);
+    EXPECT_EQ(progress.front(), 1);
+    EXPECT_EQ(progress.back(), 72);
+    EXPECT_FALSE(fs::exists(registrator::common::TemporaryPathFor(path_)));
+}
+
+TEST_F(SettingsFileWrite, NumbersAreWrittenInTheShortestForm) {
+    ustavki_[1].Koof_K = 0.5;
+    ustavki_[1].Koof_B = -2.5;
+    ustavki_[1].T_Nom = 1e-7;
+    ustavki_[1].T_Max = 1.5e20;
+    ustavki_[1].Moshn = -15;
+    ustavki_[1].Oborot = 0;
+    file_.WriteChannel(ustavki_, 1);
+    EXPECT_EQ(ReadFileBytes(path_), "[Ustavki1]\r\nName=1\r\nKoof_K=0,5\r\nKoof_B=-2,5\r\nT_Nom=1E-7\r\n"
+                                    "T_Max=1,5E20\r\nMoshn=-15\r\nOborot=0\r\n");
+}
+
+TEST_F(SettingsFileWrite, EverythingSavedLoadsBack) {
+    for (int n = 1; n <= kChannelCount; ++n) {
+        ustavki_[n].Name = registrator::common::MotorName::FromUtf8("Насос №" + std::to_string(n));
+        ustavki_[n].Koof_K = 0.25 * n;
+        ustavki_[n].Koof_B = -n;
+        ustavki_[n].T_Nom = 100.125 + n;
+        ustavki_[n].T_Max = n / 1e6; // nearest double to the text n·10⁻⁶
+        ustavki_[n].Moshn = -n;
+        ustavki_[n].Oborot = 1000 * n;
+    }
+    ustavki_[72].Name = registrator::common::MotorName{};
+    file_.SaveAll(ustavki_);
+    UstavkiTable loaded;
+    file_.LoadAll(loaded);
+    for (int n = 1; n <= kChannelCount; ++n) {
+        EXPECT_EQ(loaded[n].Name, ustavki_[n].Name) << n;
+        EXPECT_EQ(loaded[n].Koof_K, ustavki_[n].Koof_K) << n;
+        EXPECT_EQ(loaded[n].Koof_B, ustavki_[n].Koof_B) << n;
+        EXPECT_EQ(loaded[n].T_Nom, ustavki_[n].T_Nom) << n;
+        EXPECT_EQ(loaded[n].T_Max, ustavki_[n].T_Max) << n;
+        EXPECT_EQ(loaded[n].Moshn, ustavki_[n].Moshn) << n;
+        EXPECT_EQ(loaded[n].Oborot, ustavki_[n].Oborot) << n;
+    }
+    EXPECT_TRUE(loaded[72].Name.Empty());
+    // Names are Windows-1251 bytes in the file.
+    EXPECT_NE(ReadFileBytes(path_).find("Name=" + registrator::common::Utf8ToCp1251("Насос №3") + "\r\n"),
+              std::string::npos);
+}
+
+TEST_F(SettingsFileWrite, OtherLinesAndLfEndingsStayByteForByte) {
+    WriteFileBytes(path_,
+                   "; plant settings\n[General]\nLanguage=ru\n\n[ustavki1]\nkoof_k = 7\nExtra=keep me\n"
+                   "Name=Old\n\n[Ustavki3]\nT_Nom=600");
+    ustavki_[1].Name = registrator::common::MotorName::FromCp1251("New");
+    ustavki_[1].Koof_K = 7;
+    file_.WriteChannel(ustavki_, 1);
+    // Present keys keep their place (an unchanged value keeps its line as it was); missing keys follow
+    // the section's last line, in the file's order.
+    EXPECT_EQ(ReadFileBytes(path_), "; plant settings\n[General]\nLanguage=ru\n\n[ustavki1]\nkoof_k = 7\n"
+                                    "Extra=keep me\nName=New\nKoof_B=1\nT_Nom=560\nT_Max=540\nMoshn=200\n"
+                                    "Oborot=320\n\n[Ustavki3]\nT_Nom=600");
+
+    ustavki_[1].Koof_K = 0.5;
+    file_.WriteChannel(ustavki_, 3);
+    file_.WriteChannel(ustavki_, 1);
+    EXPECT_EQ(ReadFileBytes(path_), "; plant settings\n[General]\nLanguage=ru\n\n[ustavki1]\nkoof_k=0,5\n"
+                                    "Extra=keep me\nName=New\nKoof_B=1\nT_Nom=560\nT_Max=540\nMoshn=200\n"
+                                    "Oborot=320\n\n[Ustavki3]\nT_Nom=560\nName=3\nKoof_K=50\nKoof_B=1\n"
+                                    "T_Max=540\nMoshn=200\nOborot=320\n");
+}
+
+TEST_F(SettingsFileWrite, CrlfFilesKeepCrlfAndMissingSectionsGoAtTheEnd) {
+    const std::string before = "[Other]\r\nA=1\r\n\r\n[Ustavki2]\r\nName=Two\r\n";
+    WriteFileBytes(path_, before);
+    ustavki_[2].Name = registrator::common::MotorName::FromCp1251("Two");
+    file_.WriteChannel(ustavki_, 2);
+    file_.WriteChannel(ustavki_, 1);
+    EXPECT_EQ(ReadFileBytes(path_),
+              "[Other]\r\nA=1\r\n\r\n[Ustavki2]\r\nName=Two\r\nKoof_K=50\r\nKoof_B=1\r\n"
+              "T_Nom=560\r\nT_Max=540\r\nMoshn=200\r\nOborot=320\r\n" +
+                  DefaultSection(1, "\r\n"));
+}
+
+TEST_F(SettingsFileWrite, SavingAllTwiceChangesNothing) {
+    WriteFileBytes(path_, "[Extra]\nx=1\n");
+    file_.SaveAll(ustavki_);
+    const std::string first = ReadFileBytes(path_);
+    file_.SaveAll(ustavki_);
+    EXPECT_EQ(ReadFileBytes(path_), first);
+    EXPECT_EQ(first.rfind("[Extra]\nx=1\n[Ustavki1]\nName=1\n", 0), 0u);
+}
+
+TEST_F(SettingsFileWrite, ALineBreakInANameCannotAddKeys) {
+    ustavki_[1].Name = registrator::common::MotorName::FromCp1251("a\r\n[Ustavki2]\r\nKoof_K=0");
+    file_.SaveAll(ustavki_);
+    UstavkiTable loaded;
+    file_.LoadAll(loaded);
+    EXPECT_EQ(loaded[2].Koof_K, 50);
+    EXPECT_EQ(loaded[1].Name.Cp1251(), "a  [Ustavki2]  Koof_K=0");
+}
+
+TEST_F(SettingsFileWrite, AMissingFolderRaisesTheWriteError) {
+    const std::string path = folder_.File("no such folder/Registrator.INI");
+    SettingsFile file(path, RegionalSettings::Russian());
+    std::vector<int> progress;
+    try {
+        file.SaveAll(ustavki_, [&](int channel) { progress.push_back(channel); });
+        FAIL() << "no error";
+    } catch (const SettingsWriteError& error) {
+        EXPECT_EQ(std::string(error.what()), "Unable to write to " + path);
+        EXPECT_EQ(error.Path(), path);
+    }
+    EXPECT_TRUE(progress.empty() || progress.back() < 72);
+    EXPECT_THROW(file.WriteChannel(ustavki_, 1), SettingsWriteError);
+    EXPECT_FALSE(fs::exists(folder_.Path() / "no such folder"));
+}
+
+TEST_F(SettingsFileWrite, APathThatIsAFolderRaisesTheWriteErrorAndStaysAFolder) {
+    fs::create_directory(path_);
+    WriteFileBytes(path_ + "/inside.txt", "kept");
+    EXPECT_THROW(file_.SaveAll(ustavki_), SettingsWriteError);
+    EXPECT_THROW(file_.WriteChannel(ustavki_, 5), SettingsWriteError);
+    EXPECT_TRUE(fs::is_directory(path_));
+    EXPECT_EQ(ReadFileBytes(path_ + "/inside.txt"), "kept");
+}
+
+TEST_F(SettingsFileWrite, AReadOnlyFileIsNotReplaced) {
+    const std::string before = "[Ustavki1]\r\nKoof_K=3\r\n";
+    WriteFileBytes(path_, before);
+    fs::permissions(path_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    ustavki_[1].Koof_K = 4;
+    EXPECT_THROW(file_.WriteChannel(ustavki_, 1), SettingsWriteError);
+    EXPECT_THROW(file_.SaveAll(ustavki_), SettingsWriteError);
+    EXPECT_EQ(ReadFileBytes(path_), before);
+    fs::permissions(path_, fs::perms::owner_write, fs::perm_options::add);
+}
+
+TEST_F(SettingsFileWrite, TheOldFileIsWholeUntilTheNewOneIsCompleteOnDisk) {
+    const std::string before = "[Keep]\r\nA=1\r\n[Ustavki1]\r\nKoof_K=3\r\n";
+    WriteFileBytes(path_, before);
+    std::string atReplace;
+    std::string temporaryAtReplace;
+    file_.SetBeforeReplaceHook([&] {
+        atReplace = ReadFileBytes(path_);
+        temporaryAtReplace = ReadFileBytes(registrator::common::TemporaryPathFor(path_).string());
+    });
+    std::vector<int> progress;
+    file_.SaveAll(ustavki_, [&](int channel) { progress.push_back(channel); });
+    EXPECT_EQ(atReplace, before);
+    EXPECT_EQ(temporaryAtReplace, ReadFileBytes(path_));
+    EXPECT_NE(temporaryAtReplace.find("Koof_K=50"), std::string::npos);
+    EXPECT_EQ(progress.size(), 72u);
+}
+
+#ifndef _WIN32
+// The process dies between writing the new text and putting it in place: the old file must survive
+// byte for byte, and the next save must still work.
+TEST_F(SettingsFileWrite, AProcessKilledBeforeTheRenameLeavesTheOldFileIntact) {
+    std::string before;
+    for (int n = 1; n <= kChannelCount; ++n)
+        before += DefaultSection(n, "\n");
+    before += "[Foreign]\nkey=value\n";
+    WriteFileBytes(path_, before);
+    ustavki_[1].Koof_K = 0.5;
+
+    for (const bool saveAll : {true, false}) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            file_.SetBeforeReplaceHook([] { _exit(42); });
+            try {
+                if (saveAll)
+                    file_.SaveAll(ustavki_);
+                else
+                    file_.WriteChannel(ustavki_, 1);
+            } catch (...) {
+            }
+            _exit(1);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 42); // it did die with the new text written beside the file
+        EXPECT_EQ(ReadFileBytes(path_), before);
+        EXPECT_NE(ReadFileBytes(registrator::common::TemporaryPathFor(path_).string()).find("Koof_K=0,5"),
+                  std::string::npos);
+    }
+
+    file_.SaveAll(ustavki_);
+    UstavkiTable loaded;
+    file_.LoadAll(loaded);
+    EXPECT_EQ(loaded[1].Koof_K, 0.5);
+    EXPECT_NE(ReadFileBytes(path_).find("[Foreign]\nkey=value\n"), std::string::npos);
+    EXPECT_FALSE(fs::exists(registrator::common::TemporaryPathFor(path_)));
+}
+#endif
+
+} // namespace
