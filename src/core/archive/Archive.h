@@ -1,0 +1,43 @@
+#pragma once
+
+#include "archive/ArchiveRecords.h"
+#include "channels/ChannelData.h"
+#include "common/Clock.h"
+#include "common/OperatorMessages.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace registrator::archive {
+
+// The day files under the archive folder ("Data/" relative to the working directory) and the
+// tables the viewer shows. Writers are silent; readers tell the operator about a missing or empty file.
+class Archive {
+public:
+    Archive(std::string folder, const common::Clock& clock, common::OperatorMessages& messages);
+
+    // "Data/" + dd.MM.yyyy + ".txt" and + "UST.txt".
+    std::string ReadingsPath(const std::string& dateText) const;
+    std::string SnapshotPath(const std::string& dateText) const;
+
+    void WriteArhiv(const channels::ChannelData& data);
+    void WriteUst(const channels::UstavkiTable& ustavki);
+    void ReadArhiv(const std::string& dateText);
+    // "no" reads today's snapshot.
+    void ReadUst(const std::string& dateText);
+
+    // ArhivBuf[k - 1] holds the k-th record of the last loaded day; ArhivCount of them are valid.
+    std::vector<TArhivRec> ArhivBuf;
+    std::uint32_t ArhivCount = 0;
+    // UstBuf[k - 1] belongs to channel k.
+    std::array<TUstRec, 72> UstBuf{};
+
+private:
+    std::string folder_;
+    const common::Clock& clock_;
+    common::OperatorMessages& messages_;
+};
+
+} // namespace registrator::archive

@@ -1,0 +1,205 @@
+#include "archive/ArchiveFile.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <system_error>
+#include <unistd.h>
+#endif
+
+namespace registrator::archive {
+
+namespace {
+
+// Large enough that a full day is a few dozen calls, small enough for any system's single-call limit.
+constexpr std::size_t kChunk = std::size_t{8} << 20;
+
+#ifdef _WIN32
+HANDLE AsHandle(std::intptr_t h) {
+    return reinterpret_cast<HANDLE>(h);
+}
+
+std::wstring Wide(const std::string& utf8) {
+    if (utf8.empty())
+        return {};
+    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+}
+
+std::string LastSystemError() {
+    return "Windows error " + std::to_string(GetLastError());
+}
+#else
+std::string LastSystemError() {
+    return std::generic_category().message(errno);
+}
+#endif
+
+} // namespace
+
+ArchiveFile::ArchiveFile(const std::string& path, Mode mode) {
+#ifdef _WIN32
+    DWORD access = GENERIC_READ;
+    DWORD disposition = OPEN_EXISTING;
+    if (mode == Mode::ReadWriteCreate) {
+        access |= GENERIC_WRITE;
+        disposition = OPEN_ALWAYS;
+    } else if (mode == Mode::CreateTruncate) {
+        access |= GENERIC_WRITE;
+        disposition = CREATE_ALWAYS;
+    }
+    const HANDLE h =
+        CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        Fail();
+    else
+        handle_ = reinterpret_cast<std::intptr_t>(h);
+#else
+    int flags = O_RDONLY;
+    if (mode == Mode::ReadWriteCreate)
+        flags = O_RDWR | O_CREAT;
+    else if (mode == Mode::CreateTruncate)
+        flags = O_RDWR | O_CREAT | O_TRUNC;
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+    if (fd < 0)
+        Fail();
+    else
+        handle_ = fd;
+#endif
+}
+
+ArchiveFile::~ArchiveFile() {
+    Close();
+}
+
+ArchiveFile::ArchiveFile(ArchiveFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, kNoHandle)), error_(std::move(other.error_)) {}
+
+ArchiveFile& ArchiveFile::operator=(ArchiveFile&& other) noexcept {
+    if (this != &other) {
+        Close();
+        handle_ = std::exchange(other.handle_, kNoHandle);
+        error_ = std::move(other.error_);
+    }
+    return *this;
+}
+
+void ArchiveFile::Fail() {
+    error_ = LastSystemError();
+}
+
+std::optional<std::uint64_t> ArchiveFile::Size() {
+#ifdef _WIN32
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(AsHandle(handle_), &size)) {
+        Fail();
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(size.QuadPart);
+#else
+    struct stat st;
+    if (::fstat(static_cast<int>(handle_), &st) != 0) {
+        Fail();
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(st.st_size);
+#endif
+}
+
+bool ArchiveFile::Seek(std::uint64_t offset) {
+#ifdef _WIN32
+    LARGE_INTEGER to;
+    to.QuadPart = static_cast<LONGLONG>(offset);
+    if (!SetFilePointerEx(AsHandle(handle_), to, nullptr, FILE_BEGIN)) {
+        Fail();
+        return false;
+    }
+#else
+    if (::lseek(static_cast<int>(handle_), static_cast<off_t>(offset), SEEK_SET) < 0) {
+        Fail();
+        return false;
+    }
+#endif
+    return true;
+}
+
+std::size_t ArchiveFile::Read(void* buffer, std::size_t bytes) {
+    auto* out = static_cast<char*>(buffer);
+    std::size_t done = 0;
+    while (done < bytes) {
+        const std::size_t want = std::min(bytes - done, kChunk);
+#ifdef _WIN32
+        DWORD got = 0;
+        if (!ReadFile(AsHandle(handle_), out + done, static_cast<DWORD>(want), &got, nullptr)) {
+            Fail();
+            break;
+        }
+#else
+        const ssize_t got = ::read(static_cast<int>(handle_), out + done, want);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            Fail();
+            break;
+        }
+#endif
+        if (got == 0)
+            break;
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+bool ArchiveFile::Write(const void* data, std::size_t bytes) {
+    const auto* in = static_cast<const char*>(data);
+    std::size_t done = 0;
+    while (done < bytes) {
+        const std::size_t want = std::min(bytes - done, kChunk);
+#ifdef _WIN32
+        DWORD put = 0;
+        if (!WriteFile(AsHandle(handle_), in + done, static_cast<DWORD>(want), &put, nullptr) || put == 0) {
+            Fail();
+            return false;
+        }
+#else
+        const ssize_t put = ::write(static_cast<int>(handle_), in + done, want);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0) {
+            Fail();
+            return false;
+        }
+#endif
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+bool ArchiveFile::Close() {
+    if (!IsOpen())
+        return true;
+#ifdef _WIN32
+    const bool ok = CloseHandle(AsHandle(handle_)) != 0;
+#else
+    const bool ok = ::close(static_cast<int>(handle_)) == 0;
+#endif
+    handle_ = kNoHandle;
+    if (!ok)
+        Fail();
+    return ok;
+}
+
+} // namespace registrator::archive

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace registrator::archive {
+
+// An archive file opened so that no other reader or writer is ever blocked (shared read, write and
+// delete on Windows; plain descriptors elsewhere). Paths are UTF-8. Closed on destruction.
+class ArchiveFile {
+public:
+    enum class Mode {
+        Read,            // existing file only
+        ReadWriteCreate, // existing file kept as it is, or a new empty one
+        CreateTruncate,  // new or emptied file
+    };
+
+    ArchiveFile() = default;
+    ArchiveFile(const std::string& path, Mode mode);
+    ~ArchiveFile();
+    ArchiveFile(ArchiveFile&& other) noexcept;
+    ArchiveFile& operator=(ArchiveFile&& other) noexcept;
+    ArchiveFile(const ArchiveFile&) = delete;
+    ArchiveFile& operator=(const ArchiveFile&) = delete;
+
+    bool IsOpen() const { return handle_ != kNoHandle; }
+    std::optional<std::uint64_t> Size();
+    bool Seek(std::uint64_t offset);
+    // Reads until `bytes` are in or the file ends; returns the count read. A failure leaves Error() set.
+    std::size_t Read(void* buffer, std::size_t bytes);
+    bool Write(const void* data, std::size_t bytes);
+    bool Close();
+
+    // The system's account of the last failure ("" when none).
+    const std::string& Error() const { return error_; }
+
+private:
+    static constexpr std::intptr_t kNoHandle = -1;
+    void Fail();
+
+    std::intptr_t handle_ = kNoHandle;
+    std::string error_;
+};
+
+} // namespace registrator::archive

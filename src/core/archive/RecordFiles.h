@@ -1,0 +1,41 @@
+#pragma once
+
+#include "archive/ArchiveRecords.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace registrator::archive {
+
+constexpr std::size_t kArhivRecSize = sizeof(TArhivRec);
+constexpr std::size_t kUstRecSize = sizeof(TUstRec);
+constexpr std::size_t kUstRecCount = 72;
+
+// What one pass over a record file found.
+struct RecordFileRead {
+    bool Opened = false;
+    std::size_t Records = 0;         // whole records read
+    std::uint64_t MoreRecords = 0;   // whole records past those the caller had room for
+    std::uint64_t TrailingBytes = 0; // bytes of an unfinished record at the end
+    std::string Error;               // the system's reason when opening or reading failed
+};
+
+// Every whole record of a readings file into buffer[0 .. Records), in large blocks. The buffer grows
+// to the file and never shrinks, so reloading a day of the same size allocates nothing.
+RecordFileRead ReadReadingsFile(const std::string& path, std::vector<TArhivRec>& buffer);
+
+// The first whole records of a snapshot file into out[0 .. Records); entries past them are untouched.
+RecordFileRead ReadSnapshotFile(const std::string& path, std::span<TUstRec> out);
+
+// Writes the record at the end of the last whole record of the file (creating the file if need be),
+// so an unfinished tail left by a crash is overwritten rather than shifting every later record.
+bool AppendReading(const std::string& path, const TArhivRec& record);
+
+// Replaces the file in one step (a temporary beside it, flushed, then renamed over it), so a crash
+// never leaves half a snapshot. Should the system refuse the rename, the file is written in place.
+bool WriteSnapshotFile(const std::string& path, std::span<const TUstRec> records);
+
+} // namespace registrator::archive

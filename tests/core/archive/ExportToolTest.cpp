@@ -1,0 +1,215 @@
+#include "ArchiveExport.h"
+#include "ArchiveTestSupport.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace registrator::archive::testing {
+namespace {
+
+const std::string kReadings = std::string(REGISTRATOR_TEST_DATA) + "/archive/06.12.2026.txt";
+const std::string kSnapshot = std::string(REGISTRATOR_TEST_DATA) + "/archive/06.12.2026UST.txt";
+const std::string kBom = "\xEF\xBB\xBF";
+
+struct ToolRun {
+    int Status = -1;
+    std::string Out;
+    std::string Err;
+};
+
+ToolRun RunTool(const std::vector<std::string>& args) {
+    std::ostringstream out;
+    std::ostringstream err;
+    ToolRun run;
+    run.Status = tools::RunArchiveTool(args, out, err);
+    run.Out = out.str();
+    run.Err = err.str();
+    return run;
+}
+
+std::vector<std::string> Lines(const std::string& csv) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end; (end = csv.find("\r\n", start)) != std::string::npos; start = end + 2)
+        lines.push_back(csv.substr(start, end - start));
+    EXPECT_EQ(start, csv.size()) << "text after the last CRLF";
+    return lines;
+}
+
+TEST(ExportReadings, ChosenChannelsAsPlainCsv) {
+    const ToolRun run = RunTool({"readings", kReadings, "--channels", "1,72"});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Err, "");
+    EXPECT_EQ(run.Out, "time,ch1,ch72\r\n"
+                       "12:00:00.000,1,72\r\n"
+                       "12:01:02.345,10,720\r\n"
+                       "23:59:59.999,600,1.5\r\n");
+}
+
+TEST(ExportReadings, ExcelUsesSemicolonsAndDecimalCommas) {
+    const ToolRun run = RunTool({"readings", "--excel", kReadings, "--channels=72,1"});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Out, kBom + "time;ch72;ch1\r\n"
+                              "12:00:00.000;72;1\r\n"
+                              "12:01:02.345;720;10\r\n"
+                              "23:59:59.999;1,5;600\r\n");
+}
+
+TEST(ExportReadings, AllChannelsByDefaultAndRangesInTheGivenOrder) {
+    const std::vector<std::string> all = Lines(RunTool({"readings", kReadings}).Out);
+    ASSERT_EQ(all.size(), 4u);
+    EXPECT_EQ(all[0].substr(0, 19), "time,ch1,ch2,ch3,ch");
+    EXPECT_EQ(all[0].substr(all[0].size() - 9), "ch71,ch72");
+    EXPECT_EQ(std::count(all[0].begin(), all[0].end(), ','), 72);
+    EXPECT_EQ(all[2].substr(0, 27), "12:01:02.345,10,20,30,40,50");
+
+    const ToolRun picked = RunTool({"readings", kReadings, "--channels", "13-15, 2"});
+    EXPECT_EQ(Lines(picked.Out)[0], "time,ch13,ch14,ch15,ch2");
+    EXPECT_EQ(Lines(picked.Out)[1], "12:00:00.000,13,14,15,2");
+}
+
+TEST(ExportSettings, NamesInUtf8QuotedWhenTheyNeedIt) {
+    const ToolRun run = RunTool({"settings", kSnapshot, "--channels", "1-3,72"});
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_EQ(run.Err, "");
+    EXPECT_EQ(run.Out, "channel,name,nominal_current,critical_current,power\r\n"
+                       "1,Рыхлит.1,101,151.5,10\r\n"
+                       "2,\"Смеситель, 2\",102,152.5,20\r\n"
+                       "3,\"Фартук \"\"А\"\"\",103,153.5,30\r\n"
+                       "72,M72,172,222.5,720\r\n");
+
+    const ToolRun excel = RunTool({"settings", kSnapshot, "--excel", "--channels", "2"});
+    EXPECT_EQ(excel.Out, kBom + "channel;name;nominal_current;critical_current;power\r\n"
+                                "2;Смеситель, 2;102;152,5;20\r\n");
+    EXPECT_EQ(Lines(RunTool({"settings", kSnapshot}).Out).size(), 73u);
+}
+
+class ExportFileTrouble : public ArchiveFolderTest {};
+
+TEST_F(ExportFileTrouble, MissingEmptyAndUnfinishedFilesFailWithAReason) {
+    const ToolRun missing = RunTool({"readings", File("nowhere.txt").string()});
+    EXPECT_EQ(missing.Status, 1);
+    EXPECT_EQ(missing.Out, "");
+    EXPECT_NE(missing.Err.find("nowhere.txt: cannot open"), std::string::npos) << missing.Err;
+
+    WriteBytes(File("empty.txt"), "");
+    for (const char* command : {"readings", "settings"}) {
+        const ToolRun empty = RunTool({command, File("empty.txt").string()});
+        EXPECT_EQ(empty.Status, 1);
+        EXPECT_EQ(empty.Out, "");
+        EXPECT_NE(empty.Err.find("empty.txt: empty"), std::string::npos) << empty.Err;
+    }
+
+    WriteBytes(File("short.txt"), std::string(100, '\0'));
+    const ToolRun tooShort = RunTool({"readings", File("short.txt").string()});
+    EXPECT_EQ(tooShort.Status, 1);
+    EXPECT_NE(tooShort.Err.find("only 100 bytes"), std::string::npos) << tooShort.Err;
+
+    // The whole records are written before the tail is reported.
+    WriteBytes(File("tail.txt"), ReadBytes(kReadings) + std::string(100, '\x11'));
+    const ToolRun tail = RunTool({"readings", File("tail.txt").string(), "--channels", "1"});
+    EXPECT_EQ(tail.Status, 1);
+    EXPECT_EQ(Lines(tail.Out).size(), 4u);
+    EXPECT_NE(tail.Err.find("unfinished record of 100 bytes; the 3 whole records"), std::string::npos)
+        << tail.Err;
+
+    WriteBytes(File("longUST.txt"), ReadBytes(kSnapshot) + ReadBytes(kSnapshot).substr(0, 160));
+    const ToolRun longer = RunTool({"settings", File("longUST.txt").string()});
+    EXPECT_EQ(longer.Status, 1);
+    EXPECT_EQ(Lines(longer.Out).size(), 73u);
+    EXPECT_NE(longer.Err.find("2 records past the 72 channels"), std::string::npos) << longer.Err;
+}
+
+TEST(ExportChannelList, BadListsAreRefusedWithTheReason) {
+    const struct {
+        const char* List;
+        const char* Reason;
+    } cases[] = {
+        {"0", "channel 0 is outside 1-72"},
+        {"73", "channel 73 is outside 1-72"},
+        {"99999999999", "outside 1-72"},
+        {"a", "\"a\" is not a channel number"},
+        {"1,,2", "\"\" is not a channel number"},
+        {"24-13", "range 24-13 runs backwards"},
+        {"5-", "\"5-\" is not a channel number or a range"},
+        {"-5", "\"-5\" is not a channel number or a range"},
+        {"1-3,2", "channel 2 is listed twice"},
+        {"1.5", "\"1.5\" is not a channel number"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        EXPECT_FALSE(tools::ParseChannelList(c.List, error)) << c.List;
+        EXPECT_NE(error.find(c.Reason), std::string::npos) << c.List << ": " << error;
+
+        const ToolRun run = RunTool({"readings", kReadings, "--channels", c.List});
+        EXPECT_EQ(run.Status, 2) << c.List;
+        EXPECT_EQ(run.Out, "") << c.List;
+        EXPECT_NE(run.Err.find(c.Reason), std::string::npos) << c.List << ": " << run.Err;
+    }
+    std::string error;
+    EXPECT_EQ(tools::ParseChannelList("72,1-2", error), (std::vector<int>{72, 1, 2}));
+}
+
+TEST(ExportCommandLine, WrongUsageExitsTwoAndHelpExplains) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"readings"},
+                                               {"dump", kReadings},
+                                               {"readings", kReadings, "extra"},
+                                               {"readings", kReadings, "-x"},
+                                               {"readings", kReadings, "--channels"}}) {
+        const ToolRun run = RunTool(args);
+        EXPECT_EQ(run.Status, 2) << ::testing::PrintToString(args);
+        EXPECT_NE(run.Err.find("--help"), std::string::npos) << run.Err;
+    }
+    const ToolRun help = RunTool({"--help"});
+    EXPECT_EQ(help.Status, 0);
+    for (const char* topic :
+         {"readings FILE", "settings FILE", "--channels", "--excel", "RFC 4180", "Exit status"})
+        EXPECT_NE(help.Out.find(topic), std::string::npos) << topic;
+}
+
+TEST(ExportTimes, TimeOfDayToTheMillisecond) {
+    EXPECT_EQ(tools::TimeOfDayText(0.0), "00:00:00.000");
+    EXPECT_EQ(tools::TimeOfDayText(0.5), "12:00:00.000");
+    EXPECT_EQ(tools::TimeOfDayText(common::EncodeTime(7, 5, 9, 42)), "07:05:09.042");
+    EXPECT_EQ(tools::TimeOfDayText(86399999.6 / 86400000.0), "23:59:59.999");
+}
+
+#ifdef REGISTRATOR_ARCHIVE_TOOL
+class ExportProgram : public ArchiveFolderTest {
+protected:
+    // Runs the built program with its output in files; returns its exit status.
+    int RunProgram(const std::string& args) {
+        const std::string command = std::string("\"") + REGISTRATOR_ARCHIVE_TOOL + "\" " + args + " >\"" +
+                                    File("out").string() + "\" 2>\"" + File("err").string() + "\"";
+#ifdef _WIN32
+        // cmd.exe drops the first and the last quote of the line.
+        return std::system(("\"" + command + "\"").c_str());
+#else
+        const int raw = std::system(command.c_str());
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+    }
+};
+
+TEST_F(ExportProgram, WritesTheSameBytesAndExitStatusesAsItsLibrary) {
+    EXPECT_EQ(RunProgram("readings \"" + kReadings + "\" --channels 1,72"), 0);
+    EXPECT_EQ(ReadBytes(File("out")), RunTool({"readings", kReadings, "--channels", "1,72"}).Out);
+
+    EXPECT_EQ(RunProgram("readings \"" + File("missing.txt").string() + "\""), 1);
+    EXPECT_NE(ReadBytes(File("err")).find("missing.txt: cannot open"), std::string::npos);
+
+    EXPECT_EQ(RunProgram("readings \"" + kReadings + "\" --channels 0"), 2);
+    EXPECT_EQ(RunProgram("--help"), 0);
+    EXPECT_NE(ReadBytes(File("out")).find("Usage: registrator-archive"), std::string::npos);
+}
+#endif
+
+} // namespace
+} // namespace registrator::archive::testing

@@ -1,0 +1,366 @@
+#include "ArchiveExport.h"
+
+#include "archive/RecordFiles.h"
+#include "common/Cp1251.h"
+#include "common/NumberText.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <span>
+
+namespace registrator::tools {
+
+namespace {
+
+constexpr int kChannels = 72;
+constexpr const char* kTool = "registrator-archive: ";
+
+struct Options {
+    std::string Command;
+    std::string File;
+    std::vector<int> Channels;
+    bool Excel = false;
+    bool Help = false;
+};
+
+struct Format {
+    char Separator = ',';
+    char Decimal = '.';
+    // Without the byte order mark a spreadsheet takes the names for the local 8-bit code page.
+    bool ByteOrderMark = false;
+};
+
+// One CSV row at a time, quoting only the fields that need it.
+class CsvRow {
+public:
+    explicit CsvRow(Format format) : format_(format) {}
+
+    void StartFile(std::ostream& out) {
+        if (format_.ByteOrderMark)
+            out << "\xEF\xBB\xBF";
+    }
+
+    void Field(std::string_view text) {
+        if (!row_.empty())
+            row_ += format_.Separator;
+        if (text.find_first_of(std::string{format_.Separator} + "\"\r\n") == std::string_view::npos) {
+            row_ += text;
+            return;
+        }
+        row_ += '"';
+        for (char c : text) {
+            if (c == '"')
+                row_ += '"';
+            row_ += c;
+        }
+        row_ += '"';
+    }
+    void Number(double value) { Field(common::FloatToText(value, format_.Decimal)); }
+
+    void WriteTo(std::ostream& out) {
+        row_ += "\r\n";
+        out.write(row_.data(), static_cast<std::streamsize>(row_.size()));
+        row_.clear();
+    }
+
+private:
+    Format format_;
+    std::string row_;
+};
+
+std::vector<int> AllChannels() {
+    std::vector<int> all;
+    for (int n = 1; n <= kChannels; ++n)
+        all.push_back(n);
+    return all;
+}
+
+bool ParseArguments(const std::vector<std::string>& args, Options& options, std::string& error) {
+    std::vector<std::string> positional;
+    std::optional<std::string> channels;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            options.Help = true;
+        } else if (arg == "--excel") {
+            options.Excel = true;
+        } else if (arg == "--channels") {
+            if (i + 1 == args.size()) {
+                error = "--channels needs a list, for example --channels 1,5,13-24";
+                return false;
+            }
+            channels = args[++i];
+        } else if (arg.rfind("--channels=", 0) == 0) {
+            channels = arg.substr(11);
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            error = "unknown option " + arg;
+            return false;
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (options.Help)
+        return true;
+    if (positional.empty()) {
+        error = "no command given";
+        return false;
+    }
+    options.Command = positional[0];
+    if (options.Command != "readings" && options.Command != "settings") {
+        error = "unknown command \"" + options.Command + "\"";
+        return false;
+    }
+    if (positional.size() < 2) {
+        error = "no archive file given";
+        return false;
+    }
+    if (positional.size() > 2) {
+        error = "unexpected argument \"" + positional[2] + "\"";
+        return false;
+    }
+    options.File = positional[1];
+    if (!channels) {
+        options.Channels = AllChannels();
+        return true;
+    }
+    auto list = ParseChannelList(*channels, error);
+    if (!list)
+        return false;
+    options.Channels = std::move(*list);
+    return true;
+}
+
+std::optional<int> ParseChannelNumber(std::string_view text, std::string& error) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || end != text.data() + text.size() ||
+        (ec != std::errc{} && ec != std::errc::result_out_of_range)) {
+        error = "--channels: \"" + std::string(text) + "\" is not a channel number (1-72)";
+        return std::nullopt;
+    }
+    if (ec == std::errc::result_out_of_range || value < 1 || value > kChannels) {
+        error = "--channels: channel " + std::string(text) + " is outside 1-72";
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+int ReportFileTrouble(std::ostream& err, const std::string& file, const std::string& what) {
+    err << kTool << file << ": " << what << '\n';
+    return kExitBadFile;
+}
+
+int ExportReadings(const Options& options, Format format, std::ostream& out, std::ostream& err) {
+    std::vector<archive::TArhivRec> records;
+    const archive::RecordFileRead read = archive::ReadReadingsFile(options.File, records);
+    if (!read.Opened)
+        return ReportFileTrouble(err, options.File, "cannot open: " + read.Error);
+    if (read.Records == 0 && !read.Error.empty())
+        return ReportFileTrouble(err, options.File, "cannot read: " + read.Error);
+    if (read.Records == 0 && read.TrailingBytes == 0)
+        return ReportFileTrouble(err, options.File, "empty: no readings record in it");
+    if (read.Records == 0)
+        return ReportFileTrouble(err, options.File,
+                                 "no whole readings record, only " + std::to_string(read.TrailingBytes) +
+                                     " bytes (a record is 584)");
+
+    CsvRow row(format);
+    row.StartFile(out);
+    row.Field("time");
+    for (int n : options.Channels)
+        row.Field("ch" + std::to_string(n));
+    row.WriteTo(out);
+    for (std::size_t i = 0; i < read.Records; ++i) {
+        const archive::TArhivRec& rec = records[i];
+        row.Field(TimeOfDayText(rec.Time));
+        for (int n : options.Channels)
+            row.Number(rec.Tok[n - 1]);
+        row.WriteTo(out);
+    }
+    out.flush();
+
+    if (!read.Error.empty())
+        return ReportFileTrouble(err, options.File,
+                                 "read failed after " + std::to_string(read.Records) +
+                                     " records: " + read.Error);
+    if (read.TrailingBytes != 0)
+        return ReportFileTrouble(err, options.File,
+                                 "ends with an unfinished record of " + std::to_string(read.TrailingBytes) +
+                                     " bytes; the " + std::to_string(read.Records) +
+                                     " whole records before it were written");
+    return kExitOk;
+}
+
+int ExportSettings(const Options& options, Format format, std::ostream& out, std::ostream& err) {
+    std::vector<archive::TUstRec> records(archive::kUstRecCount);
+    const archive::RecordFileRead read = archive::ReadSnapshotFile(options.File, records);
+    if (!read.Opened)
+        return ReportFileTrouble(err, options.File, "cannot open: " + read.Error);
+    if (read.Records == 0 && !read.Error.empty())
+        return ReportFileTrouble(err, options.File, "cannot read: " + read.Error);
+    if (read.Records == 0 && read.TrailingBytes == 0)
+        return ReportFileTrouble(err, options.File, "empty: no settings record in it");
+    if (read.Records == 0)
+        return ReportFileTrouble(err, options.File,
+                                 "no whole settings record, only " + std::to_string(read.TrailingBytes) +
+                                     " bytes (a record is 80)");
+
+    CsvRow row(format);
+    row.StartFile(out);
+    for (const char* title : {"channel", "name", "nominal_current", "critical_current", "power"})
+        row.Field(title);
+    row.WriteTo(out);
+    for (int n : options.Channels) {
+        if (static_cast<std::size_t>(n) > read.Records)
+            continue;
+        const archive::TUstRec& rec = records[static_cast<std::size_t>(n - 1)];
+        row.Field(std::to_string(n));
+        row.Field(common::Cp1251ToUtf8(archive::NameBytes(rec)));
+        row.Number(rec.T_Nom);
+        row.Number(rec.T_Max);
+        row.Field(common::IntToText(rec.Moshn));
+        row.WriteTo(out);
+    }
+    out.flush();
+
+    if (!read.Error.empty())
+        return ReportFileTrouble(err, options.File,
+                                 "read failed after " + std::to_string(read.Records) +
+                                     " records: " + read.Error);
+    if (read.MoreRecords != 0)
+        return ReportFileTrouble(err, options.File,
+                                 "holds " + std::to_string(read.MoreRecords) +
+                                     " records past the 72 channels; they were not written");
+    if (read.TrailingBytes != 0)
+        return ReportFileTrouble(err, options.File,
+                                 "ends with an unfinished record of " + std::to_string(read.TrailingBytes) +
+                                     " bytes; the " + std::to_string(read.Records) +
+                                     " whole records before it were written");
+    return kExitOk;
+}
+
+} // namespace
+
+std::optional<std::vector<int>> ParseChannelList(std::string_view text, std::string& error) {
+    std::vector<int> channels;
+    std::vector<bool> seen(kChannels + 1, false);
+    while (true) {
+        const std::size_t comma = text.find(',');
+        const std::string_view item = TrimBlanks(text.substr(0, comma));
+        int first = 0;
+        int last = 0;
+        const std::size_t dash = item.find('-');
+        if (dash == std::string_view::npos) {
+            const auto n = ParseChannelNumber(item, error);
+            if (!n)
+                return std::nullopt;
+            first = last = *n;
+        } else {
+            const std::string_view left = TrimBlanks(item.substr(0, dash));
+            const std::string_view right = TrimBlanks(item.substr(dash + 1));
+            if (left.empty() || right.empty()) {
+                error = "--channels: \"" + std::string(item) +
+                        "\" is not a channel number or a range such as 13-24";
+                return std::nullopt;
+            }
+            const auto a = ParseChannelNumber(left, error);
+            const auto b = a ? ParseChannelNumber(right, error) : std::nullopt;
+            if (!a || !b)
+                return std::nullopt;
+            if (*a > *b) {
+                error = "--channels: range " + std::string(item) + " runs backwards; write " +
+                        std::to_string(*b) + "-" + std::to_string(*a);
+                return std::nullopt;
+            }
+            first = *a;
+            last = *b;
+        }
+        for (int n = first; n <= last; ++n) {
+            if (seen[static_cast<std::size_t>(n)]) {
+                error = "--channels: channel " + std::to_string(n) + " is listed twice";
+                return std::nullopt;
+            }
+            seen[static_cast<std::size_t>(n)] = true;
+            channels.push_back(n);
+        }
+        if (comma == std::string_view::npos)
+            break;
+        text.remove_prefix(comma + 1);
+    }
+    return channels;
+}
+
+std::string TimeOfDayText(double time) {
+    if (!std::isfinite(time))
+        return "";
+    // Only the fraction is a time of day; a record never carries a date, but a damaged one might.
+    const double fraction = time - std::floor(time);
+    const std::int64_t ms = std::min<std::int64_t>(std::llround(fraction * 86400000.0), 86399999);
+    char text[16];
+    const auto part = [](std::int64_t v) { return static_cast<int>(v); };
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", part(ms / 3600000), part(ms / 60000 % 60),
+                  part(ms / 1000 % 60), part(ms % 1000));
+    return text;
+}
+
+std::string HelpText() {
+    return "Usage: registrator-archive readings FILE [--channels LIST] [--excel]\n"
+           "       registrator-archive settings FILE [--channels LIST] [--excel]\n"
+           "\n"
+           "Writes one archive file of the recorder as CSV to standard output.\n"
+           "\n"
+           "  readings FILE   a day's readings file (Data/dd.mm.yyyy.txt, 584-byte records): a header row\n"
+           "                  \"time,ch1,...,ch72\", then one row per record with its time of day as\n"
+           "                  HH:MM:SS.mmm and the channels' currents in amperes.\n"
+           "  settings FILE   a day's settings snapshot (Data/dd.mm.yyyy"
+           "UST.txt, 80-byte records): a header\n"
+           "                  row, then one row per channel: channel, name (UTF-8), nominal current (A),\n"
+           "                  critical current (A), power (kW).\n"
+           "\n"
+           "Options:\n"
+           "  --channels LIST  only these channels, in the order given: numbers 1-72 and ranges,\n"
+           "                   for example 1,5,13-24. A channel may appear once.\n"
+           "  --excel          ';' between fields and ',' as the decimal separator, with a UTF-8 byte\n"
+           "                   order mark, as spreadsheets under Russian regional settings expect.\n"
+           "                   Without it the output is RFC 4180 CSV (',' between fields, '.' decimals,\n"
+           "                   CRLF line ends; a field holding the separator, a quote or a line break\n"
+           "                   is quoted).\n"
+           "  -h, --help       this text.\n"
+           "\n"
+           "Exit status: 0 when every record was written; 1 when the file is missing, unreadable or\n"
+           "empty, holds more than 72 settings records, or ends with an unfinished record (the whole\n"
+           "records before it are still written); 2 when the command line is wrong. Every problem is\n"
+           "described on standard error.\n";
+}
+
+int RunArchiveTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    Options options;
+    std::string error;
+    if (!ParseArguments(args, options, error)) {
+        err << kTool << error << "\nTry 'registrator-archive --help'.\n";
+        return kExitBadUsage;
+    }
+    if (options.Help) {
+        out << HelpText();
+        return kExitOk;
+    }
+    Format format;
+    if (options.Excel) {
+        format = Format{';', ',', true};
+    }
+    return options.Command == "readings" ? ExportReadings(options, format, out, err)
+                                         : ExportSettings(options, format, out, err);
+}
+
+} // namespace registrator::tools

@@ -1,0 +1,26 @@
+#include "ArchiveExport.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+    // The CSV carries its own CRLF line ends; text mode would double the CR.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    std::ios::sync_with_stdio(false);
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const int status = registrator::tools::RunArchiveTool(args, std::cout, std::cerr);
+    std::cout.flush();
+    if (!std::cout) {
+        std::cerr << "registrator-archive: cannot write to standard output\n";
+        return registrator::tools::kExitBadFile;
+    }
+    return status;
+}
