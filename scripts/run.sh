@@ -10,6 +10,11 @@ ensure_packages "${BUILD_PACKAGES[@]}"
 cmake --preset default
 cmake --build --preset default -j "$(nproc)" --target Registrator
 
+# A first try-out gets a believable calibration; an existing settings file is never touched.
+if [ ! -e build/Registrator.INI ]; then
+    bash scripts/demo-settings.sh build/Registrator.INI
+fi
+
 workdir=${REGISTRATOR_WORKDIR:-$PWD/run}
 mkdir -p "$workdir/Data"
 cd "$workdir"

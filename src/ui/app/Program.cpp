@@ -53,13 +53,17 @@ void Program::Start() {
             &ScanTimingWindow::ShowModeless);
     connect(mainWindow_.get(), &MainWindow::closing, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     mainWindow_->show();
+    // Queued only now: the progress window paints by handling pending events, which would have
+    // swallowed the request before the event loop runs.
+    if (endRequested_)
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void Program::StartUp() {
     if (!port_->IsReady()) {
         env_.Dialogs.ShowPortError(port_->LastError());
         // Takes effect once the event loop runs; start-up goes on so that the end is an orderly one.
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        endRequested_ = true;
     }
     mainWindow_->Timer1().setInterval(10);
     mainWindow_->Timer2().setInterval(1000);
@@ -80,6 +84,11 @@ void Program::StartUp() {
 
     protocol_->WritePpiMode(acquisition::kPpiModeWord);
     archive_.ReadUst("no");
+}
+
+void Program::RequestEnd() {
+    endRequested_ = true;
+    QCoreApplication::quit();
 }
 
 void Program::Shutdown() {

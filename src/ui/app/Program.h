@@ -56,6 +56,9 @@ public:
     // Start-up, then the other windows; the main window is shown. An unavailable port has shown
     // its box and queued the end of the event loop by then.
     void Start();
+    // An end asked for from outside (a signal): ends whatever loop runs now, a start-up box included,
+    // and the main loop as soon as it starts.
+    void RequestEnd();
     // Runs once: the timers stop, the settings are saved behind the progress window, the port is released.
     void Shutdown();
 
@@ -81,6 +84,7 @@ private:
     std::unique_ptr<acquisition::ScanProtocol> protocol_;
     std::unique_ptr<MainWindow> mainWindow_;
     std::unique_ptr<ScanTimingWindow> timingWindow_;
+    bool endRequested_ = false;
     bool shutDown_ = false;
 };
 

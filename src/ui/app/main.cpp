@@ -39,7 +39,14 @@ int main(int argc, char* argv[]) {
                                }});
 
     ui::SignalWatcher signalWatcher;
-    QObject::connect(&signalWatcher, &ui::SignalWatcher::endRequested, &app, [&] { program.Main().close(); });
+    QObject::connect(&signalWatcher, &ui::SignalWatcher::endRequested, &app, [&] { program.RequestEnd(); });
+
+    // The session is ending (Windows end of session, X11 logout): save now, the process may not get
+    // back to the event loop.
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [&] {
+        program.Shutdown();
+        QCoreApplication::quit();
+    });
 
     program.Start();
     app.exec();

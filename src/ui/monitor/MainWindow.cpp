@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMenuBar>
 
@@ -31,6 +32,30 @@ QFont PixelFont(int pixels, bool bold) {
     QFont font;
     font.setPixelSize(pixels);
     font.setBold(bold);
+    return font;
+}
+
+// 15-pixel type at most, taken as the whole line cell so the lines sit 16 pixels apart; smaller where
+// the system's font is too wide for the longest equipment name to fit its panel.
+QFont CaptionFont() {
+    QFont font = PixelFont(15, false);
+    const auto fits = [](const QFont& candidate) {
+        const QFontMetrics metrics(candidate);
+        if (metrics.height() > 15)
+            return false;
+        for (int n = 1; n <= channels::kChannelCount; ++n) {
+            const MotorCaption& caption = MotorCaptionOf(n);
+            for (int line = 0; line < caption.LineCount; ++line) {
+                const std::string_view utf8 = caption.Lines[line];
+                const QString text = QString::fromUtf8(utf8.data(), static_cast<int>(utf8.size()));
+                if (metrics.horizontalAdvance(text) > kPanelWidth - 2)
+                    return false;
+            }
+        }
+        return true;
+    };
+    while (font.pixelSize() > 8 && !fits(font))
+        font.setPixelSize(font.pixelSize() - 1);
     return font;
 }
 
@@ -82,6 +107,7 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildMimic(QWidget* panel) {
     const QColor offColour = PanelColour(monitor::PanelState::Off);
+    const QFont captionFont = CaptionFont();
     for (int s = 1; s <= channels::kSectionCount; ++s) {
         auto* frame = new SectionFrame(s,
                                        QString::fromUtf8(channels::SectionName(s).data(),
@@ -117,7 +143,7 @@ void MainWindow::BuildMimic(QWidget* panel) {
                 auto* text = new InertLabel(motor);
                 const std::string_view utf8 = caption.Lines[line];
                 text->setText(QString::fromUtf8(utf8.data(), static_cast<int>(utf8.size())));
-                text->setFont(PixelFont(15, false));
+                text->setFont(captionFont);
                 text->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
                 text->setGeometry(1, 8 + 16 * line, kPanelWidth - 2, 17);
             }

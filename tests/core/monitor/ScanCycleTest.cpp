@@ -1,0 +1,165 @@
+#include "monitor/ScanCycle.h"
+
+#include "acquisition/PortFactory.h"
+#include "acquisition/ScanProtocol.h"
+#include "archive/Archive.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <random>
+#include <vector>
+
+namespace registrator::monitor {
+namespace {
+
+class RecordingMessages final : public common::OperatorMessages {
+public:
+    void Show(const std::string& text) override { Texts.push_back(text); }
+    std::vector<std::string> Texts;
+};
+
+// A port whose status lines always read the same byte.
+class SteadyPort final : public acquisition::PortAccess {
+public:
+    explicit SteadyPort(std::uint8_t status) : status_(status) {}
+    bool IsReady() const override { return true; }
+    std::uint8_t ReadRegister(std::uint8_t, std::uint8_t reg) override { return reg == 1 ? status_ : 0; }
+    void WriteRegister(std::uint8_t, std::uint8_t, std::uint8_t) override {}
+    std::uint32_t LastError() const override { return 0; }
+
+private:
+    std::uint8_t status_;
+};
+
+class HistoryTest : public ::testing::Test {
+protected:
+    HistoryTest() : archive(folder.string() + "/", clock, messages) {
+        std::filesystem::create_directories(folder);
+        for (int n = 1; n <= channels::kChannelCount; ++n)
+            data.Ustavki[n] = channels::DefaultUstavka(n);
+        data.CurDay = common::EncodeDate(2026, 12, 6);
+    }
+    ~HistoryTest() override { std::filesystem::remove_all(folder); }
+
+    std::uintmax_t SizeOf(const char* name) const {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(folder / name, error);
+        return error ? 0 : size;
+    }
+
+    std::filesystem::path folder = std::filesystem::temp_directory_path() /
+                                   ("registrator-history-" + std::to_string(std::random_device{}()));
+    common::SettableClock clock{common::EncodeDate(2026, 12, 6) + common::EncodeTime(23, 59, 58, 0)};
+    RecordingMessages messages;
+    channels::ChannelData data;
+    archive::Archive archive;
+};
+
+TEST_F(HistoryTest, MidnightWritesTheNewDaysSnapshotOnce) {
+    RunHistoryStep(archive, data, clock);
+    EXPECT_EQ(SizeOf("06.12.2026.txt"), 584u);
+    EXPECT_EQ(SizeOf("06.12.2026UST.txt"), 0u);
+
+    clock.AdvanceMs(2500); // 00:00:00.500 of the 7th
+    RunHistoryStep(archive, data, clock);
+    EXPECT_EQ(data.CurDay, common::EncodeDate(2026, 12, 7));
+    EXPECT_EQ(SizeOf("07.12.2026.txt"), 584u);
+    EXPECT_EQ(SizeOf("07.12.2026UST.txt"), 5760u);
+    EXPECT_EQ(SizeOf("06.12.2026.txt"), 584u);
+
+    std::filesystem::remove(folder / "07.12.2026UST.txt");
+    for (int i = 0; i < 3; ++i) {
+        clock.AdvanceMs(1000);
+        RunHistoryStep(archive, data, clock);
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder / "07.12.2026UST.txt"))
+        << "written again after the day change";
+    EXPECT_EQ(SizeOf("07.12.2026.txt"), 4u * 584u);
+    EXPECT_EQ(data.TokIndex, 5);
+}
+
+TEST_F(HistoryTest, SettingTheClockBackADayAlsoWritesASnapshot) {
+    clock.Set(common::EncodeDate(2026, 12, 5) + common::EncodeTime(10, 0, 0, 0));
+    RunHistoryStep(archive, data, clock);
+    EXPECT_EQ(data.CurDay, common::EncodeDate(2026, 12, 5));
+    EXPECT_EQ(SizeOf("05.12.2026UST.txt"), 5760u);
+    EXPECT_EQ(SizeOf("05.12.2026.txt"), 584u);
+}
+
+TEST_F(HistoryTest, RingWrapsFrom2999ToZero) {
+    data.TokIndex = 2998;
+    std::vector<int> seen;
+    for (int i = 0; i < 3; ++i) {
+        RunHistoryStep(archive, data, clock);
+        seen.push_back(data.TokIndex);
+    }
+    EXPECT_EQ(seen, (std::vector<int>{2999, 0, 1}));
+}
+
+TEST_F(HistoryTest, ScanCycleFillsTheCurrentSlotInAmperes) {
+    SteadyPort port(0x78); // every converter reads 1023
+    acquisition::ScanProtocol protocol(port);
+    data.AvgCount = 3;
+    data.TokIndex = 17;
+    data.Ustavki[9].Koof_K = 0.25;
+    data.Ustavki[9].Koof_B = 0;
+    data.Ustavki[10].Koof_K = -1;
+    bool reset = false;
+    EXPECT_TRUE(RunScanCycle(protocol, data, clock, messages, [&] { reset = true; }));
+    EXPECT_EQ(data.TokHistory.Read(1, 17).Value, 1023.0 * 50 - 1);
+    EXPECT_EQ(data.TokHistory.Read(9, 17).Value, 256); // 255.75 rounds up
+    EXPECT_EQ(data.TokHistory.Read(10, 17).Value, 0);
+    EXPECT_NEAR(data.TokHistory.Read(1, 17).Time, common::EncodeTime(23, 59, 58, 0), 1e-9);
+    EXPECT_FALSE(reset);
+    EXPECT_TRUE(messages.Texts.empty());
+}
+
+TEST_F(HistoryTest, ZeroScanCountRecoversAndLeavesTheSlotAlone) {
+    SteadyPort port(0x78);
+    acquisition::ScanProtocol protocol(port);
+    data.AvgCount = 0;
+    data.Current(1) = {123, 0.25};
+    int resets = 0;
+    EXPECT_FALSE(RunScanCycle(protocol, data, clock, messages, [&] { ++resets; }));
+    EXPECT_EQ(resets, 1);
+    EXPECT_EQ(data.AvgCount, 5);
+    EXPECT_EQ(messages.Texts, std::vector<std::string>{"Ошибка деление на ноль: "});
+    EXPECT_EQ(data.Current(1).Value, 123);
+    EXPECT_EQ(data.Current(1).Time, 0.25);
+
+    EXPECT_TRUE(RunScanCycle(protocol, data, clock, messages, [&] { ++resets; }));
+    EXPECT_EQ(data.Current(1).Value, 1023.0 * 50 - 1);
+    EXPECT_EQ(messages.Texts.size(), 1u);
+}
+
+TEST_F(HistoryTest, SimulatedPlantRunsThroughTheScanCycleIntoTheArchive) {
+    acquisition::PortOptions options;
+    options.Simulate = true;
+    auto port = acquisition::MakePort(options, data.Ustavki, clock);
+    ASSERT_TRUE(port->IsReady());
+    acquisition::ScanProtocol protocol(*port);
+    data.AvgCount = 5;
+    clock.Set(common::EncodeDate(2026, 12, 6) + common::EncodeTime(10, 0, 0, 0));
+    std::vector<double> archived;
+    for (int second = 0; second < 30; ++second) {
+        for (int tick = 0; tick < 10; ++tick) {
+            clock.AdvanceMs(100);
+            ASSERT_TRUE(RunScanCycle(protocol, data, clock, messages, {}));
+        }
+        archived.push_back(data.Current(5).Value);
+        RunHistoryStep(archive, data, clock);
+    }
+    archive.ReadArhiv("06.12.2026");
+    ASSERT_EQ(archive.ArhivCount, 30u);
+    for (std::size_t k = 0; k < archived.size(); ++k)
+        EXPECT_EQ(archive.ArhivBuf[k].Tok[4], archived[k]) << k;
+    int running = 0;
+    for (int n = 1; n <= channels::kChannelCount; ++n)
+        running += archive.ArhivBuf[29].Tok[n - 1] > 0 ? 1 : 0;
+    EXPECT_GT(running, 10) << "a plant with most motors standing still";
+    EXPECT_NEAR(archive.ArhivBuf[29].Time, common::EncodeTime(10, 0, 30, 0), 1e-9);
+    EXPECT_TRUE(messages.Texts.empty());
+}
+
+} // namespace
+} // namespace registrator::monitor

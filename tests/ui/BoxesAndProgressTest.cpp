@@ -1,0 +1,119 @@
+#include "UiTestSupport.h"
+#include "channels/SettingsFile.h"
+#include "ui/app/CommandLine.h"
+#include "ui/app/ErrorBoxes.h"
+#include "ui/app/GuardedHandler.h"
+#include "ui/channels/ProgressWindow.h"
+
+#include <QMessageBox>
+#include <QTimer>
+#include <gtest/gtest.h>
+#include <stdexcept>
+
+namespace registrator::ui {
+namespace {
+
+using testing::RecordingDialogs;
+using testing::TempFolder;
+
+TEST(GeneralErrorBox, AppendsAFullStopOnlyAfterCharactersThatSortAfterIt) {
+    EXPECT_EQ(GeneralErrorText(QStringLiteral("Unable to write to /x/Registrator.INI")),
+              QStringLiteral("Unable to write to /x/Registrator.INI."));
+    EXPECT_EQ(GeneralErrorText(QStringLiteral("Floating point division by zero")),
+              QStringLiteral("Floating point division by zero."));
+    EXPECT_EQ(GeneralErrorText(QStringLiteral("code 7")), QStringLiteral("code 7."));
+    EXPECT_EQ(GeneralErrorText(QStringLiteral("Done.")), QStringLiteral("Done."));
+    EXPECT_EQ(GeneralErrorText(QStringLiteral("really?")), QStringLiteral("really?."));
+    EXPECT_EQ(GeneralErrorText(QStringLiteral("stop!")), QStringLiteral("stop!"));
+    EXPECT_EQ(GeneralErrorText(QStringLiteral("(a)")), QStringLiteral("(a)"));
+    EXPECT_EQ(GeneralErrorText(QStringLiteral("a-")), QStringLiteral("a-"));
+    EXPECT_EQ(GeneralErrorText(QStringLiteral("path/")), QStringLiteral("path/."));
+    EXPECT_EQ(GeneralErrorText(QString()), QString());
+}
+
+TEST(GeneralErrorBox, IsTitledWithTheProgramAndShowsTheErrorIcon) {
+    auto box = MakeGeneralErrorBox(QStringLiteral("Registrator"), QStringLiteral("Unable to write to x"));
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("Registrator"));
+    EXPECT_EQ(box->icon(), QMessageBox::Critical);
+    EXPECT_EQ(box->text(), QStringLiteral("Unable to write to x."));
+    EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+}
+
+TEST(PortErrorBox, KeepsItsDoubleBlanksAndShowsTheCodeUnsigned) {
+    auto box = MakePortErrorBox(5);
+    EXPECT_EQ(box->windowTitle(), QStringLiteral("ERROR"));
+    EXPECT_EQ(box->text(), QStringLiteral("Ошибка при создании объекта Lpt,  драйвер ERROR,  код = 5"));
+    EXPECT_EQ(PortErrorText(0xFFFFFFFEu),
+              QStringLiteral("Ошибка при создании объекта Lpt,  драйвер ERROR,  код = 4294967294"));
+    auto message = MakeOperatorMessageBox(QStringLiteral("Registrator"),
+                                          QStringLiteral("В БД нет запрашиваемой информации."));
+    EXPECT_EQ(message->icon(), QMessageBox::NoIcon);
+    EXPECT_EQ(message->windowTitle(), QStringLiteral("Registrator"));
+}
+
+TEST(HandlerGuard, EndsTheHandlerAndReportsTheFailure) {
+    RecordingDialogs dialogs;
+    HandlerGuard guard(dialogs);
+    int steps = 0;
+    EXPECT_FALSE(guard([&] {
+        ++steps;
+        throw channels::SettingsWriteError("/opt/r/Registrator.INI");
+        ++steps;
+    }));
+    EXPECT_EQ(steps, 1);
+    EXPECT_EQ(dialogs.Boxes, QStringList{QStringLiteral("error: Unable to write to /opt/r/Registrator.INI")});
+    EXPECT_FALSE(guard([] { throw 42; }));
+    EXPECT_TRUE(guard([&] { ++steps; }));
+    EXPECT_EQ(steps, 2);
+    EXPECT_EQ(dialogs.Boxes.size(), 2);
+}
+
+TEST(ProgressWindow, GaugeAdvancesChannelByChannelWithoutLettingTimersTick) {
+    TempFolder folder;
+    channels::SettingsFile file(folder.Slash() + "Registrator.INI", common::RegionalSettings::Russian());
+    channels::UstavkiTable table;
+    for (int n = 1; n <= 72; ++n)
+        table[n] = channels::DefaultUstavka(n);
+
+    QTimer timer;
+    int ticks = 0;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(0);
+
+    ProgressWindow progress;
+    progress.Begin(QStringLiteral("ИДЕТ СОХРАНЕНИЕ"));
+    EXPECT_EQ(progress.windowTitle(), QStringLiteral("ИДЕТ СОХРАНЕНИЕ"));
+    EXPECT_EQ(progress.Gauge1()->Progress(), 0);
+    EXPECT_EQ(progress.Gauge1()->Maximum(), 72);
+    std::vector<int> seen;
+    file.SaveAll(table, [&](int channel) {
+        progress.ShowChannelDone(channel);
+        seen.push_back(progress.Gauge1()->Progress());
+    });
+    EXPECT_EQ(seen.size(), 72u);
+    EXPECT_EQ(seen.front(), 1);
+    EXPECT_EQ(seen.back(), 72);
+    EXPECT_EQ(progress.Gauge1()->PercentDone(), 100);
+    EXPECT_EQ(ticks, 0);
+
+    // A fresh window starts from zero again.
+    ProgressWindow next;
+    next.Begin(QStringLiteral("ИДЕТ ЗАГРУЗКА"));
+    EXPECT_EQ(next.Gauge1()->Progress(), 0);
+    EXPECT_EQ(next.size(), QSize(148, 129));
+    EXPECT_EQ(next.Gauge1()->geometry(), QRect(24, 16, 100, 100));
+}
+
+TEST(CommandLine, UnderstandsSimulatePortAndHelp) {
+    auto options = ParseCommandLine({"Registrator", "--simulate", "--port", "/dev/parport1"});
+    EXPECT_TRUE(options.Simulate);
+    EXPECT_EQ(options.PortDevice, QStringLiteral("/dev/parport1"));
+    EXPECT_TRUE(options.Error.isEmpty());
+    EXPECT_TRUE(ParseCommandLine({"Registrator", "--help"}).ShowHelp);
+    EXPECT_FALSE(ParseCommandLine({"Registrator"}).Simulate);
+    EXPECT_FALSE(ParseCommandLine({"Registrator", "--port"}).Error.isEmpty());
+    EXPECT_FALSE(ParseCommandLine({"Registrator", "--simulated"}).Error.isEmpty());
+}
+
+} // namespace
+} // namespace registrator::ui

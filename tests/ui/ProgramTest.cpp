@@ -1,0 +1,178 @@
+#include "ui/app/Program.h"
+
+#include "UiTestSupport.h"
+#include "ui/app/SignalWatcher.h"
+#include "ui/monitor/MainWindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <csignal>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace registrator::ui {
+namespace {
+
+using testing::FixedStatusPort;
+using testing::ReadWholeFile;
+using testing::RecordingDialogs;
+using testing::TempFolder;
+
+class ProgramTest : public ::testing::Test {
+protected:
+    ProgramEnvironment Environment(bool portReady, std::uint32_t error = 0) {
+        return ProgramEnvironment{clock,
+                                  dialogs,
+                                  common::RegionalSettings::Russian(),
+                                  (folder.Path() / "bin" / "REGISTRATOR.EXE").string(),
+                                  folder.Slash() + "Data/",
+                                  [=](const channels::UstavkiTable&, const common::Clock&) {
+                                      return std::make_unique<FixedStatusPort>(portReady, error);
+                                  }};
+    }
+    void SetUp() override {
+        std::filesystem::create_directories(folder.Path() / "bin");
+        std::filesystem::create_directories(folder.Path() / "Data");
+    }
+    // Runs the event loop until the program asks to end, at most `ms` milliseconds.
+    static bool RunUntilQuit(int ms) {
+        bool timedOut = false;
+        QTimer limit;
+        limit.setSingleShot(true);
+        QObject::connect(&limit, &QTimer::timeout, [&] {
+            timedOut = true;
+            QCoreApplication::quit();
+        });
+        limit.start(ms);
+        QCoreApplication::exec();
+        return !timedOut;
+    }
+    std::filesystem::path SettingsFile() const { return folder.Path() / "bin" / "Registrator.INI"; }
+
+    TempFolder folder;
+    common::SettableClock clock{common::EncodeDate(2026, 12, 6) + common::EncodeTime(8, 30, 0, 0)};
+    RecordingDialogs dialogs;
+};
+
+TEST_F(ProgramTest, FirstStartLoadsDefaultsArmsTimersAndReportsTheMissingSnapshot) {
+    Program program(Environment(true));
+    program.Start();
+    EXPECT_EQ(program.Title(), QStringLiteral("Registrator"));
+    EXPECT_EQ(program.Main().windowTitle(), QStringLiteral("Регистратор"));
+    EXPECT_EQ(program.Data().BaseFolder, (folder.Path() / "bin").string() + "/");
+    EXPECT_EQ(program.Data().CurDay, common::EncodeDate(2026, 12, 6));
+    EXPECT_EQ(program.Data().TokIndex, 0);
+    EXPECT_EQ(program.Data().AvgCount, 5);
+    EXPECT_EQ(program.Data().Ustavki[72].Name.Utf8(), "72");
+    EXPECT_EQ(program.Data().Ustavki[1].T_Nom, 560);
+    EXPECT_EQ(program.Main().Timer1().interval(), 10);
+    EXPECT_EQ(program.Main().Timer2().interval(), 1000);
+    EXPECT_TRUE(program.Main().Timer1().isActive());
+    EXPECT_TRUE(program.Main().Timer2().isActive());
+    EXPECT_EQ(dialogs.Boxes, QStringList{QStringLiteral("message: Ошибка открытия файла БД.")});
+
+    program.Main().close();
+    EXPECT_TRUE(RunUntilQuit(5000));
+    program.Shutdown();
+    const std::string ini = ReadWholeFile(SettingsFile());
+    EXPECT_EQ(
+        ini.rfind("[Ustavki1]\r\nName=1\r\nKoof_K=50\r\nKoof_B=1\r\nT_Nom=560\r\nT_Max=540\r\nMoshn=200\r\n"
+                  "Oborot=320\r\n[Ustavki2]\r\n",
+                  0),
+        0u);
+    EXPECT_NE(ini.find("[Ustavki72]\r\nName=72\r\n"), std::string::npos);
+}
+
+TEST_F(ProgramTest, UnavailablePortShowsTheCodeThenEndsSavingTheSettings) {
+    Program program(Environment(false, 4294967295u));
+    program.Start();
+    ASSERT_FALSE(dialogs.Boxes.isEmpty());
+    EXPECT_EQ(dialogs.Boxes.front(),
+              QStringLiteral("port: Ошибка при создании объекта Lpt,  драйвер ERROR,  код = 4294967295"));
+    // Start-up still completes, so the end is an orderly one.
+    EXPECT_EQ(program.Data().AvgCount, 5);
+    EXPECT_TRUE(program.Main().isVisible());
+
+    EXPECT_TRUE(RunUntilQuit(5000));
+    program.Shutdown();
+    EXPECT_TRUE(std::filesystem::exists(SettingsFile()));
+    EXPECT_FALSE(program.Main().Timer1().isActive());
+    EXPECT_FALSE(program.Main().Timer2().isActive());
+}
+
+TEST_F(ProgramTest, SimulatedPortSaysSoInTheCaption) {
+    class Simulated final : public acquisition::PortAccess {
+    public:
+        bool IsReady() const override { return true; }
+        std::uint8_t ReadRegister(std::uint8_t, std::uint8_t) override { return 0; }
+        void WriteRegister(std::uint8_t, std::uint8_t, std::uint8_t) override {}
+        std::uint32_t LastError() const override { return 0; }
+        std::string SimulationNote() const override { return "simulated plant"; }
+    };
+    auto env = Environment(true);
+    env.MakePort = [](const channels::UstavkiTable&, const common::Clock&) {
+        return std::make_unique<Simulated>();
+    };
+    Program program(std::move(env));
+    program.Start();
+    EXPECT_EQ(program.Main().windowTitle(), QStringLiteral("Регистратор — имитация"));
+    program.Shutdown();
+}
+
+TEST_F(ProgramTest, SigtermEndsInOrderWithTheSettingsSaved) {
+    {
+        std::ofstream ini(SettingsFile(), std::ios::binary);
+        ini << "[Ustavki3]\r\nKoof_K=0,25\r\n";
+    }
+    Program program(Environment(true));
+    SignalWatcher watcher;
+    QObject::connect(&watcher, &SignalWatcher::endRequested, [&] { program.RequestEnd(); });
+    program.Start();
+    EXPECT_EQ(program.Data().Ustavki[3].Koof_K, 0.25);
+    program.Data().Ustavki[3].Koof_K = 0.5;
+    QTimer signalSoon;
+    signalSoon.setSingleShot(true);
+    QObject::connect(&signalSoon, &QTimer::timeout, [] { std::raise(SIGTERM); });
+    signalSoon.start(50);
+    EXPECT_TRUE(RunUntilQuit(5000));
+    program.Shutdown();
+    const std::string ini = ReadWholeFile(SettingsFile());
+    EXPECT_NE(ini.find("[Ustavki3]\r\nKoof_K=0,5\r\n"), std::string::npos);
+    EXPECT_NE(ini.find("[Ustavki72]"), std::string::npos);
+}
+
+TEST_F(ProgramTest, SettingsThatCannotBeWrittenAtShutdownGoToTheGeneralErrorBox) {
+    auto env = Environment(true);
+    env.ExecutablePath = (folder.Path() / "missing" / "REGISTRATOR.EXE").string();
+    Program program(std::move(env));
+    program.Start();
+    dialogs.Boxes.clear();
+    program.Shutdown();
+    const std::string path = (folder.Path() / "missing").string() + "/Registrator.INI";
+    EXPECT_EQ(dialogs.Boxes,
+              QStringList{QStringLiteral("error: Unable to write to ") + QString::fromStdString(path)});
+    EXPECT_FALSE(program.Main().Timer1().isActive());
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(ProgramTest, TicksRunFromTheEventLoopAndArchiveEverySlowTick) {
+    Program program(Environment(true));
+    program.Start();
+    program.Main().Timer2().setInterval(20);
+    QTimer closeSoon;
+    closeSoon.setSingleShot(true);
+    QObject::connect(&closeSoon, &QTimer::timeout, [&] { program.Main().close(); });
+    closeSoon.start(300);
+    EXPECT_TRUE(RunUntilQuit(5000));
+    program.Shutdown();
+    const auto readings = folder.Path() / "Data" / "06.12.2026.txt";
+    ASSERT_TRUE(std::filesystem::exists(readings));
+    const auto size = std::filesystem::file_size(readings);
+    EXPECT_EQ(size % 584, 0u);
+    EXPECT_GE(size / 584, 3u);
+    EXPECT_EQ(program.Data().TokIndex, size / 584);
+}
+
+} // namespace
+} // namespace registrator::ui

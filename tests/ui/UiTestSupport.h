@@ -1,0 +1,63 @@
+#pragma once
+
+#include "acquisition/PortAccess.h"
+#include "ui/app/ErrorBoxes.h"
+
+#include <QString>
+#include <QStringList>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+namespace registrator::ui::testing {
+
+// Records the boxes the program would show instead of waiting for a click.
+class RecordingDialogs final : public DialogPresenter {
+public:
+    void ShowGeneralError(const QString& message) override { Boxes << QStringLiteral("error: ") + message; }
+    void ShowPortError(std::uint32_t code) override {
+        Boxes << QStringLiteral("port: ") + PortErrorText(code);
+    }
+    void ShowOperatorMessage(const QString& text) override {
+        Boxes << QStringLiteral("message: ") + text;
+        if (OnMessage)
+            OnMessage();
+    }
+    QStringList Boxes;
+    std::function<void()> OnMessage;
+};
+
+// A port whose status lines always show the same byte; writes go nowhere.
+class FixedStatusPort final : public acquisition::PortAccess {
+public:
+    FixedStatusPort(bool ready, std::uint32_t error, std::uint8_t status = 0x00)
+        : ready_(ready), error_(error), status_(status) {}
+    bool IsReady() const override { return ready_; }
+    std::uint8_t ReadRegister(std::uint8_t, std::uint8_t reg) override {
+        return reg == acquisition::kStatusRegister ? status_ : 0;
+    }
+    void WriteRegister(std::uint8_t, std::uint8_t, std::uint8_t) override {}
+    std::uint32_t LastError() const override { return error_; }
+    void SetStatus(std::uint8_t status) { status_ = status; }
+
+private:
+    bool ready_;
+    std::uint32_t error_;
+    std::uint8_t status_;
+};
+
+// A fresh folder under the system's temporary folder, removed at the end of the test.
+class TempFolder {
+public:
+    TempFolder();
+    ~TempFolder();
+    const std::filesystem::path& Path() const { return path_; }
+    std::string Slash() const { return path_.string() + "/"; }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string ReadWholeFile(const std::filesystem::path& path);
+
+} // namespace registrator::ui::testing
