@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTest>
 #include <QTimer>
 #include <csignal>
 #include <fstream>
@@ -172,6 +173,31 @@ TEST_F(ProgramTest, TicksRunFromTheEventLoopAndArchiveEverySlowTick) {
     EXPECT_EQ(size % 584, 0u);
     EXPECT_GE(size / 584, 3u);
     EXPECT_EQ(program.Data().TokIndex, size / 584);
+}
+
+TEST_F(ProgramTest, TimersKeepTickingWhileAMessageBoxWaits) {
+    Program program(Environment(true));
+    program.Start();
+    program.Main().Timer2().setInterval(20);
+    int indexWhenShown = -1;
+    int indexWhenClosed = -1;
+    dialogs.OnMessage = [&] {
+        // Stands in for the operator reading the box: its nested loop runs for a while.
+        indexWhenShown = program.Data().TokIndex;
+        QTest::qWait(200);
+        indexWhenClosed = program.Data().TokIndex;
+    };
+    program.Data().AvgCount = 0; // the next scan cycle fails its averaging and says so
+    QTimer closeSoon;
+    closeSoon.setSingleShot(true);
+    QObject::connect(&closeSoon, &QTimer::timeout, [&] { program.Main().close(); });
+    closeSoon.start(400);
+    EXPECT_TRUE(RunUntilQuit(5000));
+    program.Shutdown();
+    ASSERT_GE(indexWhenShown, 0);
+    EXPECT_GE(indexWhenClosed - indexWhenShown, 3) << "slow ticks stopped under the box";
+    EXPECT_EQ(program.Data().AvgCount, 5);
+    EXPECT_EQ(dialogs.Boxes.count(QStringLiteral("message: Ошибка деление на ноль: ")), 1);
 }
 
 } // namespace

@@ -115,7 +115,9 @@ TEST_F(ArchiveFolderTest, WithoutTheFolderWritersDoNothingAndSayNothing) {
 channels::UstavkiTable SampleSettings() {
     channels::UstavkiTable ustavki;
     for (int k = 1; k <= channels::kChannelCount; ++k) {
-        ustavki[k].Name.AssignCp1251("M" + std::to_string(k));
+        std::string name = "M"; // "M" + to_string trips a false -Wrestrict in mingw g++ 12
+        name += std::to_string(k);
+        ustavki[k].Name.AssignCp1251(name);
         ustavki[k].T_Nom = 100 + k + 0.25;
         ustavki[k].T_Max = 200 + k;
         ustavki[k].Moshn = -3 * k;
