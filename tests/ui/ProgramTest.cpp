@@ -5,7 +5,7 @@
 #include "ui/monitor/MainWindow.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
+#include <QMessageBox>
 #include <QTest>
 #include <QTimer>
 #include <csignal>
@@ -141,6 +141,39 @@ TEST_F(ProgramTest, SigtermEndsInOrderWithTheSettingsSaved) {
     const std::string ini = ReadWholeFile(SettingsFile());
     EXPECT_NE(ini.find("[Ustavki3]\r\nKoof_K=0,5\r\n"), std::string::npos);
     EXPECT_NE(ini.find("[Ustavki72]"), std::string::npos);
+}
+
+// Shows real modal boxes, as the program does, and records what they said.
+class ModalDialogs final : public DialogPresenter {
+public:
+    void ShowGeneralError(const QString& message) override { Boxes << message; }
+    void ShowPortError(std::uint32_t code) override { Boxes << PortErrorText(code); }
+    void ShowOperatorMessage(const QString& text) override {
+        Boxes << text;
+        MakeOperatorMessageBox(QStringLiteral("Registrator"), text)->exec();
+    }
+    QStringList Boxes;
+};
+
+TEST_F(ProgramTest, SigtermWhileAStartUpBoxWaitsStillEndsInOrder) {
+    ModalDialogs modal;
+    auto env = Environment(true);
+    ProgramEnvironment withBoxes{env.Clock,         modal,       env.Regional, env.ExecutablePath,
+                                 env.ArchiveFolder, env.MakePort};
+    Program program(std::move(withBoxes));
+    SignalWatcher watcher;
+    QObject::connect(&watcher, &SignalWatcher::endRequested, [&] { program.RequestEnd(); });
+    QTimer signalSoon;
+    signalSoon.setSingleShot(true);
+    QObject::connect(&signalSoon, &QTimer::timeout, [] { std::raise(SIGTERM); });
+    signalSoon.start(100);
+
+    program.Start(); // waits in the box about today's missing snapshot until the signal comes
+    EXPECT_EQ(modal.Boxes, QStringList{QStringLiteral("Ошибка открытия файла БД.")});
+    EXPECT_TRUE(RunUntilQuit(5000));
+    program.Shutdown();
+    EXPECT_NE(ReadWholeFile(SettingsFile()).find("[Ustavki72]"), std::string::npos);
+    EXPECT_EQ(modal.Boxes.size(), 1);
 }
 
 TEST_F(ProgramTest, SettingsThatCannotBeWrittenAtShutdownGoToTheGeneralErrorBox) {

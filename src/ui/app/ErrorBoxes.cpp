@@ -1,6 +1,8 @@
 #include "ui/app/ErrorBoxes.h"
 
+#include <QApplication>
 #include <QMessageBox>
+#include <cstdio>
 
 namespace registrator::ui {
 
@@ -40,6 +42,39 @@ void MessageBoxPresenter::ShowPortError(std::uint32_t errorCode) {
 
 void MessageBoxPresenter::ShowOperatorMessage(const QString& text) {
     MakeOperatorMessageBox(programTitle_, text)->exec();
+}
+
+namespace {
+void ToStandardError(const QString& text) {
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+}
+} // namespace
+
+void EndAwarePresenter::ShowGeneralError(const QString& message) {
+    if (ending_)
+        ToStandardError(GeneralErrorText(message));
+    else
+        inner_.ShowGeneralError(message);
+}
+
+void EndAwarePresenter::ShowPortError(std::uint32_t errorCode) {
+    if (ending_)
+        ToStandardError(PortErrorText(errorCode));
+    else
+        inner_.ShowPortError(errorCode);
+}
+
+void EndAwarePresenter::ShowOperatorMessage(const QString& text) {
+    if (ending_)
+        ToStandardError(text);
+    else
+        inner_.ShowOperatorMessage(text);
+}
+
+void CloseOpenBoxes() {
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible())
+            box->done(QMessageBox::Ok);
 }
 
 } // namespace registrator::ui

@@ -41,4 +41,21 @@ private:
     QString programTitle_;
 };
 
+// Once the end of the program has been asked for from outside (a signal, the session ending), nobody
+// may be there to click OK: the boxes go to standard error instead of waiting.
+class EndAwarePresenter final : public DialogPresenter {
+public:
+    EndAwarePresenter(DialogPresenter& inner, const bool& ending) : inner_(inner), ending_(ending) {}
+    void ShowGeneralError(const QString& message) override;
+    void ShowPortError(std::uint32_t errorCode) override;
+    void ShowOperatorMessage(const QString& text) override;
+
+private:
+    DialogPresenter& inner_;
+    const bool& ending_;
+};
+
+// Closes the modal boxes now open, so the handlers waiting in them go on.
+void CloseOpenBoxes();
+
 } // namespace registrator::ui

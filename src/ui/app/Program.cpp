@@ -23,8 +23,9 @@ public:
 
 Program::Program(ProgramEnvironment environment)
     : env_(std::move(environment)),
-      title_(QString::fromStdString(channels::ProgramTitle(env_.ExecutablePath))), messages_(env_.Dialogs),
-      guard_(env_.Dialogs), archive_(env_.ArchiveFolder, env_.Clock, messages_) {}
+      title_(QString::fromStdString(channels::ProgramTitle(env_.ExecutablePath))),
+      dialogs_(env_.Dialogs, endRequested_), messages_(dialogs_), guard_(dialogs_),
+      archive_(env_.ArchiveFolder, env_.Clock, messages_) {}
 
 Program::~Program() = default;
 
@@ -55,15 +56,15 @@ void Program::Start() {
     mainWindow_->show();
     // Queued only now: the progress window paints by handling pending events, which would have
     // swallowed the request before the event loop runs.
-    if (endRequested_)
+    if (quitWhenLoopRuns_ || endRequested_)
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void Program::StartUp() {
     if (!port_->IsReady()) {
-        env_.Dialogs.ShowPortError(port_->LastError());
+        dialogs_.ShowPortError(port_->LastError());
         // Takes effect once the event loop runs; start-up goes on so that the end is an orderly one.
-        endRequested_ = true;
+        quitWhenLoopRuns_ = true;
     }
     mainWindow_->Timer1().setInterval(10);
     mainWindow_->Timer2().setInterval(1000);
@@ -88,6 +89,9 @@ void Program::StartUp() {
 
 void Program::RequestEnd() {
     endRequested_ = true;
+    // Before the event loop runs (a start-up box is open) quitting does nothing: closing the box lets
+    // start-up finish, and it queues the end itself.
+    CloseOpenBoxes();
     QCoreApplication::quit();
 }
 

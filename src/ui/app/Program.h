@@ -76,6 +76,8 @@ private:
 
     ProgramEnvironment env_;
     QString title_;
+    bool endRequested_ = false;
+    EndAwarePresenter dialogs_;
     PresenterMessages messages_;
     HandlerGuard guard_;
     channels::ChannelData data_;
@@ -84,7 +86,7 @@ private:
     std::unique_ptr<acquisition::ScanProtocol> protocol_;
     std::unique_ptr<MainWindow> mainWindow_;
     std::unique_ptr<ScanTimingWindow> timingWindow_;
-    bool endRequested_ = false;
+    bool quitWhenLoopRuns_ = false;
     bool shutDown_ = false;
 };
 
