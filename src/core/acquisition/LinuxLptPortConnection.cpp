@@ -109,14 +109,11 @@ bool LinuxLptPortConnection::WritePairs(std::uint8_t* pairs, int count) {
 }
 
 std::uint8_t LinuxLptPortConnection::ReadRegister(std::uint8_t port, std::uint8_t reg) {
-    std::uint8_t pair[2] = {AddressCode(port, reg), 0};
-    ReadPairs(pair, 1);
-    return pair[1];
+    return ReadOnePair(*this, port, reg);
 }
 
 void LinuxLptPortConnection::WriteRegister(std::uint8_t port, std::uint8_t reg, std::uint8_t value) {
-    std::uint8_t pair[2] = {AddressCode(port, reg), value};
-    WritePairs(pair, 1);
+    WriteOnePair(*this, port, reg, value);
 }
 
 } // namespace registrator::acquisition

@@ -129,14 +129,11 @@ bool WinLptPortConnection::WritePairs(std::uint8_t* pairs, int count) {
 }
 
 std::uint8_t WinLptPortConnection::ReadRegister(std::uint8_t port, std::uint8_t reg) {
-    std::uint8_t pair[2] = {AddressCode(port, reg), 0};
-    ReadPairs(pair, 1);
-    return pair[1];
+    return ReadOnePair(*this, port, reg);
 }
 
 void WinLptPortConnection::WriteRegister(std::uint8_t port, std::uint8_t reg, std::uint8_t value) {
-    std::uint8_t pair[2] = {AddressCode(port, reg), value};
-    WritePairs(pair, 1);
+    WriteOnePair(*this, port, reg, value);
 }
 
 void WinLptPortConnection::PortOut(std::uint16_t address, std::uint8_t value) {
