@@ -3,6 +3,7 @@
 #include "UiTestSupport.h"
 #include "ui/app/Program.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
 #include <QTest>
@@ -37,6 +38,11 @@ TEST_F(ScanTimingWindowTest, DesignValuesAgreeWithStartUp) {
     EXPECT_EQ(window.UpDown1()->value(), 100);
     EXPECT_EQ(window.UpDown2()->value(), 10);
     EXPECT_EQ(window.MaskEdit7()->text(), QStringLiteral("  5"));
+    // The averaging formula does not run into the "n -" beside it.
+    const QWidget* formula = window.findChild<QLabel*>(QStringLiteral("Label17"));
+    const QWidget* n = window.findChild<QLabel*>(QStringLiteral("Label19"));
+    ASSERT_TRUE(formula && n);
+    EXPECT_LT(formula->geometry().right(), n->x());
     window.BitBtn3Click();
     EXPECT_EQ(timer1.interval(), 10);
     EXPECT_EQ(timer2.interval(), 1000);

@@ -78,7 +78,15 @@ ScanTimingWindow::ScanTimingWindow(channels::ChannelData& data, QTimer& timer1, 
     Label(group1, "Label2", QStringLiteral("Милисек."), 96, 32, labelFont);
 
     auto* group2 = Group(this, "GroupBox2", QStringLiteral("среднее арифметическое"), 12, 160);
-    Label(group2, "Label17", QStringLiteral("(n1+n2+nn)/n"), 12, 27, Font("Serif", 19, true));
+    QLabel* formula =
+        Label(group2, "Label17", QStringLiteral("(n1+n2+nn)/n"), 12, 27, Font("Serif", 19, true));
+    // The design's serif is narrower than most; the formula must end before the "n" beside it.
+    while (formula->x() + formula->width() > 148 && formula->font().pixelSize() > 10) {
+        QFont smaller = formula->font();
+        smaller.setPixelSize(smaller.pixelSize() - 1);
+        formula->setFont(smaller);
+        formula->adjustSize();
+    }
     Label(group2, "Label19", QStringLiteral("n"), 152, 18, Font("Serif", 27, true));
     Label(group2, "Label18", QStringLiteral("-"), 176, 18, Font("Serif", 27, true));
     maskEdit7_ = new QLineEdit(QStringLiteral("  5"), group2);
