@@ -95,7 +95,8 @@ MainWindow::MainWindow(Services services, const QString& caption) : services_(se
     setCentralWidget(panel);
     BuildMimic(panel);
     panel->setMinimumSize(kFrameLeft + kFrameWidth + 4, kFrameTops.back() + 123 + 4);
-    resize(panel->minimumSize().width(), panel->minimumSize().height() + menu->sizeHint().height());
+    // 999 x 780 outside, as designed: the client area a Windows frame leaves of it.
+    resize(qMax(991, panel->minimumWidth()), qMax(746, panel->minimumHeight() + menu->sizeHint().height()));
 
     timer1_.setObjectName(QStringLiteral("Timer1"));
     timer2_.setObjectName(QStringLiteral("Timer2"));
