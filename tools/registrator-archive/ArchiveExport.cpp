@@ -161,19 +161,26 @@ int ReportFileTrouble(std::ostream& err, const std::string& file, const std::str
     return kExitBadFile;
 }
 
+// A file that gave no whole record: why, in the reader's words.
+int ReportNoRecord(std::ostream& err, const std::string& file, const archive::RecordFileRead& read,
+                   const char* kind, std::size_t recordSize) {
+    if (!read.Opened)
+        return ReportFileTrouble(err, file, "cannot open: " + read.Error);
+    if (!read.Error.empty())
+        return ReportFileTrouble(err, file, "cannot read: " + read.Error);
+    if (read.TrailingBytes == 0)
+        return ReportFileTrouble(err, file, std::string("empty: no ") + kind + " record in it");
+    return ReportFileTrouble(err, file,
+                             std::string("no whole ") + kind + " record, only " +
+                                 std::to_string(read.TrailingBytes) + " bytes (a record is " +
+                                 std::to_string(recordSize) + ")");
+}
+
 int ExportReadings(const Options& options, Format format, std::ostream& out, std::ostream& err) {
     std::vector<archive::TArhivRec> records;
     const archive::RecordFileRead read = archive::ReadReadingsFile(options.File, records);
-    if (!read.Opened)
-        return ReportFileTrouble(err, options.File, "cannot open: " + read.Error);
-    if (read.Records == 0 && !read.Error.empty())
-        return ReportFileTrouble(err, options.File, "cannot read: " + read.Error);
-    if (read.Records == 0 && read.TrailingBytes == 0)
-        return ReportFileTrouble(err, options.File, "empty: no readings record in it");
     if (read.Records == 0)
-        return ReportFileTrouble(err, options.File,
-                                 "no whole readings record, only " + std::to_string(read.TrailingBytes) +
-                                     " bytes (a record is 584)");
+        return ReportNoRecord(err, options.File, read, "readings", sizeof(archive::TArhivRec));
 
     CsvRow row(format);
     row.StartFile(out);
@@ -205,16 +212,8 @@ int ExportReadings(const Options& options, Format format, std::ostream& out, std
 int ExportSettings(const Options& options, Format format, std::ostream& out, std::ostream& err) {
     std::vector<archive::TUstRec> records(archive::kUstRecCount);
     const archive::RecordFileRead read = archive::ReadSnapshotFile(options.File, records);
-    if (!read.Opened)
-        return ReportFileTrouble(err, options.File, "cannot open: " + read.Error);
-    if (read.Records == 0 && !read.Error.empty())
-        return ReportFileTrouble(err, options.File, "cannot read: " + read.Error);
-    if (read.Records == 0 && read.TrailingBytes == 0)
-        return ReportFileTrouble(err, options.File, "empty: no settings record in it");
     if (read.Records == 0)
-        return ReportFileTrouble(err, options.File,
-                                 "no whole settings record, only " + std::to_string(read.TrailingBytes) +
-                                     " bytes (a record is 80)");
+        return ReportNoRecord(err, options.File, read, "settings", sizeof(archive::TUstRec));
 
     CsvRow row(format);
     row.StartFile(out);
