@@ -11,7 +11,8 @@
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     // pairs of (benchmark, baseline) names
-    explicit RatioReporter(std::vector<std::pair<std::string, std::string>> pairs) : pairs_(std::move(pairs)) {}
+    explicit RatioReporter(std::vector<std::pair<std::string, std::string>> pairs)
+        : pairs_(std::move(pairs)) {}
 
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
@@ -35,3 +36,16 @@ private:
     std::vector<std::pair<std::string, std::string>> pairs_;
     std::map<std::string, double> perIteration_;
 };
+
+using RatioPairs = std::vector<std::pair<std::string, std::string>>;
+
+// The whole main of a benchmark program: runs what the command line selects, then prints the ratios.
+inline int RunBenchmarksWithRatios(int& argc, char** argv, RatioPairs pairs) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    RatioReporter reporter(std::move(pairs));
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -100,13 +100,6 @@ BENCHMARK(BM_ReadArhivFullDay)->Unit(benchmark::kMillisecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     // Aim: at most 1.5.
-    RatioReporter reporter(
-        std::vector<std::pair<std::string, std::string>>{{"BM_ReadArhivFullDay", "BM_PlainSequentialRead"}});
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarksWithRatios(argc, argv, {{"BM_ReadArhivFullDay", "BM_PlainSequentialRead"}});
 }

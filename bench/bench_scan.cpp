@@ -84,14 +84,8 @@ BENCHMARK(BM_AverageAndConvertOverSimulatedPort)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    RatioReporter reporter(
-        std::vector<std::pair<std::string, std::string>>{{"BM_ScanConverters", "BM_BareRegisterCalls"}});
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    const int status = RunBenchmarksWithRatios(argc, argv, {{"BM_ScanConverters", "BM_BareRegisterCalls"}});
     std::printf(
         "aims: ScanConverters / bare calls at most 1.3; AverageScans(5) + ConvertReadings under 500 us\n");
-    return 0;
+    return status;
 }

@@ -125,14 +125,9 @@ BENCHMARK(BM_SaveAll)->Unit(benchmark::kMicrosecond);
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
     // Aim: save-all well under 100 ms in absolute terms; most of it is the wait for the disk.
-    RatioReporter reporter({{"BM_LoadAll", "BM_PlainRead"},
-                            {"BM_SaveAll", "BM_PlainWrite"},
-                            {"BM_SaveAll", "BM_PlainWriteSynced"}});
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarksWithRatios(argc, argv,
+                                   {{"BM_LoadAll", "BM_PlainRead"},
+                                    {"BM_SaveAll", "BM_PlainWrite"},
+                                    {"BM_SaveAll", "BM_PlainWriteSynced"}});
 }

@@ -176,6 +176,11 @@ int ReportNoRecord(std::ostream& err, const std::string& file, const archive::Re
                                  std::to_string(recordSize) + ")");
 }
 
+int ReportReadFailure(std::ostream& err, const std::string& file, const archive::RecordFileRead& read) {
+    return ReportFileTrouble(err, file,
+                             "read failed after " + std::to_string(read.Records) + " records: " + read.Error);
+}
+
 int ExportReadings(const Options& options, Format format, std::ostream& out, std::ostream& err) {
     std::vector<archive::TArhivRec> records;
     const archive::RecordFileRead read = archive::ReadReadingsFile(options.File, records);
@@ -198,9 +203,7 @@ int ExportReadings(const Options& options, Format format, std::ostream& out, std
     out.flush();
 
     if (!read.Error.empty())
-        return ReportFileTrouble(err, options.File,
-                                 "read failed after " + std::to_string(read.Records) +
-                                     " records: " + read.Error);
+        return ReportReadFailure(err, options.File, read);
     if (read.TrailingBytes != 0)
         return ReportFileTrouble(err, options.File,
                                  "ends with an unfinished record of " + std::to_string(read.TrailingBytes) +
@@ -234,9 +237,7 @@ int ExportSettings(const Options& options, Format format, std::ostream& out, std
     out.flush();
 
     if (!read.Error.empty())
-        return ReportFileTrouble(err, options.File,
-                                 "read failed after " + std::to_string(read.Records) +
-                                     " records: " + read.Error);
+        return ReportReadFailure(err, options.File, read);
     if (read.MoreRecords != 0)
         return ReportFileTrouble(err, options.File,
                                  "holds " + std::to_string(read.MoreRecords) +
