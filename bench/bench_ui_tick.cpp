@@ -59,9 +59,9 @@ void CoreScanCycle(benchmark::State& state) {
 
 void MainWindowTick(benchmark::State& state) {
     Rig rig;
-    ui::MainWindow window(
-        ui::MainWindow::Services{rig.data, *rig.protocol, rig.archive, rig.clock, rig.messages, rig.guard},
-        QStringLiteral("Регистратор"));
+    ui::MainWindow window(ui::MainWindow::Services{rig.data, *rig.protocol, rig.archive, rig.clock,
+                                                   rig.messages, rig.guard, rig.dialogs},
+                          QStringLiteral("Регистратор"));
     window.show();
     QCoreApplication::processEvents();
     for (auto _ : state) {

@@ -42,6 +42,7 @@ TEST(GeneralErrorBox, IsTitledWithTheProgramAndShowsTheErrorIcon) {
 TEST(PortErrorBox, KeepsItsDoubleBlanksAndShowsTheCodeUnsigned) {
     auto box = MakePortErrorBox(5);
     EXPECT_EQ(box->windowTitle(), QStringLiteral("ERROR"));
+    EXPECT_EQ(box->icon(), QMessageBox::Critical);
     EXPECT_EQ(box->text(), QStringLiteral("Ошибка при создании объекта Lpt,  драйвер ERROR,  код = 5"));
     EXPECT_EQ(PortErrorText(0xFFFFFFFEu),
               QStringLiteral("Ошибка при создании объекта Lpt,  драйвер ERROR,  код = 4294967294"));

@@ -28,7 +28,7 @@ class MainWindowTest : public ::testing::Test {
 protected:
     MainWindowTest()
         : protocol(port), messages(dialogs), guard(dialogs), archive(folder.Slash(), clock, messages),
-          window(MainWindow::Services{data, protocol, archive, clock, messages, guard},
+          window(MainWindow::Services{data, protocol, archive, clock, messages, guard, dialogs},
                  QStringLiteral("Регистратор")) {
         for (int n = 1; n <= channels::kChannelCount; ++n)
             data.Ustavki[n] = channels::DefaultUstavka(n);

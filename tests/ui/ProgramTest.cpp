@@ -1,6 +1,8 @@
 #include "ui/app/Program.h"
 
 #include "UiTestSupport.h"
+#include "acquisition/SimulatedPort.h"
+#include "archive/RecordFiles.h"
 #include "ui/app/SignalWatcher.h"
 #include "ui/monitor/MainWindow.h"
 
@@ -8,6 +10,7 @@
 #include <QMessageBox>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -231,6 +234,51 @@ TEST_F(ProgramTest, TimersKeepTickingWhileAMessageBoxWaits) {
     EXPECT_GE(indexWhenClosed - indexWhenShown, 3) << "slow ticks stopped under the box";
     EXPECT_EQ(program.Data().AvgCount, 5);
     EXPECT_EQ(dialogs.Boxes.count(QStringLiteral("message: Ошибка деление на ноль: ")), 1);
+}
+
+TEST_F(ProgramTest, ScansGoOnUnderTheAveragingBoxAndArchiveRealReadings) {
+    // The box used to open inside the fast timer's handler, which stopped that timer: every record
+    // appended while it stayed open held time 0 and 72 zeros.
+    ProgramEnvironment environment = Environment(true);
+    environment.MakePort = [](const channels::UstavkiTable& ustavki, const common::Clock& plantClock) {
+        return std::make_unique<acquisition::SimulatedPort>(ustavki, plantClock, 1);
+    };
+    Program program(std::move(environment));
+    program.Start();
+    program.Main().Timer2().setInterval(30);
+    int firstSlotUnderBox = -1;
+    int lastSlotUnderBox = -1;
+    int avgCountUnderBox = -1;
+    dialogs.OnMessage = [&] {
+        firstSlotUnderBox = program.Data().TokIndex;
+        // The same fault again under the box must not open a second one.
+        program.Data().AvgCount = 0;
+        QTest::qWait(400);
+        avgCountUnderBox = program.Data().AvgCount;
+        lastSlotUnderBox = program.Data().TokIndex;
+    };
+    program.Data().AvgCount = 0;
+    QTimer closeSoon;
+    closeSoon.setSingleShot(true);
+    QObject::connect(&closeSoon, &QTimer::timeout, [&] { program.Main().close(); });
+    closeSoon.start(700);
+    EXPECT_TRUE(RunUntilQuit(5000));
+    program.Shutdown();
+
+    EXPECT_EQ(dialogs.Boxes.count(QStringLiteral("message: Ошибка деление на ноль: ")), 1);
+    EXPECT_EQ(avgCountUnderBox, 5);
+    ASSERT_GE(firstSlotUnderBox, 0);
+    ASSERT_GE(lastSlotUnderBox - firstSlotUnderBox, 3) << "slow ticks stopped under the box";
+    std::vector<archive::TArhivRec> records;
+    const auto read =
+        archive::ReadReadingsFile((folder.Path() / "Data" / "06.12.2026.txt").string(), records);
+    ASSERT_GE(read.Records, static_cast<std::size_t>(lastSlotUnderBox));
+    for (int k = firstSlotUnderBox + 1; k < lastSlotUnderBox; ++k) {
+        const archive::TArhivRec& record = records[static_cast<std::size_t>(k)];
+        EXPECT_NEAR(record.Time, common::EncodeTime(8, 30, 0, 0), 1e-6) << "record " << k;
+        EXPECT_TRUE(std::any_of(std::begin(record.Tok), std::end(record.Tok), [](double v) { return v > 0; }))
+            << "record " << k << " holds no reading";
+    }
 }
 
 } // namespace

@@ -48,6 +48,15 @@ TEST_F(ScanTimingWindowTest, DesignValuesAgreeWithStartUp) {
     EXPECT_EQ(timer2.interval(), 1000);
     EXPECT_EQ(data.AvgCount, 5);
     EXPECT_TRUE(dialogs.Boxes.isEmpty());
+
+    // Blanks alone were once passed over like an empty field; they are a bad number.
+    data.AvgCount = 7;
+    window.MaskEdit7()->setText(QStringLiteral("   "));
+    window.BitBtn3Click();
+    EXPECT_EQ(dialogs.Boxes,
+              QStringList{QStringLiteral("message: Ошибочная запись числа или деление на ноль:    ")});
+    EXPECT_EQ(window.MaskEdit7()->text(), QStringLiteral("7"));
+    EXPECT_EQ(data.AvgCount, 7);
 }
 
 TEST_F(ScanTimingWindowTest, ApplySetsBothIntervalsWithinTheirRanges) {

@@ -4,6 +4,7 @@
 #include "common/DateTime.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <utility>
 
 namespace registrator::archive {
@@ -12,6 +13,23 @@ namespace {
 
 constexpr const char* kOpenFailed = "Ошибка открытия файла БД.";
 constexpr const char* kNoData = "В БД нет запрашиваемой информации.";
+
+AppendFailure FailureOf(const std::error_code& code) {
+    if (code == std::errc::no_such_file_or_directory || code == std::errc::not_a_directory)
+        return AppendFailure::NoFolder;
+    if (code == std::errc::no_space_on_device)
+        return AppendFailure::DiskFull;
+#ifdef EDQUOT
+    if (code.value() == EDQUOT && code.category() == std::generic_category())
+        return AppendFailure::DiskFull;
+#endif
+    if (code == std::errc::permission_denied || code == std::errc::operation_not_permitted ||
+        code == std::errc::read_only_file_system)
+        return AppendFailure::NoPermission;
+    if (code == std::errc::file_too_large)
+        return AppendFailure::FileTooLarge;
+    return AppendFailure::Other;
+}
 
 } // namespace
 
@@ -33,7 +51,22 @@ void Archive::WriteArhiv(const channels::ChannelData& data) {
     record.Time = data.Current(1).Time;
     for (int n = 1; n <= channels::kChannelCount; ++n)
         record.Tok[n - 1] = data.Current(n).Value;
-    AppendReading(ReadingsPath(common::ArchiveDateText(clock_.Today())), record);
+    const common::TDateTime today = clock_.Today();
+    const AppendResult result = AppendReading(ReadingsPath(common::ArchiveDateText(today)), record);
+    if (today != status_.Day) {
+        status_.Day = today;
+        status_.RecordsToday = 0;
+    }
+    if (result.Ok) {
+        status_.RecordsToday = result.RecordsInFile;
+        status_.Failures = 0;
+        status_.Failure = AppendFailure::None;
+        status_.SystemText.clear();
+    } else {
+        ++status_.Failures;
+        status_.Failure = FailureOf(result.Error);
+        status_.SystemText = result.Error.message();
+    }
 }
 
 void Archive::WriteUst(const channels::UstavkiTable& ustavki) {

@@ -12,6 +12,18 @@
 
 namespace registrator::archive {
 
+// Why the last append to the readings file failed.
+enum class AppendFailure { None, NoFolder, DiskFull, NoPermission, FileTooLarge, Other };
+
+// How the appends have gone so far, for the operator's status line. Appends stay silent; this only counts.
+struct AppendStatus {
+    common::TDateTime Day = 0;      // day of the last append tried
+    std::uint64_t RecordsToday = 0; // whole records in that day's file after its last good append
+    std::uint64_t Failures = 0;     // failed appends since the last good one
+    AppendFailure Failure = AppendFailure::None;
+    std::string SystemText; // the system's words for an Other failure
+};
+
 // The day files under the archive folder ("Data/" relative to the working directory) and the
 // tables the viewer shows. Writers are silent; readers tell the operator about a missing or empty file.
 class Archive {
@@ -21,6 +33,8 @@ public:
     // "Data/" + dd.MM.yyyy + ".txt" and + "UST.txt".
     std::string ReadingsPath(const std::string& dateText) const;
     std::string SnapshotPath(const std::string& dateText) const;
+    const std::string& Folder() const { return folder_; }
+    const AppendStatus& Status() const { return status_; }
 
     void WriteArhiv(const channels::ChannelData& data);
     void WriteUst(const channels::UstavkiTable& ustavki);
@@ -38,6 +52,7 @@ private:
     std::string folder_;
     const common::Clock& clock_;
     common::OperatorMessages& messages_;
+    AppendStatus status_;
 };
 
 } // namespace registrator::archive

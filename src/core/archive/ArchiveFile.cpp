@@ -38,12 +38,20 @@ std::wstring Wide(const std::string& utf8) {
     return out;
 }
 
-std::string LastSystemError() {
-    return "Windows error " + std::to_string(GetLastError());
+std::error_code LastSystemCode() {
+    return {static_cast<int>(GetLastError()), std::system_category()};
+}
+
+std::string SystemText(const std::error_code& code) {
+    return "Windows error " + std::to_string(code.value());
 }
 #else
-std::string LastSystemError() {
-    return std::generic_category().message(errno);
+std::error_code LastSystemCode() {
+    return {errno, std::generic_category()};
+}
+
+std::string SystemText(const std::error_code& code) {
+    return code.message();
 }
 #endif
 
@@ -86,19 +94,21 @@ ArchiveFile::~ArchiveFile() {
 }
 
 ArchiveFile::ArchiveFile(ArchiveFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNoHandle)), error_(std::move(other.error_)) {}
+    : handle_(std::exchange(other.handle_, kNoHandle)), error_(std::move(other.error_)), code_(other.code_) {}
 
 ArchiveFile& ArchiveFile::operator=(ArchiveFile&& other) noexcept {
     if (this != &other) {
         Close();
         handle_ = std::exchange(other.handle_, kNoHandle);
         error_ = std::move(other.error_);
+        code_ = other.code_;
     }
     return *this;
 }
 
 void ArchiveFile::Fail() {
-    error_ = LastSystemError();
+    code_ = LastSystemCode();
+    error_ = SystemText(code_);
 }
 
 std::optional<std::uint64_t> ArchiveFile::Size() {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <system_error>
 
 namespace registrator::archive {
 
@@ -35,6 +36,7 @@ public:
 
     // The system's account of the last failure ("" when none).
     const std::string& Error() const { return error_; }
+    const std::error_code& ErrorCode() const { return code_; }
 
 private:
     static constexpr std::intptr_t kNoHandle = -1;
@@ -42,6 +44,7 @@ private:
 
     std::intptr_t handle_ = kNoHandle;
     std::string error_;
+    std::error_code code_;
 };
 
 } // namespace registrator::archive

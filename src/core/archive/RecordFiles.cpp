@@ -75,15 +75,18 @@ RecordFileRead ReadSnapshotFile(const std::string& path, std::span<TUstRec> out)
     return result;
 }
 
-bool AppendReading(const std::string& path, const TArhivRec& record) {
+AppendResult AppendReading(const std::string& path, const TArhivRec& record) {
+    AppendResult result;
     ArchiveFile file(path, ArchiveFile::Mode::ReadWriteCreate);
-    if (!file.IsOpen())
-        return false;
-    const auto size = file.Size();
-    if (!size || !file.Seek(*size / kArhivRecSize * kArhivRecSize))
-        return false;
-    const bool written = file.Write(&record, sizeof record);
-    return file.Close() && written;
+    const auto size = file.IsOpen() ? file.Size() : std::nullopt;
+    if (!size || !file.Seek(*size / kArhivRecSize * kArhivRecSize) || !file.Write(&record, sizeof record) ||
+        !file.Close()) {
+        result.Error = file.ErrorCode();
+        return result;
+    }
+    result.Ok = true;
+    result.RecordsInFile = *size / kArhivRecSize + 1;
+    return result;
 }
 
 namespace {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace registrator::archive {
@@ -32,7 +33,12 @@ RecordFileRead ReadSnapshotFile(const std::string& path, std::span<TUstRec> out)
 
 // Writes the record at the end of the last whole record of the file (creating the file if need be),
 // so an unfinished tail left by a crash is overwritten rather than shifting every later record.
-bool AppendReading(const std::string& path, const TArhivRec& record);
+struct AppendResult {
+    bool Ok = false;
+    std::uint64_t RecordsInFile = 0; // whole records once this one is in
+    std::error_code Error;           // why it failed
+};
+AppendResult AppendReading(const std::string& path, const TArhivRec& record);
 
 // Replaces the file in one step (a temporary beside it, flushed, then renamed over it), so a crash
 // never leaves half a snapshot. Should the system refuse the rename, the file is written in place.

@@ -24,7 +24,7 @@ QString PortErrorText(std::uint32_t errorCode) {
 }
 
 std::unique_ptr<QMessageBox> MakePortErrorBox(std::uint32_t errorCode) {
-    return std::make_unique<QMessageBox>(QMessageBox::NoIcon, QStringLiteral("ERROR"),
+    return std::make_unique<QMessageBox>(QMessageBox::Critical, QStringLiteral("ERROR"),
                                          PortErrorText(errorCode), QMessageBox::Ok);
 }
 

@@ -43,7 +43,7 @@ void Program::Start() {
     if (!port_->SimulationNote().empty())
         caption += QStringLiteral(" — имитация");
     mainWindow_ = std::make_unique<MainWindow>(
-        MainWindow::Services{data_, *protocol_, archive_, env_.Clock, messages_, guard_}, caption);
+        MainWindow::Services{data_, *protocol_, archive_, env_.Clock, messages_, guard_, dialogs_}, caption);
 
     guard_([&] { StartUp(); });
 

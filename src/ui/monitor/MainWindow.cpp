@@ -1,5 +1,6 @@
 #include "ui/monitor/MainWindow.h"
 
+#include "monitor/ArchiveStatusLine.h"
 #include "monitor/ScanCycle.h"
 #include "ui/monitor/MimicWidgets.h"
 #include "ui/monitor/MotorCaptions.h"
@@ -9,6 +10,8 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenuBar>
+#include <QStatusBar>
+#include <filesystem>
 
 namespace registrator::ui {
 
@@ -76,7 +79,9 @@ QColor PanelColour(monitor::PanelState state) {
     return QColor(150, 150, 150);
 }
 
-MainWindow::MainWindow(Services services, const QString& caption) : services_(services) {
+MainWindow::MainWindow(Services services, const QString& caption)
+    : services_(services), timer1Boxes_(services.Dialogs), timer2Boxes_(services.Dialogs),
+      timer1Guard_(timer1Boxes_), timer2Guard_(timer2Boxes_) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(caption);
 
@@ -95,8 +100,11 @@ MainWindow::MainWindow(Services services, const QString& caption) : services_(se
     setCentralWidget(panel);
     BuildMimic(panel);
     panel->setMinimumSize(kFrameLeft + kFrameWidth + 4, kFrameTops.back() + 123 + 4);
-    // 999 x 780 outside, as designed: the client area a Windows frame leaves of it.
-    resize(qMax(991, panel->minimumWidth()), qMax(746, panel->minimumHeight() + menu->sizeHint().height()));
+    BuildArchiveStrip();
+    // 999 x 780 outside, as designed: the client area a Windows frame leaves of it, and the archive
+    // line below it.
+    resize(qMax(991, panel->minimumWidth()),
+           qMax(746, panel->minimumHeight() + menu->sizeHint().height()) + statusBar()->sizeHint().height());
 
     timer1_.setObjectName(QStringLiteral("Timer1"));
     timer2_.setObjectName(QStringLiteral("Timer2"));
@@ -162,6 +170,40 @@ void MainWindow::BuildMimic(QWidget* panel) {
     }
 }
 
+void MainWindow::BuildArchiveStrip() {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(services_.Archive.Folder(), error);
+    archiveFolderShown_ = error ? services_.Archive.Folder() : absolute.lexically_normal().string();
+
+    QStatusBar* strip = statusBar();
+    strip->setObjectName(QStringLiteral("ArchiveStatus"));
+    strip->setSizeGripEnabled(false);
+    archiveInfo_ = new QLabel(strip);
+    archiveInfo_->setObjectName(QStringLiteral("ArchiveInfo"));
+    archiveWarning_ = new QLabel(strip);
+    archiveWarning_->setObjectName(QStringLiteral("ArchiveWarning"));
+    QPalette warningPalette = archiveWarning_->palette();
+    warningPalette.setColor(QPalette::WindowText, QColor(200, 0, 0));
+    archiveWarning_->setPalette(warningPalette);
+    QFont bold = archiveWarning_->font();
+    bold.setBold(true);
+    archiveWarning_->setFont(bold);
+    strip->addWidget(archiveInfo_);
+    strip->addWidget(archiveWarning_, 1);
+    RefreshArchiveStatus();
+}
+
+void MainWindow::RefreshArchiveStatus() {
+    const monitor::ArchiveStatusLine line =
+        monitor::DescribeArchive(services_.Archive.Status(), archiveFolderShown_);
+    const QString info = QString::fromStdString(line.Info);
+    const QString warning = QString::fromStdString(line.Warning);
+    if (archiveInfo_->text() != info)
+        archiveInfo_->setText(info);
+    if (archiveWarning_->text() != warning)
+        archiveWarning_->setText(warning);
+}
+
 void MainWindow::RefreshDisplay() {
     auto& data = services_.Data;
     for (int n = 1; n <= channels::kChannelCount; ++n) {
@@ -190,15 +232,18 @@ void MainWindow::RefreshDisplay() {
 }
 
 void MainWindow::Timer1Timer() {
-    services_.Guard([&] {
-        if (monitor::RunScanCycle(services_.Protocol, services_.Data, services_.Clock, services_.Messages,
+    timer1Guard_([&] {
+        if (monitor::RunScanCycle(services_.Protocol, services_.Data, services_.Clock, timer1Boxes_,
                                   avgCountReset_))
             RefreshDisplay();
     });
 }
 
 void MainWindow::Timer2Timer() {
-    services_.Guard([&] { monitor::RunHistoryStep(services_.Archive, services_.Data, services_.Clock); });
+    timer2Guard_([&] {
+        monitor::RunHistoryStep(services_.Archive, services_.Data, services_.Clock);
+        RefreshArchiveStatus();
+    });
 }
 
 void MainWindow::SelectChannel(int channel) {

@@ -6,6 +6,7 @@
 #include "common/Clock.h"
 #include "common/OperatorMessages.h"
 #include "monitor/PanelState.h"
+#include "ui/app/DeferredBoxes.h"
 #include "ui/app/GuardedHandler.h"
 
 #include <QMainWindow>
@@ -36,6 +37,8 @@ public:
         const common::Clock& Clock;
         common::OperatorMessages& Messages;
         HandlerGuard& Guard;
+        // Where the timers' boxes go once their handler has returned.
+        DialogPresenter& Dialogs;
     };
 
     MainWindow(Services services, const QString& caption);
@@ -52,6 +55,11 @@ public:
 
     // Label texts and panel colours from the current slot; touches only what changed.
     void RefreshDisplay();
+
+    // The archive line under the mimic, from the counters the archive keeps.
+    void RefreshArchiveStatus();
+    QLabel* ArchiveInfo() const { return archiveInfo_; }
+    QLabel* ArchiveWarning() const { return archiveWarning_; }
 
     MotorPanel* Panel(int channel) const { return panels_.at(static_cast<std::size_t>(channel - 1)); }
     QLabel* CurrentLabel(int channel) const { return labels_.at(static_cast<std::size_t>(channel - 1)); }
@@ -80,10 +88,15 @@ protected:
 
 private:
     void BuildMimic(QWidget* panel);
+    void BuildArchiveStrip();
 
     Services services_;
     QTimer timer1_;
     QTimer timer2_;
+    DeferredBoxes timer1Boxes_;
+    DeferredBoxes timer2Boxes_;
+    HandlerGuard timer1Guard_;
+    HandlerGuard timer2Guard_;
     std::function<void()> avgCountReset_;
     std::array<MotorPanel*, channels::kChannelCount> panels_{};
     std::array<QLabel*, channels::kChannelCount> labels_{};
@@ -91,6 +104,9 @@ private:
     std::array<double, channels::kChannelCount> shownValues_{};
     std::array<bool, channels::kChannelCount> valueShown_{};
     std::array<QColor, channels::kChannelCount> shownColours_{};
+    QLabel* archiveInfo_ = nullptr;
+    QLabel* archiveWarning_ = nullptr;
+    std::string archiveFolderShown_;
 };
 
 } // namespace registrator::ui

@@ -133,7 +133,8 @@ void ScanTimingWindow::Apply() {
     SetIntervalIfChanged(timer2_, upDown1_->value() * 10);
 
     const QString text = maskEdit7_->text();
-    if (text.trimmed().isEmpty())
+    // Only a truly empty field is passed over; blanks alone are a bad number like any other.
+    if (text.isEmpty())
         return;
     const auto count = monitor::ParseAvgCount(text.toStdString());
     if (!count) {
