@@ -93,25 +93,25 @@ CalibrationWindow::CalibrationWindow(Services services, QWidget* parent)
     edit2_ = DesignEdit(this, "Edit2", QStringLiteral("00000"), 446, 17, 73, 27);
     DesignLabel(this, "Label3", QStringLiteral("b="), 408, 64, big);
     edit3_ = DesignEdit(this, "Edit3", QStringLiteral("00000"), 446, 63, 73, 27);
-    DesignLabel(this, "Label1", QStringLiteral("y=k*x-b"), 588, 12, SerifFont(29, true));
+    FitBefore(*DesignLabel(this, "Label1", QStringLiteral("y=k*x-b"), 588, 12, SerifFont(29, true)), 720);
     auto* image = new QLabel(this);
     image->setObjectName(QStringLiteral("Image1"));
     image->setAlignment(Qt::AlignCenter);
     image->setPixmap(MeterPicture());
     image->setGeometry(588, 56, 105, 105);
 
-    DesignLabel(this, "Label10", QStringLiteral("Мощность-"), 16, 104, big);
+    FitBefore(*DesignLabel(this, "Label10", QStringLiteral("Мощность-"), 16, 104, big), 166);
     maskEdit5_ = DigitEdit(this, "MaskEdit5", 168, 112);
-    DesignLabel(this, "Label14", QStringLiteral("кВт"), 228, 104, big);
-    DesignLabel(this, "Label12", QStringLiteral("Ток откл.-"), 16, 144, big);
+    FitBefore(*DesignLabel(this, "Label14", QStringLiteral("кВт"), 228, 104, big), 302);
+    FitBefore(*DesignLabel(this, "Label12", QStringLiteral("Ток откл.-"), 16, 144, big), 166);
     maskEdit6_ = DigitEdit(this, "MaskEdit6", 168, 152);
     DesignLabel(this, "Label13", QStringLiteral("А"), 240, 148, big);
 
-    DesignLabel(this, "Label6", QStringLiteral("Ток ном.="), 304, 104, big);
+    FitBefore(*DesignLabel(this, "Label6", QStringLiteral("Ток ном.="), 304, 104, big), 434);
     edit4_ = DesignEdit(this, "Edit4", QStringLiteral("00000"), 436, 108, 65, 29);
     DesignLabel(this, "Label8", QStringLiteral("А"), 508, 108, big);
     ColourPatch(this, "Panel1", PanelColour(monitor::PanelState::AboveNominal), 536, 104);
-    DesignLabel(this, "Label7", QStringLiteral("Ток крит.="), 296, 144, big);
+    FitBefore(*DesignLabel(this, "Label7", QStringLiteral("Ток крит.="), 296, 144, big), 434);
     edit5_ = DesignEdit(this, "Edit5", QStringLiteral("00000"), 436, 145, 65, 27);
     DesignLabel(this, "Label9", QStringLiteral("А"), 508, 148, big);
     ColourPatch(this, "Panel2", PanelColour(monitor::PanelState::Overloaded), 536, 144);
@@ -159,12 +159,7 @@ void CalibrationWindow::ShowStoredName(int channel) {
     label16_->setText(QString::fromStdString(services_.Data.Ustavki[channel].Name.Utf8()));
     label16_->adjustSize();
     // A long name keeps all its characters in smaller type rather than running under "b=".
-    while (label16_->x() + label16_->width() > kLabel16Right && label16_->font().pixelSize() > 10) {
-        QFont smaller = label16_->font();
-        smaller.setPixelSize(smaller.pixelSize() - 1);
-        label16_->setFont(smaller);
-        label16_->adjustSize();
-    }
+    FitBefore(*label16_, kLabel16Right);
 }
 
 void CalibrationWindow::RefreshLiveLine() {

@@ -39,16 +39,18 @@ CoefficientWindow::CoefficientWindow(common::RegionalSettings regional, common::
     const QFont title = SerifFont(19, true);
     const QFont prompt = SansFont(13, true);
 
-    DesignLabel(client, "Label5", QStringLiteral("Расчёт коэффициентов уравнения  y=k*x-b"), 120, 12, title);
-    DesignLabel(client, "Label1", QStringLiteral("Введите значение первой точки X1 (А)"), 8, 64, prompt);
+    // The prompts end before the controls to their right, whatever the system's font.
+    const auto text = [&](const char* name, const QString& text, int x, int y, const QFont& font, int right) {
+        FitBefore(*DesignLabel(client, name, text, x, y, font), right);
+    };
+    text("Label5", QStringLiteral("Расчёт коэффициентов уравнения  y=k*x-b"), 120, 12, title, 654);
+    text("Label1", QStringLiteral("Введите значение первой точки X1 (А)"), 8, 64, prompt, 320);
     edits_[0] = DesignEdit(client, "Edit1", QString(), 92, 88, 121, 21);
-    DesignLabel(client, "Label2", QStringLiteral("Введите значение тока первой точки  Y1(А)"), 324, 64,
-                prompt);
+    text("Label2", QStringLiteral("Введите значение тока первой точки  Y1(А)"), 324, 64, prompt, 654);
     edits_[1] = DesignEdit(client, "Edit2", QString(), 324, 88, 121, 21);
-    DesignLabel(client, "Label3", QStringLiteral("Введите значение второй точки  X2(А)"), 8, 184, prompt);
+    text("Label3", QStringLiteral("Введите значение второй точки  X2(А)"), 8, 184, prompt, 320);
     edits_[2] = DesignEdit(client, "Edit3", QString(), 92, 224, 121, 21);
-    DesignLabel(client, "Label4", QStringLiteral("Введите значение тока второй точки  Y2(А)"), 324, 184,
-                prompt);
+    text("Label4", QStringLiteral("Введите значение тока второй точки  Y2(А)"), 324, 184, prompt, 654);
     edits_[3] = DesignEdit(client, "Edit4", QString(), 324, 224, 121, 21);
 
     // Not a designed control: both points put back through the line as shown, to check it at a glance.

@@ -7,7 +7,11 @@
 namespace registrator::ui {
 
 QFont SerifFont(int pixels, bool bold) {
-    QFont font(QStringLiteral("Times New Roman"));
+    QFont font;
+    // Times New Roman is narrow; where it is missing, the look-alikes and then a condensed serif keep
+    // the designed texts clear of the controls beside them.
+    font.setFamilies({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
+                      QStringLiteral("Tinos"), QStringLiteral("DejaVu Serif Condensed")});
     font.setStyleHint(QFont::Serif);
     font.setPixelSize(pixels);
     font.setBold(bold);
@@ -51,6 +55,15 @@ QPushButton* DesignButton(QWidget* parent, const char* name, const QString& text
     button->setObjectName(QString::fromLatin1(name));
     button->setGeometry(x, y, width, height);
     return button;
+}
+
+void FitBefore(QLabel& label, int right) {
+    while (label.x() + label.width() > right && label.font().pixelSize() > 8) {
+        QFont smaller = label.font();
+        smaller.setPixelSize(smaller.pixelSize() - 1);
+        label.setFont(smaller);
+        label.adjustSize();
+    }
 }
 
 void ShowModeless(QWidget& window) {

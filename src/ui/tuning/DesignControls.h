@@ -28,6 +28,9 @@ QLineEdit* DesignEdit(QWidget* parent, const char* name, const QString& text, in
 QPushButton* DesignButton(QWidget* parent, const char* name, const QString& text, int x, int y, int width,
                           int height);
 
+// Smaller type, never a cut text, where the system's font runs a label into the control at `right`.
+void FitBefore(QLabel& label, int right);
+
 // Shows a hidden or covered window without making it modal.
 void ShowModeless(QWidget& window);
 
