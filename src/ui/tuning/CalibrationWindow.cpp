@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <cmath>
+#include <numbers>
 
 namespace registrator::ui {
 
@@ -32,12 +33,14 @@ QPixmap MeterPicture() {
     painter.setPen(QPen(Qt::black, 1.5));
     const QPointF centre(32, 40);
     for (int i = 0; i <= 8; ++i) {
-        const double angle = M_PI * (0.85 - 0.7 * i / 8.0);
+        const double angle = std::numbers::pi * (0.85 - 0.7 * i / 8.0);
         const QPointF direction(std::cos(angle), -std::sin(angle));
         painter.drawLine(centre + direction * (i % 4 == 0 ? 18.0 : 21.0), centre + direction * 24.0);
     }
     painter.setPen(QPen(QColor(200, 0, 0), 2));
-    painter.drawLine(centre, centre + QPointF(std::cos(M_PI * 0.35), -std::sin(M_PI * 0.35)) * 22.0);
+    painter.drawLine(centre,
+                     centre + QPointF(std::cos(std::numbers::pi * 0.35), -std::sin(std::numbers::pi * 0.35)) *
+                                  22.0);
     painter.setPen(Qt::black);
     painter.setFont(SerifFont(14, true));
     painter.drawText(QRectF(0, 42, 64, 18), Qt::AlignCenter, QStringLiteral("А"));
