@@ -62,6 +62,7 @@ double ConvertCount(double count, const channels::TUstavka& settings) {
 void ConvertReadings(channels::ChannelData& data, const common::Clock& clock) {
     for (int channel = 1; channel <= kConverterCount; ++channel) {
         channels::TTokSlot& slot = data.Current(channel);
+        data.RawCounts[static_cast<std::size_t>(channel - 1)] = slot.Value;
         slot.Value = ConvertCount(slot.Value, data.Ustavki[channel]);
         slot.Time = clock.TimeOfDayNow();
     }

@@ -19,7 +19,7 @@ bool AverageScans(ScanProtocol& protocol, channels::ChannelData& data, std::uint
                   const std::function<void()>& onAvgCountReset);
 
 // Converts the slot at TokIndex of every channel in place: Round(x*Koof_K - Koof_B) in extended
-// precision, clamped at 0, stamped with the time of day.
+// precision, clamped at 0, stamped with the time of day. The counts stay behind in RawCounts.
 void ConvertReadings(channels::ChannelData& data, const common::Clock& clock);
 
 // The conversion of one averaged count with a channel's coefficients: whole amperes, never negative.

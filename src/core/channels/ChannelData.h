@@ -77,9 +77,13 @@ struct ChannelData {
     std::uint8_t SelSection = 0;
     common::TDateTime CurDay = 0;
     std::string BaseFolder;
+    // Each channel's averaged converter count of the latest scan cycle, kept as the conversion turns
+    // the slot into amperes: what the calibration is made against.
+    std::array<double, kChannelCount> RawCounts{};
 
     TTokSlot& Current(int channel) { return TokHistory.At(channel, TokIndex); }
     const TTokSlot& Current(int channel) const { return TokHistory.Ring(channel)[TokIndex]; }
+    double RawCount(int channel) const { return RawCounts.at(static_cast<std::size_t>(channel - 1)); }
 };
 
 constexpr int SectionOfChannel(int channel) {

@@ -2,6 +2,9 @@
 
 #include "ui/channels/ProgressWindow.h"
 #include "ui/monitor/MainWindow.h"
+#include "ui/tuning/AboutWindow.h"
+#include "ui/tuning/CalibrationWindow.h"
+#include "ui/tuning/CoefficientWindow.h"
 #include "ui/tuning/ScanTimingWindow.h"
 
 #include <QCoreApplication>
@@ -52,6 +55,24 @@ void Program::Start() {
     mainWindow_->SetAvgCountResetHook([this] { timingWindow_->ResetAvgCountField(); });
     connect(mainWindow_.get(), &MainWindow::scanTimingRequested, timingWindow_.get(),
             &ScanTimingWindow::ShowModeless);
+
+    calibrationWindow_ = std::make_unique<CalibrationWindow>(CalibrationWindow::Services{
+        data_, env_.Regional, [this] { return SettingsPath(); }, messages_, guard_});
+    connect(mainWindow_.get(), &MainWindow::calibrationRequested, calibrationWindow_.get(),
+            &CalibrationWindow::OpenForEditing);
+    connect(mainWindow_.get(), &MainWindow::channelFieldsRequested, calibrationWindow_.get(),
+            &CalibrationWindow::FillFields);
+    // After the main window's own handler, so the line shows the tick's converted slot.
+    connect(&mainWindow_->Timer1(), &QTimer::timeout, calibrationWindow_.get(),
+            &CalibrationWindow::RefreshLiveLine);
+
+    coefficientWindow_ = std::make_unique<CoefficientWindow>(env_.Regional, messages_, guard_);
+    aboutWindow_ = std::make_unique<AboutWindow>();
+    connect(mainWindow_.get(), &MainWindow::coefficientCalculationRequested, coefficientWindow_.get(),
+            &CoefficientWindow::ShowModeless);
+    connect(coefficientWindow_.get(), &CoefficientWindow::aboutRequested, aboutWindow_.get(),
+            &AboutWindow::ShowModeless);
+
     connect(mainWindow_.get(), &MainWindow::closing, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     mainWindow_->show();
     // Queued only now: the progress window paints by handling pending events, which would have
@@ -105,6 +126,12 @@ void Program::Shutdown() {
     mainWindow_->hide();
     if (timingWindow_)
         timingWindow_->hide();
+    if (calibrationWindow_)
+        calibrationWindow_->hide();
+    if (coefficientWindow_)
+        coefficientWindow_->hide();
+    if (aboutWindow_)
+        aboutWindow_->hide();
     guard_([&] { SaveSettings(); });
 }
 

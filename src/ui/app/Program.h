@@ -20,6 +20,9 @@ namespace registrator::ui {
 
 class MainWindow;
 class ScanTimingWindow;
+class CalibrationWindow;
+class CoefficientWindow;
+class AboutWindow;
 
 // Operator messages go to the plain message box of the program.
 class PresenterMessages final : public common::OperatorMessages {
@@ -67,6 +70,9 @@ public:
     archive::Archive& Archive() { return archive_; }
     MainWindow& Main() { return *mainWindow_; }
     ScanTimingWindow& Timing() { return *timingWindow_; }
+    CalibrationWindow& Calibration() { return *calibrationWindow_; }
+    CoefficientWindow& Coefficients() { return *coefficientWindow_; }
+    AboutWindow& About() { return *aboutWindow_; }
     acquisition::PortAccess* Port() { return port_.get(); }
     std::string SettingsPath() const;
 
@@ -86,6 +92,9 @@ private:
     std::unique_ptr<acquisition::ScanProtocol> protocol_;
     std::unique_ptr<MainWindow> mainWindow_;
     std::unique_ptr<ScanTimingWindow> timingWindow_;
+    std::unique_ptr<CalibrationWindow> calibrationWindow_;
+    std::unique_ptr<CoefficientWindow> coefficientWindow_;
+    std::unique_ptr<AboutWindow> aboutWindow_;
     bool quitWhenLoopRuns_ = false;
     bool shutDown_ = false;
 };

@@ -252,7 +252,10 @@ void MainWindow::SelectChannel(int channel) {
 }
 
 void MainWindow::Pan1Click(int tag) {
-    services_.Guard([&] { SelectChannel(static_cast<std::uint8_t>(tag)); });
+    services_.Guard([&] {
+        emit calibrationRequested();
+        SelectChannel(static_cast<std::uint8_t>(tag));
+    });
 }
 
 void MainWindow::GroupBox1Click(int tag) {

@@ -77,6 +77,8 @@ public slots:
 signals:
     // Emitted inside SelectChannel before SelChannel changes, so the other windows fill their fields.
     void channelFieldsRequested(int channel);
+    // A motor panel was clicked: the calibration window comes up before the channel is selected.
+    void calibrationRequested();
     void scanTimingRequested();
     void coefficientCalculationRequested();
     void archiveViewerRequested();

@@ -230,6 +230,10 @@ TEST(ConvertReadings, AfterAWholeTickASlotHoldsAmperesAndATimeOfDay) {
     EXPECT_EQ(0, rig.data.Current(2).Value);
     EXPECT_EQ(349, rig.data.Current(3).Value);
     EXPECT_DOUBLE_EQ(common::TimePart(rig.clock.Now()), rig.data.Current(1).Time);
+    // The counts the amperes came from stay readable for the calibration window.
+    EXPECT_EQ(11, rig.data.RawCount(1));
+    EXPECT_EQ(0, rig.data.RawCount(2));
+    EXPECT_EQ(7, rig.data.RawCount(3));
 }
 
 } // namespace

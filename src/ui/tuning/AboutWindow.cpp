@@ -1,0 +1,21 @@
+#include "ui/tuning/AboutWindow.h"
+
+#include "ui/tuning/DesignControls.h"
+
+#include <QLabel>
+
+namespace registrator::ui {
+
+AboutWindow::AboutWindow(QWidget* parent) : QWidget(parent, kToolWindowFlags) {
+    setObjectName(QStringLiteral("F_About"));
+    setWindowTitle(QStringLiteral("о программе"));
+    setFixedSize(441, 184);
+    DesignLabel(this, "Label1", QStringLiteral("Расчёт коэффициентов уравнения "), 68, 36,
+                SerifFont(19, true));
+}
+
+void AboutWindow::ShowModeless() {
+    ui::ShowModeless(*this);
+}
+
+} // namespace registrator::ui

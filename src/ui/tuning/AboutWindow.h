@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QWidget>
+
+namespace registrator::ui {
+
+// TF_About: one line of text and nothing that acts.
+class AboutWindow : public QWidget {
+    Q_OBJECT
+public:
+    explicit AboutWindow(QWidget* parent = nullptr);
+
+public slots:
+    void ShowModeless();
+};
+
+} // namespace registrator::ui

@@ -1,0 +1,125 @@
+#include "ui/tuning/CoefficientWindow.h"
+
+#include "common/NumberText.h"
+#include "tuning/Calibration.h"
+#include "tuning/Coefficients.h"
+#include "ui/tuning/DesignControls.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+
+namespace registrator::ui {
+
+namespace {
+
+QString Shown(double value, char separator) {
+    return QString::fromStdString(common::FloatToTextFourDecimals(value, separator));
+}
+
+} // namespace
+
+CoefficientWindow::CoefficientWindow(common::RegionalSettings regional, common::OperatorMessages& messages,
+                                     HandlerGuard& guard, QWidget* parent)
+    : QMainWindow(parent, kToolWindowFlags), regional_(std::move(regional)), messages_(messages),
+      guard_(guard) {
+    setObjectName(QStringLiteral("F_razchet"));
+    setWindowTitle(QStringLiteral("Расчёт коэффициентов"));
+    setFont(SansFont(11, false));
+
+    QAction* about = menuBar()->addAction(QStringLiteral("о программе"));
+    about->setObjectName(QStringLiteral("N1"));
+    connect(about, &QAction::triggered, this, &CoefficientWindow::N1Click);
+
+    auto* client = new QWidget(this);
+    client->setFixedSize(656, 370);
+    setCentralWidget(client);
+    const QFont title = SerifFont(19, true);
+    const QFont prompt = SansFont(13, true);
+
+    // The prompts end before the controls to their right, whatever the system's font.
+    const auto text = [&](const char* name, const QString& text, int x, int y, const QFont& font, int right) {
+        FitBefore(*DesignLabel(client, name, text, x, y, font), right);
+    };
+    text("Label5", QStringLiteral("Расчёт коэффициентов уравнения  y=k*x-b"), 120, 12, title, 654);
+    text("Label1", QStringLiteral("Введите значение первой точки X1 (А)"), 8, 64, prompt, 320);
+    edits_[0] = DesignEdit(client, "Edit1", QString(), 92, 88, 121, 21);
+    text("Label2", QStringLiteral("Введите значение тока первой точки  Y1(А)"), 324, 64, prompt, 654);
+    edits_[1] = DesignEdit(client, "Edit2", QString(), 324, 88, 121, 21);
+    text("Label3", QStringLiteral("Введите значение второй точки  X2(А)"), 8, 184, prompt, 320);
+    edits_[2] = DesignEdit(client, "Edit3", QString(), 92, 224, 121, 21);
+    text("Label4", QStringLiteral("Введите значение тока второй точки  Y2(А)"), 324, 184, prompt, 654);
+    edits_[3] = DesignEdit(client, "Edit4", QString(), 324, 224, 121, 21);
+
+    // Not a designed control: both points put back through the line as shown, to check it at a glance.
+    checkLine_ = DesignLabel(client, "CheckLine", QString(), 8, 268, SansFont(12, false), QColor(0, 0, 128));
+    checkLine_->setGeometry(8, 268, 640, 20);
+
+    DesignLabel(client, "Label8", QStringLiteral("K="), 44, 308, title);
+    label6_ = DesignLabel(client, "Label6", QStringLiteral("0000"), 96, 308, title);
+    DesignLabel(client, "Label9", QStringLiteral("B="), 232, 308, title);
+    label7_ = DesignLabel(client, "Label7", QStringLiteral("0000"), 280, 308, title);
+
+    QPushButton* calculate = DesignButton(client, "Button1", QStringLiteral("Расчёт"), 376, 312, 75, 25);
+    QPushButton* close = DesignButton(client, "BitBtn1", QStringLiteral("Закрыть"), 504, 312, 75, 25);
+    connect(calculate, &QPushButton::clicked, this, &CoefficientWindow::Button1Click);
+    connect(close, &QPushButton::clicked, this, &CoefficientWindow::BitBtn1Click);
+
+    QWidget* order[] = {calculate, edits_[0], edits_[1], edits_[2], edits_[3], close};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    adjustSize();
+    setFixedSize(size());
+    move(706, 270);
+}
+
+void CoefficientWindow::ShowModeless() {
+    ui::ShowModeless(*this);
+}
+
+void CoefficientWindow::Button1Click() {
+    guard_([&] { Calculate(); });
+}
+
+void CoefficientWindow::BitBtn1Click() {
+    guard_([&] { hide(); });
+}
+
+void CoefficientWindow::N1Click() {
+    guard_([&] { emit aboutRequested(); });
+}
+
+void CoefficientWindow::Calculate() {
+    const char separator = regional_.DecimalSeparator;
+    for (std::size_t i = 0; i < edits_.size(); ++i) {
+        const std::string text = edits_[i]->text().toStdString();
+        const std::optional<double> value = common::ParseFloat(text, separator);
+        if (!value) {
+            messages_.Show(tuning::BadNumberMessage(text));
+            edits_[i]->selectAll();
+            edits_[i]->setFocus();
+            return;
+        }
+        points_[i] = *value;
+    }
+    // Throws before anything changes, so the previous results stay on screen.
+    const tuning::LineCoefficients line =
+        tuning::CoefficientsThrough(points_[0], points_[1], points_[2], points_[3]);
+    k_ = line.K;
+    b_ = line.B;
+    label6_->setText(Shown(k_, separator));
+    label6_->adjustSize();
+    label7_->setText(Shown(b_, separator));
+    label7_->adjustSize();
+
+    const tuning::LineCoefficients shown = tuning::AsShown(line, separator);
+    checkLine_->setText(
+        QStringLiteral("Проверка по показанным K и B: k·X1−b = %1 (Y1 = %2),  k·X2−b = %3 (Y2 = %4)")
+            .arg(Shown(shown.K * points_[0] - shown.B, separator), Shown(points_[1], separator),
+                 Shown(shown.K * points_[2] - shown.B, separator), Shown(points_[3], separator)));
+}
+
+} // namespace registrator::ui

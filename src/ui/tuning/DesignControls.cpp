@@ -1,0 +1,75 @@
+#include "ui/tuning/DesignControls.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace registrator::ui {
+
+QFont SerifFont(int pixels, bool bold) {
+    QFont font;
+    // Times New Roman is narrow; where it is missing, the look-alikes and then a condensed serif keep
+    // the designed texts clear of the controls beside them.
+    font.setFamilies({QStringLiteral("Times New Roman"), QStringLiteral("Liberation Serif"),
+                      QStringLiteral("Tinos"), QStringLiteral("DejaVu Serif Condensed")});
+    font.setStyleHint(QFont::Serif);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+QFont SansFont(int pixels, bool bold) {
+    QFont font(QStringLiteral("Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+QLabel* DesignLabel(QWidget* parent, const char* name, const QString& text, int x, int y, const QFont& font,
+                    const QColor& colour) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setFont(font);
+    if (colour.isValid()) {
+        QPalette palette = label->palette();
+        palette.setColor(QPalette::WindowText, colour);
+        label->setPalette(palette);
+    }
+    label->adjustSize();
+    label->move(x, y);
+    return label;
+}
+
+QLineEdit* DesignEdit(QWidget* parent, const char* name, const QString& text, int x, int y, int width,
+                      int height) {
+    auto* edit = new QLineEdit(text, parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setGeometry(x, y, width, height);
+    return edit;
+}
+
+QPushButton* DesignButton(QWidget* parent, const char* name, const QString& text, int x, int y, int width,
+                          int height) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(x, y, width, height);
+    return button;
+}
+
+void FitBefore(QLabel& label, int right) {
+    while (label.x() + label.width() > right && label.font().pixelSize() > 8) {
+        QFont smaller = label.font();
+        smaller.setPixelSize(smaller.pixelSize() - 1);
+        label.setFont(smaller);
+        label.adjustSize();
+    }
+}
+
+void ShowModeless(QWidget& window) {
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+} // namespace registrator::ui

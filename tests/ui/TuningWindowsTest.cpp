@@ -1,0 +1,193 @@
+#include "UiTestSupport.h"
+#include "common/Cp1251.h"
+#include "ui/app/Program.h"
+#include "ui/monitor/MainWindow.h"
+#include "ui/monitor/MimicWidgets.h"
+#include "ui/tuning/AboutWindow.h"
+#include "ui/tuning/CalibrationWindow.h"
+#include "ui/tuning/CoefficientWindow.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace registrator::ui {
+namespace {
+
+using testing::FixedStatusPort;
+using testing::ReadWholeFile;
+using testing::RecordingDialogs;
+using testing::TempFolder;
+
+QString Button(QWidget& window, const char* name) {
+    auto* button = window.findChild<QPushButton*>(QString::fromLatin1(name));
+    if (!button)
+        return QStringLiteral("missing");
+    button->click();
+    return button->text();
+}
+
+TEST(CalibrationInTheProgram, PanelClickEditsAppliesSavesAndTheNextTickFollows) {
+    TempFolder folder;
+    std::filesystem::create_directories(folder.Path() / "bin");
+    common::SettableClock clock(common::EncodeDate(2026, 12, 6) + common::EncodeTime(8, 30, 0, 0));
+    RecordingDialogs dialogs;
+    Program program(ProgramEnvironment{clock, dialogs, common::RegionalSettings::Russian(),
+                                       (folder.Path() / "bin" / "REGISTRATOR.EXE").string(),
+                                       folder.Slash() + "Data/",
+                                       [](const channels::UstavkiTable&, const common::Clock&) {
+                                           // Every converter reads 1023.
+                                           return std::make_unique<FixedStatusPort>(true, 0, 0x78);
+                                       }});
+    program.Start();
+    program.Data().Ustavki[37].Koof_K = 0.5;
+    CalibrationWindow& window = program.Calibration();
+    EXPECT_FALSE(window.isVisible());
+
+    QTest::mouseClick(program.Main().Panel(37), Qt::LeftButton, {}, QPoint(40, 62));
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.focusWidget(), window.Edit1());
+    EXPECT_EQ(program.Data().SelChannel, 37);
+    EXPECT_EQ(window.Edit1()->text(), QStringLiteral("37"));
+    EXPECT_EQ(window.Label16()->text(), QStringLiteral("37"));
+    EXPECT_EQ(window.Edit2()->text(), QStringLiteral("0,5"));
+    EXPECT_EQ(window.Edit4()->text(), QStringLiteral("560"));
+    EXPECT_EQ(window.MaskEdit6()->text(), QStringLiteral("320"));
+
+    window.Edit1()->setText(QStringLiteral("Гидравлика толкателя"));
+    window.Edit2()->setText(QStringLiteral("0,25"));
+    window.Edit4()->setText(QStringLiteral("200"));
+    window.Edit5()->setText(QStringLiteral("300"));
+    EXPECT_EQ(Button(window, "Button1"), QStringLiteral("применить"));
+    EXPECT_TRUE(dialogs.Boxes.filter(QStringLiteral("error")).isEmpty())
+        << dialogs.Boxes.join('\n').toStdString();
+    EXPECT_EQ(window.Label16()->text(), QStringLiteral("Гидравлика толкателя"));
+    const std::string ini = ReadWholeFile(program.SettingsPath());
+    EXPECT_NE(
+        ini.find("[Ustavki37]\r\nName=" + common::Utf8ToCp1251("Гидравлика толкателя") +
+                 "\r\nKoof_K=0,25\r\nKoof_B=1\r\nT_Nom=200\r\nT_Max=300\r\nMoshn=200\r\nOborot=320\r\n"),
+        std::string::npos);
+
+    // 1023 * 0.25 - 1 = 254.75: 255 A, above the new nominal 200, below the critical 300.
+    // The next fast tick, however late a loaded machine runs it.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return program.Main().CurrentLabel(37)->text() == QStringLiteral("255"); }, 5000));
+    EXPECT_EQ(program.Main().CurrentLabel(37)->text(), QStringLiteral("255"));
+    EXPECT_EQ(program.Main().Panel(37)->Colour(), QColor(255, 255, 0));
+    EXPECT_TRUE(window.LiveLine()->text().contains(QStringLiteral("x = 1023")));
+    EXPECT_TRUE(window.LiveLine()->text().contains(QStringLiteral("255 А")));
+
+    window.findChild<QPushButton*>(QStringLiteral("Cloz"))->click();
+    EXPECT_FALSE(window.isVisible());
+    program.Shutdown();
+}
+
+class CalibrationWindowTest : public ::testing::Test {
+protected:
+    CalibrationWindowTest()
+        : messages(dialogs), guard(dialogs),
+          window(CalibrationWindow::Services{data, common::RegionalSettings::Russian(),
+                                             [this] { return path; }, messages, guard}) {
+        for (int n = 1; n <= channels::kChannelCount; ++n)
+            data.Ustavki[n] = channels::DefaultUstavka(n);
+        data.SelChannel = 9;
+        window.FillFields(9);
+    }
+
+    TempFolder folder;
+    std::string path = folder.Slash() + "Registrator.INI";
+    channels::ChannelData data;
+    RecordingDialogs dialogs;
+    PresenterMessages messages;
+    HandlerGuard guard;
+    CalibrationWindow window;
+};
+
+TEST_F(CalibrationWindowTest, ABadNumberIsReportedAndSelectedAndAFailedWriteGoesToTheErrorBox) {
+    window.Edit2()->setText(QStringLiteral("60"));
+    window.Edit3()->setText(QStringLiteral("x"));
+    window.Button1Click();
+    EXPECT_EQ(dialogs.Boxes, QStringList{QStringLiteral("message: Ошибочная запись числа: x")});
+    EXPECT_EQ(window.Edit3()->selectedText(), QStringLiteral("x"));
+    EXPECT_EQ(data.Ustavki[9].Koof_K, 60);
+
+    // Digits only, four at most.
+    QTest::keyClicks(window.MaskEdit5(), QStringLiteral("-12a345"));
+    EXPECT_LE(window.MaskEdit5()->text().size(), 4);
+    EXPECT_FALSE(window.MaskEdit5()->text().contains(QLatin1Char('-')));
+
+    dialogs.Boxes.clear();
+    path = folder.Slash() + "missing/Registrator.INI";
+    window.Edit3()->setText(QStringLiteral("2"));
+    window.Edit1()->setText(QStringLiteral("Новое"));
+    window.Button1Click();
+    EXPECT_EQ(dialogs.Boxes,
+              QStringList{QStringLiteral("error: Unable to write to ") + QString::fromStdString(path)});
+    EXPECT_EQ(data.Ustavki[9].Name.Utf8(), "Новое");
+    EXPECT_EQ(window.Label16()->text(), QStringLiteral("9")) << "the write failed before the heading changes";
+}
+
+class CoefficientWindowTest : public ::testing::Test {
+protected:
+    CoefficientWindowTest()
+        : messages(dialogs), guard(dialogs), window(common::RegionalSettings::Russian(), messages, guard) {}
+
+    void Calculate(const char* x1, const char* y1, const char* x2, const char* y2) {
+        const char* texts[] = {x1, y1, x2, y2};
+        for (int i = 0; i < 4; ++i)
+            window.Edit(i + 1)->setText(QString::fromUtf8(texts[i]));
+        window.Button1Click();
+    }
+
+    RecordingDialogs dialogs;
+    PresenterMessages messages;
+    HandlerGuard guard;
+    CoefficientWindow window;
+};
+
+TEST_F(CoefficientWindowTest, ShowsKAndBWithFourDecimalsAndTheCheck) {
+    Calculate("0", "0", "1000", "500");
+    EXPECT_EQ(window.Label6()->text(), QStringLiteral("0,5"));
+    EXPECT_EQ(window.Label7()->text(), QStringLiteral("0"));
+    EXPECT_TRUE(window.CheckLine()->text().contains(QStringLiteral("k·X2−b = 500 ")));
+    Calculate(" 0 ", "0", "3", "1");
+    EXPECT_EQ(window.Label6()->text(), QStringLiteral("0,3333"));
+    // Through the rounded K the second point comes out at 0,9999, as the operator would get it.
+    EXPECT_TRUE(window.CheckLine()->text().contains(QStringLiteral("k·X2−b = 0,9999 ")));
+    EXPECT_TRUE(dialogs.Boxes.isEmpty());
+}
+
+TEST_F(CoefficientWindowTest, BadEntriesAndEqualXValuesLeaveThePreviousResults) {
+    Calculate("100", "50", "500", "250");
+    Calculate("", "", "", "");
+    EXPECT_EQ(window.focusWidget(), window.Edit(1));
+    Calculate("1", "2", "0.5", "3");
+    EXPECT_EQ(window.Edit(3)->selectedText(), QStringLiteral("0.5"));
+    Calculate("7", "1", "7", "2");
+    Calculate("7", "1", "7", "1");
+    EXPECT_EQ(dialogs.Boxes, (QStringList{QStringLiteral("message: Ошибочная запись числа: "),
+                                          QStringLiteral("message: Ошибочная запись числа: 0.5"),
+                                          QStringLiteral("error: Floating point division by zero"),
+                                          QStringLiteral("error: Invalid floating point operation")}));
+    EXPECT_EQ(window.Label6()->text(), QStringLiteral("0,5"));
+    EXPECT_EQ(window.Label7()->text(), QStringLiteral("0"));
+}
+
+TEST_F(CoefficientWindowTest, TheAboutItemOpensTheAboutWindow) {
+    AboutWindow about;
+    QObject::connect(&window, &CoefficientWindow::aboutRequested, &about, &AboutWindow::ShowModeless);
+    window.menuBar()->findChild<QAction*>(QStringLiteral("N1"))->trigger();
+    EXPECT_TRUE(about.isVisible());
+    EXPECT_EQ(about.windowTitle(), QStringLiteral("о программе"));
+    window.ShowModeless();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(Button(window, "BitBtn1"), QStringLiteral("Закрыть"));
+    EXPECT_FALSE(window.isVisible());
+}
+
+} // namespace
+} // namespace registrator::ui
