@@ -134,6 +134,21 @@ TEST_F(SettingsFileWrite, CrlfFilesKeepCrlfAndMissingSectionsGoAtTheEnd) {
                   DefaultSection(1, "\r\n"));
 }
 
+// A CR-only file read as one line: its values were lost and a save appended CRLF sections to it.
+TEST_F(SettingsFileWrite, CrOnlyFilesReadTheirValuesAndKeepTheirEndings) {
+    const std::string before = "[Ustavki1]\rName=Pump\rKoof_K=7\r[Other]\rA=1\r";
+    WriteFileBytes(path_, before);
+    file_.LoadAll(ustavki_);
+    EXPECT_EQ(ustavki_[1].Name.Cp1251(), "Pump");
+    EXPECT_EQ(ustavki_[1].Koof_K, 7);
+
+    file_.WriteChannel(ustavki_, 1);
+    file_.WriteChannel(ustavki_, 2);
+    EXPECT_EQ(ReadFileBytes(path_), "[Ustavki1]\rName=Pump\rKoof_K=7\rKoof_B=1\rT_Nom=560\rT_Max=540\r"
+                                    "Moshn=200\rOborot=320\r[Other]\rA=1\r" +
+                                        DefaultSection(2, "\r"));
+}
+
 TEST_F(SettingsFileWrite, SavingAllTwiceChangesNothing) {
     WriteFileBytes(path_, "[Extra]\nx=1\n");
     file_.SaveAll(ustavki_);
