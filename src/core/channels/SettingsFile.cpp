@@ -2,6 +2,7 @@
 
 #include "channels/IniDocument.h"
 #include "common/AtomicFile.h"
+#include "common/Cp1251.h"
 #include "common/NumberText.h"
 
 #include <array>
@@ -36,10 +37,6 @@ constexpr std::array<KeyInfo, 7> kKeys = {{
 
 std::string SectionOf(int channel) {
     return "Ustavki" + std::to_string(channel);
-}
-
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // A line break inside a name would end its line and turn the rest of the name into keys of the file.
@@ -141,10 +138,8 @@ SettingsWriteError::SettingsWriteError(const std::string& path)
 std::string ProgramTitle(const std::string& executablePath) {
     const std::size_t slash = executablePath.find_last_of("/\\");
     std::string title = executablePath.substr(slash == std::string::npos ? 0 : slash + 1);
-    title = title.substr(0, title.find('.'));
-    for (std::size_t i = 1; i < title.size(); ++i)
-        title[i] = LowerAscii(title[i]);
-    return title;
+    // The executable's name is UTF-8: a Cyrillic name is lowered as a Latin one is.
+    return common::LowerCaseAfterFirstCharacter(title.substr(0, title.find('.')));
 }
 
 std::string FolderOf(const std::string& executablePath) {

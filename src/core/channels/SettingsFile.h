@@ -24,7 +24,7 @@ private:
 using ProgressCallback = std::function<void(int channel)>;
 
 // Program title from the executable's path: file name up to its first '.', first character kept,
-// the rest in lower case ("/opt/REGISTRATOR.EXE" -> "Registrator").
+// every further letter in lower case ("/opt/REGISTRATOR.EXE" -> "Registrator", "ЩИТ.exe" -> "Щит").
 std::string ProgramTitle(const std::string& executablePath);
 // The folder of the executable with its trailing separator.
 std::string FolderOf(const std::string& executablePath);
