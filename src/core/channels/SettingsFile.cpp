@@ -130,6 +130,19 @@ IniDocument LoadForWriting(const fs::path& path, const std::string& pathText) {
     return IniDocument::Parse(*bytes);
 }
 
+void ReplaceFile(const fs::path& path, const std::string& pathText, std::string_view bytes,
+                 const std::function<void()>& beforeReplace) {
+    const common::ReplaceResult result = common::ReplaceFileAtomically(path, bytes, beforeReplace);
+    if (result == common::ReplaceResult::Replaced)
+        return;
+    // A locked-down program folder admits no temporary file beside the settings, while the file
+    // itself may still be writable: then it is rewritten in place, as the only write the folder
+    // allows, though a crash in the middle of it could leave the file cut short.
+    if (result == common::ReplaceResult::NoTemporary && common::RewriteInPlace(path, bytes))
+        return;
+    throw SettingsWriteError(pathText);
+}
+
 } // namespace
 
 SettingsWriteError::SettingsWriteError(const std::string& path)
@@ -154,8 +167,7 @@ void SettingsFile::WriteChannel(const UstavkiTable& ustavki, int channel) {
     const fs::path path = common::PathFromUtf8(path_);
     IniDocument doc = LoadForWriting(path, path_);
     WriteChannelTo(doc, ustavki, channel, regional_.DecimalSeparator);
-    if (!common::ReplaceFileAtomically(path, doc.Serialize(), beforeReplace_))
-        throw SettingsWriteError(path_);
+    ReplaceFile(path, path_, doc.Serialize(), beforeReplace_);
 }
 
 void SettingsFile::ReadChannel(UstavkiTable& ustavki, int channel) const {
@@ -171,8 +183,7 @@ void SettingsFile::SaveAll(const UstavkiTable& ustavki, const ProgressCallback& 
         if (progress && channel < kChannelCount)
             progress(channel);
     }
-    if (!common::ReplaceFileAtomically(path, doc.Serialize(), beforeReplace_))
-        throw SettingsWriteError(path_);
+    ReplaceFile(path, path_, doc.Serialize(), beforeReplace_);
     if (progress)
         progress(kChannelCount);
 }
