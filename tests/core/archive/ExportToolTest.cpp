@@ -185,8 +185,8 @@ TEST(ExportTimes, TimeOfDayToTheMillisecond) {
 class ExportProgram : public ArchiveFolderTest {
 protected:
     // Runs the built program with its output in files; returns its exit status.
-    int RunProgram(const std::string& args) {
-        const std::string command = std::string("\"") + REGISTRATOR_ARCHIVE_TOOL + "\" " + args + " >\"" +
+    int RunProgram(const std::string& args, const std::string& shellPrefix = "") {
+        const std::string command = shellPrefix + "\"" + REGISTRATOR_ARCHIVE_TOOL + "\" " + args + " >\"" +
                                     File("out").string() + "\" 2>\"" + File("err").string() + "\"";
 #ifdef _WIN32
         // cmd.exe drops the first and the last quote of the line.
@@ -208,6 +208,16 @@ TEST_F(ExportProgram, WritesTheSameBytesAndExitStatusesAsItsLibrary) {
     EXPECT_EQ(RunProgram("readings \"" + kReadings + "\" --channels 0"), 2);
     EXPECT_EQ(RunProgram("--help"), 0);
     EXPECT_NE(ReadBytes(File("out")).find("Usage: registrator-archive"), std::string::npos);
+}
+
+// Past a file-size limit the tool was killed by SIGXFSZ with no word of what went wrong.
+TEST_F(ExportProgram, OutputPastAFileSizeLimitIsReportedNotFatal) {
+    std::string day;
+    for (int i = 0; i < 50; ++i)
+        day += ReadBytes(kReadings);
+    WriteBytes(File("day.txt"), day);
+    EXPECT_EQ(RunProgram("readings \"" + File("day.txt").string() + "\"", "ulimit -f 4; "), 1);
+    EXPECT_NE(ReadBytes(File("err")).find("cannot write to standard output"), std::string::npos);
 }
 #endif
 
