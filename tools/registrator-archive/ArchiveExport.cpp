@@ -365,9 +365,10 @@ std::string HelpText() {
            "  -h, --help       this text.\n"
            "\n"
            "Exit status: 0 when every record was written; 1 when the file is missing, unreadable or\n"
-           "empty, holds more or fewer than 72 settings records (or fewer than the channels asked for),\n"
-           "or ends with an unfinished record (the whole records before it are still written); 2 when\n"
-           "the command line is wrong. Every problem is described on standard error.\n";
+           "empty, holds more than 72 settings records or lacks a channel asked for (all 72 unless\n"
+           "--channels says otherwise), or ends with an unfinished record (the whole records before it\n"
+           "are still written); 2 when the command line is wrong. Every problem is described on\n"
+           "standard error.\n";
 }
 
 int RunArchiveTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
