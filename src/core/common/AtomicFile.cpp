@@ -71,6 +71,10 @@ bool FlushAndClose(int fd) {
 void KeepModeAndOwner(int, const fs::path&) {}
 
 void FlushFolder(const fs::path&) {}
+
+bool RefusedByPermissions(int error) {
+    return error == EACCES || error == EPERM;
+}
 #else
 // The effective user and groups decide, as they do for the open itself; permission bits alone would
 // let a file of another user be replaced whenever the folder is writable.
@@ -126,11 +130,11 @@ void FlushFolder(const fs::path& folder) {
     ::fsync(fd);
     ::close(fd);
 }
-#endif
 
 bool RefusedByPermissions(int error) {
     return error == EACCES || error == EPERM || error == EROFS;
 }
+#endif
 
 } // namespace
 
