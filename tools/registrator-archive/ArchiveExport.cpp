@@ -156,6 +156,23 @@ std::string_view TrimBlanks(std::string_view text) {
     return text;
 }
 
+// "11-72" or "20, 30-31": runs of consecutive channels as ranges, in the order given.
+std::string ChannelListText(const std::vector<int>& channels) {
+    std::string text;
+    for (std::size_t i = 0; i < channels.size();) {
+        std::size_t last = i;
+        while (last + 1 < channels.size() && channels[last + 1] == channels[last] + 1)
+            ++last;
+        if (!text.empty())
+            text += ", ";
+        text += std::to_string(channels[i]);
+        if (last > i)
+            text += "-" + std::to_string(channels[last]);
+        i = last + 1;
+    }
+    return text;
+}
+
 int ReportFileTrouble(std::ostream& err, const std::string& file, const std::string& what) {
     err << kTool << file << ": " << what << '\n';
     return kExitBadFile;
@@ -223,9 +240,12 @@ int ExportSettings(const Options& options, Format format, std::ostream& out, std
     for (const char* title : {"channel", "name", "nominal_current", "critical_current", "power"})
         row.Field(title);
     row.WriteTo(out);
+    std::vector<int> missing;
     for (int n : options.Channels) {
-        if (static_cast<std::size_t>(n) > read.Records)
+        if (static_cast<std::size_t>(n) > read.Records) {
+            missing.push_back(n);
             continue;
+        }
         const archive::TUstRec& rec = records[static_cast<std::size_t>(n - 1)];
         row.Field(std::to_string(n));
         row.Field(common::Cp1251ToUtf8(archive::NameBytes(rec)));
@@ -238,6 +258,12 @@ int ExportSettings(const Options& options, Format format, std::ostream& out, std
 
     if (!read.Error.empty())
         return ReportReadFailure(err, options.File, read);
+    int status = kExitOk;
+    if (!missing.empty())
+        status = ReportFileTrouble(err, options.File,
+                                   "holds " + std::to_string(read.Records) + " of the 72 channel records; " +
+                                       (missing.size() == 1 ? "channel " : "channels ") +
+                                       ChannelListText(missing) + " not in it and not written");
     if (read.MoreRecords != 0)
         return ReportFileTrouble(err, options.File,
                                  "holds " + std::to_string(read.MoreRecords) +
@@ -247,7 +273,7 @@ int ExportSettings(const Options& options, Format format, std::ostream& out, std
                                  "ends with an unfinished record of " + std::to_string(read.TrailingBytes) +
                                      " bytes; the " + std::to_string(read.Records) +
                                      " whole records before it were written");
-    return kExitOk;
+    return status;
 }
 
 } // namespace
@@ -339,9 +365,10 @@ std::string HelpText() {
            "  -h, --help       this text.\n"
            "\n"
            "Exit status: 0 when every record was written; 1 when the file is missing, unreadable or\n"
-           "empty, holds more than 72 settings records, or ends with an unfinished record (the whole\n"
-           "records before it are still written); 2 when the command line is wrong. Every problem is\n"
-           "described on standard error.\n";
+           "empty, holds more than 72 settings records or lacks a channel asked for (all 72 unless\n"
+           "--channels says otherwise), or ends with an unfinished record (the whole records before it\n"
+           "are still written); 2 when the command line is wrong. Every problem is described on\n"
+           "standard error.\n";
 }
 
 int RunArchiveTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {

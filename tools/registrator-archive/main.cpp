@@ -1,5 +1,6 @@
 #include "ArchiveExport.h"
 
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -10,6 +11,10 @@
 #endif
 
 int main(int argc, char** argv) {
+#ifdef SIGXFSZ
+    // Past a file-size limit the output then fails and is reported, instead of killing the tool.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
 #ifdef _WIN32
     // The CSV carries its own CRLF line ends; text mode would double the CR.
     _setmode(_fileno(stdout), _O_BINARY);

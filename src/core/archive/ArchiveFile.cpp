@@ -82,10 +82,18 @@ ArchiveFile::ArchiveFile(const std::string& path, Mode mode) {
     else if (mode == Mode::CreateTruncate)
         flags = O_RDWR | O_CREAT | O_TRUNC;
     const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
-    if (fd < 0)
+    if (fd < 0) {
         Fail();
-    else
-        handle_ = fd;
+        return;
+    }
+    handle_ = fd;
+    // A folder opens for reading here (Windows refuses it) and then fails at the first read, which
+    // would look like an empty file rather than one that cannot be opened.
+    struct stat st;
+    if (mode == Mode::Read && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        Close();
+        error_ = std::generic_category().message(EISDIR);
+    }
 #endif
 }
 

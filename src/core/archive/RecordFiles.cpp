@@ -103,11 +103,18 @@ bool WriteInPlace(const std::string& path, std::span<const TUstRec> records) {
 
 bool WriteSnapshotFile(const std::string& path, std::span<const TUstRec> records) {
     const std::string_view bytes(reinterpret_cast<const char*>(records.data()), records.size_bytes());
-    if (common::ReplaceFileAtomically(common::PathFromUtf8(path), bytes))
+    switch (common::ReplaceFileAtomically(common::PathFromUtf8(path), bytes)) {
+    case common::ReplaceResult::Replaced:
         return true;
-    // Windows refuses the rename while another program holds the old snapshot open without
-    // sharing delete; losing the day's snapshot would be worse than writing it in place.
-    return WriteInPlace(path, records);
+    case common::ReplaceResult::RenameRefused:
+        // Windows refuses the rename while another program holds the old snapshot open without
+        // sharing delete; losing the day's snapshot would be worse than writing it in place.
+        return WriteInPlace(path, records);
+    default:
+        // Rewriting in place when even the temporary could not be written (a full disk, a size
+        // limit) would empty the old snapshot and could leave it short; it stays as it was.
+        return false;
+    }
 }
 
 } // namespace registrator::archive

@@ -41,7 +41,8 @@ struct AppendResult {
 AppendResult AppendReading(const std::string& path, const TArhivRec& record);
 
 // Replaces the file in one step (a temporary beside it, flushed, then renamed over it), so a crash
-// never leaves half a snapshot. Should the system refuse the rename, the file is written in place.
+// never leaves half a snapshot. Only when the system refuses the rename itself is the file written
+// in place; any other failure leaves the old snapshot as it was.
 bool WriteSnapshotFile(const std::string& path, std::span<const TUstRec> records);
 
 } // namespace registrator::archive

@@ -4,7 +4,9 @@
 #include "common/MotorName.h"
 
 #include <array>
+#include <cassert>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,23 +46,53 @@ private:
     std::array<TUstavka, kChannelCount> items_{};
 };
 
-// 72 channels x 3000 slots, allocated once and zero-filled.
+// 72 channels x 3000 slots, allocated once and zero-filled. A wrong channel or index stops a debug
+// build at the access; a release build does not check, so the scan path pays nothing for it. Tests
+// go through the checked accessors, which throw in every build.
 class TokHistoryStore {
 public:
     TokHistoryStore() : slots_(static_cast<std::size_t>(kChannelCount) * kRingSize) {}
 
     // Writable slot of the ring: channel 1..72, index 0..2999.
-    TTokSlot& At(int channel, int index) { return slots_[Offset(channel, index)]; }
+    TTokSlot& At(int channel, int index) {
+        assert(IsChannel(channel) && InRing(index));
+        return slots_[Offset(channel, index)];
+    }
+    const TTokSlot& At(int channel, int index) const {
+        assert(IsChannel(channel) && InRing(index));
+        return slots_[Offset(channel, index)];
+    }
     // Any index 0..65000; those past the ring always read as zero.
     TTokSlot Read(int channel, int index) const {
+        assert(IsChannel(channel) && index >= 0 && index <= kHistoryLastIndex);
         if (index >= kRingSize)
             return {};
         return slots_[Offset(channel, index)];
     }
     // The 3000 ring slots of one channel, in index order.
-    const TTokSlot* Ring(int channel) const { return &slots_[Offset(channel, 0)]; }
+    const TTokSlot* Ring(int channel) const {
+        assert(IsChannel(channel));
+        return &slots_[Offset(channel, 0)];
+    }
+
+    // As At and Read, throwing std::out_of_range for a wrong channel or index.
+    TTokSlot& CheckedAt(int channel, int index) {
+        Check(channel, index, kRingSize - 1);
+        return At(channel, index);
+    }
+    TTokSlot CheckedRead(int channel, int index) const {
+        Check(channel, index, kHistoryLastIndex);
+        return Read(channel, index);
+    }
 
 private:
+    static constexpr bool IsChannel(int channel) { return channel >= 1 && channel <= kChannelCount; }
+    static constexpr bool InRing(int index) { return index >= 0 && index < kRingSize; }
+    static void Check(int channel, int index, int lastIndex) {
+        if (!IsChannel(channel) || index < 0 || index > lastIndex)
+            throw std::out_of_range("TokHistory[" + std::to_string(channel) + "][" + std::to_string(index) +
+                                    "] is outside channels 1..72, slots 0.." + std::to_string(lastIndex));
+    }
     static std::size_t Offset(int channel, int index) {
         return static_cast<std::size_t>(channel - 1) * kRingSize + static_cast<std::size_t>(index);
     }
@@ -82,7 +114,7 @@ struct ChannelData {
     std::array<double, kChannelCount> RawCounts{};
 
     TTokSlot& Current(int channel) { return TokHistory.At(channel, TokIndex); }
-    const TTokSlot& Current(int channel) const { return TokHistory.Ring(channel)[TokIndex]; }
+    const TTokSlot& Current(int channel) const { return TokHistory.At(channel, TokIndex); }
     double RawCount(int channel) const { return RawCounts.at(static_cast<std::size_t>(channel - 1)); }
 };
 

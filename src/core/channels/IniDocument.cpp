@@ -59,27 +59,24 @@ std::string MakeKeyLine(std::string_view key, std::string_view value) {
 
 IniDocument IniDocument::Parse(std::string_view bytes) {
     IniDocument doc;
-    const std::size_t firstNewline = bytes.find('\n');
-    if (firstNewline != std::string_view::npos)
-        doc.lineEnding_ = firstNewline > 0 && bytes[firstNewline - 1] == '\r' ? "\r\n" : "\n";
+    // A lone CR ends a line too: files saved on old Macintosh editors use nothing else.
+    const std::size_t firstEnd = bytes.find_first_of("\r\n");
+    if (firstEnd != std::string_view::npos)
+        doc.lineEnding_ = bytes.substr(firstEnd, 2) == "\r\n" ? "\r\n" : std::string(1, bytes[firstEnd]);
 
     doc.sections_.push_back(Section{});
     std::size_t pos = 0;
     while (pos < bytes.size()) {
-        const std::size_t newline = bytes.find('\n', pos);
+        const std::size_t end = bytes.find_first_of("\r\n", pos);
         Line line;
-        if (newline == std::string_view::npos) {
+        if (end == std::string_view::npos) {
             line.Text = bytes.substr(pos);
             pos = bytes.size();
         } else {
-            std::size_t textEnd = newline;
-            if (textEnd > pos && bytes[textEnd - 1] == '\r')
-                --textEnd;
-            line.Text = bytes.substr(pos, textEnd - pos);
-            if (textEnd < newline)
-                line.Ending += '\r';
-            line.Ending += '\n';
-            pos = newline + 1;
+            line.Text = bytes.substr(pos, end - pos);
+            const std::size_t endingSize = bytes.substr(end, 2) == "\r\n" ? 2 : 1;
+            line.Ending = bytes.substr(end, endingSize);
+            pos = end + endingSize;
         }
         if (const auto name = HeaderName(line.Text)) {
             Section section;

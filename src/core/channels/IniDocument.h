@@ -9,8 +9,8 @@
 namespace registrator::channels {
 
 // An INI text held line by line, so that a rewrite changes only the lines it must: every other line,
-// with its own line ending, comes back byte for byte. Section and key names are ASCII and matched
-// without regard to case; blanks around names and values are not part of them.
+// with its own line ending (CRLF, LF or a lone CR), comes back byte for byte. Section and key names are ASCII
+// and matched without regard to case; blanks around names and values are not part of them.
 class IniDocument {
 public:
     // An empty document ends its lines with CRLF; a parsed one with the ending its text uses.

@@ -2,6 +2,7 @@
 
 #include "channels/IniDocument.h"
 #include "common/AtomicFile.h"
+#include "common/Cp1251.h"
 #include "common/NumberText.h"
 
 #include <array>
@@ -36,10 +37,6 @@ constexpr std::array<KeyInfo, 7> kKeys = {{
 
 std::string SectionOf(int channel) {
     return "Ustavki" + std::to_string(channel);
-}
-
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // A line break inside a name would end its line and turn the rest of the name into keys of the file.
@@ -133,6 +130,19 @@ IniDocument LoadForWriting(const fs::path& path, const std::string& pathText) {
     return IniDocument::Parse(*bytes);
 }
 
+void ReplaceFile(const fs::path& path, const std::string& pathText, std::string_view bytes,
+                 const std::function<void()>& beforeReplace) {
+    const common::ReplaceResult result = common::ReplaceFileAtomically(path, bytes, beforeReplace);
+    if (result == common::ReplaceResult::Replaced)
+        return;
+    // A locked-down program folder admits no temporary file beside the settings, while the file
+    // itself may still be writable: then it is rewritten in place, as the only write the folder
+    // allows, though a crash in the middle of it could leave the file cut short.
+    if (result == common::ReplaceResult::NoTemporary && common::RewriteInPlace(path, bytes))
+        return;
+    throw SettingsWriteError(pathText);
+}
+
 } // namespace
 
 SettingsWriteError::SettingsWriteError(const std::string& path)
@@ -141,10 +151,8 @@ SettingsWriteError::SettingsWriteError(const std::string& path)
 std::string ProgramTitle(const std::string& executablePath) {
     const std::size_t slash = executablePath.find_last_of("/\\");
     std::string title = executablePath.substr(slash == std::string::npos ? 0 : slash + 1);
-    title = title.substr(0, title.find('.'));
-    for (std::size_t i = 1; i < title.size(); ++i)
-        title[i] = LowerAscii(title[i]);
-    return title;
+    // The executable's name is UTF-8: a Cyrillic name is lowered as a Latin one is.
+    return common::LowerCaseAfterFirstCharacter(title.substr(0, title.find('.')));
 }
 
 std::string FolderOf(const std::string& executablePath) {
@@ -159,8 +167,7 @@ void SettingsFile::WriteChannel(const UstavkiTable& ustavki, int channel) {
     const fs::path path = common::PathFromUtf8(path_);
     IniDocument doc = LoadForWriting(path, path_);
     WriteChannelTo(doc, ustavki, channel, regional_.DecimalSeparator);
-    if (!common::ReplaceFileAtomically(path, doc.Serialize(), beforeReplace_))
-        throw SettingsWriteError(path_);
+    ReplaceFile(path, path_, doc.Serialize(), beforeReplace_);
 }
 
 void SettingsFile::ReadChannel(UstavkiTable& ustavki, int channel) const {
@@ -176,8 +183,7 @@ void SettingsFile::SaveAll(const UstavkiTable& ustavki, const ProgressCallback& 
         if (progress && channel < kChannelCount)
             progress(channel);
     }
-    if (!common::ReplaceFileAtomically(path, doc.Serialize(), beforeReplace_))
-        throw SettingsWriteError(path_);
+    ReplaceFile(path, path_, doc.Serialize(), beforeReplace_);
     if (progress)
         progress(kChannelCount);
 }

@@ -24,15 +24,17 @@ private:
 using ProgressCallback = std::function<void(int channel)>;
 
 // Program title from the executable's path: file name up to its first '.', first character kept,
-// the rest in lower case ("/opt/REGISTRATOR.EXE" -> "Registrator").
+// every further letter in lower case ("/opt/REGISTRATOR.EXE" -> "Registrator", "ЩИТ.exe" -> "Щит").
 std::string ProgramTitle(const std::string& executablePath);
 // The folder of the executable with its trailing separator.
 std::string FolderOf(const std::string& executablePath);
 
 // The per-channel INI file beside the executable: BaseFolder + title + ".INI". Every write replaces
 // the file as a whole (temporary file, flush, rename), so a crash never leaves it cut short; a save
-// of all channels replaces it once, after the last channel. A failed write leaves the old file as
-// it was.
+// of all channels replaces it once, after the last channel. A file that this process may not write
+// is never replaced, and the new file keeps the old one's mode and, where allowed, its owner. In a
+// folder where no temporary file may be made, a writable file is rewritten in place. A failed write
+// leaves the old file as it was.
 class SettingsFile {
 public:
     SettingsFile(std::string path, common::RegionalSettings regional);

@@ -2,13 +2,22 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 
 #ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -19,41 +28,98 @@ namespace fs = std::filesystem;
 namespace {
 
 #ifdef _WIN32
-bool WriteAndFlush(const fs::path& path, std::string_view bytes) {
-    const int fd = _wopen(path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _S_IREAD | _S_IWRITE);
-    if (fd < 0)
-        return false;
-    bool ok = true;
-    std::size_t done = 0;
-    while (ok && done < bytes.size()) {
-        const int chunk = static_cast<int>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
-        const int written = _write(fd, bytes.data() + done, static_cast<unsigned>(chunk));
-        ok = written > 0;
-        if (ok)
-            done += static_cast<std::size_t>(written);
-    }
-    ok = ok && _commit(fd) == 0;
-    return _close(fd) == 0 && ok;
+// Opening for writing asks the file's own access rules, which the read-only attribute alone does not.
+bool MayWrite(const fs::path& path) {
+    const HANDLE h =
+        CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        // Held open by a program that shares no writing: the rename decides.
+        return GetLastError() == ERROR_SHARING_VIOLATION;
+    CloseHandle(h);
+    return true;
 }
 
-void FlushFolder(const fs::path&) {}
-#else
-bool WriteAndFlush(const fs::path& path, std::string_view bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    bool ok = true;
+int OpenForWriting(const fs::path& path, bool create) {
+    const int flags = _O_WRONLY | _O_BINARY | (create ? _O_CREAT | _O_TRUNC : 0);
+    return _wopen(path.c_str(), flags, _S_IREAD | _S_IWRITE);
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
     std::size_t done = 0;
-    while (ok && done < bytes.size()) {
+    while (done < bytes.size()) {
+        const int chunk = static_cast<int>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        const int written = _write(fd, bytes.data() + done, static_cast<unsigned>(chunk));
+        if (written <= 0)
+            return false;
+        done += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool TruncateAt(int fd, std::size_t size) {
+    return _chsize_s(fd, static_cast<__int64>(size)) == 0;
+}
+
+bool FlushAndClose(int fd) {
+    const bool flushed = _commit(fd) == 0;
+    return _close(fd) == 0 && flushed;
+}
+
+// A file this process may write carries no read-only attribute to copy, and its access rules come
+// from the folder.
+void KeepModeAndOwner(int, const fs::path&) {}
+
+void FlushFolder(const fs::path&) {}
+
+bool RefusedByPermissions(int error) {
+    return error == EACCES || error == EPERM;
+}
+#else
+// The effective user and groups decide, as they do for the open itself; permission bits alone would
+// let a file of another user be replaced whenever the folder is writable.
+bool MayWrite(const fs::path& path) {
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+int OpenForWriting(const fs::path& path, bool create) {
+    const int flags = O_WRONLY | O_CLOEXEC | (create ? O_CREAT | O_TRUNC : 0);
+    return ::open(path.c_str(), flags, 0666);
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
         const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
         if (written < 0 && errno == EINTR)
             continue;
-        ok = written > 0;
-        if (ok)
-            done += static_cast<std::size_t>(written);
+        if (written <= 0)
+            return false;
+        done += static_cast<std::size_t>(written);
     }
-    ok = ok && ::fsync(fd) == 0;
-    return ::close(fd) == 0 && ok;
+    return true;
+}
+
+bool TruncateAt(int fd, std::size_t size) {
+    return ::ftruncate(fd, static_cast<off_t>(size)) == 0;
+}
+
+bool FlushAndClose(int fd) {
+    const bool flushed = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && flushed;
+}
+
+// Owner first: a change of owner clears the set-id bits, which the mode then restores. Only root
+// may give the file away; anyone may keep a group that they belong to.
+void KeepModeAndOwner(int fd, const fs::path& original) {
+    struct stat st;
+    if (::stat(original.c_str(), &st) != 0)
+        return;
+    if ((st.st_uid != ::geteuid() || st.st_gid != ::getegid()) && ::fchown(fd, st.st_uid, st.st_gid) != 0 &&
+        ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
+        // Neither may be kept: the file becomes this user's, as any file that it makes would.
+    }
+    ::fchmod(fd, st.st_mode & 07777);
 }
 
 // The rename itself is on disk only once the folder's entry is.
@@ -64,12 +130,11 @@ void FlushFolder(const fs::path& folder) {
     ::fsync(fd);
     ::close(fd);
 }
-#endif
 
-bool IsReadOnly(const fs::file_status& status) {
-    constexpr auto anyWrite = fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write;
-    return (status.permissions() & anyWrite) == fs::perms::none;
+bool RefusedByPermissions(int error) {
+    return error == EACCES || error == EPERM || error == EROFS;
 }
+#endif
 
 } // namespace
 
@@ -83,38 +148,52 @@ fs::path TemporaryPathFor(const fs::path& path) {
     return temporary;
 }
 
-bool ReplaceFileAtomically(const fs::path& path, std::string_view bytes,
-                           const std::function<void()>& beforeRename) {
+ReplaceResult ReplaceFileAtomically(const fs::path& path, std::string_view bytes,
+                                    const std::function<void()>& beforeRename) {
     std::error_code error;
     fs::path target = path;
     // Replace what a link points at, not the link.
     if (fs::is_symlink(fs::symlink_status(target, error))) {
         target = fs::canonical(path, error);
         if (error)
-            return false;
+            return ReplaceResult::NotWritable;
     }
     const fs::file_status status = fs::status(target, error);
     const bool exists = fs::exists(status);
-    if (exists && (!fs::is_regular_file(status) || IsReadOnly(status)))
-        return false;
+    if (exists && (!fs::is_regular_file(status) || !MayWrite(target)))
+        return ReplaceResult::NotWritable;
 
     const fs::path temporary = TemporaryPathFor(target);
-    if (!WriteAndFlush(temporary, bytes)) {
+    const int fd = OpenForWriting(temporary, true);
+    if (fd < 0)
+        return RefusedByPermissions(errno) ? ReplaceResult::NoTemporary : ReplaceResult::NotWritten;
+    bool written = WriteAll(fd, bytes);
+    if (written && exists)
+        KeepModeAndOwner(fd, target);
+    written = FlushAndClose(fd) && written;
+    if (!written) {
         fs::remove(temporary, error);
-        return false;
+        return ReplaceResult::NotWritten;
     }
-    if (exists)
-        fs::permissions(temporary, status.permissions(), error);
     if (beforeRename)
         beforeRename();
     fs::rename(temporary, target, error);
     if (error) {
         std::error_code ignored;
         fs::remove(temporary, ignored);
-        return false;
+        return ReplaceResult::RenameRefused;
     }
     FlushFolder(target.parent_path());
-    return true;
+    return ReplaceResult::Replaced;
+}
+
+// Overwritten first and cut after, so a file that does not grow needs no new room on the disk.
+bool RewriteInPlace(const fs::path& path, std::string_view bytes) {
+    const int fd = OpenForWriting(path, false);
+    if (fd < 0)
+        return false;
+    const bool written = WriteAll(fd, bytes) && TruncateAt(fd, bytes.size());
+    return FlushAndClose(fd) && written;
 }
 
 } // namespace registrator::common

@@ -10,14 +10,26 @@ namespace registrator::common {
 // A path given as UTF-8 text, as the rest of the program holds paths.
 std::filesystem::path PathFromUtf8(const std::string& utf8);
 
+enum class ReplaceResult {
+    Replaced,
+    NotWritable,   // the path is there but is no regular file, or this process may not write it
+    NoTemporary,   // no temporary file may be made beside it (a folder this process cannot write)
+    NotWritten,    // the temporary file could not be written whole (disk full, size limit)
+    RenameRefused, // the new bytes were complete beside the file, but the system refused the rename
+};
+
 // Replaces the file with the given bytes so that a crash or power loss at any moment leaves either
 // the old file or the new one whole: the bytes go to a temporary file beside it, are flushed to
-// disk, and the temporary is renamed over the old file. A read-only file (no write permission bit)
-// is not replaced. beforeRename, when set, runs between the flush and the rename; tests use it to
-// stop the process there. Returns false when the file could not be replaced; the old file is
-// then untouched and the temporary removed.
-bool ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes,
-                           const std::function<void()>& beforeRename = {});
+// disk, and the temporary is renamed over the old file. The new file keeps the old one's mode, and
+// its owner and group where the system allows. beforeRename, when set, runs between the flush and
+// the rename; tests use it to stop the process there. Unless Replaced, the old file is untouched
+// and the temporary removed.
+ReplaceResult ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes,
+                                    const std::function<void()>& beforeRename = {});
+
+// Overwrites an existing file with the given bytes and cuts it to their length. Not crash-safe: for
+// when a file may be written but not replaced.
+bool RewriteInPlace(const std::filesystem::path& path, std::string_view bytes);
 
 // The temporary file that ReplaceFileAtomically writes beside the path.
 std::filesystem::path TemporaryPathFor(const std::filesystem::path& path);

@@ -1,5 +1,6 @@
 #include "common/Cp1251.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -80,7 +81,55 @@ std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& cp) {
     return length;
 }
 
+// Lower case of the Latin, Greek and Cyrillic capitals; any other character is its own.
+char32_t LowerCase(char32_t cp) {
+    const auto evenUpper = [&](char32_t first, char32_t last) {
+        return cp >= first && cp <= last && cp % 2 == 0;
+    };
+    const auto oddUpper = [&](char32_t first, char32_t last) {
+        return cp >= first && cp <= last && cp % 2 == 1;
+    };
+    if ((cp >= 'A' && cp <= 'Z') || (cp >= 0xC0 && cp <= 0xDE && cp != 0xD7) ||
+        (cp >= 0x391 && cp <= 0x3AB) || (cp >= 0x410 && cp <= 0x42F))
+        return cp + 0x20;
+    if (cp >= 0x400 && cp <= 0x40F)
+        return cp + 0x50;
+    if (cp == 0x130)
+        return 'i';
+    if (cp == 0x178)
+        return 0xFF;
+    if (cp == 0x386)
+        return 0x3AC;
+    if (cp >= 0x388 && cp <= 0x38A)
+        return cp + 0x25;
+    if (cp == 0x38C || cp == 0x38E || cp == 0x38F)
+        return cp + (cp == 0x38C ? 0x40 : 0x3F);
+    if (cp == 0x4C0)
+        return 0x4CF;
+    if (evenUpper(0x100, 0x137) || oddUpper(0x139, 0x148) || evenUpper(0x14A, 0x177) ||
+        oddUpper(0x179, 0x17E) || evenUpper(0x460, 0x481) || evenUpper(0x48A, 0x4BF) ||
+        oddUpper(0x4C1, 0x4CE) || evenUpper(0x4D0, 0x52F))
+        return cp + 1;
+    return cp;
+}
+
 } // namespace
+
+std::string LowerCaseAfterFirstCharacter(std::string_view utf8) {
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        char32_t cp = 0;
+        const std::size_t length = DecodeUtf8(utf8, pos, cp);
+        // Malformed bytes, the first character and those past U+FFFF stay as they are.
+        if (length == 0 || pos == 0 || cp > 0xFFFF)
+            out.append(utf8.substr(pos, std::max<std::size_t>(length, 1)));
+        else
+            AppendUtf8(out, LowerCase(cp));
+        pos += std::max<std::size_t>(length, 1);
+    }
+    return out;
+}
 
 std::string Cp1251ToUtf8(std::string_view cp1251) {
     std::string out;

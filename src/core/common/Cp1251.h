@@ -10,4 +10,8 @@ std::string Cp1251ToUtf8(std::string_view cp1251);
 // UTF-8 to Windows-1251; a character that Windows-1251 lacks (or a malformed sequence) becomes '?'.
 std::string Utf8ToCp1251(std::string_view utf8);
 
+// UTF-8 text with its first character as it is and every further letter in lower case (Latin,
+// Greek and Cyrillic letters; other characters and malformed bytes unchanged).
+std::string LowerCaseAfterFirstCharacter(std::string_view utf8);
+
 } // namespace registrator::common

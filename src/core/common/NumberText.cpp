@@ -10,6 +10,9 @@ namespace registrator::common {
 namespace {
 
 constexpr int kSignificantDigits = 15;
+// The largest double, 1.7976931348623157E308, cut (not rounded) to 15 digits.
+constexpr int kLargestExponent = 308;
+constexpr std::string_view kLargestDigits = "179769313486231";
 
 std::string NonFiniteText(double value) {
     if (std::isnan(value))
@@ -76,11 +79,15 @@ std::string FloatToText(double value, char decimalSeparator) {
     for (std::size_t i = mantissaStart; i < ePos; ++i)
         if (IsDigit(text[i]))
             digits += text[i];
-    while (digits.size() > 1 && digits.back() == '0')
-        digits.pop_back();
     int exponent = 0;
     std::from_chars(text.data() + ePos + (text[ePos + 1] == '+' ? 2 : 1), text.data() + text.size(),
                     exponent);
+    // Within 15-digit rounding of the largest double the text would stand above it and not read
+    // back; the largest 15-digit value below it does.
+    if (exponent == kLargestExponent && digits > kLargestDigits)
+        digits = kLargestDigits;
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
 
     std::string out = negative ? "-" : "";
     if (exponent >= kSignificantDigits || exponent < -5) {

@@ -7,11 +7,16 @@
 
 #include <QApplication>
 #include <QLocale>
+#include <csignal>
 #include <cstdio>
 
 using namespace registrator;
 
 int main(int argc, char* argv[]) {
+#ifdef SIGXFSZ
+    // Past a file-size limit a write then fails like any other, instead of killing the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
 

@@ -81,14 +81,14 @@ TEST(AverageScans, OneScanStoresItsCountsAndTheDateTime) {
     rig.data.TokIndex = 17;
     rig.inputs.Add({0, 1, 1023, 512});
     ASSERT_TRUE(rig.Average(1));
-    EXPECT_EQ(0, rig.data.TokHistory.At(1, 17).Value);
-    EXPECT_EQ(1, rig.data.TokHistory.At(2, 17).Value);
-    EXPECT_EQ(1023, rig.data.TokHistory.At(3, 17).Value);
-    EXPECT_EQ(512, rig.data.TokHistory.At(4, 17).Value);
+    EXPECT_EQ(0, rig.data.TokHistory.CheckedAt(1, 17).Value);
+    EXPECT_EQ(1, rig.data.TokHistory.CheckedAt(2, 17).Value);
+    EXPECT_EQ(1023, rig.data.TokHistory.CheckedAt(3, 17).Value);
+    EXPECT_EQ(512, rig.data.TokHistory.CheckedAt(4, 17).Value);
     for (int channel = 1; channel <= channels::kChannelCount; ++channel)
-        EXPECT_DOUBLE_EQ(rig.clock.Now(), rig.data.TokHistory.At(channel, 17).Time);
-    EXPECT_EQ(0, rig.data.TokHistory.At(3, 16).Value) << "only the slot at TokIndex is written";
-    EXPECT_EQ(0, rig.data.TokHistory.At(3, 18).Value);
+        EXPECT_DOUBLE_EQ(rig.clock.Now(), rig.data.TokHistory.CheckedAt(channel, 17).Time);
+    EXPECT_EQ(0, rig.data.TokHistory.CheckedAt(3, 16).Value) << "only the slot at TokIndex is written";
+    EXPECT_EQ(0, rig.data.TokHistory.CheckedAt(3, 18).Value);
 }
 
 TEST(AverageScans, RoundsHalvesToEven) {

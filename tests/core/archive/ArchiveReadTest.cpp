@@ -188,6 +188,20 @@ TEST_F(ReadTest, DayWithNeitherFileReportsOpenFailureTwice) {
     EXPECT_EQ(messages.Texts, (std::vector<std::string>{kOpenFailed, kOpenFailed}));
 }
 
+// A folder opened for reading on Linux and failed only at the read, which gave "no data" instead.
+TEST_F(ReadTest, PathsThatAreFoldersCannotBeOpenedAndKeepTheTables) {
+    CopyFixture("06.12.2026.txt", "06.12.2026.txt");
+    archive.ReadArhiv("06.12.2026");
+    FillUstBufWithOldEntries();
+    std::filesystem::create_directory(File("01.01.2000.txt"));
+    std::filesystem::create_directory(File("01.01.2000UST.txt"));
+    archive.ReadArhiv("01.01.2000");
+    archive.ReadUst("01.01.2000");
+    EXPECT_EQ(messages.Texts, (std::vector<std::string>{kOpenFailed, kOpenFailed}));
+    EXPECT_EQ(archive.ArhivCount, 3u);
+    EXPECT_EQ(NameBytes(archive.UstBuf[0]), "old1");
+}
+
 TEST_F(ReadTest, NameLengthPastFiftyInADamagedFileIsHeldToFifty) {
     std::string snapshot = ReadBytes(Fixture("06.12.2026UST.txt"));
     snapshot[0] = static_cast<char>(200);

@@ -1,6 +1,11 @@
 #include "ArchiveTestSupport.h"
 #include "channels/ChannelData.h"
 
+#ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
+#endif
+
 namespace registrator::archive::testing {
 namespace {
 
@@ -187,6 +192,61 @@ TEST_F(WriteUstTest, ReplacesALongerFileWholeAndLeavesNoTemporaryBehind) {
         names.push_back(entry.path().filename().string());
     EXPECT_EQ(names, std::vector<std::string>{"06.12.2026UST.txt"});
 }
+
+#ifndef _WIN32
+// A file-size limit in force, with SIGXFSZ ignored as the program ignores it: a write past the
+// limit then fails like one on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &old_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = old_;
+        limited.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &old_);
+        std::signal(SIGXFSZ, previous_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit old_{};
+    void (*previous_)(int) = SIG_DFL;
+};
+
+// Any failed replace fell back to rewriting the snapshot in place, so a full disk emptied the old
+// snapshot and left it short.
+TEST_F(WriteUstTest, WritesThatCannotCompleteLeaveTheOldFilesUsable) {
+    const std::string oldSnapshot(5760, '\x55');
+    WriteBytes(File("06.12.2026UST.txt"), oldSnapshot);
+    TArhivRec earlier;
+    earlier.Tok[0] = 9;
+    std::string readings;
+    for (int i = 0; i < 7; ++i)
+        readings += RecordBytes(earlier);
+    WriteBytes(File("06.12.2026.txt"), readings);
+    channels::ChannelData data;
+    FillCurrentSlot(data, 0, 0.5);
+    {
+        const FileSizeLimit limit(4096);
+        archive.WriteUst(SampleSettings());
+        archive.WriteArhiv(data); // the eighth record would end past 4096
+    }
+    EXPECT_EQ(ReadBytes(File("06.12.2026UST.txt")), oldSnapshot);
+    EXPECT_FALSE(std::filesystem::exists(File("06.12.2026UST.txt.tmp")));
+
+    // The lost record leaves at most a tail that the next append overwrites.
+    archive.WriteArhiv(data);
+    const std::string bytes = ReadBytes(File("06.12.2026.txt"));
+    ASSERT_EQ(bytes.size(), 8 * 584u);
+    EXPECT_EQ(bytes.substr(0, 7 * 584), readings);
+    EXPECT_EQ(DoubleAt(bytes, 7 * 584 + 8), 101.0);
+    EXPECT_TRUE(messages.Texts.empty());
+}
+#endif
 
 } // namespace
 } // namespace registrator::archive::testing

@@ -125,6 +125,26 @@ TEST_F(ExportFileTrouble, MissingEmptyAndUnfinishedFilesFailWithAReason) {
     EXPECT_NE(longer.Err.find("2 records past the 72 channels"), std::string::npos) << longer.Err;
 }
 
+// A short snapshot exited 0 with the missing channels silently left out, or with only the header.
+TEST_F(ExportFileTrouble, ChannelsMissingFromAShortSnapshotAreNamedAndFail) {
+    WriteBytes(File("shortUST.txt"), ReadBytes(kSnapshot).substr(0, 10 * 80));
+    const ToolRun all = RunTool({"settings", File("shortUST.txt").string()});
+    EXPECT_EQ(all.Status, 1);
+    EXPECT_EQ(Lines(all.Out).size(), 11u);
+    EXPECT_NE(all.Err.find("shortUST.txt: holds 10 of the 72 channel records; channels 11-72 not in it"),
+              std::string::npos)
+        << all.Err;
+
+    const ToolRun chosen =
+        RunTool({"settings", File("shortUST.txt").string(), "--channels", "20,5,30-31,12"});
+    EXPECT_EQ(chosen.Status, 1);
+    EXPECT_EQ(Lines(chosen.Out),
+              (std::vector<std::string>{"channel,name,nominal_current,critical_current,power",
+                                        "5,M5,105,155.5,50"}));
+    EXPECT_NE(chosen.Err.find("channels 20, 30-31, 12 not in it"), std::string::npos) << chosen.Err;
+    EXPECT_EQ(RunTool({"settings", File("shortUST.txt").string(), "--channels", "1-10"}).Status, 0);
+}
+
 TEST(ExportChannelList, BadListsAreRefusedWithTheReason) {
     const struct {
         const char* List;
@@ -185,8 +205,8 @@ TEST(ExportTimes, TimeOfDayToTheMillisecond) {
 class ExportProgram : public ArchiveFolderTest {
 protected:
     // Runs the built program with its output in files; returns its exit status.
-    int RunProgram(const std::string& args) {
-        const std::string command = std::string("\"") + REGISTRATOR_ARCHIVE_TOOL + "\" " + args + " >\"" +
+    int RunProgram(const std::string& args, const std::string& shellPrefix = "") {
+        const std::string command = shellPrefix + "\"" + REGISTRATOR_ARCHIVE_TOOL + "\" " + args + " >\"" +
                                     File("out").string() + "\" 2>\"" + File("err").string() + "\"";
 #ifdef _WIN32
         // cmd.exe drops the first and the last quote of the line.
@@ -208,6 +228,16 @@ TEST_F(ExportProgram, WritesTheSameBytesAndExitStatusesAsItsLibrary) {
     EXPECT_EQ(RunProgram("readings \"" + kReadings + "\" --channels 0"), 2);
     EXPECT_EQ(RunProgram("--help"), 0);
     EXPECT_NE(ReadBytes(File("out")).find("Usage: registrator-archive"), std::string::npos);
+}
+
+// Past a file-size limit the tool was killed by SIGXFSZ with no word of what went wrong.
+TEST_F(ExportProgram, OutputPastAFileSizeLimitIsReportedNotFatal) {
+    std::string day;
+    for (int i = 0; i < 50; ++i)
+        day += ReadBytes(kReadings);
+    WriteBytes(File("day.txt"), day);
+    EXPECT_EQ(RunProgram("readings \"" + File("day.txt").string() + "\"", "ulimit -f 4; "), 1);
+    EXPECT_NE(ReadBytes(File("err")).find("cannot write to standard output"), std::string::npos);
 }
 #endif
 

@@ -7,8 +7,9 @@ using registrator::channels::IniDocument;
 namespace {
 
 TEST(IniDocument, TextComesBackByteForByte) {
-    for (const char* text : {"", "\n", "a", "[s]\r\nk=v\r\n", "[s]\nk=v",
-                             "junk line\r\n\r\n[s]\n  k = v  \n;c\n", "[s]\r\nmixed=1\nendings=2\r\n"})
+    for (const char* text :
+         {"", "\n", "a", "[s]\r\nk=v\r\n", "[s]\nk=v", "junk line\r\n\r\n[s]\n  k = v  \n;c\n",
+          "[s]\r\nmixed=1\nendings=2\r\n", "[s]\rk=v\r", "a\r\r\nb\n\rc"})
         EXPECT_EQ(IniDocument::Parse(text).Serialize(), text);
 }
 
@@ -35,6 +36,17 @@ TEST(IniDocument, NewLinesTakeTheFileLineEnding) {
     IniDocument empty = IniDocument::Parse("");
     empty.Set("s", "k", "v");
     EXPECT_EQ(empty.Serialize(), "[s]\r\nk=v\r\n");
+}
+
+// Without it a file with CR-only endings was one line, and every channel silently took its defaults.
+TEST(IniDocument, ALoneCrEndsALineAndNewLinesTakeIt) {
+    IniDocument doc = IniDocument::Parse("[a]\rx=1\r[b]\ry=2\r");
+    EXPECT_EQ(doc.LineEnding(), "\r");
+    EXPECT_EQ(doc.Find("a", "x"), "1");
+    EXPECT_EQ(doc.Find("b", "y"), "2");
+    doc.Set("a", "z", "3");
+    doc.Set("c", "w", "4");
+    EXPECT_EQ(doc.Serialize(), "[a]\rx=1\rz=3\r[b]\ry=2\r[c]\rw=4\r");
 }
 
 TEST(IniDocument, AnUnendedLastLineGetsAnEndingOnlyWhenSomethingFollowsIt) {

@@ -168,6 +168,15 @@ TEST(ProgramTitle, FileNameUpToItsFirstFullStopRestInLowerCase) {
     EXPECT_EQ(ProgramTitle("my.app.exe"), "my");
     EXPECT_EQ(ProgramTitle("C:\\Plant\\REG2.EXE"), "Reg2");
     EXPECT_EQ(ProgramTitle("C:\\Plant/sub\\MiXeD.exe"), "Mixed");
+    // Only ASCII was lowered: a Cyrillic executable name gave a settings file of another name.
+    EXPECT_EQ(ProgramTitle("/opt/РЕГИСТРАТОР.EXE"), "Регистратор");
+    EXPECT_EQ(ProgramTitle("/opt/ЁЖИК-ЇЄІ Ґ.bin"), "Ёжик-їєі ґ");
+    EXPECT_EQ(ProgramTitle("ÉTUDE ΣΤΆΘΜΗ"), "Étude στάθμη");
+    EXPECT_EQ(ProgramTitle("щИТ"), "щит");
+    EXPECT_EQ(ProgramTitle("A\xFF\xD0"
+                           "B"),
+              "A\xFF\xD0"
+              "b"); // malformed bytes pass through
 }
 
 TEST(ProgramTitle, FolderKeepsItsSeparator) {

@@ -1,7 +1,11 @@
+#include <functional>
 #include <gtest/gtest.h>
 #include <vector>
 
 #ifndef _WIN32
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -134,6 +138,21 @@ TEST_F(SettingsFileWrite, CrlfFilesKeepCrlfAndMissingSectionsGoAtTheEnd) {
                   DefaultSection(1, "\r\n"));
 }
 
+// A CR-only file read as one line: its values were lost and a save appended CRLF sections to it.
+TEST_F(SettingsFileWrite, CrOnlyFilesReadTheirValuesAndKeepTheirEndings) {
+    const std::string before = "[Ustavki1]\rName=Pump\rKoof_K=7\r[Other]\rA=1\r";
+    WriteFileBytes(path_, before);
+    file_.LoadAll(ustavki_);
+    EXPECT_EQ(ustavki_[1].Name.Cp1251(), "Pump");
+    EXPECT_EQ(ustavki_[1].Koof_K, 7);
+
+    file_.WriteChannel(ustavki_, 1);
+    file_.WriteChannel(ustavki_, 2);
+    EXPECT_EQ(ReadFileBytes(path_), "[Ustavki1]\rName=Pump\rKoof_K=7\rKoof_B=1\rT_Nom=560\rT_Max=540\r"
+                                    "Moshn=200\rOborot=320\r[Other]\rA=1\r" +
+                                        DefaultSection(2, "\r"));
+}
+
 TEST_F(SettingsFileWrite, SavingAllTwiceChangesNothing) {
     WriteFileBytes(path_, "[Extra]\nx=1\n");
     file_.SaveAll(ustavki_);
@@ -177,16 +196,138 @@ TEST_F(SettingsFileWrite, APathThatIsAFolderRaisesTheWriteErrorAndStaysAFolder) 
     EXPECT_EQ(ReadFileBytes(path_ + "/inside.txt"), "kept");
 }
 
+#ifndef _WIN32
+// Root may write any file, so the cases where this user may not write run as "nobody" under root.
+struct OtherUser {
+    uid_t Uid = ::geteuid();
+    gid_t Gid = ::getegid();
+    bool Differs = false;
+};
+
+OtherUser UserForDeniedWrites() {
+    OtherUser user;
+    if (::geteuid() == 0)
+        if (const passwd* nobody = ::getpwnam("nobody")) {
+            user.Uid = nobody->pw_uid;
+            user.Gid = nobody->pw_gid;
+            user.Differs = true;
+        }
+    return user;
+}
+
+// The save's outcome in a child process run as `user`: 0 saved, 1 the write error, 2 anything else.
+int SaveAsUser(const OtherUser& user, const std::function<void()>& save) {
+    const pid_t child = fork();
+    if (child == 0) {
+        if (user.Differs &&
+            (::setgroups(0, nullptr) != 0 || ::setgid(user.Gid) != 0 || ::setuid(user.Uid) != 0))
+            _exit(3);
+        try {
+            save();
+            _exit(0);
+        } catch (const SettingsWriteError&) {
+            _exit(1);
+        } catch (...) {
+            _exit(2);
+        }
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+#else
+struct OtherUser {};
+
+OtherUser UserForDeniedWrites() {
+    return {};
+}
+
+int SaveAsUser(const OtherUser&, const std::function<void()>& save) {
+    try {
+        save();
+        return 0;
+    } catch (const SettingsWriteError&) {
+        return 1;
+    }
+}
+#endif
+
 TEST_F(SettingsFileWrite, AReadOnlyFileIsNotReplaced) {
     const std::string before = "[Ustavki1]\r\nKoof_K=3\r\n";
     WriteFileBytes(path_, before);
     fs::permissions(path_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     ustavki_[1].Koof_K = 4;
-    EXPECT_THROW(file_.WriteChannel(ustavki_, 1), SettingsWriteError);
-    EXPECT_THROW(file_.SaveAll(ustavki_), SettingsWriteError);
+    const OtherUser user = UserForDeniedWrites();
+    EXPECT_EQ(SaveAsUser(user, [&] { file_.WriteChannel(ustavki_, 1); }), 1);
+    EXPECT_EQ(SaveAsUser(user, [&] { file_.SaveAll(ustavki_); }), 1);
     EXPECT_EQ(ReadFileBytes(path_), before);
     fs::permissions(path_, fs::perms::owner_write, fs::perm_options::add);
 }
+
+#ifndef _WIN32
+
+// The write was judged by permission bits alone: a file of another user, in a folder that this user
+// may write, was replaced and became this user's.
+TEST_F(SettingsFileWrite, WhetherThisProcessMayWriteTheFileDecidesNotItsPermissionBits) {
+    const OtherUser user = UserForDeniedWrites();
+    if (!user.Differs)
+        GTEST_SKIP() << "a file of another user needs root to set up";
+    fs::permissions(folder_.Path(), fs::perms::all);
+    const std::string before = "[Ustavki1]\r\nKoof_K=3\r\n";
+    WriteFileBytes(path_, before);
+    fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                               fs::perms::others_read);
+    ustavki_[1].Koof_K = 4;
+    EXPECT_EQ(SaveAsUser(user, [&] { file_.SaveAll(ustavki_); }), 1);
+    EXPECT_EQ(SaveAsUser(user, [&] { file_.WriteChannel(ustavki_, 1); }), 1);
+    EXPECT_EQ(ReadFileBytes(path_), before);
+    struct stat st;
+    ASSERT_EQ(::stat(path_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, ::geteuid());
+    EXPECT_FALSE(fs::exists(registrator::common::TemporaryPathFor(path_)));
+}
+
+// The replacement took the mode of a new file and the owner of whoever saved.
+TEST_F(SettingsFileWrite, TheReplacedFileKeepsItsModeAndWhereAllowedItsOwner) {
+    const OtherUser user = UserForDeniedWrites();
+    WriteFileBytes(path_, "[Ustavki1]\r\nKoof_K=3\r\n");
+    fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    ASSERT_EQ(::chown(path_.c_str(), user.Uid, user.Gid), 0);
+    file_.SaveAll(ustavki_);
+    struct stat st;
+    ASSERT_EQ(::stat(path_.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_uid, user.Uid);
+    EXPECT_EQ(st.st_gid, user.Gid);
+    EXPECT_NE(ReadFileBytes(path_).find("Koof_K=50"), std::string::npos);
+}
+
+// A writable file in a folder that admits no temporary file could not be saved at all.
+TEST_F(SettingsFileWrite, AFolderWithoutRoomForATemporaryFileGetsAnInPlaceWrite) {
+    const OtherUser user = UserForDeniedWrites();
+    WriteFileBytes(path_, "[Keep]\nA=1\n[Ustavki1]\nName=Pump with a long name\nKoof_K=3\n");
+    fs::permissions(path_, fs::perms::all);
+    const fs::perms folderPerms = fs::status(folder_.Path()).permissions();
+    fs::permissions(folder_.Path(),
+                    user.Differs ? fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec
+                                 : fs::perms::owner_read | fs::perms::owner_exec);
+    ustavki_[1].Name = registrator::common::MotorName::FromCp1251("P");
+    EXPECT_EQ(SaveAsUser(user, [&] { file_.SaveAll(ustavki_); }), 0);
+    EXPECT_EQ(SaveAsUser(user, [&] { file_.WriteChannel(ustavki_, 1); }), 0);
+    SettingsFile absent(folder_.File("Absent.INI"), RegionalSettings::Russian());
+    EXPECT_EQ(SaveAsUser(user, [&] { absent.WriteChannel(ustavki_, 1); }), 1);
+    fs::permissions(folder_.Path(), folderPerms);
+
+    const std::string after = ReadFileBytes(path_);
+    EXPECT_EQ(after.rfind("[Keep]\nA=1\n[Ustavki1]\nName=P\nKoof_K=50\n", 0), 0u) << after;
+    UstavkiTable loaded;
+    file_.LoadAll(loaded);
+    EXPECT_EQ(loaded[72].Oborot, 320);
+    EXPECT_EQ(after.find("long name"), std::string::npos) << "the old, longer text is cut off";
+    EXPECT_FALSE(fs::exists(registrator::common::TemporaryPathFor(path_)));
+}
+#endif
 
 TEST_F(SettingsFileWrite, TheOldFileIsWholeUntilTheNewOneIsCompleteOnDisk) {
     const std::string before = "[Keep]\r\nA=1\r\n[Ustavki1]\r\nKoof_K=3\r\n";

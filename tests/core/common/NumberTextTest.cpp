@@ -1,7 +1,9 @@
 #include "common/NumberText.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
+#include <vector>
 
 using namespace registrator::common;
 
@@ -48,12 +50,31 @@ TEST(FloatToText, NonFiniteValuesGiveWordsInsteadOfCrashing) {
     EXPECT_EQ(FloatToText(-std::numeric_limits<double>::infinity(), ','), "-INF");
 }
 
+// Near the largest double the rounded text stood above it, failed to parse and read back as a default.
 TEST(FloatToText, EveryTextReadsBackToTheValueRoundedTo15Digits) {
-    for (double v : {0.5, 1.0 / 3, 1e-7, 1.5e20, -123.456, 1e15, 5e-324, 1e308}) {
+    constexpr double kMax = std::numeric_limits<double>::max();
+    std::vector<double> values = {0.5,
+                                  1.0 / 3,
+                                  1e-7,
+                                  1.5e20,
+                                  -123.456,
+                                  1e15,
+                                  5e-324,
+                                  1e308,
+                                  kMax,
+                                  -kMax,
+                                  1.79769313486231e308,
+                                  std::numeric_limits<double>::min()};
+    // The top 50 doubles: about 35 of them round to a 15-digit text above the largest.
+    for (double v = kMax; values.size() < 62; v = std::nextafter(v, 0.0))
+        values.push_back(v);
+    for (double v : values) {
         const auto back = ParseFloat(FloatToText(v, ','), ',');
         ASSERT_TRUE(back.has_value()) << FloatToText(v, ',');
         EXPECT_NEAR(*back, v, std::abs(v) * 1e-14) << FloatToText(v, ',');
     }
+    EXPECT_EQ(FloatToText(kMax, ','), "1,79769313486231E308");
+    EXPECT_EQ(FloatToText(-kMax, '.'), "-1.79769313486231E308");
 }
 
 TEST(FloatToTextFourDecimals, KeepsAtMostFourDecimals) {

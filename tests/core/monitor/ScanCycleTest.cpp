@@ -106,10 +106,10 @@ TEST_F(HistoryTest, ScanCycleFillsTheCurrentSlotInAmperes) {
     data.Ustavki[10].Koof_K = -1;
     bool reset = false;
     EXPECT_TRUE(RunScanCycle(protocol, data, clock, messages, [&] { reset = true; }));
-    EXPECT_EQ(data.TokHistory.Read(1, 17).Value, 1023.0 * 50 - 1);
-    EXPECT_EQ(data.TokHistory.Read(9, 17).Value, 256); // 255.75 rounds up
-    EXPECT_EQ(data.TokHistory.Read(10, 17).Value, 0);
-    EXPECT_NEAR(data.TokHistory.Read(1, 17).Time, common::EncodeTime(23, 59, 58, 0), 1e-9);
+    EXPECT_EQ(data.TokHistory.CheckedRead(1, 17).Value, 1023.0 * 50 - 1);
+    EXPECT_EQ(data.TokHistory.CheckedRead(9, 17).Value, 256); // 255.75 rounds up
+    EXPECT_EQ(data.TokHistory.CheckedRead(10, 17).Value, 0);
+    EXPECT_NEAR(data.TokHistory.CheckedRead(1, 17).Time, common::EncodeTime(23, 59, 58, 0), 1e-9);
     EXPECT_FALSE(reset);
     EXPECT_TRUE(messages.Texts.empty());
 }
