@@ -2,6 +2,8 @@
 
 #include "ui/channels/ProgressWindow.h"
 #include "ui/monitor/MainWindow.h"
+#include "ui/monitor/MotorGraphWindow.h"
+#include "ui/monitor/SectionWindow.h"
 #include "ui/tuning/ScanTimingWindow.h"
 
 #include <QCoreApplication>
@@ -47,11 +49,23 @@ void Program::Start() {
 
     guard_([&] { StartUp(); });
 
+    motorGraphWindow_ = std::make_unique<MotorGraphWindow>(data_, env_.Regional);
     timingWindow_ = std::make_unique<ScanTimingWindow>(data_, mainWindow_->Timer1(), mainWindow_->Timer2(),
                                                        messages_, guard_);
     mainWindow_->SetAvgCountResetHook([this] { timingWindow_->ResetAvgCountField(); });
     connect(mainWindow_.get(), &MainWindow::scanTimingRequested, timingWindow_.get(),
             &ScanTimingWindow::ShowModeless);
+
+    sectionWindow_ = std::make_unique<SectionWindow>(data_, env_.Regional, guard_);
+    connect(mainWindow_.get(), &MainWindow::sectionRequested, sectionWindow_.get(),
+            &SectionWindow::OpenSection);
+    connect(sectionWindow_.get(), &SectionWindow::selectChannelRequested, mainWindow_.get(),
+            &MainWindow::SelectChannel);
+    // In the order SelectChannel fills them: the section window, then the motor graph window.
+    connect(mainWindow_.get(), &MainWindow::channelFieldsRequested, sectionWindow_.get(),
+            &SectionWindow::ShowChannelFields);
+    connect(mainWindow_.get(), &MainWindow::channelFieldsRequested, motorGraphWindow_.get(),
+            &MotorGraphWindow::ShowChannelFields);
     connect(mainWindow_.get(), &MainWindow::closing, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     mainWindow_->show();
     // Queued only now: the progress window paints by handling pending events, which would have
@@ -105,6 +119,8 @@ void Program::Shutdown() {
     mainWindow_->hide();
     if (timingWindow_)
         timingWindow_->hide();
+    if (sectionWindow_)
+        sectionWindow_->hide();
     guard_([&] { SaveSettings(); });
 }
 

@@ -19,7 +19,9 @@
 namespace registrator::ui {
 
 class MainWindow;
+class MotorGraphWindow;
 class ScanTimingWindow;
+class SectionWindow;
 
 // Operator messages go to the plain message box of the program.
 class PresenterMessages final : public common::OperatorMessages {
@@ -67,6 +69,8 @@ public:
     archive::Archive& Archive() { return archive_; }
     MainWindow& Main() { return *mainWindow_; }
     ScanTimingWindow& Timing() { return *timingWindow_; }
+    MotorGraphWindow& MotorGraph() { return *motorGraphWindow_; }
+    SectionWindow& Section() { return *sectionWindow_; }
     acquisition::PortAccess* Port() { return port_.get(); }
     std::string SettingsPath() const;
 
@@ -85,7 +89,9 @@ private:
     std::unique_ptr<acquisition::PortAccess> port_;
     std::unique_ptr<acquisition::ScanProtocol> protocol_;
     std::unique_ptr<MainWindow> mainWindow_;
+    std::unique_ptr<MotorGraphWindow> motorGraphWindow_;
     std::unique_ptr<ScanTimingWindow> timingWindow_;
+    std::unique_ptr<SectionWindow> sectionWindow_;
     bool quitWhenLoopRuns_ = false;
     bool shutDown_ = false;
 };
