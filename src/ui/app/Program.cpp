@@ -2,6 +2,8 @@
 
 #include "ui/channels/ProgressWindow.h"
 #include "ui/monitor/MainWindow.h"
+#include "ui/monitor/MotorGraphWindow.h"
+#include "ui/monitor/SectionWindow.h"
 #include "ui/tuning/AboutWindow.h"
 #include "ui/tuning/CalibrationWindow.h"
 #include "ui/tuning/CoefficientWindow.h"
@@ -50,6 +52,7 @@ void Program::Start() {
 
     guard_([&] { StartUp(); });
 
+    motorGraphWindow_ = std::make_unique<MotorGraphWindow>(data_, env_.Regional);
     timingWindow_ = std::make_unique<ScanTimingWindow>(data_, mainWindow_->Timer1(), mainWindow_->Timer2(),
                                                        messages_, guard_);
     mainWindow_->SetAvgCountResetHook([this] { timingWindow_->ResetAvgCountField(); });
@@ -60,11 +63,15 @@ void Program::Start() {
         data_, env_.Regional, [this] { return SettingsPath(); }, messages_, guard_});
     connect(mainWindow_.get(), &MainWindow::calibrationRequested, calibrationWindow_.get(),
             &CalibrationWindow::OpenForEditing);
-    connect(mainWindow_.get(), &MainWindow::channelFieldsRequested, calibrationWindow_.get(),
-            &CalibrationWindow::FillFields);
     // After the main window's own handler, so the line shows the tick's converted slot.
     connect(&mainWindow_->Timer1(), &QTimer::timeout, calibrationWindow_.get(),
             &CalibrationWindow::RefreshLiveLine);
+
+    sectionWindow_ = std::make_unique<SectionWindow>(data_, env_.Regional, guard_);
+    connect(mainWindow_.get(), &MainWindow::sectionRequested, sectionWindow_.get(),
+            &SectionWindow::OpenSection);
+    connect(sectionWindow_.get(), &SectionWindow::selectChannelRequested, mainWindow_.get(),
+            &MainWindow::SelectChannel);
 
     coefficientWindow_ = std::make_unique<CoefficientWindow>(env_.Regional, messages_, guard_);
     aboutWindow_ = std::make_unique<AboutWindow>();
@@ -73,6 +80,14 @@ void Program::Start() {
     connect(coefficientWindow_.get(), &CoefficientWindow::aboutRequested, aboutWindow_.get(),
             &AboutWindow::ShowModeless);
 
+    // In the order SelectChannel fills them: the section window, the motor graph window, the calibration
+    // window.
+    connect(mainWindow_.get(), &MainWindow::channelFieldsRequested, sectionWindow_.get(),
+            &SectionWindow::ShowChannelFields);
+    connect(mainWindow_.get(), &MainWindow::channelFieldsRequested, motorGraphWindow_.get(),
+            &MotorGraphWindow::ShowChannelFields);
+    connect(mainWindow_.get(), &MainWindow::channelFieldsRequested, calibrationWindow_.get(),
+            &CalibrationWindow::FillFields);
     connect(mainWindow_.get(), &MainWindow::closing, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     mainWindow_->show();
     // Queued only now: the progress window paints by handling pending events, which would have
@@ -128,6 +143,8 @@ void Program::Shutdown() {
         timingWindow_->hide();
     if (calibrationWindow_)
         calibrationWindow_->hide();
+    if (sectionWindow_)
+        sectionWindow_->hide();
     if (coefficientWindow_)
         coefficientWindow_->hide();
     if (aboutWindow_)

@@ -19,10 +19,12 @@
 namespace registrator::ui {
 
 class MainWindow;
+class MotorGraphWindow;
 class ScanTimingWindow;
 class CalibrationWindow;
 class CoefficientWindow;
 class AboutWindow;
+class SectionWindow;
 
 // Operator messages go to the plain message box of the program.
 class PresenterMessages final : public common::OperatorMessages {
@@ -73,6 +75,8 @@ public:
     CalibrationWindow& Calibration() { return *calibrationWindow_; }
     CoefficientWindow& Coefficients() { return *coefficientWindow_; }
     AboutWindow& About() { return *aboutWindow_; }
+    MotorGraphWindow& MotorGraph() { return *motorGraphWindow_; }
+    SectionWindow& Section() { return *sectionWindow_; }
     acquisition::PortAccess* Port() { return port_.get(); }
     std::string SettingsPath() const;
 
@@ -91,10 +95,12 @@ private:
     std::unique_ptr<acquisition::PortAccess> port_;
     std::unique_ptr<acquisition::ScanProtocol> protocol_;
     std::unique_ptr<MainWindow> mainWindow_;
+    std::unique_ptr<MotorGraphWindow> motorGraphWindow_;
     std::unique_ptr<ScanTimingWindow> timingWindow_;
     std::unique_ptr<CalibrationWindow> calibrationWindow_;
     std::unique_ptr<CoefficientWindow> coefficientWindow_;
     std::unique_ptr<AboutWindow> aboutWindow_;
+    std::unique_ptr<SectionWindow> sectionWindow_;
     bool quitWhenLoopRuns_ = false;
     bool shutDown_ = false;
 };

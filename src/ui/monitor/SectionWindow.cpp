@@ -1,0 +1,232 @@
+#include "ui/monitor/SectionWindow.h"
+
+#include "common/NumberText.h"
+#include "ui/monitor/MotorPicture.h"
+#include "ui/monitor/TokGridModel.h"
+#include "ui/widgets/TrendChart.h"
+
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace registrator::ui {
+
+namespace {
+
+const QColor kCaptionGreen(0, 128, 0);
+
+QFont PixelFont(int pixels, bool bold) {
+    QFont font;
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+
+QLabel* Panel(QWidget* parent, const QString& text, const QRect& geometry) {
+    auto* panel = new QLabel(text, parent);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setAlignment(Qt::AlignCenter);
+    panel->setFont(PixelFont(13, true));
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::WindowText, kCaptionGreen);
+    panel->setPalette(palette);
+    panel->setGeometry(geometry);
+    return panel;
+}
+
+QString Utf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+} // namespace
+
+SectionWindow::SectionWindow(channels::ChannelData& data, const common::RegionalSettings& regional,
+                             HandlerGuard& guard, QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowCloseButtonHint),
+      data_(data), regional_(regional), guard_(guard), keys_(channels::kRingSize),
+      values_(channels::kRingSize), times_(channels::kRingSize), nominal_(channels::kRingSize),
+      critical_(channels::kRingSize) {
+    setObjectName(QStringLiteral("F_grafik"));
+    setWindowTitle(QStringLiteral("ГРАФИК"));
+    setFixedSize(862, 530);
+    for (int i = 0; i < channels::kRingSize; ++i)
+        keys_[i] = i + 1;
+
+    BuildSettingsFrame();
+    BuildGrid();
+
+    auto* picture = new MotorPicture(this);
+    picture->setObjectName(QStringLiteral("Image1"));
+    picture->setGeometry(560, 6, 117, 97);
+    bitBtn1_ = new QPushButton(QStringLiteral("обновить"), this);
+    bitBtn1_->setObjectName(QStringLiteral("BitBtn1"));
+    bitBtn1_->setGeometry(540, 114, 75, 25);
+    button1_ = new QPushButton(QStringLiteral("закрыть"), this);
+    button1_->setObjectName(QStringLiteral("Button1"));
+    button1_->setGeometry(622, 114, 75, 25);
+    connect(bitBtn1_, &QPushButton::clicked, this, &SectionWindow::BitBtn1Click);
+    connect(button1_, &QPushButton::clicked, this, &SectionWindow::Button1Click);
+
+    BuildMotorFrame();
+}
+
+SectionWindow::~SectionWindow() = default;
+
+void SectionWindow::BuildSettingsFrame() {
+    auto* frame = new QGroupBox(QStringLiteral("Уставки"), this);
+    frame->setObjectName(QStringLiteral("GroupBox2"));
+    frame->setGeometry(4, 4, 297, 141);
+    const QString captions[] = {QStringLiteral("Ток номинальный (А)"), QStringLiteral("Ток критический (А)"),
+                                QStringLiteral("Мощность (кВт)")};
+    const char* names[] = {"Lb_tok_nom", "Lb_tok_max", "Lb_moshn"};
+    QLabel* values[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        const int top = 22 + 38 * i;
+        Panel(frame, captions[i], QRect(8, top, 196, 33))
+            ->setObjectName(QStringLiteral("Panel%1").arg(i + 1));
+        values[i] = Panel(frame, QStringLiteral("00000"), QRect(210, top, 79, 33));
+        values[i]->setObjectName(QString::fromLatin1(names[i]));
+    }
+    lbTokNom_ = values[0];
+    lbTokMax_ = values[1];
+    lbMoshn_ = values[2];
+}
+
+void SectionWindow::BuildGrid() {
+    gridModel_ = new TokGridModel(regional_, this);
+    stringGrid1_ = new QTableView(this);
+    stringGrid1_->setObjectName(QStringLiteral("StringGrid1"));
+    stringGrid1_->setGeometry(308, 8, 217, 133);
+    stringGrid1_->setFont(PixelFont(11, true));
+    stringGrid1_->setModel(gridModel_);
+    stringGrid1_->horizontalHeader()->hide();
+    stringGrid1_->verticalHeader()->hide();
+    stringGrid1_->verticalHeader()->setMinimumSectionSize(14);
+    stringGrid1_->verticalHeader()->setDefaultSectionSize(14);
+    stringGrid1_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    stringGrid1_->horizontalHeader()->setDefaultSectionSize(64);
+    stringGrid1_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    stringGrid1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    stringGrid1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    stringGrid1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    stringGrid1_->setWordWrap(false);
+}
+
+void SectionWindow::BuildMotorFrame() {
+    groupBox1_ = new QGroupBox(QStringLiteral("Двигатель"), this);
+    groupBox1_->setObjectName(QStringLiteral("GroupBox1"));
+    groupBox1_->setFont(PixelFont(16, true));
+    groupBox1_->setGeometry(4, 156, 853, 369);
+
+    tabControl1_ = new QTabBar(groupBox1_);
+    tabControl1_->setObjectName(QStringLiteral("TabControl1"));
+    tabControl1_->setFont(PixelFont(12, false));
+    tabControl1_->setExpanding(false);
+    tabControl1_->setUsesScrollButtons(true);
+    tabControl1_->setElideMode(Qt::ElideNone);
+    for (int i = 1; i <= channels::kChannelsPerSection; ++i)
+        tabControl1_->addTab(QString::number(i));
+    tabControl1_->setCurrentIndex(0);
+
+    chart1_ = new TrendChart(regional_, groupBox1_);
+    chart1_->setObjectName(QStringLiteral("Chart1"));
+    chart1_->setFont(PixelFont(12, false));
+    chart1_->SetBackground(Qt::white);
+    chart1_->SetTitleStyle(PixelFont(15, true), Qt::blue);
+    chart1_->SetValueUnit(QStringLiteral(" А"));
+    chart1_->AddSeries({kCaptionGreen, 1, Qt::SolidLine});
+    chart1_->AddSeries({Qt::yellow, 2, Qt::SolidLine});
+    chart1_->AddSeries({Qt::red, 2, Qt::SolidLine});
+
+    auto* layout = new QVBoxLayout(groupBox1_);
+    layout->setContentsMargins(6, 4, 6, 6);
+    layout->setSpacing(0);
+    layout->addWidget(tabControl1_);
+    layout->addWidget(chart1_, 1);
+    // Connected only now: building the tabs selects the first one, which is no operator's choice.
+    connect(tabControl1_, &QTabBar::currentChanged, this, &SectionWindow::TabControl1Change);
+}
+
+void SectionWindow::ShowModeless() {
+    show();
+    raise();
+    activateWindow();
+}
+
+void SectionWindow::OpenSection(int section) {
+    if (section < 1 || section > channels::kSectionCount)
+        return;
+    ShowModeless();
+    gridModel_->SetHeaders(QStringLiteral("ток"), QStringLiteral("превыш."));
+    const int first = channels::FirstChannelOfSection(section);
+    for (int i = 0; i < channels::kChannelsPerSection; ++i)
+        tabControl1_->setTabText(i, QString::fromStdString(data_.Ustavki[first + i].Name.Utf8()));
+    setWindowTitle(Utf8(channels::SectionName(section)));
+}
+
+void SectionWindow::ShowChannelFields(int channel) {
+    const channels::TUstavka& ustavka = data_.Ustavki[channel];
+    const QString name = QString::fromStdString(ustavka.Name.Utf8());
+    chart1_->SetTitle(name);
+    groupBox1_->setTitle(name);
+    lbTokNom_->setText(
+        QString::fromStdString(common::FloatToText(ustavka.T_Nom, regional_.DecimalSeparator)));
+    lbTokMax_->setText(
+        QString::fromStdString(common::FloatToText(ustavka.T_Max, regional_.DecimalSeparator)));
+    lbMoshn_->setText(QString::fromStdString(common::IntToText(ustavka.Moshn)));
+}
+
+void SectionWindow::RefreshMotor() {
+    const int section = data_.SelSection;
+    if (section < 1 || section > channels::kSectionCount)
+        return;
+    const int channel = channels::FirstChannelOfSection(section) + tabControl1_->currentIndex();
+    emit selectChannelRequested(channel);
+    PlotChannel(channel);
+    gridModel_->ShowSlots(data_.TokHistory, channel, data_.TokIndex);
+}
+
+void SectionWindow::PlotChannel(int channel) {
+    if (channel < 1 || channel > channels::kChannelCount)
+        return;
+    ShowModeless();
+    chart1_->ClearSeries();
+    const channels::TTokSlot* ring = data_.TokHistory.Ring(channel);
+    const channels::TUstavka& ustavka = data_.Ustavki[channel];
+    // Point 1 is the current slot, points 2..3000 run from the oldest slot to the last completed one.
+    for (int i = 1; i <= channels::kRingSize; ++i) {
+        const channels::TTokSlot& slot = ring[(data_.TokIndex + i - 1) % channels::kRingSize];
+        values_[i - 1] = slot.Value;
+        times_[i - 1] = slot.Time;
+        nominal_[i - 1] = ustavka.T_Nom;
+        critical_[i - 1] = ustavka.T_Max;
+    }
+    chart1_->SetSeriesData(0, keys_, values_);
+    chart1_->SetSeriesData(1, keys_, nominal_);
+    chart1_->SetSeriesData(2, keys_, critical_);
+    chart1_->SetPointTimes(times_, 1);
+    chart1_->ResetView();
+    chart1_->replot(QCustomPlot::rpQueuedReplot);
+}
+
+// The operator picked another motor's tab.
+void SectionWindow::TabControl1Change() {
+    guard_([&] { RefreshMotor(); });
+}
+
+// The operator pressed "обновить".
+void SectionWindow::BitBtn1Click() {
+    guard_([&] { RefreshMotor(); });
+}
+
+// The operator pressed "закрыть".
+void SectionWindow::Button1Click() {
+    hide();
+}
+
+} // namespace registrator::ui

@@ -1,0 +1,90 @@
+#pragma once
+
+#include "common/RegionalSettings.h"
+
+#include <QBrush>
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <memory>
+#include <optional>
+#include <qcustomplot.h>
+
+class QMenu;
+
+namespace registrator::ui {
+
+class TimeOfDayTicker;
+
+struct SeriesStyle {
+    QColor Colour;
+    double Width = 1;
+    Qt::PenStyle Pen = Qt::SolidLine;
+};
+
+// A line chart of currents over the time of day, as every window that plots shows them: no legend,
+// time-of-day labels thinned to the width, wheel zoom and drag pan along time with the value axis
+// fitted to what is in view, a double click back to everything, a readout of the point under the
+// mouse, and a context menu that saves or copies the picture.
+class TrendChart : public QCustomPlot {
+    Q_OBJECT
+public:
+    explicit TrendChart(const common::RegionalSettings& regional, QWidget* parent = nullptr);
+    ~TrendChart() override;
+
+    void SetBackground(const QBrush& brush);
+    void SetTitleStyle(const QFont& font, const QColor& colour);
+    void SetTitle(const QString& text);
+    QString Title() const;
+    // Appended to the value in the readout, e.g. " А".
+    void SetValueUnit(const QString& unit) { valueUnit_ = unit; }
+
+    // Returns the series number; the first series is the one the readout follows.
+    int AddSeries(const SeriesStyle& style);
+    void ClearSeries();
+    // Keys in ascending order.
+    void SetSeriesData(int series, const QVector<double>& keys, const QVector<double>& values);
+    // The value of the series' point at exactly `key`, if there is one.
+    std::optional<double> ValueAt(int series, double key) const;
+
+    // Keys are point numbers; point firstKey + i has the time of day times[i].
+    void SetPointTimes(QVector<double> times, double firstKey);
+    // Keys are date-and-time values.
+    void SetKeysAreTimes();
+    // The tick labels of the time axis as the last replot placed them.
+    QStringList TimeLabels() const;
+
+    // All the data in view, the value axis fitted.
+    void ResetView();
+    // Time of day and value of the first series' point nearest to `key`; empty without data.
+    QString ReadoutAt(double key) const;
+
+    bool SaveImage(const QString& path);
+    void CopyImage();
+    // The context menu's actions, ready to run; the caller owns the menu.
+    QMenu* MakeContextMenu(QWidget* parent);
+
+protected:
+    void leaveEvent(QEvent* event) override;
+
+private:
+    void FitTickCount();
+    void KeepKeysWithinData(const QCPRange& range);
+    void FitValueAxis();
+    QCPRange DataKeyRange(bool& found) const;
+    void ShowReadout(QMouseEvent* event);
+    void ShowContextMenu(const QPoint& pos);
+    void AskAndSaveImage();
+
+    common::RegionalSettings regional_;
+    QSharedPointer<TimeOfDayTicker> ticker_;
+    QCPTextElement* title_;
+    QCPItemTracer* tracer_;
+    QCPItemText* readout_;
+    QString valueUnit_;
+    bool adjustingRange_ = false;
+};
+
+} // namespace registrator::ui
