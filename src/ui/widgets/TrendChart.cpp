@@ -74,6 +74,8 @@ TrendChart::TrendChart(const common::RegionalSettings& regional, QWidget* parent
         ResetView();
         replot();
     });
+    // The readout follows the mouse without a button held.
+    setMouseTracking(true);
     connect(this, &QCustomPlot::mouseMove, this, &TrendChart::ShowReadout);
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this, &TrendChart::ShowContextMenu);
