@@ -100,6 +100,15 @@ TEST_F(SectionWindowTest, SectionFrameClickOpensTheSectionAndATabRefreshSelectsI
     EXPECT_TRUE(Window().close());
     EXPECT_FALSE(Window().isVisible());
     EXPECT_EQ(Chart().Title(), QStringLiteral("Двигатель 16"));
+
+    // A motor panel click fills the hidden window's fields too, and does not show it.
+    Data().Ustavki[37].T_Nom = 80;
+    QTest::mouseClick(program.Main().Panel(37), Qt::LeftButton);
+    EXPECT_EQ(Data().SelChannel, 37);
+    EXPECT_EQ(Window().GroupBox1()->title(), QStringLiteral("Двигатель 37"));
+    EXPECT_EQ(Window().Lb_tok_nom()->text(), QStringLiteral("80"));
+    EXPECT_EQ(program.MotorGraph().Pl_nom()->text(), QStringLiteral("80"));
+    EXPECT_FALSE(Window().isVisible());
 }
 
 TEST_F(SectionWindowTest, GridListsTheSlotsSinceTheRingWrapped) {

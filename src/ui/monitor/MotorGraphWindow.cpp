@@ -64,6 +64,7 @@ MotorGraphWindow::MotorGraphWindow(const channels::ChannelData& data,
     graph->setGeometry(8, 130, 854, 296);
     chart_ = new TrendChart(regional_, graph);
     chart_->setObjectName(QStringLiteral("Chart1"));
+    chart_->SetAxisFont(PixelFont(12, false));
     chart_->SetBackground(Qt::white);
     chart_->SetTitleStyle(PixelFont(15, true), Qt::blue);
     chart_->SetTitle(QStringLiteral("ток"));

@@ -114,6 +114,8 @@ void SectionWindow::BuildGrid() {
     stringGrid1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     stringGrid1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     stringGrid1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    stringGrid1_->setSelectionMode(QAbstractItemView::NoSelection);
+    stringGrid1_->setFocusPolicy(Qt::NoFocus);
     stringGrid1_->setWordWrap(false);
 }
 
@@ -135,7 +137,7 @@ void SectionWindow::BuildMotorFrame() {
 
     chart1_ = new TrendChart(regional_, groupBox1_);
     chart1_->setObjectName(QStringLiteral("Chart1"));
-    chart1_->setFont(PixelFont(12, false));
+    chart1_->SetAxisFont(PixelFont(12, false));
     chart1_->SetBackground(Qt::white);
     chart1_->SetTitleStyle(PixelFont(15, true), Qt::blue);
     chart1_->SetValueUnit(QStringLiteral(" А"));

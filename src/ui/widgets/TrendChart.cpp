@@ -4,6 +4,7 @@
 #include "common/NumberText.h"
 #include "ui/widgets/TimeOfDayTicker.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
 #include <QGuiApplication>
@@ -39,6 +40,8 @@ TrendChart::TrendChart(const common::RegionalSettings& regional, QWidget* parent
         [this](double time) { return QString::fromStdString(common::TimeText(time, regional_)); });
     xAxis->setTicker(ticker_);
     legend->setVisible(false);
+    // The axes would take the font of whatever frame the chart sits in.
+    SetAxisFont(QApplication::font());
 
     plotLayout()->insertRow(0);
     title_ = new QCPTextElement(this, QString(), QFont());
@@ -71,6 +74,8 @@ TrendChart::TrendChart(const common::RegionalSettings& regional, QWidget* parent
         ResetView();
         replot();
     });
+    // The readout follows the mouse without a button held.
+    setMouseTracking(true);
     connect(this, &QCustomPlot::mouseMove, this, &TrendChart::ShowReadout);
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this, &TrendChart::ShowContextMenu);
@@ -90,6 +95,13 @@ void TrendChart::SetTitleStyle(const QFont& font, const QColor& colour) {
 void TrendChart::SetTitle(const QString& text) {
     title_->setText(text);
     replot(rpQueuedReplot);
+}
+
+void TrendChart::SetAxisFont(const QFont& font) {
+    for (QCPAxis* axis : {xAxis, yAxis}) {
+        axis->setTickLabelFont(font);
+        axis->setLabelFont(font);
+    }
 }
 
 QString TrendChart::Title() const {

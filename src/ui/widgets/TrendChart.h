@@ -37,6 +37,8 @@ public:
     void SetBackground(const QBrush& brush);
     void SetTitleStyle(const QFont& font, const QColor& colour);
     void SetTitle(const QString& text);
+    // Tick labels and axis labels of both axes.
+    void SetAxisFont(const QFont& font);
     QString Title() const;
     // Appended to the value in the readout, e.g. " А".
     void SetValueUnit(const QString& unit) { valueUnit_ = unit; }
