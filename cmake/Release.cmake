@@ -1,0 +1,24 @@
+# The portable release folder that stations run from: the three executables with the start script
+# beside them (the settings file is written there), an empty Data/ for the archive, a desktop entry
+# with its icon, the README and the licence. Qt and QCustomPlot come from the system's packages.
+if(WIN32 OR NOT REGISTRATOR_BUILD_UI)
+  return()
+endif()
+
+install(TARGETS Registrator registrator-archive registrator-scan RUNTIME DESTINATION .)
+install(PROGRAMS packaging/registrator.sh DESTINATION .)
+install(FILES packaging/registrator.desktop packaging/registrator.svg README.md LICENSE DESTINATION .)
+# The program never makes Data/ itself, so the release carries it.
+install(DIRECTORY DESTINATION Data)
+
+string(TOLOWER "${CMAKE_SYSTEM_NAME}-${CMAKE_SYSTEM_PROCESSOR}" REGISTRATOR_RELEASE_SYSTEM)
+set(REGISTRATOR_RELEASE_NAME "registrator-${PROJECT_VERSION}-${REGISTRATOR_RELEASE_SYSTEM}")
+set(CPACK_GENERATOR TGZ)
+set(CPACK_PACKAGE_NAME registrator)
+set(CPACK_PACKAGE_VENDOR "Registrator")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_FILE_NAME ${REGISTRATOR_RELEASE_NAME})
+set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
+include(CPack)
