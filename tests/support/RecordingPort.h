@@ -27,7 +27,7 @@ public:
     // A port owned by the code under test tells the test when it is let go.
     ~RecordingPort() override {
         if (OnRelease)
-            OnRelease(*this);
+            OnRelease();
     }
 
     bool IsReady() const override { return true; }
@@ -64,7 +64,7 @@ public:
 
     std::function<std::uint8_t(std::uint8_t lastControl)> Status;
     std::vector<PortAccessRecord> Log;
-    std::function<void(const RecordingPort&)> OnRelease;
+    std::function<void()> OnRelease;
 
 private:
     std::uint8_t lastControl_ = 0;

@@ -117,7 +117,7 @@ TEST_F(ProgramTest, StartUpAndShutdownRunTheirStepsInOrder) {
     ASSERT_NE(port, nullptr);
     program.Data().Ustavki[3].Koof_K = 0.5;
     // The port goes last: the timers stopped first, so no tick can reach it, and the settings saved.
-    port->OnRelease = [&](const support::RecordingPort&) {
+    port->OnRelease = [&] {
         const bool saved = ReadFileBytes(SettingsFile()).find("Koof_K=0,5\r\n") != std::string::npos;
         steps.push_back(std::string("port released | ") + timers() + " | " +
                         (saved ? "settings saved" : "settings not saved"));
