@@ -1,10 +1,11 @@
 # The Debian packages the project needs, in one place. Sourced by the entry points.
-# BUILD_PACKAGES: build, run and test the program. WINDOWS_PACKAGES: the Windows cross-build check.
+# BUILD_PACKAGES: build, run and test the program (clang, its runtimes and symbolizer for the fuzz targets). WINDOWS_PACKAGES: the Windows cross-build check.
 BUILD_PACKAGES=(
     g++ cmake ninja-build pkg-config clang-format
     qt6-base-dev libqcustomplot-dev libqcustomplot2.1-qt6
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb xauth
+    clang-14 libclang-rt-14-dev llvm-14
 )
 WINDOWS_PACKAGES=(
     g++-mingw-w64-x86-64-posix wine wine64

@@ -1,5 +1,6 @@
 #include "UiTestSupport.h"
 #include "channels/SettingsFile.h"
+#include "support/TempFolder.h"
 #include "ui/app/CommandLine.h"
 #include "ui/app/ErrorBoxes.h"
 #include "ui/app/GuardedHandler.h"
@@ -13,8 +14,8 @@
 namespace registrator::ui {
 namespace {
 
+using support::TempFolder;
 using testing::RecordingDialogs;
-using testing::TempFolder;
 
 TEST(GeneralErrorBox, AppendsAFullStopOnlyAfterCharactersThatSortAfterIt) {
     EXPECT_EQ(GeneralErrorText(QStringLiteral("Unable to write to /x/Registrator.INI")),

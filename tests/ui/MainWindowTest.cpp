@@ -3,6 +3,7 @@
 #include "UiTestSupport.h"
 #include "acquisition/ScanProtocol.h"
 #include "archive/Archive.h"
+#include "support/TempFolder.h"
 #include "ui/app/Program.h"
 #include "ui/monitor/MimicWidgets.h"
 
@@ -16,9 +17,9 @@
 namespace registrator::ui {
 namespace {
 
+using support::TempFolder;
 using testing::FixedStatusPort;
 using testing::RecordingDialogs;
-using testing::TempFolder;
 
 const QColor kRed(255, 0, 0);
 const QColor kYellow(255, 255, 0);

@@ -1,10 +1,7 @@
 #include "UiTestSupport.h"
 
 #include <QApplication>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <random>
-#include <sstream>
 
 namespace registrator::ui::testing {
 
@@ -28,23 +25,5 @@ private:
 
 [[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
 } // namespace
-
-TempFolder::TempFolder() {
-    std::random_device random;
-    path_ = std::filesystem::temp_directory_path() / ("registrator-ui-" + std::to_string(random()));
-    std::filesystem::create_directories(path_);
-}
-
-TempFolder::~TempFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-std::string ReadWholeFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 } // namespace registrator::ui::testing

@@ -5,9 +5,7 @@
 
 #include <QString>
 #include <QStringList>
-#include <filesystem>
 #include <functional>
-#include <string>
 
 namespace registrator::ui::testing {
 
@@ -45,19 +43,5 @@ private:
     std::uint32_t error_;
     std::uint8_t status_;
 };
-
-// A fresh folder under the system's temporary folder, removed at the end of the test.
-class TempFolder {
-public:
-    TempFolder();
-    ~TempFolder();
-    const std::filesystem::path& Path() const { return path_; }
-    std::string Slash() const { return path_.string() + "/"; }
-
-private:
-    std::filesystem::path path_;
-};
-
-std::string ReadWholeFile(const std::filesystem::path& path);
 
 } // namespace registrator::ui::testing

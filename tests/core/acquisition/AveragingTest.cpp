@@ -2,6 +2,7 @@
 
 #include "acquisition/SimulatedPort.h"
 #include "common/DateTime.h"
+#include "support/RecordingMessages.h"
 
 #include <deque>
 #include <gtest/gtest.h>
@@ -35,15 +36,6 @@ private:
     ConverterCounts last_{};
 };
 
-class RecordingMessages final : public common::OperatorMessages {
-public:
-    explicit RecordingMessages(std::vector<std::string>& events) : events_(events) {}
-    void Show(const std::string& text) override { events_.push_back("message:" + text); }
-
-private:
-    std::vector<std::string>& events_;
-};
-
 // A clock one millisecond later at every reading.
 class TickingClock final : public common::Clock {
 public:
@@ -65,7 +57,7 @@ struct Rig {
     channels::ChannelData data;
     common::SettableClock clock{common::EncodeDate(2024, 3, 5) + common::EncodeTime(14, 30, 0, 250)};
     std::vector<std::string> events;
-    RecordingMessages messages{events};
+    support::RecordingMessages messages{events};
     std::function<void()> onReset = [this] { events.push_back("field:5"); };
 
     Rig() {

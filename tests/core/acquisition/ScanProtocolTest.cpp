@@ -1,6 +1,6 @@
 #include "acquisition/ScanProtocol.h"
 
-#include "RecordingPort.h"
+#include "support/RecordingPort.h"
 
 #include <gtest/gtest.h>
 #include <set>
@@ -8,7 +8,7 @@
 namespace registrator::acquisition {
 namespace {
 
-using fakes::RecordingPort;
+using support::RecordingPort;
 
 TEST(PermuteDataLines, SpreadsLowBitsToEvenLinesAndHighBitsToOddLines) {
     const std::pair<std::uint8_t, std::uint8_t> cases[] = {

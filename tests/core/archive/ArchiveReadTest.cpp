@@ -1,6 +1,8 @@
 #include "ArchiveTestSupport.h"
 #include "channels/ChannelData.h"
 
+#include <fstream>
+
 namespace registrator::archive::testing {
 namespace {
 
@@ -50,7 +52,7 @@ TEST_F(ReadTest, LoadsEveryRecordOfTheDayInFileOrder) {
 TEST_F(ReadTest, EmptyFileSaysNoDataAndCountsZero) {
     CopyFixture("06.12.2026.txt", "06.12.2026.txt");
     archive.ReadArhiv("06.12.2026");
-    WriteBytes(File("07.12.2026.txt"), "");
+    WriteFileBytes(File("07.12.2026.txt"), "");
     archive.ReadArhiv("07.12.2026");
 
     EXPECT_EQ(messages.Texts, std::vector<std::string>{kNoData});
@@ -68,13 +70,13 @@ TEST_F(ReadTest, MissingFileSaysOpenFailedAndKeepsTheLoadedDay) {
 }
 
 TEST_F(ReadTest, UnfinishedTailIsNotLoaded) {
-    const std::string day = ReadBytes(Fixture("06.12.2026.txt"));
-    WriteBytes(File("06.12.2026.txt"), day.substr(0, 1000)); // one record and 416 bytes of the next
+    const std::string day = ReadFileBytes(Fixture("06.12.2026.txt"));
+    WriteFileBytes(File("06.12.2026.txt"), day.substr(0, 1000)); // one record and 416 bytes of the next
     archive.ReadArhiv("06.12.2026");
     EXPECT_TRUE(messages.Texts.empty());
     EXPECT_EQ(archive.ArhivCount, 1u);
 
-    WriteBytes(File("07.12.2026.txt"), day.substr(0, 583));
+    WriteFileBytes(File("07.12.2026.txt"), day.substr(0, 583));
     archive.ReadArhiv("07.12.2026");
     EXPECT_EQ(messages.Texts, std::vector<std::string>{kNoData});
     EXPECT_EQ(archive.ArhivCount, 0u);
@@ -148,8 +150,8 @@ TEST_F(ReadTest, NoMeansTodayByTheClockAndAnyOtherTextNamesTheFile) {
 }
 
 TEST_F(ReadTest, ShortSnapshotReplacesOnlyTheEntriesItHolds) {
-    const std::string snapshot = ReadBytes(Fixture("06.12.2026UST.txt"));
-    WriteBytes(File("01.12.2026UST.txt"), snapshot.substr(0, 10 * 80 + 40)); // 10 records and a half
+    const std::string snapshot = ReadFileBytes(Fixture("06.12.2026UST.txt"));
+    WriteFileBytes(File("01.12.2026UST.txt"), snapshot.substr(0, 10 * 80 + 40)); // 10 records and a half
     FillUstBufWithOldEntries();
     archive.ReadUst("01.12.2026");
 
@@ -162,8 +164,8 @@ TEST_F(ReadTest, ShortSnapshotReplacesOnlyTheEntriesItHolds) {
 }
 
 TEST_F(ReadTest, LongSnapshotFillsThe72EntriesOnly) {
-    const std::string snapshot = ReadBytes(Fixture("06.12.2026UST.txt"));
-    WriteBytes(File("01.12.2026UST.txt"), snapshot + snapshot.substr(0, 5 * 80));
+    const std::string snapshot = ReadFileBytes(Fixture("06.12.2026UST.txt"));
+    WriteFileBytes(File("01.12.2026UST.txt"), snapshot + snapshot.substr(0, 5 * 80));
     archive.ReadUst("01.12.2026");
 
     EXPECT_TRUE(messages.Texts.empty());
@@ -173,7 +175,7 @@ TEST_F(ReadTest, LongSnapshotFillsThe72EntriesOnly) {
 
 TEST_F(ReadTest, EmptyOrMissingSnapshotKeepsTheTable) {
     FillUstBufWithOldEntries();
-    WriteBytes(File("01.12.2026UST.txt"), std::string(79, 'x'));
+    WriteFileBytes(File("01.12.2026UST.txt"), std::string(79, 'x'));
     archive.ReadUst("01.12.2026");
     archive.ReadUst("02.12.2026");
 
@@ -203,9 +205,9 @@ TEST_F(ReadTest, PathsThatAreFoldersCannotBeOpenedAndKeepTheTables) {
 }
 
 TEST_F(ReadTest, NameLengthPastFiftyInADamagedFileIsHeldToFifty) {
-    std::string snapshot = ReadBytes(Fixture("06.12.2026UST.txt"));
+    std::string snapshot = ReadFileBytes(Fixture("06.12.2026UST.txt"));
     snapshot[0] = static_cast<char>(200);
-    WriteBytes(File("01.12.2026UST.txt"), snapshot);
+    WriteFileBytes(File("01.12.2026UST.txt"), snapshot);
     archive.ReadUst("01.12.2026");
     EXPECT_EQ(NameBytes(archive.UstBuf[0]).size(), 50u);
 }

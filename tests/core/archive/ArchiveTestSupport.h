@@ -3,38 +3,23 @@
 #include "archive/Archive.h"
 #include "common/Clock.h"
 #include "common/DateTime.h"
-#include "common/OperatorMessages.h"
+#include "support/RecordingMessages.h"
+#include "support/TempFolder.h"
 
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <iterator>
-#include <random>
 #include <string>
-#include <vector>
 
 namespace registrator::archive::testing {
 
 inline const std::string kOpenFailed = "Ошибка открытия файла БД.";
 inline const std::string kNoData = "В БД нет запрашиваемой информации.";
 
-class RecordingMessages final : public common::OperatorMessages {
-public:
-    void Show(const std::string& text) override { Texts.push_back(text); }
-    std::vector<std::string> Texts;
-};
-
-inline std::string ReadBytes(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using support::ReadFileBytes;
+using support::RecordingMessages;
+using support::WriteFileBytes;
 
 inline double DoubleAt(const std::string& bytes, std::size_t offset) {
     EXPECT_LE(offset + 8, bytes.size());
@@ -60,19 +45,13 @@ inline std::string RecordBytes(const TArhivRec& rec) {
 // over it whose clock stands at 6 December 2026, 10:00.
 class ArchiveFolderTest : public ::testing::Test {
 protected:
-    ArchiveFolderTest() { std::filesystem::create_directories(folder); }
-    ~ArchiveFolderTest() override {
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
-    }
-
     std::filesystem::path File(const std::string& name) const { return folder / name; }
 
-    std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                   ("registrator-archive-test-" + std::to_string(std::random_device{}()));
+    support::TempFolder temp;
+    const std::filesystem::path& folder = temp.Path();
     common::SettableClock clock{common::EncodeDate(2026, 12, 6) + common::EncodeTime(10, 0, 0, 0)};
     RecordingMessages messages;
-    Archive archive{folder.string() + "/", clock, messages};
+    Archive archive{temp.Slash(), clock, messages};
 };
 
 } // namespace registrator::archive::testing

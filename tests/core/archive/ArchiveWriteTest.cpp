@@ -27,7 +27,7 @@ TEST_F(WriteArhivTest, RecordHoldsChannelOnesTimeAndEveryChannelAtItsOffset) {
     FillCurrentSlot(data, 7, common::EncodeTime(12, 0, 0, 0));
     archive.WriteArhiv(data);
 
-    const std::string bytes = ReadBytes(File("06.12.2026.txt"));
+    const std::string bytes = ReadFileBytes(File("06.12.2026.txt"));
     ASSERT_EQ(bytes.size(), 584u);
     EXPECT_EQ(DoubleAt(bytes, 0), 0.5); // noon is exactly half a day
     EXPECT_EQ(DoubleAt(bytes, 8), 101.0);
@@ -46,7 +46,7 @@ TEST_F(WriteArhivTest, EachCallAppendsOneRecordAndMidnightIsZero) {
     data.Current(72).Value = 55;
     archive.WriteArhiv(data);
 
-    const std::string bytes = ReadBytes(File("06.12.2026.txt"));
+    const std::string bytes = ReadFileBytes(File("06.12.2026.txt"));
     ASSERT_EQ(bytes.size(), 2 * 584u);
     EXPECT_EQ(DoubleAt(bytes, 0), 0.0);
     EXPECT_EQ(DoubleAt(bytes, 576), 172.0);
@@ -58,13 +58,13 @@ TEST_F(WriteArhivTest, AppendOverwritesAnUnfinishedTail) {
     TArhivRec first;
     first.Time = 0.25;
     first.Tok[0] = 7;
-    WriteBytes(File("06.12.2026.txt"), RecordBytes(first) + std::string(1000 - 584, '\xEE'));
+    WriteFileBytes(File("06.12.2026.txt"), RecordBytes(first) + std::string(1000 - 584, '\xEE'));
 
     channels::ChannelData data;
     FillCurrentSlot(data, 0, 0.5);
     archive.WriteArhiv(data);
 
-    const std::string bytes = ReadBytes(File("06.12.2026.txt"));
+    const std::string bytes = ReadFileBytes(File("06.12.2026.txt"));
     ASSERT_EQ(bytes.size(), 1168u);
     EXPECT_EQ(bytes.substr(0, 584), RecordBytes(first));
     EXPECT_EQ(DoubleAt(bytes, 584), 0.5);
@@ -87,7 +87,7 @@ TEST_F(WriteArhivTest, LiveAppendLeavesTheLoadedDayAlone) {
     TArhivRec loaded;
     loaded.Time = 0.125;
     loaded.Tok[0] = 42;
-    WriteBytes(File("05.12.2026.txt"), RecordBytes(loaded) + RecordBytes(loaded));
+    WriteFileBytes(File("05.12.2026.txt"), RecordBytes(loaded) + RecordBytes(loaded));
     archive.ReadArhiv("05.12.2026");
     ASSERT_EQ(archive.ArhivCount, 2u);
 
@@ -138,7 +138,7 @@ channels::UstavkiTable SampleSettings() {
 TEST_F(WriteUstTest, SnapshotLayoutIsByteExact) {
     archive.WriteUst(SampleSettings());
 
-    const std::string bytes = ReadBytes(File("06.12.2026UST.txt"));
+    const std::string bytes = ReadFileBytes(File("06.12.2026UST.txt"));
     ASSERT_EQ(bytes.size(), 5760u);
     for (int k = 1; k <= 72; ++k) {
         const std::size_t base = 80 * static_cast<std::size_t>(k - 1);
@@ -170,7 +170,7 @@ TEST_F(WriteUstTest, ViewerTableTakesTheLiveSettings) {
 
 TEST_F(WriteUstTest, SameSettingsGiveTheSameFileWhateverTheTableHeldBefore) {
     archive.WriteUst(SampleSettings());
-    const std::string first = ReadBytes(File("06.12.2026UST.txt"));
+    const std::string first = ReadFileBytes(File("06.12.2026UST.txt"));
 
     // A loaded snapshot whose unused name bytes and padding are junk.
     std::filesystem::copy_file(std::filesystem::path(REGISTRATOR_TEST_DATA) / "archive" / "06.12.2026UST.txt",
@@ -179,11 +179,11 @@ TEST_F(WriteUstTest, SameSettingsGiveTheSameFileWhateverTheTableHeldBefore) {
     ASSERT_EQ(archive.UstBuf[0].Padding1[0], 0xAA);
 
     archive.WriteUst(SampleSettings());
-    EXPECT_EQ(ReadBytes(File("06.12.2026UST.txt")), first);
+    EXPECT_EQ(ReadFileBytes(File("06.12.2026UST.txt")), first);
 }
 
 TEST_F(WriteUstTest, ReplacesALongerFileWholeAndLeavesNoTemporaryBehind) {
-    WriteBytes(File("06.12.2026UST.txt"), std::string(8000, '\x77'));
+    WriteFileBytes(File("06.12.2026UST.txt"), std::string(8000, '\x77'));
     archive.WriteUst(SampleSettings());
 
     EXPECT_EQ(std::filesystem::file_size(File("06.12.2026UST.txt")), 5760u);

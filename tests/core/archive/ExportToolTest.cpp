@@ -97,7 +97,7 @@ TEST_F(ExportFileTrouble, MissingEmptyAndUnfinishedFilesFailWithAReason) {
     EXPECT_EQ(missing.Out, "");
     EXPECT_NE(missing.Err.find("nowhere.txt: cannot open"), std::string::npos) << missing.Err;
 
-    WriteBytes(File("empty.txt"), "");
+    WriteFileBytes(File("empty.txt"), "");
     for (const char* command : {"readings", "settings"}) {
         const ToolRun empty = RunTool({command, File("empty.txt").string()});
         EXPECT_EQ(empty.Status, 1);
@@ -105,20 +105,20 @@ TEST_F(ExportFileTrouble, MissingEmptyAndUnfinishedFilesFailWithAReason) {
         EXPECT_NE(empty.Err.find("empty.txt: empty"), std::string::npos) << empty.Err;
     }
 
-    WriteBytes(File("short.txt"), std::string(100, '\0'));
+    WriteFileBytes(File("short.txt"), std::string(100, '\0'));
     const ToolRun tooShort = RunTool({"readings", File("short.txt").string()});
     EXPECT_EQ(tooShort.Status, 1);
     EXPECT_NE(tooShort.Err.find("only 100 bytes"), std::string::npos) << tooShort.Err;
 
     // The whole records are written before the tail is reported.
-    WriteBytes(File("tail.txt"), ReadBytes(kReadings) + std::string(100, '\x11'));
+    WriteFileBytes(File("tail.txt"), ReadFileBytes(kReadings) + std::string(100, '\x11'));
     const ToolRun tail = RunTool({"readings", File("tail.txt").string(), "--channels", "1"});
     EXPECT_EQ(tail.Status, 1);
     EXPECT_EQ(Lines(tail.Out).size(), 4u);
     EXPECT_NE(tail.Err.find("unfinished record of 100 bytes; the 3 whole records"), std::string::npos)
         << tail.Err;
 
-    WriteBytes(File("longUST.txt"), ReadBytes(kSnapshot) + ReadBytes(kSnapshot).substr(0, 160));
+    WriteFileBytes(File("longUST.txt"), ReadFileBytes(kSnapshot) + ReadFileBytes(kSnapshot).substr(0, 160));
     const ToolRun longer = RunTool({"settings", File("longUST.txt").string()});
     EXPECT_EQ(longer.Status, 1);
     EXPECT_EQ(Lines(longer.Out).size(), 73u);
@@ -220,14 +220,14 @@ protected:
 
 TEST_F(ExportProgram, WritesTheSameBytesAndExitStatusesAsItsLibrary) {
     EXPECT_EQ(RunProgram("readings \"" + kReadings + "\" --channels 1,72"), 0);
-    EXPECT_EQ(ReadBytes(File("out")), RunTool({"readings", kReadings, "--channels", "1,72"}).Out);
+    EXPECT_EQ(ReadFileBytes(File("out")), RunTool({"readings", kReadings, "--channels", "1,72"}).Out);
 
     EXPECT_EQ(RunProgram("readings \"" + File("missing.txt").string() + "\""), 1);
-    EXPECT_NE(ReadBytes(File("err")).find("missing.txt: cannot open"), std::string::npos);
+    EXPECT_NE(ReadFileBytes(File("err")).find("missing.txt: cannot open"), std::string::npos);
 
     EXPECT_EQ(RunProgram("readings \"" + kReadings + "\" --channels 0"), 2);
     EXPECT_EQ(RunProgram("--help"), 0);
-    EXPECT_NE(ReadBytes(File("out")).find("Usage: registrator-archive"), std::string::npos);
+    EXPECT_NE(ReadFileBytes(File("out")).find("Usage: registrator-archive"), std::string::npos);
 }
 
 // Past a file-size limit the tool was killed by SIGXFSZ with no word of what went wrong.

@@ -1,15 +1,15 @@
-#include "TempFolder.h"
 #include "channels/SettingsFile.h"
 #include "common/Cp1251.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <vector>
 
 using namespace registrator::channels;
-using registrator::channels::testing::ReadFileBytes;
-using registrator::channels::testing::TempFolder;
-using registrator::channels::testing::WriteFileBytes;
 using registrator::common::RegionalSettings;
+using registrator::support::ReadFileBytes;
+using registrator::support::TempFolder;
+using registrator::support::WriteFileBytes;
 
 namespace {
 

@@ -10,16 +10,16 @@
 #include <unistd.h>
 #endif
 
-#include "TempFolder.h"
 #include "channels/SettingsFile.h"
 #include "common/AtomicFile.h"
 #include "common/Cp1251.h"
+#include "support/TempFolder.h"
 
 using namespace registrator::channels;
-using registrator::channels::testing::ReadFileBytes;
-using registrator::channels::testing::TempFolder;
-using registrator::channels::testing::WriteFileBytes;
 using registrator::common::RegionalSettings;
+using registrator::support::ReadFileBytes;
+using registrator::support::TempFolder;
+using registrator::support::WriteFileBytes;
 namespace fs = std::filesystem;
 
 namespace {

@@ -2,6 +2,8 @@
 
 #include "common/Clock.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <ctime>
 #include <gtest/gtest.h>
@@ -120,19 +122,25 @@ TEST(Clock, SettableClockMovesAcrossMidnight) {
 }
 
 TEST(Clock, SystemClockGivesLocalTime) {
-    const std::time_t before = std::time(nullptr);
+    // Bracketed by the clock it reads: std::time may read a coarser clock that still shows the
+    // previous second.
+    const auto before = std::chrono::system_clock::now();
     const TDateTime now = SystemClock{}.Now();
-    const std::time_t after = std::time(nullptr);
-    std::tm local{};
+    const auto after = std::chrono::system_clock::now();
+    const auto localSecond = [](std::chrono::system_clock::time_point point) {
+        const std::time_t seconds =
+            std::chrono::system_clock::to_time_t(std::chrono::floor<std::chrono::seconds>(point));
+        std::tm local{};
 #ifdef _WIN32
-    localtime_s(&local, &before);
+        localtime_s(&local, &seconds);
 #else
-    localtime_r(&before, &local);
+        localtime_r(&seconds, &local);
 #endif
-    const TDateTime expected = EncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) +
-                               EncodeTime(local.tm_hour, local.tm_min, local.tm_sec, 0);
-    EXPECT_GE(now, expected - 1e-9);
-    EXPECT_LE(now, expected + (static_cast<double>(after - before) + 1.0) / 86400.0);
+        return EncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) +
+               EncodeTime(local.tm_hour, local.tm_min, std::min(local.tm_sec, 59), 0);
+    };
+    EXPECT_GE(now, localSecond(before) - 1e-9);
+    EXPECT_LT(now, localSecond(after) + 1.0 / 86400.0);
     // Whole milliseconds, nothing finer.
     const double ms = (now - DatePart(now)) * kMsPerDay;
     EXPECT_NEAR(ms, std::round(ms), 1e-3);

@@ -3,20 +3,15 @@
 #include "acquisition/PortFactory.h"
 #include "acquisition/ScanProtocol.h"
 #include "archive/Archive.h"
+#include "support/RecordingMessages.h"
+#include "support/TempFolder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <random>
 #include <vector>
 
 namespace registrator::monitor {
 namespace {
-
-class RecordingMessages final : public common::OperatorMessages {
-public:
-    void Show(const std::string& text) override { Texts.push_back(text); }
-    std::vector<std::string> Texts;
-};
 
 // A port whose status lines always read the same byte.
 class SteadyPort final : public acquisition::PortAccess {
@@ -33,13 +28,11 @@ private:
 
 class HistoryTest : public ::testing::Test {
 protected:
-    HistoryTest() : archive(folder.string() + "/", clock, messages) {
-        std::filesystem::create_directories(folder);
+    HistoryTest() : archive(temp.Slash(), clock, messages) {
         for (int n = 1; n <= channels::kChannelCount; ++n)
             data.Ustavki[n] = channels::DefaultUstavka(n);
         data.CurDay = common::EncodeDate(2026, 12, 6);
     }
-    ~HistoryTest() override { std::filesystem::remove_all(folder); }
 
     std::uintmax_t SizeOf(const char* name) const {
         std::error_code error;
@@ -47,10 +40,10 @@ protected:
         return error ? 0 : size;
     }
 
-    std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                   ("registrator-history-" + std::to_string(std::random_device{}()));
+    support::TempFolder temp;
+    const std::filesystem::path& folder = temp.Path();
     common::SettableClock clock{common::EncodeDate(2026, 12, 6) + common::EncodeTime(23, 59, 58, 0)};
-    RecordingMessages messages;
+    support::RecordingMessages messages;
     channels::ChannelData data;
     archive::Archive archive;
 };

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace registrator::acquisition::fakes {
+namespace registrator::support {
 
 struct PortAccessRecord {
     bool Write;
@@ -19,8 +19,17 @@ struct PortAccessRecord {
 
 // Records every register access in order. Status reads answer from `Status`, which sees the
 // register value of the last control write.
-class RecordingPort final : public PortAccess {
+class RecordingPort final : public acquisition::PortAccess {
 public:
+    RecordingPort() = default;
+    RecordingPort(const RecordingPort&) = delete;
+    RecordingPort& operator=(const RecordingPort&) = delete;
+    // A port owned by the code under test tells the test when it is let go.
+    ~RecordingPort() override {
+        if (OnRelease)
+            OnRelease();
+    }
+
     bool IsReady() const override { return true; }
     std::uint8_t ReadRegister(std::uint8_t port, std::uint8_t reg) override {
         const std::uint8_t value = Status ? Status(lastControl_) : 0;
@@ -28,7 +37,7 @@ public:
         return value;
     }
     void WriteRegister(std::uint8_t port, std::uint8_t reg, std::uint8_t value) override {
-        if (reg == kControlRegister)
+        if (reg == acquisition::kControlRegister)
             lastControl_ = value;
         Log.push_back({true, port, reg, value});
     }
@@ -44,7 +53,8 @@ public:
             if (!r.Write)
                 std::snprintf(word, sizeof word, "S");
             else
-                std::snprintf(word, sizeof word, "%c%02X", r.Reg == kDataRegister ? 'D' : 'C', r.Value);
+                std::snprintf(word, sizeof word, "%c%02X", r.Reg == acquisition::kDataRegister ? 'D' : 'C',
+                              r.Value);
             if (!text.empty())
                 text += ' ';
             text += word;
@@ -54,9 +64,10 @@ public:
 
     std::function<std::uint8_t(std::uint8_t lastControl)> Status;
     std::vector<PortAccessRecord> Log;
+    std::function<void()> OnRelease;
 
 private:
     std::uint8_t lastControl_ = 0;
 };
 
-} // namespace registrator::acquisition::fakes
+} // namespace registrator::support
