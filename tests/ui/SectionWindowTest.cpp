@@ -1,6 +1,7 @@
 #include "ui/monitor/SectionWindow.h"
 
 #include "UiTestSupport.h"
+#include "support/TempFolder.h"
 #include "ui/app/Program.h"
 #include "ui/monitor/MainWindow.h"
 #include "ui/monitor/MimicWidgets.h"
@@ -21,9 +22,9 @@
 namespace registrator::ui {
 namespace {
 
+using support::TempFolder;
 using testing::FixedStatusPort;
 using testing::RecordingDialogs;
-using testing::TempFolder;
 
 // The whole program, its timers stopped so that the history holds only what a test writes.
 class SectionWindowTest : public ::testing::Test {

@@ -1,5 +1,6 @@
 #include "UiTestSupport.h"
 #include "common/Cp1251.h"
+#include "support/TempFolder.h"
 #include "ui/app/Program.h"
 #include "ui/monitor/MainWindow.h"
 #include "ui/monitor/MimicWidgets.h"
@@ -18,10 +19,9 @@
 namespace registrator::ui {
 namespace {
 
+using support::TempFolder;
 using testing::FixedStatusPort;
-using testing::ReadWholeFile;
 using testing::RecordingDialogs;
-using testing::TempFolder;
 
 QString Button(QWidget& window, const char* name) {
     auto* button = window.findChild<QPushButton*>(QString::fromLatin1(name));
@@ -66,7 +66,7 @@ TEST(CalibrationInTheProgram, PanelClickEditsAppliesSavesAndTheNextTickFollows) 
     EXPECT_TRUE(dialogs.Boxes.filter(QStringLiteral("error")).isEmpty())
         << dialogs.Boxes.join('\n').toStdString();
     EXPECT_EQ(window.Label16()->text(), QStringLiteral("Гидравлика толкателя"));
-    const std::string ini = ReadWholeFile(program.SettingsPath());
+    const std::string ini = support::ReadFileBytes(program.SettingsPath());
     EXPECT_NE(
         ini.find("[Ustavki37]\r\nName=" + common::Utf8ToCp1251("Гидравлика толкателя") +
                  "\r\nKoof_K=0,25\r\nKoof_B=1\r\nT_Nom=200\r\nT_Max=300\r\nMoshn=200\r\nOborot=320\r\n"),

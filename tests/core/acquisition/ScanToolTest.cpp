@@ -2,8 +2,8 @@
 
 #include "acquisition/SimulatedPort.h"
 #include "channels/SettingsFile.h"
-#include "core/channels/TempFolder.h"
 #include "monitor/ScanCycle.h"
+#include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
 #include <sstream>
@@ -68,7 +68,7 @@ protected:
         return run;
     }
 
-    channels::testing::TempFolder folder_;
+    support::TempFolder folder_;
     const std::string settingsPath_ = folder_.File("Registrator.INI");
     channels::UstavkiTable ustavki_;
     common::SettableClock clock_{kStart};

@@ -221,13 +221,13 @@ private:
 // snapshot and left it short.
 TEST_F(WriteUstTest, WritesThatCannotCompleteLeaveTheOldFilesUsable) {
     const std::string oldSnapshot(5760, '\x55');
-    WriteBytes(File("06.12.2026UST.txt"), oldSnapshot);
+    WriteFileBytes(File("06.12.2026UST.txt"), oldSnapshot);
     TArhivRec earlier;
     earlier.Tok[0] = 9;
     std::string readings;
     for (int i = 0; i < 7; ++i)
         readings += RecordBytes(earlier);
-    WriteBytes(File("06.12.2026.txt"), readings);
+    WriteFileBytes(File("06.12.2026.txt"), readings);
     channels::ChannelData data;
     FillCurrentSlot(data, 0, 0.5);
     {
@@ -235,12 +235,12 @@ TEST_F(WriteUstTest, WritesThatCannotCompleteLeaveTheOldFilesUsable) {
         archive.WriteUst(SampleSettings());
         archive.WriteArhiv(data); // the eighth record would end past 4096
     }
-    EXPECT_EQ(ReadBytes(File("06.12.2026UST.txt")), oldSnapshot);
+    EXPECT_EQ(ReadFileBytes(File("06.12.2026UST.txt")), oldSnapshot);
     EXPECT_FALSE(std::filesystem::exists(File("06.12.2026UST.txt.tmp")));
 
     // The lost record leaves at most a tail that the next append overwrites.
     archive.WriteArhiv(data);
-    const std::string bytes = ReadBytes(File("06.12.2026.txt"));
+    const std::string bytes = ReadFileBytes(File("06.12.2026.txt"));
     ASSERT_EQ(bytes.size(), 8 * 584u);
     EXPECT_EQ(bytes.substr(0, 7 * 584), readings);
     EXPECT_EQ(DoubleAt(bytes, 7 * 584 + 8), 101.0);

@@ -127,7 +127,7 @@ TEST_F(ExportFileTrouble, MissingEmptyAndUnfinishedFilesFailWithAReason) {
 
 // A short snapshot exited 0 with the missing channels silently left out, or with only the header.
 TEST_F(ExportFileTrouble, ChannelsMissingFromAShortSnapshotAreNamedAndFail) {
-    WriteBytes(File("shortUST.txt"), ReadBytes(kSnapshot).substr(0, 10 * 80));
+    WriteFileBytes(File("shortUST.txt"), ReadFileBytes(kSnapshot).substr(0, 10 * 80));
     const ToolRun all = RunTool({"settings", File("shortUST.txt").string()});
     EXPECT_EQ(all.Status, 1);
     EXPECT_EQ(Lines(all.Out).size(), 11u);
@@ -234,10 +234,10 @@ TEST_F(ExportProgram, WritesTheSameBytesAndExitStatusesAsItsLibrary) {
 TEST_F(ExportProgram, OutputPastAFileSizeLimitIsReportedNotFatal) {
     std::string day;
     for (int i = 0; i < 50; ++i)
-        day += ReadBytes(kReadings);
-    WriteBytes(File("day.txt"), day);
+        day += ReadFileBytes(kReadings);
+    WriteFileBytes(File("day.txt"), day);
     EXPECT_EQ(RunProgram("readings \"" + File("day.txt").string() + "\"", "ulimit -f 4; "), 1);
-    EXPECT_NE(ReadBytes(File("err")).find("cannot write to standard output"), std::string::npos);
+    EXPECT_NE(ReadFileBytes(File("err")).find("cannot write to standard output"), std::string::npos);
 }
 #endif
 

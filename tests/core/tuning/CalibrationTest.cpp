@@ -1,7 +1,8 @@
 #include "tuning/Calibration.h"
 
 #include "common/Cp1251.h"
-#include "core/channels/TempFolder.h"
+#include "support/RecordingMessages.h"
+#include "support/TempFolder.h"
 #include "tuning/Coefficients.h"
 
 #include <filesystem>
@@ -11,14 +12,9 @@
 namespace registrator::tuning {
 namespace {
 
-using channels::testing::ReadFileBytes;
-using channels::testing::TempFolder;
-
-class RecordingMessages final : public common::OperatorMessages {
-public:
-    void Show(const std::string& text) override { Texts.push_back(text); }
-    std::vector<std::string> Texts;
-};
+using support::ReadFileBytes;
+using support::RecordingMessages;
+using support::TempFolder;
 
 class ApplyCalibrationTest : public ::testing::Test {
 protected:
