@@ -59,7 +59,12 @@ ArchiveFolderWindow::ArchiveFolderWindow(QWidget* parent)
     for (int column = 1; column < model_->columnCount(); ++column)
         tree_->hideColumn(column);
     tree_->header()->hide();
-    tree_->setRootIndex(model_->index(StartFolder()));
+    // The whole tree, opened at the start folder: a home holding only hidden folders would otherwise
+    // show nothing, and the desktop's tree reaches every drive too.
+    const QModelIndex start = model_->index(StartFolder());
+    for (QModelIndex index = start; index.isValid(); index = index.parent())
+        tree_->expand(index);
+    tree_->scrollTo(start, QAbstractItemView::PositionAtTop);
     connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &ArchiveFolderWindow::ShowSelectedPath);
 
