@@ -236,6 +236,11 @@ TEST_F(ArchiveViewerTest, FolderWindowShowsTheSelectedPathAndKeepsItAcrossShowin
     EXPECT_EQ(put.Label1()->text(), QStringLiteral("c:\\data"));
     QTest::mouseClick(Viewer().Button2(), Qt::LeftButton);
     EXPECT_TRUE(put.isVisible());
+    // Taking the focus makes the first item current, as this does, but selects nothing.
+    QTreeView& tree = *put.ShellTreeView1();
+    tree.selectionModel()->setCurrentIndex(tree.model()->index(0, 0, tree.rootIndex()),
+                                           QItemSelectionModel::NoUpdate);
+    EXPECT_EQ(put.Label1()->text(), QStringLiteral("c:\\data"));
 
     const QString picked = QString::fromStdString((folder.Path() / "Data").string());
     ASSERT_TRUE(put.SelectFolder(picked));

@@ -65,7 +65,9 @@ ArchiveFolderWindow::ArchiveFolderWindow(QWidget* parent)
     for (QModelIndex index = start; index.isValid(); index = index.parent())
         tree_->expand(index);
     tree_->scrollTo(start, QAbstractItemView::PositionAtTop);
-    connect(tree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+    // The selection, not the current item: the tree makes its first item current when it takes the
+    // focus, which is nobody's choice.
+    connect(tree_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ArchiveFolderWindow::ShowSelectedPath);
 
     label1_ = new QLabel(QStringLiteral("c:\\data"), this);
@@ -97,8 +99,9 @@ bool ArchiveFolderWindow::SelectFolder(const QString& path) {
 }
 
 void ArchiveFolderWindow::ShowSelectedPath() {
-    const QModelIndex index = tree_->currentIndex();
-    label1_->setText(index.isValid() ? QDir::toNativeSeparators(model_->filePath(index)) : QString());
+    const QModelIndexList selected = tree_->selectionModel()->selectedIndexes();
+    label1_->setText(selected.isEmpty() ? QString()
+                                        : QDir::toNativeSeparators(model_->filePath(selected.first())));
 }
 
 // The operator pressed "ОК".
