@@ -1,14 +1,17 @@
 #include "ArchiveExport.h"
 
+#include "archive/CsvExport.h"
 #include "archive/RecordFiles.h"
-#include "common/Cp1251.h"
-#include "common/NumberText.h"
+#include "channels/SettingsFile.h"
+#include "monitor/DaySummary.h"
+#include "monitor/DaySummaryCsv.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <fstream>
 #include <span>
 
 namespace registrator::tools {
@@ -21,62 +24,12 @@ constexpr const char* kTool = "registrator-archive: ";
 struct Options {
     std::string Command;
     std::string File;
+    std::string Snapshot; // summary only
+    std::string Settings; // summary only: the INI with the switch-off currents
     std::vector<int> Channels;
     bool Excel = false;
     bool Help = false;
 };
-
-struct Format {
-    char Separator = ',';
-    char Decimal = '.';
-    // Without the byte order mark a spreadsheet takes the names for the local 8-bit code page.
-    bool ByteOrderMark = false;
-};
-
-// One CSV row at a time, quoting only the fields that need it.
-class CsvRow {
-public:
-    explicit CsvRow(Format format) : format_(format) {}
-
-    void StartFile(std::ostream& out) {
-        if (format_.ByteOrderMark)
-            out << "\xEF\xBB\xBF";
-    }
-
-    void Field(std::string_view text) {
-        if (!row_.empty())
-            row_ += format_.Separator;
-        if (text.find_first_of(std::string{format_.Separator} + "\"\r\n") == std::string_view::npos) {
-            row_ += text;
-            return;
-        }
-        row_ += '"';
-        for (char c : text) {
-            if (c == '"')
-                row_ += '"';
-            row_ += c;
-        }
-        row_ += '"';
-    }
-    void Number(double value) { Field(common::FloatToText(value, format_.Decimal)); }
-
-    void WriteTo(std::ostream& out) {
-        row_ += "\r\n";
-        out.write(row_.data(), static_cast<std::streamsize>(row_.size()));
-        row_.clear();
-    }
-
-private:
-    Format format_;
-    std::string row_;
-};
-
-std::vector<int> AllChannels() {
-    std::vector<int> all;
-    for (int n = 1; n <= kChannels; ++n)
-        all.push_back(n);
-    return all;
-}
 
 bool ParseArguments(const std::vector<std::string>& args, Options& options, std::string& error) {
     std::vector<std::string> positional;
@@ -95,6 +48,14 @@ bool ParseArguments(const std::vector<std::string>& args, Options& options, std:
             channels = args[++i];
         } else if (arg.rfind("--channels=", 0) == 0) {
             channels = arg.substr(11);
+        } else if (arg == "--settings") {
+            if (i + 1 == args.size()) {
+                error = "--settings needs the program's settings file";
+                return false;
+            }
+            options.Settings = args[++i];
+        } else if (arg.rfind("--settings=", 0) == 0) {
+            options.Settings = arg.substr(11);
         } else if (arg.size() > 1 && arg[0] == '-') {
             error = "unknown option " + arg;
             return false;
@@ -109,7 +70,8 @@ bool ParseArguments(const std::vector<std::string>& args, Options& options, std:
         return false;
     }
     options.Command = positional[0];
-    if (options.Command != "readings" && options.Command != "settings") {
+    const bool summary = options.Command == "summary";
+    if (options.Command != "readings" && options.Command != "settings" && !summary) {
         error = "unknown command \"" + options.Command + "\"";
         return false;
     }
@@ -117,13 +79,24 @@ bool ParseArguments(const std::vector<std::string>& args, Options& options, std:
         error = "no archive file given";
         return false;
     }
-    if (positional.size() > 2) {
-        error = "unexpected argument \"" + positional[2] + "\"";
+    const std::size_t most = summary ? 3 : 2;
+    if (positional.size() > most) {
+        error = "unexpected argument \"" + positional[most] + "\"";
         return false;
     }
     options.File = positional[1];
+    if (summary && positional.size() == 3)
+        options.Snapshot = positional[2];
+    if (summary && channels) {
+        error = "summary writes all 72 motors; --channels does not apply to it";
+        return false;
+    }
+    if (!summary && !options.Settings.empty()) {
+        error = "--settings applies to summary only";
+        return false;
+    }
     if (!channels) {
-        options.Channels = AllChannels();
+        options.Channels = archive::AllChannels();
         return true;
     }
     auto list = ParseChannelList(*channels, error);
@@ -198,26 +171,13 @@ int ReportReadFailure(std::ostream& err, const std::string& file, const archive:
                              "read failed after " + std::to_string(read.Records) + " records: " + read.Error);
 }
 
-int ExportReadings(const Options& options, Format format, std::ostream& out, std::ostream& err) {
+int ExportReadings(const Options& options, archive::CsvForm form, std::ostream& out, std::ostream& err) {
     std::vector<archive::TArhivRec> records;
     const archive::RecordFileRead read = archive::ReadReadingsFile(options.File, records);
     if (read.Records == 0)
         return ReportNoRecord(err, options.File, read, "readings", sizeof(archive::TArhivRec));
 
-    CsvRow row(format);
-    row.StartFile(out);
-    row.Field("time");
-    for (int n : options.Channels)
-        row.Field("ch" + std::to_string(n));
-    row.WriteTo(out);
-    for (std::size_t i = 0; i < read.Records; ++i) {
-        const archive::TArhivRec& rec = records[i];
-        row.Field(TimeOfDayText(rec.Time));
-        for (int n : options.Channels)
-            row.Number(rec.Tok[n - 1]);
-        row.WriteTo(out);
-    }
-    out.flush();
+    archive::WriteReadingsCsv(out, std::span(records.data(), read.Records), options.Channels, form);
 
     if (!read.Error.empty())
         return ReportReadFailure(err, options.File, read);
@@ -229,32 +189,14 @@ int ExportReadings(const Options& options, Format format, std::ostream& out, std
     return kExitOk;
 }
 
-int ExportSettings(const Options& options, Format format, std::ostream& out, std::ostream& err) {
+int ExportSettings(const Options& options, archive::CsvForm form, std::ostream& out, std::ostream& err) {
     std::vector<archive::TUstRec> records(archive::kUstRecCount);
     const archive::RecordFileRead read = archive::ReadSnapshotFile(options.File, records);
     if (read.Records == 0)
         return ReportNoRecord(err, options.File, read, "settings", sizeof(archive::TUstRec));
 
-    CsvRow row(format);
-    row.StartFile(out);
-    for (const char* title : {"channel", "name", "nominal_current", "critical_current", "power"})
-        row.Field(title);
-    row.WriteTo(out);
-    std::vector<int> missing;
-    for (int n : options.Channels) {
-        if (static_cast<std::size_t>(n) > read.Records) {
-            missing.push_back(n);
-            continue;
-        }
-        const archive::TUstRec& rec = records[static_cast<std::size_t>(n - 1)];
-        row.Field(std::to_string(n));
-        row.Field(common::Cp1251ToUtf8(archive::NameBytes(rec)));
-        row.Number(rec.T_Nom);
-        row.Number(rec.T_Max);
-        row.Field(common::IntToText(rec.Moshn));
-        row.WriteTo(out);
-    }
-    out.flush();
+    const std::vector<int> missing =
+        archive::WriteSettingsCsv(out, std::span(records.data(), read.Records), options.Channels, form);
 
     if (!read.Error.empty())
         return ReportReadFailure(err, options.File, read);
@@ -274,6 +216,56 @@ int ExportSettings(const Options& options, Format format, std::ostream& out, std
                                      " bytes; the " + std::to_string(read.Records) +
                                      " whole records before it were written");
     return status;
+}
+
+// Thresholds from the snapshot when one is given, switch-off currents (which snapshots lack) from the
+// settings file when one is given, the program's defaults for whatever neither holds.
+int ExportSummary(const Options& options, archive::CsvForm form, std::ostream& out, std::ostream& err) {
+    std::vector<archive::TArhivRec> records;
+    const archive::RecordFileRead read = archive::ReadReadingsFile(options.File, records);
+    if (read.Records == 0)
+        return ReportNoRecord(err, options.File, read, "readings", sizeof(archive::TArhivRec));
+
+    channels::UstavkiTable motors;
+    for (int n = 1; n <= kChannels; ++n)
+        motors[n] = channels::DefaultUstavka(n);
+    if (!options.Settings.empty()) {
+        // A missing file would load as the defaults without a word.
+        if (!std::ifstream(options.Settings, std::ios::binary))
+            return ReportFileTrouble(err, options.Settings, "cannot open the settings file");
+        channels::SettingsFile(options.Settings, common::RegionalSettings::Russian()).LoadAll(motors);
+    }
+    archive::RecordFileRead snapshotRead;
+    if (!options.Snapshot.empty()) {
+        std::vector<archive::TUstRec> snapshot(archive::kUstRecCount);
+        snapshotRead = archive::ReadSnapshotFile(options.Snapshot, snapshot);
+        if (snapshotRead.Records == 0)
+            return ReportNoRecord(err, options.Snapshot, snapshotRead, "settings", sizeof(archive::TUstRec));
+        for (std::size_t k = 1; k <= snapshotRead.Records; ++k) {
+            const int n = static_cast<int>(k);
+            motors[n] = monitor::ThresholdsOfDay(snapshot[k - 1], motors[n]);
+            motors[n].Name.AssignCp1251(archive::NameBytes(snapshot[k - 1]));
+        }
+    }
+
+    monitor::WriteDaySummaryCsv(out, std::span(records.data(), read.Records), motors, form);
+
+    if (!read.Error.empty())
+        return ReportReadFailure(err, options.File, read);
+    if (!snapshotRead.Error.empty())
+        return ReportReadFailure(err, options.Snapshot, snapshotRead);
+    if (read.TrailingBytes != 0)
+        return ReportFileTrouble(err, options.File,
+                                 "ends with an unfinished record of " + std::to_string(read.TrailingBytes) +
+                                     " bytes; the " + std::to_string(read.Records) +
+                                     " whole records before it were summed up");
+    if (!options.Snapshot.empty() && snapshotRead.Records < archive::kUstRecCount)
+        return ReportFileTrouble(err, options.Snapshot,
+                                 "holds " + std::to_string(snapshotRead.Records) +
+                                     " of the 72 channel records; the others were summed up with " +
+                                     (options.Settings.empty() ? "the default" : "the settings file's") +
+                                     " thresholds");
+    return kExitOk;
 }
 
 } // namespace
@@ -327,38 +319,35 @@ std::optional<std::vector<int>> ParseChannelList(std::string_view text, std::str
     return channels;
 }
 
-std::string TimeOfDayText(double time) {
-    if (!std::isfinite(time))
-        return "";
-    // Only the fraction is a time of day; a record never carries a date, but a damaged one might.
-    const double fraction = time - std::floor(time);
-    const std::int64_t ms = std::min<std::int64_t>(std::llround(fraction * 86400000.0), 86399999);
-    char text[16];
-    const auto part = [](std::int64_t v) { return static_cast<int>(v); };
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", part(ms / 3600000), part(ms / 60000 % 60),
-                  part(ms / 1000 % 60), part(ms % 1000));
-    return text;
-}
-
 std::string HelpText() {
     return "Usage: registrator-archive readings FILE [--channels LIST] [--excel]\n"
            "       registrator-archive settings FILE [--channels LIST] [--excel]\n"
+           "       registrator-archive summary FILE [SNAPSHOT] [--settings INI] [--excel]\n"
            "\n"
            "Writes one archive file of the recorder as CSV to standard output.\n"
            "\n"
            "  readings FILE   a day's readings file (Data/dd.mm.yyyy.txt, 584-byte records): a header row\n"
            "                  \"time,ch1,...,ch72\", then one row per record with its time of day as\n"
-           "                  HH:MM:SS.mmm and the channels' currents in amperes.\n"
+           "                  HH:MM:SS.mmm (HH:MM:SS,mmm with --excel) and the channels' currents in "
+           "amperes.\n"
            "  settings FILE   a day's settings snapshot (Data/dd.mm.yyyy"
            "UST.txt, 80-byte records): a header\n"
            "                  row, then one row per channel: channel, name (UTF-8), nominal current (A),\n"
            "                  critical current (A), power (kW).\n"
+           "  summary FILE [SNAPSHOT]\n"
+           "                  the day of each of the 72 motors, one row each: time off, running, above\n"
+           "                  nominal and above critical, starts, peak current and its time, overload\n"
+           "                  episodes (see the README). Thresholds come from the day's SNAPSHOT, the\n"
+           "                  switch-off current from --settings INI (the program's Registrator.INI);\n"
+           "                  without them the program's defaults.\n"
            "\n"
            "Options:\n"
            "  --channels LIST  only these channels, in the order given: numbers 1-72 and ranges,\n"
-           "                   for example 1,5,13-24. A channel may appear once.\n"
-           "  --excel          ';' between fields and ',' as the decimal separator, with a UTF-8 byte\n"
-           "                   order mark, as spreadsheets under Russian regional settings expect.\n"
+           "                   for example 1,5,13-24. A channel may appear once. Not for summary.\n"
+           "  --settings INI   summary only: the settings file whose switch-off currents to use.\n"
+           "  --excel          ';' between fields and ',' as the decimal separator (in numbers and in the\n"
+           "                   fraction of a second), with a UTF-8 byte order mark, as spreadsheets\n"
+           "                   under Russian regional settings expect.\n"
            "                   Without it the output is RFC 4180 CSV (',' between fields, '.' decimals,\n"
            "                   CRLF line ends; a field holding the separator, a quote or a line break\n"
            "                   is quoted).\n"
@@ -382,12 +371,11 @@ int RunArchiveTool(const std::vector<std::string>& args, std::ostream& out, std:
         out << HelpText();
         return kExitOk;
     }
-    Format format;
-    if (options.Excel) {
-        format = Format{';', ',', true};
-    }
-    return options.Command == "readings" ? ExportReadings(options, format, out, err)
-                                         : ExportSettings(options, format, out, err);
+    const archive::CsvForm form = options.Excel ? archive::CsvForm::Spreadsheet : archive::CsvForm::Plain;
+    if (options.Command == "summary")
+        return ExportSummary(options, form, out, err);
+    return options.Command == "readings" ? ExportReadings(options, form, out, err)
+                                         : ExportSettings(options, form, out, err);
 }
 
 } // namespace registrator::tools

@@ -19,9 +19,6 @@ int RunArchiveTool(const std::vector<std::string>& args, std::ostream& out, std:
 // "1,5,13-24" -> 1, 5, 13, ..., 24 in the order given. On a bad list, nothing and `error` says why.
 std::optional<std::vector<int>> ParseChannelList(std::string_view text, std::string& error);
 
-// A stored time of day as HH:MM:SS.mmm.
-std::string TimeOfDayText(double time);
-
 std::string HelpText();
 
 } // namespace registrator::tools

@@ -85,8 +85,9 @@ MotorDaySummary SummarizeMotorDay(std::span<const archive::TArhivRec> records, i
         }
         if (state == PanelState::Overloaded) {
             if (!inEpisode)
-                summary.Overloads.push_back({time, time, value, time});
+                summary.Overloads.push_back({time, time, value, time, i, i});
             OverloadEpisode& episode = summary.Overloads.back();
+            episode.LastRecord = i;
             if (value > episode.Peak) {
                 episode.Peak = value;
                 episode.PeakTime = time;

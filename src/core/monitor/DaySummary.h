@@ -11,10 +11,12 @@ namespace registrator::monitor {
 
 // A run of records above the critical current. Times are times of day (fractions of a day).
 struct OverloadEpisode {
-    double Start = 0;    // time of its first record
-    double End = 0;      // when the next reading was taken, or one period after its last record
-    double Peak = 0;     // highest current in it
-    double PeakTime = 0; // first time that current was read
+    double Start = 0;            // time of its first record
+    double End = 0;              // when the next reading was taken, or one period after its last record
+    double Peak = 0;             // highest current in it
+    double PeakTime = 0;         // first time that current was read
+    std::size_t FirstRecord = 0; // its records, as indexes into the day's records
+    std::size_t LastRecord = 0;
 };
 
 // One motor's day, from its archived readings, classed as the mimic panel colours them.

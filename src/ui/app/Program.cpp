@@ -1,5 +1,7 @@
 #include "ui/app/Program.h"
 
+#include "ui/archive/ArchiveFolderWindow.h"
+#include "ui/archive/ArchiveViewerWindow.h"
 #include "ui/channels/ProgressWindow.h"
 #include "ui/monitor/MainWindow.h"
 #include "ui/monitor/MotorGraphWindow.h"
@@ -80,6 +82,14 @@ void Program::Start() {
     connect(coefficientWindow_.get(), &CoefficientWindow::aboutRequested, aboutWindow_.get(),
             &AboutWindow::ShowModeless);
 
+    archiveViewerWindow_ = std::make_unique<ArchiveViewerWindow>(
+        ArchiveViewerWindow::Services{archive_, data_, env_.Clock, env_.Regional, messages_, guard_});
+    archiveFolderWindow_ = std::make_unique<ArchiveFolderWindow>();
+    connect(mainWindow_.get(), &MainWindow::archiveViewerRequested, archiveViewerWindow_.get(),
+            &ArchiveViewerWindow::ShowModeless);
+    connect(archiveViewerWindow_.get(), &ArchiveViewerWindow::folderWindowRequested,
+            archiveFolderWindow_.get(), &ArchiveFolderWindow::ShowModeless);
+
     // In the order SelectChannel fills them: the section window, the motor graph window, the calibration
     // window.
     connect(mainWindow_.get(), &MainWindow::channelFieldsRequested, sectionWindow_.get(),
@@ -149,6 +159,10 @@ void Program::Shutdown() {
         coefficientWindow_->hide();
     if (aboutWindow_)
         aboutWindow_->hide();
+    if (archiveViewerWindow_)
+        archiveViewerWindow_->hide();
+    if (archiveFolderWindow_)
+        archiveFolderWindow_->hide();
     guard_([&] { SaveSettings(); });
 }
 

@@ -25,6 +25,8 @@ class CalibrationWindow;
 class CoefficientWindow;
 class AboutWindow;
 class SectionWindow;
+class ArchiveViewerWindow;
+class ArchiveFolderWindow;
 
 // Operator messages go to the plain message box of the program.
 class PresenterMessages final : public common::OperatorMessages {
@@ -77,6 +79,8 @@ public:
     AboutWindow& About() { return *aboutWindow_; }
     MotorGraphWindow& MotorGraph() { return *motorGraphWindow_; }
     SectionWindow& Section() { return *sectionWindow_; }
+    ArchiveViewerWindow& ArchiveViewer() { return *archiveViewerWindow_; }
+    ArchiveFolderWindow& ArchiveFolder() { return *archiveFolderWindow_; }
     acquisition::PortAccess* Port() { return port_.get(); }
     std::string SettingsPath() const;
 
@@ -101,6 +105,8 @@ private:
     std::unique_ptr<CoefficientWindow> coefficientWindow_;
     std::unique_ptr<AboutWindow> aboutWindow_;
     std::unique_ptr<SectionWindow> sectionWindow_;
+    std::unique_ptr<ArchiveViewerWindow> archiveViewerWindow_;
+    std::unique_ptr<ArchiveFolderWindow> archiveFolderWindow_;
     bool quitWhenLoopRuns_ = false;
     bool shutDown_ = false;
 };

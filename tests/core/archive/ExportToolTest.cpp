@@ -1,5 +1,6 @@
 #include "ArchiveExport.h"
 #include "ArchiveTestSupport.h"
+#include "archive/CsvExport.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -54,10 +55,11 @@ TEST(ExportReadings, ChosenChannelsAsPlainCsv) {
 TEST(ExportReadings, ExcelUsesSemicolonsAndDecimalCommas) {
     const ToolRun run = RunTool({"readings", "--excel", kReadings, "--channels=72,1"});
     EXPECT_EQ(run.Status, 0);
+    // A Russian spreadsheet takes 12:01:02,345 for a time and leaves 12:01:02.345 as text.
     EXPECT_EQ(run.Out, kBom + "time;ch72;ch1\r\n"
-                              "12:00:00.000;72;1\r\n"
-                              "12:01:02.345;720;10\r\n"
-                              "23:59:59.999;1,5;600\r\n");
+                              "12:00:00,000;72;1\r\n"
+                              "12:01:02,345;720;10\r\n"
+                              "23:59:59,999;1,5;600\r\n");
 }
 
 TEST(ExportReadings, AllChannelsByDefaultAndRangesInTheGivenOrder) {
@@ -195,10 +197,14 @@ TEST(ExportCommandLine, WrongUsageExitsTwoAndHelpExplains) {
 }
 
 TEST(ExportTimes, TimeOfDayToTheMillisecond) {
-    EXPECT_EQ(tools::TimeOfDayText(0.0), "00:00:00.000");
-    EXPECT_EQ(tools::TimeOfDayText(0.5), "12:00:00.000");
-    EXPECT_EQ(tools::TimeOfDayText(common::EncodeTime(7, 5, 9, 42)), "07:05:09.042");
-    EXPECT_EQ(tools::TimeOfDayText(86399999.6 / 86400000.0), "23:59:59.999");
+    EXPECT_EQ(TimeOfDayText(0.0), "00:00:00.000");
+    EXPECT_EQ(TimeOfDayText(0.5), "12:00:00.000");
+    EXPECT_EQ(TimeOfDayText(common::EncodeTime(7, 5, 9, 42)), "07:05:09.042");
+    EXPECT_EQ(TimeOfDayText(86399999.6 / 86400000.0), "23:59:59.999");
+    // The spreadsheet form: the last millisecond of the day does not round up into the next day.
+    EXPECT_EQ(TimeOfDayText(0.0, ','), "00:00:00,000");
+    EXPECT_EQ(TimeOfDayText(86399999.6 / 86400000.0, ','), "23:59:59,999");
+    EXPECT_EQ(TimeOfDayText(1.0 + common::EncodeTime(0, 0, 1, 5), ','), "00:00:01,005");
 }
 
 #ifdef REGISTRATOR_ARCHIVE_TOOL

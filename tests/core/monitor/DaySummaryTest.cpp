@@ -55,6 +55,11 @@ TEST(DaySummary, AGapIsNoDataAndEndsAnOverloadEpisode) {
     EXPECT_NEAR(s.Overloads[0].End, (t + 3) * kSecond, 1e-9);
     EXPECT_EQ(s.Overloads[0].Peak, 200);
     EXPECT_NEAR(s.Overloads[0].PeakTime, (t + 1) * kSecond, 1e-9);
+    // The viewer jumps the chart to these records.
+    EXPECT_EQ(s.Overloads[0].FirstRecord, 0u);
+    EXPECT_EQ(s.Overloads[0].LastRecord, 2u);
+    EXPECT_EQ(s.Overloads[1].FirstRecord, 3u);
+    EXPECT_EQ(s.Overloads[1].LastRecord, 3u);
     EXPECT_NEAR(s.Overloads[1].Start, (t + 62) * kSecond, 1e-9);
     EXPECT_NEAR(s.Overloads[1].End, (t + 63) * kSecond, 1e-9);
     EXPECT_EQ(s.Starts, 0);

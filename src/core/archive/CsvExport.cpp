@@ -1,0 +1,114 @@
+#include "archive/CsvExport.h"
+
+#include "common/Cp1251.h"
+#include "common/NumberText.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+
+namespace registrator::archive {
+
+CsvRow::CsvRow(CsvForm form)
+    : separator_(form == CsvForm::Spreadsheet ? ';' : ','),
+      decimal_(form == CsvForm::Spreadsheet ? ',' : '.'), byteOrderMark_(form == CsvForm::Spreadsheet) {}
+
+void CsvRow::StartFile(std::ostream& out) const {
+    if (byteOrderMark_)
+        out << "\xEF\xBB\xBF";
+}
+
+void CsvRow::Field(std::string_view text) {
+    if (!row_.empty())
+        row_ += separator_;
+    if (text.find_first_of(std::string{separator_} + "\"\r\n") == std::string_view::npos) {
+        row_ += text;
+        return;
+    }
+    row_ += '"';
+    for (char c : text) {
+        if (c == '"')
+            row_ += '"';
+        row_ += c;
+    }
+    row_ += '"';
+}
+
+void CsvRow::Number(double value) {
+    Field(common::FloatToText(value, decimal_));
+}
+
+void CsvRow::Time(double time) {
+    Field(TimeOfDayText(time, decimal_));
+}
+
+void CsvRow::WriteTo(std::ostream& out) {
+    row_ += "\r\n";
+    out.write(row_.data(), static_cast<std::streamsize>(row_.size()));
+    row_.clear();
+}
+
+std::string TimeOfDayText(double time, char fractionSeparator) {
+    if (!std::isfinite(time))
+        return "";
+    // Only the fraction is a time of day; a record never carries a date, but a damaged one might.
+    const double fraction = time - std::floor(time);
+    const std::int64_t ms = std::min<std::int64_t>(std::llround(fraction * 86400000.0), 86399999);
+    char text[16];
+    const auto part = [](std::int64_t v) { return static_cast<int>(v); };
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d%c%03d", part(ms / 3600000), part(ms / 60000 % 60),
+                  part(ms / 1000 % 60), fractionSeparator, part(ms % 1000));
+    return text;
+}
+
+std::vector<int> AllChannels() {
+    std::vector<int> all;
+    for (int n = 1; n <= 72; ++n)
+        all.push_back(n);
+    return all;
+}
+
+void WriteReadingsCsv(std::ostream& out, std::span<const TArhivRec> records, const std::vector<int>& channels,
+                      CsvForm form) {
+    CsvRow row(form);
+    row.StartFile(out);
+    row.Field("time");
+    for (int n : channels)
+        row.Field("ch" + std::to_string(n));
+    row.WriteTo(out);
+    for (const TArhivRec& rec : records) {
+        row.Time(rec.Time);
+        for (int n : channels)
+            row.Number(rec.Tok[n - 1]);
+        row.WriteTo(out);
+    }
+    out.flush();
+}
+
+std::vector<int> WriteSettingsCsv(std::ostream& out, std::span<const TUstRec> snapshot,
+                                  const std::vector<int>& channels, CsvForm form) {
+    CsvRow row(form);
+    row.StartFile(out);
+    for (const char* title : {"channel", "name", "nominal_current", "critical_current", "power"})
+        row.Field(title);
+    row.WriteTo(out);
+    std::vector<int> missing;
+    for (int n : channels) {
+        if (static_cast<std::size_t>(n) > snapshot.size()) {
+            missing.push_back(n);
+            continue;
+        }
+        const TUstRec& rec = snapshot[static_cast<std::size_t>(n - 1)];
+        row.Field(std::to_string(n));
+        row.Field(common::Cp1251ToUtf8(NameBytes(rec)));
+        row.Number(rec.T_Nom);
+        row.Number(rec.T_Max);
+        row.Field(common::IntToText(rec.Moshn));
+        row.WriteTo(out);
+    }
+    out.flush();
+    return missing;
+}
+
+} // namespace registrator::archive

@@ -1,0 +1,428 @@
+#include "ui/archive/ArchiveViewerWindow.h"
+
+#include "common/Cp1251.h"
+#include "common/DateTime.h"
+#include "common/NumberText.h"
+#include "monitor/DaySummary.h"
+#include "ui/archive/ArhivGridModel.h"
+#include "ui/archive/DaySummaryPanel.h"
+#include "ui/widgets/TrendChart.h"
+
+#include <QDateEdit>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+namespace registrator::ui {
+
+namespace {
+
+const QColor kTabGreen(0, 128, 0);
+const QColor kPanelGreen(192, 220, 192);
+const QColor kPaleYellow(255, 255, 204);
+const QColor kLime(0, 255, 0);
+const QColor kAqua(0, 255, 255);
+constexpr int kBandHeight = 151;
+constexpr int kLeftColumnWidth = 330;
+
+const char* const kMotorTabs[] = {"  Рыхлит.1", "Фартук 1",    "Рыхлит. 2",    "Фартук 2",
+                                  "Ковейер T1", "ДПП",         "ДГП",          "Смеситель",
+                                  "ДСП",        "Конвейер Т9", "Конвейер Т10", "Конвейер Т11"};
+
+QFont PixelFont(int pixels, bool bold, bool italic = false) {
+    QFont font;
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    font.setItalic(italic);
+    return font;
+}
+
+QLabel* Plate(QWidget* parent, const QString& text, const QColor& colour, int pixels) {
+    auto* plate = new QLabel(text, parent);
+    plate->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    plate->setAlignment(Qt::AlignCenter);
+    plate->setFont(PixelFont(pixels, true));
+    plate->setAutoFillBackground(true);
+    QPalette palette = plate->palette();
+    palette.setColor(QPalette::Window, Qt::black);
+    palette.setColor(QPalette::WindowText, colour);
+    plate->setPalette(palette);
+    return plate;
+}
+
+QString NameOf(const archive::TUstRec& rec) {
+    return QString::fromStdString(common::Cp1251ToUtf8(archive::NameBytes(rec)));
+}
+
+std::filesystem::path PathOf(const QString& path) {
+#ifdef _WIN32
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(path.toStdString());
+#endif
+}
+
+} // namespace
+
+ArchiveViewerWindow::ArchiveViewerWindow(Services services, QWidget* parent)
+    : QWidget(parent, Qt::Window), s_(std::move(services)) {
+    setObjectName(QStringLiteral("F_arhiv"));
+    setWindowTitle(QStringLiteral("АРХИВ"));
+    resize(1036, 641);
+
+    tabControl1_ = new QTabBar(this);
+    tabControl1_->setObjectName(QStringLiteral("TabControl1"));
+    tabControl1_->setFont(PixelFont(16, true));
+    tabControl1_->setExpanding(false);
+    tabControl1_->setFixedHeight(25);
+    for (int s = 1; s <= channels::kSectionCount; ++s) {
+        const std::string_view name = channels::SectionName(s);
+        tabControl1_->addTab(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
+        tabControl1_->setTabTextColor(s - 1, kTabGreen);
+    }
+
+    auto* page = new QFrame(this);
+    page->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
+    tabControl2_ = new QTabBar(page);
+    tabControl2_->setObjectName(QStringLiteral("TabControl2"));
+    tabControl2_->setFont(PixelFont(11, false));
+    tabControl2_->setExpanding(false);
+    tabControl2_->setUsesScrollButtons(true);
+    tabControl2_->setElideMode(Qt::ElideNone);
+    for (int k = 0; k < channels::kChannelsPerSection; ++k) {
+        tabControl2_->addTab(QString::fromUtf8(kMotorTabs[k]));
+        tabControl2_->setTabTextColor(k, kTabGreen);
+    }
+
+    BuildGrid();
+    BuildChart();
+    summary_ = new DaySummaryPanel(s_.Regional, page);
+    summary_->setFixedWidth(kLeftColumnWidth);
+    connect(summary_, &DaySummaryPanel::episodeChosen, this, &ArchiveViewerWindow::ShowEpisode);
+
+    auto* band = new QHBoxLayout;
+    band->setSpacing(6);
+    band->addWidget(BuildSettingsPanel());
+    band->addWidget(stringGrid1_);
+    band->addWidget(BuildButtonPanel());
+    band->addStretch(1);
+    auto* lower = new QHBoxLayout;
+    lower->setSpacing(6);
+    lower->addWidget(summary_);
+    lower->addWidget(chart1_, 1);
+    auto* pageLayout = new QVBoxLayout(page);
+    pageLayout->setContentsMargins(4, 2, 4, 4);
+    pageLayout->setSpacing(4);
+    pageLayout->addWidget(tabControl2_);
+    pageLayout->addLayout(band);
+    pageLayout->addLayout(lower, 1);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(0);
+    layout->addWidget(tabControl1_);
+    layout->addWidget(page, 1);
+
+    const common::CalendarDate today = common::DecodeDate(s_.Clock.Today());
+    dateTimePicker1_->setDate(QDate(today.Year, today.Month, today.Day));
+
+    // Connected only now: building the tabs selects the first ones, which is no operator's choice.
+    connect(tabControl1_, &QTabBar::currentChanged, this, &ArchiveViewerWindow::TabControl1Change);
+    connect(tabControl2_, &QTabBar::currentChanged, this, &ArchiveViewerWindow::TabControl2Change);
+}
+
+ArchiveViewerWindow::~ArchiveViewerWindow() = default;
+
+QWidget* ArchiveViewerWindow::BuildSettingsPanel() {
+    auto* panel = new QFrame;
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setFixedSize(kLeftColumnWidth, kBandHeight);
+    panel->setAutoFillBackground(true);
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, kPanelGreen);
+    panel->setPalette(palette);
+    auto* group = new QGroupBox(QStringLiteral("Уставки"), panel);
+    group->setObjectName(QStringLiteral("GroupBox1"));
+    group->setGeometry(4, 2, kLeftColumnWidth - 8, kBandHeight - 6);
+    const QString captions[] = {QStringLiteral("Ток номинальный (А)"), QStringLiteral("Ток критический (А)"),
+                                QStringLiteral("Мощность (кВт)")};
+    const QColor colours[] = {Qt::yellow, Qt::red, kLime};
+    const char* names[] = {"Lb_tok_nom", "Lb_tok_max", "Lb_moshn"};
+    QLabel* values[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        const int top = 20 + 41 * i;
+        Plate(group, captions[i], colours[i], 13)->setGeometry(8, top, 196, 37);
+        values[i] = Plate(group, QStringLiteral("00000"), colours[i], 24);
+        values[i]->setObjectName(QString::fromLatin1(names[i]));
+        values[i]->setGeometry(208, top, 106, 37);
+    }
+    lbTokNom_ = values[0];
+    lbTokMax_ = values[1];
+    lbMoshn_ = values[2];
+    return panel;
+}
+
+void ArchiveViewerWindow::BuildGrid() {
+    gridModel_ = new ArhivGridModel(s_.Archive.ArhivBuf, s_.Regional, this);
+    stringGrid1_ = new QTableView;
+    stringGrid1_->setObjectName(QStringLiteral("StringGrid1"));
+    stringGrid1_->setFont(PixelFont(11, true));
+    stringGrid1_->setModel(gridModel_);
+    stringGrid1_->horizontalHeader()->hide();
+    stringGrid1_->verticalHeader()->hide();
+    stringGrid1_->verticalHeader()->setMinimumSectionSize(14);
+    stringGrid1_->verticalHeader()->setDefaultSectionSize(14);
+    stringGrid1_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    stringGrid1_->horizontalHeader()->setDefaultSectionSize(80);
+    stringGrid1_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    stringGrid1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    stringGrid1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    stringGrid1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    stringGrid1_->setWordWrap(false);
+    QPalette palette = stringGrid1_->palette();
+    palette.setColor(QPalette::Base, kPaleYellow);
+    stringGrid1_->setPalette(palette);
+    stringGrid1_->setFixedSize(2 * 80 + 24, kBandHeight);
+}
+
+QWidget* ArchiveViewerWindow::BuildButtonPanel() {
+    auto* panel = new QFrame;
+    panel->setObjectName(QStringLiteral("Panel2"));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    panel->setFixedHeight(kBandHeight);
+    const auto button = [&](const QString& text, const char* name) {
+        auto* b = new QPushButton(text, panel);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setMinimumSize(80, 28);
+        return b;
+    };
+    bitBtn1_ = button(QStringLiteral("обновить"), "BitBtn1");
+    button4_ = button(QStringLiteral("записать"), "Button4");
+    exportButton_ = button(QStringLiteral("Экспорт…"), "ExportButton");
+    button2_ = button(QStringLiteral("путь"), "Button2");
+    button3_ = button(QStringLiteral("закрыть"), "Button3");
+    dateTimePicker1_ = new QDateEdit(panel);
+    dateTimePicker1_->setObjectName(QStringLiteral("DateTimePicker1"));
+    dateTimePicker1_->setCalendarPopup(true);
+    dateTimePicker1_->setDisplayFormat(QString::fromStdString(s_.Regional.ShortDateFormat));
+    dateTimePicker1_->setMinimumHeight(28);
+
+    auto* grid = new QGridLayout(panel);
+    grid->setContentsMargins(8, 8, 8, 8);
+    grid->addWidget(bitBtn1_, 0, 0);
+    grid->addWidget(button4_, 0, 1);
+    grid->addWidget(exportButton_, 0, 2);
+    grid->addWidget(button2_, 1, 0);
+    grid->addWidget(button3_, 1, 1);
+    grid->addWidget(dateTimePicker1_, 2, 0, 1, 3);
+
+    connect(bitBtn1_, &QPushButton::clicked, this, &ArchiveViewerWindow::BitBtn1Click);
+    connect(button4_, &QPushButton::clicked, this, &ArchiveViewerWindow::Button4Click);
+    connect(button2_, &QPushButton::clicked, this, &ArchiveViewerWindow::Button2Click);
+    connect(button3_, &QPushButton::clicked, this, &ArchiveViewerWindow::Button3Click);
+    connect(exportButton_, &QPushButton::clicked, this, &ArchiveViewerWindow::ExportClick);
+    return panel;
+}
+
+void ArchiveViewerWindow::BuildChart() {
+    chart1_ = new TrendChart(s_.Regional);
+    chart1_->setObjectName(QStringLiteral("Chart1"));
+    // The gradient drawn once; a replot only stretches the picture.
+    QPixmap background(1, 256);
+    {
+        QPainter painter(&background);
+        QLinearGradient gradient(0, 0, 0, 256);
+        gradient.setColorAt(0, QColor(192, 192, 192));
+        gradient.setColorAt(1, QColor(128, 128, 128));
+        painter.fillRect(background.rect(), gradient);
+    }
+    chart1_->setBackground(background, true, Qt::IgnoreAspectRatio);
+    // A day's 2 px line stroked with exact joins took five times the read of the day.
+    chart1_->setPlottingHint(QCP::phFastPolylines, true);
+    chart1_->SetTitleStyle(PixelFont(19, true, true), kAqua);
+    chart1_->SetTitle(QStringLiteral("График"));
+    chart1_->SetValueUnit(QStringLiteral(" А"));
+    chart1_->AddSeries({Qt::green, 2, Qt::SolidLine});
+    chart1_->AddSeries({Qt::yellow, 1, Qt::DotLine});
+    chart1_->AddSeries({Qt::red, 1, Qt::DotLine});
+}
+
+void ArchiveViewerWindow::ShowModeless() {
+    show();
+    raise();
+    activateWindow();
+}
+
+int ArchiveViewerWindow::SelectedChannel() const {
+    const int section = tabControl1_->currentIndex() + 1;
+    return channels::kChannelsPerSection * (section - 1) + tabControl2_->currentIndex() + 1;
+}
+
+void ArchiveViewerWindow::RefreshArhiv() {
+    chart1_->ClearSeries();
+    // Drawn empty while a reader's message waits.
+    chart1_->replot(QCustomPlot::rpQueuedReplot);
+    const QDate picked = dateTimePicker1_->date();
+    const std::string arhivDate =
+        common::ArchiveDateText(common::EncodeDate(picked.year(), picked.month(), picked.day()));
+    s_.Archive.ReadArhiv(arhivDate);
+    s_.Archive.ReadUst(arhivDate);
+    shownDate_ = arhivDate;
+    ShowChannel(SelectedChannel());
+}
+
+void ArchiveViewerWindow::ShowChannel(int channel) {
+    if (channel < 1 || channel > channels::kChannelCount)
+        return;
+    const archive::TUstRec& ust = s_.Archive.UstBuf[static_cast<std::size_t>(channel - 1)];
+    const char separator = s_.Regional.DecimalSeparator;
+    lbTokMax_->setText(QString::fromStdString(common::FloatToText(ust.T_Max, separator)));
+    lbTokNom_->setText(QString::fromStdString(common::FloatToText(ust.T_Nom, separator)));
+    lbMoshn_->setText(QString::fromStdString(common::IntToText(ust.Moshn)));
+    chart1_->SetTitle(NameOf(ust));
+
+    const std::size_t count = std::min<std::size_t>(s_.Archive.ArhivCount, s_.Archive.ArhivBuf.size());
+    gridModel_->Show(count, channel);
+    const std::span<const archive::TArhivRec> records(s_.Archive.ArhivBuf.data(), count);
+    summary_->Show(monitor::SummarizeMotorDay(records, channel,
+                                              monitor::ThresholdsOfDay(ust, s_.Data.Ustavki[channel])));
+    if (count == 0) {
+        chart1_->ClearSeries();
+        chart1_->SetPointTimes({}, 1);
+        chart1_->replot(QCustomPlot::rpQueuedReplot);
+        return;
+    }
+    const auto n = static_cast<qsizetype>(count);
+    keys_.resize(n);
+    values_.resize(n);
+    times_.resize(n);
+    nominal_.resize(n);
+    critical_.resize(n);
+    for (qsizetype i = 0; i < n; ++i) {
+        const archive::TArhivRec& rec = records[static_cast<std::size_t>(i)];
+        keys_[i] = static_cast<double>(i + 1);
+        values_[i] = rec.Tok[channel - 1];
+        times_[i] = rec.Time;
+        nominal_[i] = ust.T_Nom;
+        critical_[i] = ust.T_Max;
+    }
+    chart1_->SetSeriesData(0, keys_, values_);
+    chart1_->SetSeriesData(1, keys_, nominal_);
+    chart1_->SetSeriesData(2, keys_, critical_);
+    chart1_->SetPointTimes(times_, 1);
+    chart1_->ResetView();
+    chart1_->replot(QCustomPlot::rpQueuedReplot);
+}
+
+void ArchiveViewerWindow::ShowSectionTabs(int section) {
+    if (section < 1 || section > channels::kSectionCount)
+        return;
+    const int first = channels::FirstChannelOfSection(section);
+    for (int k = 0; k < channels::kChannelsPerSection; ++k)
+        tabControl2_->setTabText(k, NameOf(s_.Archive.UstBuf[static_cast<std::size_t>(first + k - 1)]));
+    setWindowTitle(tabControl1_->tabText(section - 1));
+}
+
+bool ArchiveViewerWindow::ExportShownDay(const QString& path, bool allChannels, archive::CsvForm form) {
+    const std::size_t count = std::min<std::size_t>(s_.Archive.ArhivCount, s_.Archive.ArhivBuf.size());
+    const std::vector<int> channels =
+        allChannels ? archive::AllChannels() : std::vector<int>{gridModel_->Channel()};
+    {
+        std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
+        if (out) {
+            archive::WriteReadingsCsv(out, std::span(s_.Archive.ArhivBuf.data(), count), channels, form);
+            out.close();
+            if (out)
+                return true;
+        }
+    }
+    s_.Messages.Show("Не удалось записать файл " + path.toStdString());
+    return false;
+}
+
+void ArchiveViewerWindow::ShowEpisode(int index) {
+    const auto& episodes = summary_->Summary().Overloads;
+    if (index < 0 || static_cast<std::size_t>(index) >= episodes.size())
+        return;
+    const monitor::OverloadEpisode& episode = episodes[static_cast<std::size_t>(index)];
+    // Keys are record numbers from 1; some of the motor's day on each side, for context.
+    const double first = static_cast<double>(episode.FirstRecord) + 1;
+    const double last = static_cast<double>(episode.LastRecord) + 1;
+    const double margin = std::max(10.0, (last - first) * 0.5);
+    chart1_->xAxis->setRange(first - margin, last + margin);
+    chart1_->replot();
+    stringGrid1_->scrollTo(gridModel_->index(static_cast<int>(episode.FirstRecord), 0),
+                           QAbstractItemView::PositionAtTop);
+    stringGrid1_->selectRow(static_cast<int>(episode.FirstRecord));
+}
+
+// The operator picked another section.
+void ArchiveViewerWindow::TabControl1Change() {
+    s_.Guard([&] {
+        ShowSectionTabs(tabControl1_->currentIndex() + 1);
+        RefreshArhiv();
+    });
+}
+
+// The operator picked another motor.
+void ArchiveViewerWindow::TabControl2Change() {
+    s_.Guard([&] { RefreshArhiv(); });
+}
+
+// The operator pressed "обновить".
+void ArchiveViewerWindow::BitBtn1Click() {
+    s_.Guard([&] { RefreshArhiv(); });
+}
+
+// The operator pressed "записать": today's snapshot and one record, the view left as it is.
+void ArchiveViewerWindow::Button4Click() {
+    s_.Guard([&] {
+        s_.Archive.WriteUst(s_.Data.Ustavki);
+        s_.Archive.WriteArhiv(s_.Data);
+    });
+}
+
+// The operator pressed "путь".
+void ArchiveViewerWindow::Button2Click() {
+    emit folderWindowRequested();
+}
+
+// The operator pressed "закрыть".
+void ArchiveViewerWindow::Button3Click() {
+    hide();
+}
+
+// The operator pressed "Экспорт…": the shown day, in the form and scope the file type names.
+void ArchiveViewerWindow::ExportClick() {
+    const QString allSheet = QStringLiteral("Все 72 канала, для таблиц Excel/Calc (*.csv)");
+    const QString allPlain = QStringLiteral("Все 72 канала, CSV (*.csv)");
+    const QString oneSheet = QStringLiteral("Показанный двигатель, для таблиц Excel/Calc (*.csv)");
+    const QString onePlain = QStringLiteral("Показанный двигатель, CSV (*.csv)");
+    QString chosen = allSheet;
+    const QString day = shownDate_.empty() ? QStringLiteral("архив") : QString::fromStdString(shownDate_);
+    QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Экспорт дня"), day + QStringLiteral(".csv"),
+                                     QStringList{allSheet, allPlain, oneSheet, onePlain}.join(";;"), &chosen);
+    if (path.isEmpty())
+        return;
+    if (!path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
+        path += QStringLiteral(".csv");
+    const bool all = chosen == allSheet || chosen == allPlain;
+    const bool sheet = chosen == allSheet || chosen == oneSheet;
+    s_.Guard(
+        [&] { ExportShownDay(path, all, sheet ? archive::CsvForm::Spreadsheet : archive::CsvForm::Plain); });
+}
+
+} // namespace registrator::ui

@@ -1,0 +1,51 @@
+#include "ui/archive/ArhivGridModel.h"
+
+#include "common/DateTime.h"
+#include "common/NumberText.h"
+
+#include <QGuiApplication>
+#include <QPalette>
+#include <algorithm>
+
+namespace registrator::ui {
+
+ArhivGridModel::ArhivGridModel(const std::vector<archive::TArhivRec>& records,
+                               const common::RegionalSettings& regional, QObject* parent)
+    : QAbstractTableModel(parent), records_(records), regional_(regional) {}
+
+void ArhivGridModel::Show(std::size_t count, int channel) {
+    beginResetModel();
+    count_ = std::min(count, records_.size());
+    channel_ = std::clamp(channel, 1, 72);
+    endResetModel();
+}
+
+QString ArhivGridModel::Cell(int column, int row) const {
+    if (row < 0 || static_cast<std::size_t>(row) >= count_ || column < 0 || column >= kColumnCount)
+        return {};
+    const archive::TArhivRec& rec = records_[static_cast<std::size_t>(row)];
+    if (column == 0)
+        return QString::fromStdString(common::TimeText(rec.Time, regional_));
+    return QString::fromStdString(common::FloatToText(rec.Tok[channel_ - 1], regional_.DecimalSeparator));
+}
+
+int ArhivGridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(count_);
+}
+
+int ArhivGridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant ArhivGridModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid())
+        return {};
+    if (role == Qt::DisplayRole)
+        return Cell(index.column(), index.row());
+    // The fixed column looks like a header.
+    if (role == Qt::BackgroundRole && index.column() == 0)
+        return QGuiApplication::palette().color(QPalette::Button);
+    return {};
+}
+
+} // namespace registrator::ui

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "common/RegionalSettings.h"
+#include "monitor/DaySummary.h"
+
+#include <QGroupBox>
+
+class QLabel;
+class QListWidget;
+
+namespace registrator::ui {
+
+// The shown motor's day in figures: time in each panel state, starts, the peak, and the episodes above
+// the critical current, each of which the operator can pick to see it on the chart.
+class DaySummaryPanel : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit DaySummaryPanel(const common::RegionalSettings& regional, QWidget* parent = nullptr);
+
+    void Show(const monitor::MotorDaySummary& summary);
+    void Clear();
+
+    const monitor::MotorDaySummary& Summary() const { return summary_; }
+    // The lines as shown, the episodes' list last; for tests and the screenshot check.
+    QStringList Lines() const;
+    QListWidget* Episodes() const { return episodes_; }
+
+signals:
+    void episodeChosen(int index);
+
+private:
+    QString Duration(double seconds) const;
+    QString Time(double time) const;
+
+    common::RegionalSettings regional_;
+    monitor::MotorDaySummary summary_;
+    QLabel* states_ = nullptr;
+    QLabel* figures_ = nullptr;
+    QListWidget* episodes_ = nullptr;
+};
+
+} // namespace registrator::ui
