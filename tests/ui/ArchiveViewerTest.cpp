@@ -1,5 +1,6 @@
 #include "UiTestSupport.h"
 #include "common/Cp1251.h"
+#include "support/TempFolder.h"
 #include "ui/app/Program.h"
 #include "ui/archive/ArchiveFolderWindow.h"
 #include "ui/archive/ArchiveViewerWindow.h"
@@ -22,10 +23,10 @@
 namespace registrator::ui {
 namespace {
 
+using support::TempFolder;
+
 using testing::FixedStatusPort;
-using testing::ReadWholeFile;
 using testing::RecordingDialogs;
-using testing::TempFolder;
 
 const QString kOpenFailed = QStringLiteral("message: Ошибка открытия файла БД.");
 const QString kNoData = QStringLiteral("message: В БД нет запрашиваемой информации.");
@@ -207,12 +208,12 @@ TEST_F(ArchiveViewerTest, ExportWritesTheShownDayThroughTheToolsCsvAndAnEpisodeZ
     Viewer().TabControl2()->setCurrentIndex(2);
     const QString one = QString::fromStdString((folder.Path() / "one.csv").string());
     ASSERT_TRUE(Viewer().ExportShownDay(one, false, archive::CsvForm::Spreadsheet));
-    const std::string sheet = ReadWholeFile(one.toStdString());
+    const std::string sheet = support::ReadFileBytes(one.toStdString());
     const std::string head = "\xEF\xBB\xBFtime;ch3\r\n09:00:00,000;5\r\n09:00:01,000;5\r\n";
     EXPECT_EQ(sheet.substr(0, head.size()), head);
     const QString all = QString::fromStdString((folder.Path() / "all.csv").string());
     ASSERT_TRUE(Viewer().ExportShownDay(all, true, archive::CsvForm::Plain));
-    const std::string plain = ReadWholeFile(all.toStdString());
+    const std::string plain = support::ReadFileBytes(all.toStdString());
     EXPECT_EQ(std::count(plain.begin(), plain.end(), '\n'), 201);
     EXPECT_EQ(plain.substr(0, 17), "time,ch1,ch2,ch3,");
 

@@ -24,7 +24,7 @@ protected:
             rec.Tok[2] = motor3[i];
             day += RecordBytes(rec);
         }
-        WriteBytes(File("day.txt"), day);
+        WriteFileBytes(File("day.txt"), day);
 
         std::string snapshot;
         for (int k = 1; k <= 72; ++k) {
@@ -36,7 +36,7 @@ protected:
             rec.T_Max = 150;
             snapshot += std::string(reinterpret_cast<const char*>(&rec), sizeof rec);
         }
-        WriteBytes(File("dayUST.txt"), snapshot);
+        WriteFileBytes(File("dayUST.txt"), snapshot);
 
         // The snapshot's thresholds win over these; only the switch-off current is taken.
         channels::UstavkiTable settings;
@@ -96,7 +96,7 @@ TEST_F(SummaryTool, SpreadsheetFormAndWhatItDoesWithoutSnapshotOrSettings) {
 }
 
 TEST_F(SummaryTool, TroubleIsReportedAndAShortSnapshotStillGivesEveryMotor) {
-    WriteBytes(File("shortUST.txt"), ReadBytes(File("dayUST.txt")).substr(0, 2 * 80));
+    WriteFileBytes(File("shortUST.txt"), ReadFileBytes(File("dayUST.txt")).substr(0, 2 * 80));
     const Run shortSnapshot = Summary({File("shortUST.txt").string()});
     EXPECT_EQ(shortSnapshot.Status, 1);
     ASSERT_EQ(shortSnapshot.Lines.size(), 73u);
@@ -112,7 +112,7 @@ TEST_F(SummaryTool, TroubleIsReportedAndAShortSnapshotStillGivesEveryMotor) {
     EXPECT_TRUE(noSettings.Lines.empty());
     EXPECT_NE(noSettings.Err.find("none.INI: cannot open"), std::string::npos);
 
-    WriteBytes(File("empty.txt"), "");
+    WriteFileBytes(File("empty.txt"), "");
     std::ostringstream out, err;
     EXPECT_EQ(tools::RunArchiveTool({"summary", File("empty.txt").string()}, out, err), 1);
     EXPECT_NE(err.str().find("empty: no readings record"), std::string::npos) << err.str();
