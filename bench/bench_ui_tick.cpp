@@ -1,5 +1,6 @@
 // The cost of one fast tick on the real main window (scan cycle plus label and colour refresh, offscreen)
-// against the bare core scan cycle over the same simulated plant, in the same run.
+// against the bare core scan cycle over the same simulated plant, in the same run; and of one slow tick
+// (the archive append plus the archive status line) against the bare core history step.
 #include "RatioReporter.h"
 #include "acquisition/PortFactory.h"
 #include "acquisition/ScanProtocol.h"
@@ -24,10 +25,14 @@ public:
     void ShowOperatorMessage(const QString&) override {}
 };
 
+std::filesystem::path BenchFolder() {
+    const auto folder = std::filesystem::temp_directory_path() / "registrator-bench-tick";
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
 struct Rig {
-    Rig()
-        : messages(dialogs), guard(dialogs),
-          archive(std::filesystem::temp_directory_path().string() + "/", clock, messages) {
+    Rig() : messages(dialogs), guard(dialogs), archive(BenchFolder().string() + "/", clock, messages) {
         for (int n = 1; n <= channels::kChannelCount; ++n)
             data.Ustavki[n] = channels::DefaultUstavka(n);
         data.AvgCount = 5;
@@ -72,8 +77,29 @@ void MainWindowTick(benchmark::State& state) {
     }
 }
 
+void CoreHistoryStep(benchmark::State& state) {
+    Rig rig;
+    for (auto _ : state)
+        monitor::RunHistoryStep(rig.archive, rig.data, rig.clock);
+}
+
+void MainWindowSlowTick(benchmark::State& state) {
+    Rig rig;
+    ui::MainWindow window(ui::MainWindow::Services{rig.data, *rig.protocol, rig.archive, rig.clock,
+                                                   rig.messages, rig.guard, rig.dialogs},
+                          QStringLiteral("Регистратор"));
+    window.show();
+    QCoreApplication::processEvents();
+    for (auto _ : state) {
+        window.Timer2Timer();
+        QCoreApplication::processEvents();
+    }
+}
+
 BENCHMARK(CoreScanCycle)->Unit(benchmark::kMicrosecond);
 BENCHMARK(MainWindowTick)->Unit(benchmark::kMicrosecond);
+BENCHMARK(CoreHistoryStep)->Unit(benchmark::kMicrosecond);
+BENCHMARK(MainWindowSlowTick)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
@@ -81,5 +107,9 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
-    return RunBenchmarksWithRatios(argc, argv, {{"MainWindowTick", "CoreScanCycle"}});
+    const int status = RunBenchmarksWithRatios(
+        argc, argv, {{"MainWindowTick", "CoreScanCycle"}, {"MainWindowSlowTick", "CoreHistoryStep"}});
+    std::error_code ignored;
+    std::filesystem::remove_all(BenchFolder(), ignored);
+    return status;
 }

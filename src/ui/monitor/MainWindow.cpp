@@ -191,6 +191,14 @@ void MainWindow::BuildArchiveStrip() {
     strip->addWidget(archiveInfo_);
     strip->addWidget(archiveWarning_, 1);
     RefreshArchiveStatus();
+    // Fixed sizes: a label whose size may change asks the whole strip to lay itself out again at
+    // every slow tick, which costs far more than the append it reports on.
+    const int height = archiveInfo_->sizeHint().height();
+    archiveInfo_->setFixedSize(
+        archiveInfo_->fontMetrics().horizontalAdvance(archiveInfo_->text()) +
+            archiveInfo_->fontMetrics().horizontalAdvance(QStringLiteral("   записей за сегодня: 000000")),
+        height);
+    archiveWarning_->setFixedHeight(height);
 }
 
 void MainWindow::RefreshArchiveStatus() {
