@@ -5,6 +5,7 @@ BUILD_PACKAGES=(
     qt6-base-dev libqcustomplot-dev libqcustomplot2.1-qt6
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb xauth
+    qt6-httpserver-dev qt6-websockets-dev chromium
 )
 WINDOWS_PACKAGES=(
     g++-mingw-w64-x86-64-posix wine wine64

@@ -8,8 +8,11 @@
 #include "ui/tuning/CalibrationWindow.h"
 #include "ui/tuning/CoefficientWindow.h"
 #include "ui/tuning/ScanTimingWindow.h"
+#include "ui/web/WebView.h"
 
 #include <QCoreApplication>
+#include <QHostAddress>
+#include <cstdio>
 
 namespace registrator::ui {
 
@@ -89,6 +92,8 @@ void Program::Start() {
     connect(mainWindow_.get(), &MainWindow::channelFieldsRequested, calibrationWindow_.get(),
             &CalibrationWindow::FillFields);
     connect(mainWindow_.get(), &MainWindow::closing, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    if (!env_.WebAddress.isEmpty() && !quitWhenLoopRuns_)
+        StartWebView();
     mainWindow_->show();
     // Queued only now: the progress window paints by handling pending events, which would have
     // swallowed the request before the event loop runs.
@@ -123,6 +128,22 @@ void Program::StartUp() {
     archive_.ReadUst("no");
 }
 
+void Program::StartWebView() {
+    auto view = std::make_unique<web::WebView>(web::WebView::Services{data_, archive_, env_.Clock, *port_});
+    QString why;
+    if (!view->Listen(QHostAddress(env_.WebAddress), env_.WebPort, why)) {
+        // The program runs on without it: the station matters more than the web page.
+        const QString place = env_.WebAddress + QLatin1Char(':') + QString::number(env_.WebPort);
+        std::fprintf(stderr, "Registrator: web view not started on %s: %s\n", qPrintable(place),
+                     qPrintable(why));
+        mainWindow_->ShowWebProblem(QStringLiteral("Веб-просмотр не запущен: ") + place +
+                                    QStringLiteral(" — ") + view->ProblemText());
+        return;
+    }
+    web_ = std::move(view);
+    connect(mainWindow_.get(), &MainWindow::displayRefreshed, web_.get(), &web::WebView::PublishPanel);
+}
+
 void Program::RequestEnd() {
     endRequested_ = true;
     // Before the event loop runs (a start-up box is open) quitting does nothing: closing the box lets
@@ -135,6 +156,8 @@ void Program::Shutdown() {
     if (shutDown_ || !mainWindow_)
         return;
     shutDown_ = true;
+    // Before the port goes: nothing may answer from a half-ended program.
+    web_.reset();
     // No tick may run inside a box shown while the program ends.
     mainWindow_->Timer1().stop();
     mainWindow_->Timer2().stop();

@@ -25,6 +25,13 @@ class CalibrationWindow;
 class CoefficientWindow;
 class AboutWindow;
 class SectionWindow;
+} // namespace registrator::ui
+
+namespace registrator::web {
+class WebView;
+}
+
+namespace registrator::ui {
 
 // Operator messages go to the plain message box of the program.
 class PresenterMessages final : public common::OperatorMessages {
@@ -48,6 +55,9 @@ struct ProgramEnvironment {
     std::function<std::unique_ptr<acquisition::PortAccess>(const channels::UstavkiTable&,
                                                            const common::Clock&)>
         MakePort;
+    // The read-only web view: off while the address is empty.
+    QString WebAddress;
+    quint16 WebPort = 0;
 };
 
 // The program's objects and its two bracketing sequences: start-up when the main window is made,
@@ -78,11 +88,14 @@ public:
     MotorGraphWindow& MotorGraph() { return *motorGraphWindow_; }
     SectionWindow& Section() { return *sectionWindow_; }
     acquisition::PortAccess* Port() { return port_.get(); }
+    // Null unless asked for and listening.
+    web::WebView* Web() { return web_.get(); }
     std::string SettingsPath() const;
 
 private:
     void StartUp();
     void SaveSettings();
+    void StartWebView();
 
     ProgramEnvironment env_;
     QString title_;
@@ -101,6 +114,7 @@ private:
     std::unique_ptr<CoefficientWindow> coefficientWindow_;
     std::unique_ptr<AboutWindow> aboutWindow_;
     std::unique_ptr<SectionWindow> sectionWindow_;
+    std::unique_ptr<web::WebView> web_;
     bool quitWhenLoopRuns_ = false;
     bool shutDown_ = false;
 };
