@@ -84,8 +84,10 @@ Exchange Send(quint16 port, const std::string& request, std::chrono::millisecond
         // A keep-alive answer is complete once its declared body is in.
         const auto headEnd = answer.find("\r\n\r\n");
         const auto length = answer.find("Content-Length: ");
+        // The answer to HEAD declares a body it does not send.
+        const bool head = request.rfind("HEAD ", 0) == 0;
         if (headEnd != std::string::npos && length != std::string::npos && length < headEnd &&
-            answer.size() >= headEnd + 4 + std::stoul(answer.substr(length + 16)))
+            answer.size() >= headEnd + 4 + (head ? 0 : std::stoul(answer.substr(length + 16))))
             break;
     }
     ::close(fd);
