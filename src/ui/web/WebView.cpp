@@ -21,8 +21,6 @@ namespace {
 
 using Status = QHttpServerResponder::StatusCode;
 
-constexpr qint64 kFastestPushMs = 200;
-constexpr qint64 kSlowestPushMs = 1000;
 // A page that has not taken this much of its stream has stopped reading; it is let go.
 constexpr qint64 kMaxStreamBacklog = 256 * 1024;
 constexpr int kMaxArchiveJobs = 4;
@@ -52,6 +50,13 @@ WebView::WebView(Services services, QObject* parent)
     states_[0] = monitor::PanelState::Off; // as the main window starts
     archiveReaders_.setMaxThreadCount(1);
     sinceSent_.start();
+    // With a slow scan period set, pages still hear from the program every second.
+    heartbeat_.setInterval(1000);
+    connect(&heartbeat_, &QTimer::timeout, this, [this] {
+        if (sinceSent_.elapsed() >= 1000)
+            Push();
+    });
+    heartbeat_.start();
 }
 
 WebView::~WebView() {
@@ -93,12 +98,14 @@ void WebView::PublishPanel() {
             states_[static_cast<std::size_t>(n - 1)] = state;
     }
     refreshedAt_ = services_.Clock.TimeOfDayNow();
+    if (!streams_.isEmpty() && sinceSent_.elapsed() >= pushIntervalMs_)
+        Push();
+}
+
+void WebView::Push() {
+    sinceSent_.restart();
     if (streams_.isEmpty())
         return;
-    const qint64 since = sinceSent_.elapsed();
-    if (since < kFastestPushMs)
-        return;
-    sinceSent_.restart();
     const QByteArray event = "event: panel\ndata: " + PanelJson() + "\n\n";
     for (qsizetype i = 0; i < streams_.size(); ++i) {
         QTcpSocket* socket = streams_[i];

@@ -12,6 +12,7 @@
 #include <QList>
 #include <QPointer>
 #include <QThreadPool>
+#include <QTimer>
 #include <array>
 
 class QTcpSocket;
@@ -46,6 +47,8 @@ public:
     // After each refresh of the main window's labels and colours: the same texts and colours, pushed
     // to the connected pages at most every 200 ms, and at least every second so a page can tell it is live.
     void PublishPanel();
+    // 200 ms unless changed; 0 pushes every refresh (the worst case the benchmark measures).
+    void SetPushIntervalMs(qint64 ms) { pushIntervalMs_ = ms; }
 
     int Pages() const { return static_cast<int>(streams_.size()); }
     const WebListener& Listener() const { return *listener_; }
@@ -55,6 +58,7 @@ protected:
     void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
 
 private:
+    void Push();
     QByteArray PanelJson() const;
     QByteArray HealthJson() const;
     QByteArray MotorJson(int channel) const;
@@ -70,6 +74,8 @@ private:
     std::array<monitor::PanelState, channels::kChannelCount> states_{};
     common::TDateTime refreshedAt_ = 0; // time of day of the last refresh, 0 before the first
     QElapsedTimer sinceSent_;
+    qint64 pushIntervalMs_ = 200;
+    QTimer heartbeat_;
     QThreadPool archiveReaders_;
     int archiveJobs_ = 0;
 };
