@@ -18,7 +18,7 @@
 
 namespace registrator::web::testing {
 
-RunningProgram::RunningProgram() {
+RunningProgram::RunningProgram(quint16 webPort) {
     std::filesystem::create_directories(folder_.Path() / "bin");
     std::filesystem::create_directories(folder_.Path() / "Data");
     ui::ProgramEnvironment environment{clock_,
@@ -32,7 +32,7 @@ RunningProgram::RunningProgram() {
                                            return acquisition::MakePort(options, ustavki, clock);
                                        },
                                        QStringLiteral("127.0.0.1"),
-                                       0};
+                                       webPort};
     program_ = std::make_unique<ui::Program>(std::move(environment));
     program_->Start();
     if (program_->Web())

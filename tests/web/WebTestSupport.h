@@ -14,12 +14,13 @@ namespace registrator::web::testing {
 // archive in a temporary folder. Boxes are recorded, not shown.
 class RunningProgram {
 public:
-    RunningProgram();
+    explicit RunningProgram(quint16 webPort = 0);
     ~RunningProgram();
     ui::Program& Program() { return *program_; }
     quint16 Port() const { return port_; }
     std::string TodayReadingsPath() const;
     std::uint64_t RecordsToday() const; // whole records in today's readings file
+    const QStringList& Boxes() const { return dialogs_.Boxes; }
 
 private:
     ui::testing::TempFolder folder_;
