@@ -30,10 +30,9 @@ RunningProgram::RunningProgram(quint16 webPort) {
                                            acquisition::PortOptions options;
                                            options.Simulate = true;
                                            return acquisition::MakePort(options, ustavki, clock);
-                                       },
-                                       QStringLiteral("127.0.0.1"),
-                                       webPort};
+                                       }};
     program_ = std::make_unique<ui::Program>(std::move(environment));
+    program_->ServeWeb(QStringLiteral("127.0.0.1"), webPort);
     program_->Start();
     if (program_->Web())
         port_ = program_->Web()->Port();

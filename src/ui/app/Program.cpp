@@ -53,6 +53,10 @@ void Program::Start() {
     mainWindow_ = std::make_unique<MainWindow>(
         MainWindow::Services{data_, *protocol_, archive_, env_.Clock, messages_, guard_, dialogs_}, caption);
 
+    // Before start-up, whose boxes let the timers tick: the page follows the window's colours from
+    // the first refresh on, as a reading on a threshold keeps the colour it had.
+    if (!webAddress_.isEmpty())
+        StartWebView();
     guard_([&] { StartUp(); });
 
     motorGraphWindow_ = std::make_unique<MotorGraphWindow>(data_, env_.Regional);
@@ -92,8 +96,6 @@ void Program::Start() {
     connect(mainWindow_.get(), &MainWindow::channelFieldsRequested, calibrationWindow_.get(),
             &CalibrationWindow::FillFields);
     connect(mainWindow_.get(), &MainWindow::closing, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-    if (!env_.WebAddress.isEmpty() && !quitWhenLoopRuns_)
-        StartWebView();
     mainWindow_->show();
     // Queued only now: the progress window paints by handling pending events, which would have
     // swallowed the request before the event loop runs.
@@ -131,9 +133,9 @@ void Program::StartUp() {
 void Program::StartWebView() {
     auto view = std::make_unique<web::WebView>(web::WebView::Services{data_, archive_, env_.Clock, *port_});
     QString why;
-    if (!view->Listen(QHostAddress(env_.WebAddress), env_.WebPort, why)) {
+    if (!view->Listen(QHostAddress(webAddress_), webPort_, why)) {
         // The program runs on without it: the station matters more than the web page.
-        const QString place = env_.WebAddress + QLatin1Char(':') + QString::number(env_.WebPort);
+        const QString place = webAddress_ + QLatin1Char(':') + QString::number(webPort_);
         std::fprintf(stderr, "Registrator: web view not started on %s: %s\n", qPrintable(place),
                      qPrintable(why));
         mainWindow_->ShowWebProblem(QStringLiteral("Веб-просмотр не запущен: ") + place +

@@ -55,9 +55,6 @@ struct ProgramEnvironment {
     std::function<std::unique_ptr<acquisition::PortAccess>(const channels::UstavkiTable&,
                                                            const common::Clock&)>
         MakePort;
-    // The read-only web view: off while the address is empty.
-    QString WebAddress;
-    quint16 WebPort = 0;
 };
 
 // The program's objects and its two bracketing sequences: start-up when the main window is made,
@@ -71,6 +68,11 @@ public:
     // Start-up, then the other windows; the main window is shown. An unavailable port has shown
     // its box and queued the end of the event loop by then.
     void Start();
+    // Asks Start for the read-only web view on this address (port 0: any free one).
+    void ServeWeb(const QString& address, quint16 port) {
+        webAddress_ = address;
+        webPort_ = port;
+    }
     // An end asked for from outside (a signal): ends whatever loop runs now, a start-up box included,
     // and the main loop as soon as it starts.
     void RequestEnd();
@@ -115,6 +117,8 @@ private:
     std::unique_ptr<AboutWindow> aboutWindow_;
     std::unique_ptr<SectionWindow> sectionWindow_;
     std::unique_ptr<web::WebView> web_;
+    QString webAddress_; // empty: no web view
+    quint16 webPort_ = 0;
     bool quitWhenLoopRuns_ = false;
     bool shutDown_ = false;
 };

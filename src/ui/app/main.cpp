@@ -41,8 +41,8 @@ int main(int argc, char* argv[]) {
         ui::ProgramEnvironment{clock, dialogs, ui::RegionalSettingsOf(QLocale::system()), executable, "Data/",
                                [&](const channels::UstavkiTable& ustavki, const common::Clock& portClock) {
                                    return acquisition::MakePort(portOptions, ustavki, portClock);
-                               },
-                               options.WebAddress, options.WebPort});
+                               }});
+    program.ServeWeb(options.WebAddress, options.WebPort);
 
     ui::SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &ui::SignalWatcher::endRequested, &app, [&] { program.RequestEnd(); });
