@@ -199,6 +199,10 @@ TEST(WebAbuse, IdleCrowdsStalledReadersAndHugeHeadsLeaveScanningAndArchivingAsTh
     EXPECT_GE(busyAppended + 1, static_cast<std::uint64_t>(busySeconds));
     EXPECT_GE(quietAppended + 1, static_cast<std::uint64_t>(quietSeconds));
     EXPECT_GT(busyRefreshRate * 2, quietRefreshRate);
+    // Once the crowd has gone, so have its connections: nothing is kept for it.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return running.Program().Web()->Listener().Connections() == 0; }, 5000))
+        << running.Program().Web()->Listener().Connections() << " connections left";
+    EXPECT_EQ(running.Program().Web()->Pages(), 0);
 }
 
 } // namespace registrator::web::testing

@@ -203,4 +203,30 @@ TEST(WebPage, MotorPageDrawsTheRingFromTheProgramItself) {
     SaveShot(browser.Screenshot(1000, false), QStringLiteral("web-motor.png"));
 }
 
+TEST(WebPage, SaysWhenItHasLostTheProgramAndPicksUpAgainWhenItComesBack) {
+    auto running = std::make_unique<RunningProgram>();
+    const quint16 port = running->Port();
+    ASSERT_NE(port, 0);
+    Browser browser;
+    ASSERT_TRUE(browser.Ready()) << browser.Log().toStdString();
+    browser.Open(QStringLiteral("http://127.0.0.1:%1/").arg(port));
+    ASSERT_TRUE(browser.WaitFor("Number(document.body.dataset.updates) >= 2", 15000));
+
+    running.reset();
+    ASSERT_TRUE(browser.WaitFor("document.getElementById('status').classList.contains('stale')", 10000));
+    EXPECT_TRUE(browser.Evaluate("document.getElementById('when').textContent")
+                    .toString()
+                    .startsWith(QStringLiteral("нет связи с программой")));
+    SaveShot(browser.Screenshot(1280, false), QStringLiteral("web-lost.png"));
+
+    running = std::make_unique<RunningProgram>(port);
+    ASSERT_EQ(running->Port(), port);
+    const int before = browser.Evaluate("Number(document.body.dataset.updates)").toInt();
+    EXPECT_TRUE(
+        browser.WaitFor(QStringLiteral("Number(document.body.dataset.updates) > %1 && "
+                                       "!document.getElementById('status').classList.contains('stale')")
+                            .arg(before + 1),
+                        15000));
+}
+
 } // namespace registrator::web::testing

@@ -265,6 +265,7 @@ void WebView::OpenStream(const QHttpServerRequest& request, QTcpSocket* socket) 
     responder.writeBody("retry: 1000\n\nevent: panel\ndata: " + PanelJson() + "\n\n");
     listener_->MarkStream(socket);
     streams_.append(socket);
+    connect(socket, &QTcpSocket::disconnected, this, [this, socket] { streams_.removeAll(socket); });
 }
 
 void WebView::ServeDayCsv(const QHttpServerRequest& request, QTcpSocket* socket, const std::string& date,
