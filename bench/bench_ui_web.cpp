@@ -98,7 +98,7 @@ public:
                 polls.push_back({fd, POLLIN, 0});
             char buffer[65536];
             while (!stop_) {
-                if (::poll(polls.data(), polls.size(), 20) <= 0)
+                if (::poll(polls.data(), polls.size(), 100) <= 0)
                     continue;
                 for (const pollfd& p : polls)
                     if (p.revents & POLLIN)

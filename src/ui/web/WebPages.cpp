@@ -79,11 +79,16 @@ QByteArray PanelPage(const QByteArray& panelJson) {
 
 QByteArray MotorPage(int channel, const channels::TUstavka& settings) {
     const QString name = QString::fromStdString(settings.Name.Utf8()).toHtmlEscaped();
+    // The panel's own lines, so a motor is recognised as on the mimic whatever its edited name.
+    const ui::MotorCaption& caption = ui::MotorCaptionOf(channel);
+    QString panelLines;
+    for (int line = 0; line < caption.LineCount; ++line)
+        panelLines += (line ? QStringLiteral(" ") : QString()) + Escaped(caption.Lines[line]);
     QString html = QStringLiteral(R"(<!DOCTYPE html><html lang="ru"><head><meta charset="utf-8">
 <meta name="viewport" content="width=device-width,initial-scale=1"><title>%1</title><style>
 body{margin:0;font-family:sans-serif}header{padding:6px 10px;background:#203040;color:#fff}
 header a{color:#9cf}#chart{display:block;width:100%;height:70vh}#note{padding:4px 10px}
-</style></head><body><header><a href="/">← панель</a> · канал %2 · <b>%1</b> · <span id="when"></span></header>
+</style></head><body><header><a href="/">← панель</a> · канал %2 · %3 · <b>%1</b> · <span id="when"></span></header>
 <canvas id="chart"></canvas><div id="note">ток, А; жёлтая линия — номинальный, красная — критический</div>
 <script>
 const canvas=document.getElementById('chart');
@@ -105,7 +110,7 @@ function draw(d){
 async function load(){ try{ const r=await fetch('/motor/%2/data',{cache:'no-store'}); if(r.ok) draw(await r.json()); }catch(e){} }
 load(); setInterval(load,2000);
 </script></body></html>)")
-                       .arg(name, QString::number(channel));
+                       .arg(name, QString::number(channel), panelLines);
     return html.toUtf8();
 }
 
