@@ -1,6 +1,31 @@
 #include "ui/app/CommandLine.h"
 
+#include <QHostAddress>
+
 namespace registrator::ui {
+
+namespace {
+
+const char* const kWebUsage = "--web needs ADDRESS:PORT, for example --web 127.0.0.1:8080";
+
+// "127.0.0.1:8080", "0.0.0.0:8080" or "[::1]:8080": a numeric address, so nothing is looked up.
+bool ParseWebEndpoint(const QString& text, CommandLineOptions& options) {
+    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
+    if (colon <= 0)
+        return false;
+    QString host = text.left(colon);
+    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
+        host = host.mid(1, host.size() - 2);
+    bool ok = false;
+    const uint port = text.mid(colon + 1).toUInt(&ok);
+    if (!ok || port == 0 || port > 65535 || QHostAddress(host).isNull())
+        return false;
+    options.WebAddress = host;
+    options.WebPort = static_cast<quint16>(port);
+    return true;
+}
+
+} // namespace
 
 CommandLineOptions ParseCommandLine(const QStringList& arguments) {
     CommandLineOptions options;
@@ -22,6 +47,18 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
                 options.Error = QStringLiteral("--port needs a device, for example --port /dev/parport0");
                 return options;
             }
+        } else if (arg == QLatin1String("--web") || arg.startsWith(QLatin1String("--web="))) {
+            const bool separate = arg == QLatin1String("--web");
+            if (separate && i + 1 >= arguments.size()) {
+                options.Error = QString::fromLatin1(kWebUsage);
+                return options;
+            }
+            const QString endpoint = separate ? arguments[++i] : arg.mid(6);
+            if (!ParseWebEndpoint(endpoint, options)) {
+                options.Error = QString::fromLatin1(kWebUsage) + QStringLiteral(" (got \"") + endpoint +
+                                QStringLiteral("\")");
+                return options;
+            }
         } else {
             options.Error = QStringLiteral("unknown argument: ") + arg;
             return options;
@@ -32,12 +69,15 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
 
 QString CommandLineHelp() {
     return QStringLiteral(
-        "Usage: Registrator [--simulate] [--port DEVICE]\n"
+        "Usage: Registrator [--simulate] [--port DEVICE] [--web ADDRESS:PORT]\n"
         "\n"
         "Records and shows the currents of the plant's 72 motors.\n"
         "\n"
         "  --simulate      read a simulated plant instead of the parallel port; the caption says so\n"
         "  --port DEVICE   the parallel-port device on Linux (default /dev/parport0)\n"
+        "  --web ADDRESS:PORT\n"
+        "                  also serve a read-only web view of the panel, the motors' trends and the\n"
+        "                  archive: 127.0.0.1:8080 for this computer only, 0.0.0.0:8080 for the network\n"
         "  --help          show this text\n"
         "\n"
         "Settings are kept in <Title>.INI beside the executable; the archive goes to Data/ under the\n"

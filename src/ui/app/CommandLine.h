@@ -9,10 +9,13 @@ struct CommandLineOptions {
     bool Simulate = false;
     QString PortDevice;
     bool ShowHelp = false;
+    // --web ADDRESS:PORT; an empty address leaves the web view off.
+    QString WebAddress;
+    quint16 WebPort = 0;
     QString Error; // not empty when the arguments could not be understood
 };
 
-// `Registrator [--simulate] [--port DEVICE] [--help]`; arguments[0] is the program.
+// `Registrator [--simulate] [--port DEVICE] [--web ADDRESS:PORT] [--help]`; arguments[0] is the program.
 CommandLineOptions ParseCommandLine(const QStringList& arguments);
 QString CommandLineHelp();
 

@@ -10,8 +10,11 @@
 #include "ui/tuning/CalibrationWindow.h"
 #include "ui/tuning/CoefficientWindow.h"
 #include "ui/tuning/ScanTimingWindow.h"
+#include "ui/web/WebView.h"
 
 #include <QCoreApplication>
+#include <QHostAddress>
+#include <cstdio>
 
 namespace registrator::ui {
 
@@ -52,6 +55,10 @@ void Program::Start() {
     mainWindow_ = std::make_unique<MainWindow>(
         MainWindow::Services{data_, *protocol_, archive_, env_.Clock, messages_, guard_, dialogs_}, caption);
 
+    // Before start-up, whose boxes let the timers tick: the page follows the window's colours from
+    // the first refresh on, as a reading on a threshold keeps the colour it had.
+    if (!webAddress_.isEmpty())
+        StartWebView();
     guard_([&] { StartUp(); });
 
     motorGraphWindow_ = std::make_unique<MotorGraphWindow>(data_, env_.Regional);
@@ -133,6 +140,22 @@ void Program::StartUp() {
     archive_.ReadUst("no");
 }
 
+void Program::StartWebView() {
+    auto view = std::make_unique<web::WebView>(web::WebView::Services{data_, archive_, env_.Clock, *port_});
+    QString why;
+    if (!view->Listen(QHostAddress(webAddress_), webPort_, why)) {
+        // The program runs on without it: the station matters more than the web page.
+        const QString place = webAddress_ + QLatin1Char(':') + QString::number(webPort_);
+        std::fprintf(stderr, "Registrator: web view not started on %s: %s\n", qPrintable(place),
+                     qPrintable(why));
+        mainWindow_->ShowWebProblem(QStringLiteral("Веб-просмотр не запущен: ") + place +
+                                    QStringLiteral(" — ") + view->ProblemText());
+        return;
+    }
+    web_ = std::move(view);
+    connect(mainWindow_.get(), &MainWindow::displayRefreshed, web_.get(), &web::WebView::PublishPanel);
+}
+
 void Program::RequestEnd() {
     endRequested_ = true;
     // Before the event loop runs (a start-up box is open) quitting does nothing: closing the box lets
@@ -145,6 +168,8 @@ void Program::Shutdown() {
     if (shutDown_ || !mainWindow_)
         return;
     shutDown_ = true;
+    // Before the port goes: nothing may answer from a half-ended program.
+    web_.reset();
     // No tick may run inside a box shown while the program ends.
     mainWindow_->Timer1().stop();
     mainWindow_->Timer2().stop();

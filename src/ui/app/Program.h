@@ -27,6 +27,13 @@ class AboutWindow;
 class SectionWindow;
 class ArchiveViewerWindow;
 class ArchiveFolderWindow;
+} // namespace registrator::ui
+
+namespace registrator::web {
+class WebView;
+}
+
+namespace registrator::ui {
 
 // Operator messages go to the plain message box of the program.
 class PresenterMessages final : public common::OperatorMessages {
@@ -63,6 +70,11 @@ public:
     // Start-up, then the other windows; the main window is shown. An unavailable port has shown
     // its box and queued the end of the event loop by then.
     void Start();
+    // Asks Start for the read-only web view on this address (port 0: any free one).
+    void ServeWeb(const QString& address, quint16 port) {
+        webAddress_ = address;
+        webPort_ = port;
+    }
     // An end asked for from outside (a signal): ends whatever loop runs now, a start-up box included,
     // and the main loop as soon as it starts.
     void RequestEnd();
@@ -82,11 +94,14 @@ public:
     ArchiveViewerWindow& ArchiveViewer() { return *archiveViewerWindow_; }
     ArchiveFolderWindow& ArchiveFolder() { return *archiveFolderWindow_; }
     acquisition::PortAccess* Port() { return port_.get(); }
+    // Null unless asked for and listening.
+    web::WebView* Web() { return web_.get(); }
     std::string SettingsPath() const;
 
 private:
     void StartUp();
     void SaveSettings();
+    void StartWebView();
 
     ProgramEnvironment env_;
     QString title_;
@@ -107,6 +122,9 @@ private:
     std::unique_ptr<SectionWindow> sectionWindow_;
     std::unique_ptr<ArchiveViewerWindow> archiveViewerWindow_;
     std::unique_ptr<ArchiveFolderWindow> archiveFolderWindow_;
+    std::unique_ptr<web::WebView> web_;
+    QString webAddress_; // empty: no web view
+    quint16 webPort_ = 0;
     bool quitWhenLoopRuns_ = false;
     bool shutDown_ = false;
 };

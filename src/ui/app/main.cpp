@@ -42,6 +42,7 @@ int main(int argc, char* argv[]) {
                                [&](const channels::UstavkiTable& ustavki, const common::Clock& portClock) {
                                    return acquisition::MakePort(portOptions, ustavki, portClock);
                                }});
+    program.ServeWeb(options.WebAddress, options.WebPort);
 
     ui::SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &ui::SignalWatcher::endRequested, &app, [&] { program.RequestEnd(); });

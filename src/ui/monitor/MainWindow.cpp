@@ -212,6 +212,17 @@ void MainWindow::RefreshArchiveStatus() {
         archiveWarning_->setText(warning);
 }
 
+void MainWindow::ShowWebProblem(const QString& text) {
+    if (!webWarning_) {
+        webWarning_ = new QLabel(statusBar());
+        webWarning_->setObjectName(QStringLiteral("WebWarning"));
+        webWarning_->setPalette(archiveWarning_->palette());
+        webWarning_->setFont(archiveWarning_->font());
+        statusBar()->addPermanentWidget(webWarning_);
+    }
+    webWarning_->setText(text);
+}
+
 void MainWindow::RefreshDisplay() {
     auto& data = services_.Data;
     for (int n = 1; n <= channels::kChannelCount; ++n) {
@@ -237,6 +248,7 @@ void MainWindow::RefreshDisplay() {
             shownColours_[i] = colour;
         }
     }
+    emit displayRefreshed();
 }
 
 void MainWindow::Timer1Timer() {

@@ -60,6 +60,9 @@ public:
     void RefreshArchiveStatus();
     QLabel* ArchiveInfo() const { return archiveInfo_; }
     QLabel* ArchiveWarning() const { return archiveWarning_; }
+    // A problem of the web view (its port taken), kept in the strip for as long as the program runs.
+    void ShowWebProblem(const QString& text);
+    QLabel* WebWarning() const { return webWarning_; }
 
     MotorPanel* Panel(int channel) const { return panels_.at(static_cast<std::size_t>(channel - 1)); }
     QLabel* CurrentLabel(int channel) const { return labels_.at(static_cast<std::size_t>(channel - 1)); }
@@ -84,6 +87,8 @@ signals:
     void archiveViewerRequested();
     void sectionRequested(int section);
     void closing();
+    // The labels and colours now show the current slot.
+    void displayRefreshed();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -108,6 +113,7 @@ private:
     std::array<QColor, channels::kChannelCount> shownColours_{};
     QLabel* archiveInfo_ = nullptr;
     QLabel* archiveWarning_ = nullptr;
+    QLabel* webWarning_ = nullptr;
     std::string archiveFolderShown_;
 };
 

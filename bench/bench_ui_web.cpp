@@ -1,0 +1,190 @@
+// The fast tick of the real main window with the web view attached, with no page and with 20 pages
+// reading its event stream (ratio), and how long a pushed tick takes to reach a page's socket.
+#include "RatioReporter.h"
+#include "acquisition/PortFactory.h"
+#include "acquisition/ScanProtocol.h"
+#include "archive/Archive.h"
+#include "ui/app/ErrorBoxes.h"
+#include "ui/app/Program.h"
+#include "ui/monitor/MainWindow.h"
+#include "ui/web/WebView.h"
+
+#include <QApplication>
+#include <QHostAddress>
+#include <arpa/inet.h>
+#include <atomic>
+#include <benchmark/benchmark.h>
+#include <chrono>
+#include <filesystem>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace registrator;
+
+namespace {
+
+class SilentDialogs final : public ui::DialogPresenter {
+public:
+    void ShowGeneralError(const QString&) override {}
+    void ShowPortError(std::uint32_t) override {}
+    void ShowOperatorMessage(const QString&) override {}
+};
+
+struct Rig {
+    Rig()
+        : messages(dialogs), guard(dialogs),
+          archive(std::filesystem::temp_directory_path().string() + "/", clock, messages) {
+        for (int n = 1; n <= channels::kChannelCount; ++n)
+            data.Ustavki[n] = channels::DefaultUstavka(n);
+        data.AvgCount = 5;
+        acquisition::PortOptions options;
+        options.Simulate = true;
+        port = acquisition::MakePort(options, data.Ustavki, clock);
+        protocol = std::make_unique<acquisition::ScanProtocol>(*port);
+        window = std::make_unique<ui::MainWindow>(
+            ui::MainWindow::Services{data, *protocol, archive, clock, messages, guard, dialogs},
+            QStringLiteral("Регистратор"));
+        web = std::make_unique<web::WebView>(web::WebView::Services{data, archive, clock, *port});
+        QString error;
+        if (!web->Listen(QHostAddress::LocalHost, 0, error))
+            throw std::runtime_error(error.toStdString());
+        QObject::connect(window.get(), &ui::MainWindow::displayRefreshed, web.get(),
+                         &web::WebView::PublishPanel);
+        window->show();
+        QCoreApplication::processEvents();
+    }
+    void Tick() {
+        clock.AdvanceMs(10);
+        window->Timer1Timer();
+        QCoreApplication::processEvents();
+    }
+
+    common::SettableClock clock{common::EncodeDate(2026, 12, 6) + common::EncodeTime(9, 0, 0, 0)};
+    SilentDialogs dialogs;
+    ui::PresenterMessages messages;
+    ui::HandlerGuard guard;
+    channels::ChannelData data;
+    archive::Archive archive;
+    std::unique_ptr<acquisition::PortAccess> port;
+    std::unique_ptr<acquisition::ScanProtocol> protocol;
+    std::unique_ptr<ui::MainWindow> window;
+    std::unique_ptr<web::WebView> web;
+};
+
+// Pages reading the event stream on their own thread, as browsers elsewhere would.
+class Pages {
+public:
+    Pages(Rig& rig, int count) {
+        for (int i = 0; i < count; ++i) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+            sockaddr_in address{};
+            address.sin_family = AF_INET;
+            address.sin_port = htons(rig.web->Port());
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+            if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+                throw std::runtime_error("cannot connect a page");
+            const char request[] = "GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+            (void)::send(fd, request, sizeof request - 1, MSG_NOSIGNAL);
+            fds_.push_back(fd);
+        }
+        while (rig.web->Pages() < count)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        reader_ = std::thread([this] {
+            std::vector<pollfd> polls;
+            for (int fd : fds_)
+                polls.push_back({fd, POLLIN, 0});
+            char buffer[65536];
+            while (!stop_) {
+                if (::poll(polls.data(), polls.size(), 100) <= 0)
+                    continue;
+                for (const pollfd& p : polls)
+                    if (p.revents & POLLIN)
+                        (void)::recv(p.fd, buffer, sizeof buffer, 0);
+            }
+        });
+    }
+    ~Pages() {
+        stop_ = true;
+        reader_.join();
+        for (int fd : fds_)
+            ::close(fd);
+    }
+
+private:
+    std::vector<int> fds_;
+    std::atomic<bool> stop_ = false;
+    std::thread reader_;
+};
+
+void TickWithNoPage(benchmark::State& state) {
+    Rig rig;
+    for (auto _ : state)
+        rig.Tick();
+}
+
+void TickWith20Pages(benchmark::State& state) {
+    Rig rig;
+    Pages pages(rig, 20);
+    for (auto _ : state)
+        rig.Tick();
+    state.counters["pages"] = rig.web->Pages();
+}
+
+// Every tick pushed to every page: the upper bound of what the pages can cost a tick.
+void TickWith20PagesEachTickPushed(benchmark::State& state) {
+    Rig rig;
+    rig.web->SetPushIntervalMs(0);
+    Pages pages(rig, 20);
+    for (auto _ : state)
+        rig.Tick();
+}
+
+// From the tick that pushes to the moment its event is readable at a page's socket.
+void TickToPage(benchmark::State& state) {
+    Rig rig;
+    Pages others(rig, 19);
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(rig.web->Port());
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    (void)::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    const char request[] = "GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+    (void)::send(fd, request, sizeof request - 1, MSG_NOSIGNAL);
+    char buffer[65536];
+    for (auto _ : state) {
+        // Past the push interval, with nothing unread, so this tick's event is the one timed.
+        std::this_thread::sleep_for(std::chrono::milliseconds(210));
+        QCoreApplication::processEvents();
+        while (::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT) > 0) {
+        }
+        const auto start = std::chrono::steady_clock::now();
+        rig.Tick();
+        pollfd poll{fd, POLLIN, 0};
+        while (::poll(&poll, 1, 0) == 0)
+            QCoreApplication::processEvents();
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    ::close(fd);
+}
+
+BENCHMARK(TickWithNoPage)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+BENCHMARK(TickWith20Pages)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+BENCHMARK(TickWith20PagesEachTickPushed)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
+BENCHMARK(TickToPage)->Unit(benchmark::kMicrosecond)->UseManualTime()->Iterations(20);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    return RunBenchmarksWithRatios(
+        argc, argv,
+        {{"TickWith20Pages/min_time:2.000", "TickWithNoPage/min_time:2.000"},
+         {"TickWith20PagesEachTickPushed/min_time:2.000", "TickWithNoPage/min_time:2.000"}});
+}

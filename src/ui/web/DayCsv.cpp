@@ -1,0 +1,41 @@
+#include "ui/web/DayCsv.h"
+
+#include "archive/CsvExport.h"
+#include "archive/RecordFiles.h"
+#include "monitor/DaySummary.h"
+#include "monitor/DaySummaryCsv.h"
+
+#include <sstream>
+#include <vector>
+
+namespace registrator::web {
+
+DayCsv MakeDayCsv(DayCsvKind kind, const std::string& readingsPath, const std::string& snapshotPath,
+                  const channels::UstavkiTable& present) {
+    std::vector<archive::TArhivRec> records;
+    const archive::RecordFileRead read = archive::ReadReadingsFile(readingsPath, records);
+    // A day ending in an unfinished record still gives its whole records, as the export tool does.
+    if (read.Records == 0)
+        return {};
+    const std::span<const archive::TArhivRec> day(records.data(), read.Records);
+    std::ostringstream out;
+    if (kind == DayCsvKind::Readings) {
+        archive::WriteReadingsCsv(out, day, archive::AllChannels(), archive::CsvForm::Plain);
+        return {true, out.str()};
+    }
+
+    // The same table registrator-archive summary writes: the day's snapshot where it has the motor,
+    // the present settings for the switch-off current and for motors it lacks.
+    channels::UstavkiTable motors = present;
+    std::vector<archive::TUstRec> snapshot(archive::kUstRecCount);
+    const archive::RecordFileRead snapshotRead = archive::ReadSnapshotFile(snapshotPath, snapshot);
+    for (std::size_t k = 1; k <= snapshotRead.Records; ++k) {
+        const int n = static_cast<int>(k);
+        motors[n] = monitor::ThresholdsOfDay(snapshot[k - 1], present[n]);
+        motors[n].Name.AssignCp1251(archive::NameBytes(snapshot[k - 1]));
+    }
+    monitor::WriteDaySummaryCsv(out, day, motors, archive::CsvForm::Plain);
+    return {true, out.str()};
+}
+
+} // namespace registrator::web

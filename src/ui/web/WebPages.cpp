@@ -1,0 +1,117 @@
+#include "ui/web/WebPages.h"
+
+#include "ui/monitor/MotorCaptions.h"
+
+#include <QString>
+
+namespace registrator::web {
+
+namespace {
+
+QString Escaped(std::string_view utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).toHtmlEscaped();
+}
+
+const char* const kPanelStyle = R"(
+body{margin:0;font-family:sans-serif;background:#e8e8e8}
+#status{position:sticky;top:0;z-index:1;padding:6px 10px;background:#203040;color:#fff;font-size:15px}
+#status.stale{background:#b00000}
+#sim{font-weight:bold;color:#ffd040;margin-right:1em}
+section{margin:8px;background:#f4f4f4;border:1px solid #999;border-radius:4px;padding:4px 6px 6px}
+h2{font-size:16px;margin:2px 0 6px}
+.row{display:grid;grid-template-columns:repeat(12,minmax(0,1fr));gap:3px}
+.motor{display:block;border:1px solid #555;color:#000;text-decoration:none}
+.cap{height:56px;padding-top:6px;font-size:13px;line-height:16px;text-align:center;overflow:hidden}
+.tok{background:#a6caf0;font:bold 16px sans-serif;text-align:center;padding:2px 0}
+@media (max-width:760px){.row{grid-template-columns:repeat(4,minmax(0,1fr))}.cap{font-size:12px}}
+)";
+
+const char* const kPanelScript = R"(
+const texts=[...document.querySelectorAll('.tok')], pans=[...document.querySelectorAll('.cap')];
+const status=document.getElementById('status'), when=document.getElementById('when');
+let last=Date.now();
+function show(p){
+  p.texts.forEach((t,i)=>{ if(texts[i].textContent!==t) texts[i].textContent=t; });
+  p.colours.forEach((c,i)=>{ if(pans[i].dataset.c!==c){ pans[i].dataset.c=c; pans[i].style.background=c; } });
+  document.getElementById('sim').hidden=!p.simulated;
+  when.textContent=p.refreshed?('данные на '+p.refreshed):'данных ещё нет';
+  document.body.dataset.updates=String(Number(document.body.dataset.updates||0)+1);
+  last=Date.now(); status.classList.remove('stale');
+}
+show(JSON.parse(document.getElementById('initial').textContent));
+document.body.dataset.updates='0';
+const events=new EventSource('/events');
+events.addEventListener('panel',e=>show(JSON.parse(e.data)));
+setInterval(()=>{ if(Date.now()-last>3000){ status.classList.add('stale');
+  when.textContent=when.textContent.replace(/^(нет связи с программой, )?/,'нет связи с программой, '); } },1000);
+)";
+
+} // namespace
+
+QByteArray PanelPage(const QByteArray& panelJson) {
+    QString html =
+        QStringLiteral("<!DOCTYPE html><html lang=\"ru\"><head><meta charset=\"utf-8\">"
+                       "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">"
+                       "<title>Регистратор</title><style>") +
+        QString::fromUtf8(kPanelStyle) +
+        QStringLiteral("</style></head><body><div id=\"status\"><span id=\"sim\" hidden>имитация</span>"
+                       "Регистратор · <span id=\"when\"></span></div>");
+    for (int s = 1; s <= channels::kSectionCount; ++s) {
+        html += QStringLiteral("<section><h2>") + Escaped(channels::SectionName(s)) +
+                QStringLiteral("</h2><div class=\"row\">");
+        for (int i = 0; i < channels::kChannelsPerSection; ++i) {
+            const int n = channels::FirstChannelOfSection(s) + i;
+            const ui::MotorCaption& caption = ui::MotorCaptionOf(n);
+            html += QStringLiteral("<a class=\"motor\" href=\"/motor/%1\"><div class=\"cap\" id=\"Pan%1\">")
+                        .arg(n);
+            for (int line = 0; line < caption.LineCount; ++line)
+                html += (line ? QStringLiteral("<br>") : QString()) + Escaped(caption.Lines[line]);
+            html += QStringLiteral("</div><div class=\"tok\" id=\"Lb_Tok%1\">000</div></a>").arg(n);
+        }
+        html += QStringLiteral("</div></section>");
+    }
+    // '<' cannot occur in the JSON of texts and colours, so it cannot end the script element early.
+    html += QStringLiteral("<script type=\"application/json\" id=\"initial\">") +
+            QString::fromUtf8(panelJson) + QStringLiteral("</script><script>") +
+            QString::fromUtf8(kPanelScript) + QStringLiteral("</script></body></html>");
+    return html.toUtf8();
+}
+
+QByteArray MotorPage(int channel, const channels::TUstavka& settings) {
+    const QString name = QString::fromStdString(settings.Name.Utf8()).toHtmlEscaped();
+    // The panel's own lines, so a motor is recognised as on the mimic whatever its edited name.
+    const ui::MotorCaption& caption = ui::MotorCaptionOf(channel);
+    QString panelLines;
+    for (int line = 0; line < caption.LineCount; ++line)
+        panelLines += (line ? QStringLiteral(" ") : QString()) + Escaped(caption.Lines[line]);
+    QString html = QStringLiteral(R"(<!DOCTYPE html><html lang="ru"><head><meta charset="utf-8">
+<meta name="viewport" content="width=device-width,initial-scale=1"><title>%1</title><style>
+body{margin:0;font-family:sans-serif}header{padding:6px 10px;background:#203040;color:#fff}
+header a{color:#9cf}#chart{display:block;width:100%;height:70vh}#note{padding:4px 10px}
+</style></head><body><header><a href="/">← панель</a> · канал %2 · %3 · <b>%1</b> · <span id="when"></span></header>
+<canvas id="chart"></canvas><div id="note">ток, А; жёлтая линия — номинальный, красная — критический</div>
+<script>
+const canvas=document.getElementById('chart');
+function hhmmss(ms){const s=Math.floor(ms/1000);return [s/3600|0,(s/60|0)%60,s%60].map(v=>String(v).padStart(2,'0')).join(':');}
+function draw(d){
+  const w=canvas.width=canvas.clientWidth*devicePixelRatio, h=canvas.height=canvas.clientHeight*devicePixelRatio;
+  const g=canvas.getContext('2d'); g.scale(devicePixelRatio,devicePixelRatio);
+  const W=canvas.clientWidth, H=canvas.clientHeight, L=50, B=24;
+  const n=d.values.length, top=Math.max(1,d.critical,...d.values)*1.1;
+  const x=i=>L+(W-L-8)*(n>1?i/(n-1):1), y=v=>H-B-(H-B-8)*v/top;
+  g.font='12px sans-serif'; g.strokeStyle='#ccc'; g.fillStyle='#000';
+  for(let k=0;k<=5;k++){const v=top*k/5; g.beginPath(); g.moveTo(L,y(v)); g.lineTo(W-8,y(v)); g.stroke(); g.fillText(v.toFixed(0),4,y(v)+4);}
+  for(const [v,c] of [[d.nominal,'#d0a000'],[d.critical,'#e00000']]){g.strokeStyle=c; g.beginPath(); g.moveTo(L,y(v)); g.lineTo(W-8,y(v)); g.stroke();}
+  if(n){g.fillText(hhmmss(d.times[0]),L,H-6); g.fillText(hhmmss(d.times[n-1]),W-70,H-6);}
+  g.strokeStyle='#0040c0'; g.lineWidth=1.5; g.beginPath();
+  d.values.forEach((v,i)=>i?g.lineTo(x(i),y(v)):g.moveTo(x(i),y(v))); g.stroke();
+  document.getElementById('when').textContent=n?('данные на '+hhmmss(d.times[n-1])):'данных ещё нет';
+}
+async function load(){ try{ const r=await fetch('/motor/%2/data',{cache:'no-store'}); if(r.ok) draw(await r.json()); }catch(e){} }
+load(); setInterval(load,2000);
+</script></body></html>)")
+                       .arg(name, QString::number(channel), panelLines);
+    return html.toUtf8();
+}
+
+} // namespace registrator::web

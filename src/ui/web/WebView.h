@@ -1,0 +1,83 @@
+#pragma once
+
+#include "acquisition/PortAccess.h"
+#include "archive/Archive.h"
+#include "channels/ChannelData.h"
+#include "common/Clock.h"
+#include "monitor/PanelState.h"
+
+#include <QAbstractHttpServer>
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QList>
+#include <QPointer>
+#include <QThreadPool>
+#include <QTimer>
+#include <array>
+
+class QTcpSocket;
+
+namespace registrator::web {
+
+class WebListener;
+
+// The opt-in read-only web view: the mimic panel as a live page, one motor's trend, a day's archive as
+// CSV and the program's health as JSON. It reads the same channel data and archive the windows read,
+// on the GUI thread, and never writes to them.
+class WebView : public QAbstractHttpServer {
+    Q_OBJECT
+public:
+    struct Services {
+        const channels::ChannelData& Data;
+        const archive::Archive& Archive;
+        const common::Clock& Clock;
+        const acquisition::PortAccess& Port;
+    };
+
+    explicit WebView(Services services, QObject* parent = nullptr);
+    ~WebView() override;
+
+    // Listens on the address; on failure `error` says why (a port in use, an address not of this
+    // computer) and nothing is served.
+    bool Listen(const QHostAddress& address, quint16 port, QString& error);
+    quint16 Port() const;
+    // Why Listen failed, in the operator's words.
+    QString ProblemText() const;
+
+    // After each refresh of the main window's labels and colours: the same texts and colours, pushed
+    // to the connected pages at most every 200 ms, and at least every second so a page can tell it is live.
+    void PublishPanel();
+    // 200 ms unless changed; 0 pushes every refresh (the worst case the benchmark measures).
+    void SetPushIntervalMs(qint64 ms) { pushIntervalMs_ = ms; }
+
+    int Pages() const { return static_cast<int>(streams_.size()); }
+    const WebListener& Listener() const { return *listener_; }
+
+protected:
+    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
+    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
+
+private:
+    void Push();
+    QByteArray PanelJson() const;
+    QByteArray HealthJson() const;
+    QByteArray MotorJson(int channel) const;
+    void OpenStream(const QHttpServerRequest& request, QTcpSocket* socket);
+    void ServeDayCsv(const QHttpServerRequest& request, QTcpSocket* socket, const std::string& date,
+                     bool summary);
+    void Answer(const QHttpServerRequest& request, QTcpSocket* socket, int status, const QByteArray& body,
+                const QByteArray& type);
+
+    Services services_;
+    WebListener* listener_;
+    QList<QPointer<QTcpSocket>> streams_;
+    std::array<monitor::PanelState, channels::kChannelCount> states_{};
+    common::TDateTime refreshedAt_ = 0; // time of day of the last refresh, 0 before the first
+    QElapsedTimer sinceSent_;
+    qint64 pushIntervalMs_ = 200;
+    QTimer heartbeat_;
+    QThreadPool archiveReaders_;
+    int archiveJobs_ = 0;
+};
+
+} // namespace registrator::web

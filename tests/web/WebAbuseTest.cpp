@@ -1,0 +1,208 @@
+// Hostile and careless clients against the running program: every one gets a 4xx or is let go, and the
+// scan cycle and the archive go on as before.
+#include "WebTestSupport.h"
+#include "archive/ArchiveRecords.h"
+#include "ui/monitor/MainWindow.h"
+#include "ui/web/ArchiveDate.h"
+#include "ui/web/WebListener.h"
+#include "ui/web/WebView.h"
+
+#include <QElapsedTimer>
+#include <QTest>
+#include <arpa/inet.h>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+namespace registrator::web::testing {
+
+namespace {
+
+// A connection that is opened and then left alone, or asks and never reads the answer.
+int OpenQuietly(quint16 port, const std::string& request = {}) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int small = 4096;
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    if (!request.empty())
+        (void)::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    return fd;
+}
+
+// A day of `records` readings in the program's archive folder.
+void WriteDay(const std::string& path, int records) {
+    std::ofstream file(path, std::ios::binary);
+    archive::TArhivRec record{};
+    for (int i = 0; i < records; ++i) {
+        record.Time = i / 86400.0;
+        for (int n = 0; n < 72; ++n)
+            record.Tok[n] = (i + n) % 700;
+        file.write(reinterpret_cast<const char*>(&record), sizeof record);
+    }
+}
+
+} // namespace
+
+TEST(WebArchiveDate, TakesOnlyRealDaysWrittenInFull) {
+    EXPECT_EQ(ParseArchiveDate("06.12.2026"), "06.12.2026");
+    EXPECT_EQ(ParseArchiveDate("29.02.2024"), "29.02.2024");
+    for (const char* bad : {"29.02.2025", "31.04.2026", "00.01.2026", "01.13.2026", "6.12.2026", "06.12.26",
+                            "06-12-2026", "06.12.20266", "0a.12.2026", "06.12.2026/..", "../06.12.20", "",
+                            "31.12.1899", "+6.12.2026", " 6.12.2026"})
+        EXPECT_FALSE(ParseArchiveDate(bad).has_value()) << bad;
+}
+
+TEST(WebAbuse, AnswersEveryTraversalBadDateAndNonReadWithA4xxAndCountsIt) {
+    RunningProgram running;
+    ASSERT_NE(running.Port(), 0);
+    WriteDay(running.Program().Archive().ReadingsPath("05.12.2026"), 3);
+    const std::string longName(70 * 1024, 'a');
+    const std::vector<std::pair<std::string, int>> cases = {
+        {Get("/archive/../../etc/passwd"), 404},
+        {Get("/archive/..%2f..%2fetc%2fpasswd"), 400},
+        {Get("/archive/%2e%2e/%2e%2e/etc/passwd.csv"), 400},
+        {Get("/archive/%252e%252e/x.csv"), 400},
+        {Get("/archive/..\\..\\Registrator.INI"), 400},
+        {Get("/archive/05.12.2026/../../../etc/passwd"), 404},
+        {Get("/archive/05.12.2026.csv/../summary.csv"), 400},
+        {Get("//etc/passwd"), 404},
+        {Get("/archive/31.02.2026.csv"), 400},
+        {Get("/archive/5.12.2026.csv"), 400},
+        {Get("/archive/05.12.26.csv"), 400},
+        {Get("/archive/05.12.2026UST.csv"), 400},
+        {Get("/archive/04.12.2026.csv"), 404}, // a real day, not recorded
+        {Get("/motor/0"), 404},
+        {Get("/motor/73"), 404},
+        {Get("/motor/07"), 404},
+        {Get("/" + longName), 414},
+        {"GET / HTTP/1.1\r\nX-Pad: " + longName + "\r\n\r\n", 431},
+        {"POST / HTTP/1.1\r\nContent-Length: 0\r\n\r\n", 405},
+        {"PUT /health HTTP/1.1\r\n\r\n", 405},
+        {"DELETE /archive/05.12.2026.csv HTTP/1.1\r\n\r\n", 405},
+        {"OPTIONS * HTTP/1.1\r\n\r\n", 405},
+        {"GET / HTTP/1.1\r\nContent-Length: 5\r\n\r\nhello", 400},
+        {"GET / HTTP/1.1\r\nTransfer-Encoding: chunked\r\n\r\n0\r\n\r\n", 400},
+        {"GET / HTTP/1.1\r\nno colon here\r\n\r\n", 400},
+        {"GET /\r\n\r\n", 400},
+        {"\x16\x03\x01\x02\x07\x01\x05\x01\xfc\x03\x03\r\n\r\n", 400}, // a TLS hello
+        {"GET http://example.com/ HTTP/1.1\r\n\r\n", 400},
+    };
+    std::vector<int> statuses;
+    Exchange day;
+    Exchange summary;
+    Exchange head;
+    RunBeside(
+        [&] {
+            for (const auto& [request, expected] : cases)
+                statuses.push_back(Send(running.Port(), request).Status);
+            day = Send(running.Port(), Get("/archive/05.12.2026.csv"));
+            summary = Send(running.Port(), Get("/archive/05.12.2026/summary.csv"));
+            head = Send(running.Port(), "HEAD /archive/05.12.2026.csv HTTP/1.1\r\n\r\n");
+        },
+        std::chrono::seconds(60));
+    ASSERT_EQ(statuses.size(), cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(statuses[i], cases[i].second) << cases[i].first.substr(0, 60);
+
+    EXPECT_EQ(day.Status, 200);
+    EXPECT_EQ(
+        day.Body.substr(0, day.Body.find("\r\n")), "time,ch1" + [] {
+            std::string rest;
+            for (int n = 2; n <= 72; ++n)
+                rest += ",ch" + std::to_string(n);
+            return rest;
+        }());
+    EXPECT_EQ(std::count(day.Body.begin(), day.Body.end(), '\n'), 4); // header and three records
+    EXPECT_EQ(summary.Status, 200);
+    EXPECT_EQ(std::count(summary.Body.begin(), summary.Body.end(), '\n'), 73);
+    EXPECT_EQ(head.Status, 200);
+    EXPECT_TRUE(head.Body.empty());
+    EXPECT_NE(head.Head.find("Content-Length: " + std::to_string(day.Body.size())), std::string::npos);
+    EXPECT_EQ(running.Program().Web()->Listener().Rejected(), cases.size());
+}
+
+TEST(WebAbuse, IdleCrowdsStalledReadersAndHugeHeadsLeaveScanningAndArchivingAsTheyWere) {
+    RunningProgram running;
+    ASSERT_NE(running.Port(), 0);
+    // A long day whose CSV (several megabytes) stalled clients ask for and never read.
+    WriteDay(running.Program().Archive().ReadingsPath("01.12.2026"), 20000);
+    int refreshes = 0;
+    QObject::connect(&running.Program().Main(), &ui::MainWindow::displayRefreshed, [&] { ++refreshes; });
+
+    QTest::qWait(1200); // past start-up
+    const auto quietRecords = running.RecordsToday();
+    refreshes = 0;
+    QElapsedTimer quiet;
+    quiet.start();
+    QTest::qWait(4000);
+    const double quietSeconds = quiet.elapsed() / 1000.0;
+    const double quietRefreshRate = refreshes / quietSeconds;
+    const auto quietAppended = running.RecordsToday() - quietRecords;
+
+    const auto busyRecords = running.RecordsToday();
+    refreshes = 0;
+    QElapsedTimer busy;
+    busy.start();
+    Exchange good;
+    std::size_t idleOpened = 0;
+    std::vector<int> statusesOfHugeHeads;
+    RunBeside(
+        [&] {
+            std::vector<int> quiet;
+            for (int i = 0; i < 1000; ++i)
+                if (const int fd = OpenQuietly(running.Port()); fd >= 0)
+                    quiet.push_back(fd);
+            idleOpened = quiet.size();
+            for (int i = 0; i < 3; ++i)
+                quiet.push_back(OpenQuietly(running.Port(), Get("/archive/01.12.2026.csv")));
+            for (int i = 0; i < 5; ++i)
+                quiet.push_back(OpenQuietly(running.Port(), Get("/events")));
+            for (int i = 0; i < 5; ++i)
+                statusesOfHugeHeads.push_back(
+                    Send(running.Port(),
+                         "GET / HTTP/1.1\r\nX-Pad: " + std::string(64 * 1024, 'x') + "\r\n\r\n")
+                        .Status);
+            good = Send(running.Port(), Get("/health"));
+            // Held until the four seconds are up.
+            std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+            for (int fd : quiet)
+                if (fd >= 0)
+                    ::close(fd);
+        },
+        std::chrono::seconds(30));
+    const double busySeconds = busy.elapsed() / 1000.0;
+    const double busyRefreshRate = refreshes / busySeconds;
+    const auto busyAppended = running.RecordsToday() - busyRecords;
+
+    std::cout << "quiet: " << quietRefreshRate << " refreshes/s, " << quietAppended << " records in "
+              << quietSeconds << " s; abused: " << busyRefreshRate << " refreshes/s, " << busyAppended
+              << " records in " << busySeconds << " s; " << idleOpened
+              << " idle connections; a good request took " << good.Took.count() << " us\n";
+    EXPECT_EQ(idleOpened, 1000u);
+    EXPECT_EQ(good.Status, 200) << good.Head;
+    EXPECT_NE(good.Body.find("\"port\":\"simulated\""), std::string::npos);
+    for (int status : statusesOfHugeHeads)
+        EXPECT_EQ(status, 431);
+    // The archive keeps its one record a second, and the scan cycle is never held up for long (the
+    // bounds only catch a stalled loop, not a slow machine).
+    EXPECT_GE(busyAppended + 1, static_cast<std::uint64_t>(busySeconds));
+    EXPECT_GE(quietAppended + 1, static_cast<std::uint64_t>(quietSeconds));
+    EXPECT_GT(busyRefreshRate * 2, quietRefreshRate);
+    // Once the crowd has gone, so have its connections: nothing is kept for it.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return running.Program().Web()->Listener().Connections() == 0; }, 5000))
+        << running.Program().Web()->Listener().Connections() << " connections left";
+    EXPECT_EQ(running.Program().Web()->Pages(), 0);
+}
+
+} // namespace registrator::web::testing

@@ -1,0 +1,232 @@
+// Loads the live page in headless Chromium beside the running program and holds it against the main window.
+#include "WebTestSupport.h"
+#include "ui/monitor/MainWindow.h"
+#include "ui/monitor/MimicWidgets.h"
+#include "ui/web/WebView.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebSocket>
+#include <gtest/gtest.h>
+
+namespace registrator::web::testing {
+
+namespace {
+
+// Headless Chromium driven over its DevTools protocol on a loopback socket.
+class Browser {
+public:
+    Browser() {
+        const QString chromium = QStandardPaths::findExecutable(QStringLiteral("chromium"));
+        if (chromium.isEmpty())
+            return;
+        process_.setProgram(chromium);
+        process_.setArguments({"--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+                               "--remote-debugging-address=127.0.0.1", "--remote-debugging-port=0",
+                               "--remote-allow-origins=*", "--window-size=1280,900",
+                               "--user-data-dir=" + profile_.path(), "about:blank"});
+        process_.start();
+        QString endpoint;
+        (void)QTest::qWaitFor(
+            [&] {
+                log_ += QString::fromUtf8(process_.readAllStandardError());
+                const auto match =
+                    QRegularExpression(QStringLiteral("DevTools listening on (ws://\\S+)")).match(log_);
+                endpoint = match.captured(1);
+                return !endpoint.isEmpty() || process_.state() == QProcess::NotRunning;
+            },
+            30000);
+        if (endpoint.isEmpty())
+            return;
+        QObject::connect(&socket_, &QWebSocket::textMessageReceived, [this](const QString& text) {
+            const QJsonObject message = QJsonDocument::fromJson(text.toUtf8()).object();
+            if (message.contains("id"))
+                answers_[message["id"].toInt()] = message;
+        });
+        socket_.open(QUrl(endpoint));
+        (void)QTest::qWaitFor([&] { return socket_.state() == QAbstractSocket::ConnectedState; }, 10000);
+    }
+    ~Browser() {
+        socket_.close();
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+    bool Ready() const { return socket_.state() == QAbstractSocket::ConnectedState; }
+    QString Log() const { return log_; }
+
+    // One protocol call; the event loop (and so the program) runs while the answer is awaited.
+    QJsonObject Call(const QString& method, const QJsonObject& params = {}) {
+        const int id = ++lastId_;
+        QJsonObject message{{"id", id}, {"method", method}, {"params", params}};
+        if (!session_.isEmpty())
+            message["sessionId"] = session_;
+        socket_.sendTextMessage(QString::fromUtf8(QJsonDocument(message).toJson(QJsonDocument::Compact)));
+        (void)QTest::qWaitFor([&] { return answers_.contains(id); }, 20000);
+        const QJsonObject answer = answers_.take(id);
+        EXPECT_FALSE(answer.contains("error"))
+            << method.toStdString() << ": " << QJsonDocument(answer).toJson().toStdString();
+        return answer["result"].toObject();
+    }
+    void Open(const QString& url) {
+        const QString target = Call("Target.createTarget", {{"url", url}})["targetId"].toString();
+        session_ =
+            Call("Target.attachToTarget", {{"targetId", target}, {"flatten", true}})["sessionId"].toString();
+    }
+    QJsonValue Evaluate(const QString& expression) {
+        return Call("Runtime.evaluate", {{"expression", expression}, {"returnByValue", true}})["result"]
+            .toObject()["value"];
+    }
+    bool WaitFor(const QString& expression, int ms) {
+        return QTest::qWaitFor([&] { return Evaluate(expression).toBool(); }, ms);
+    }
+    void Resize(int width, int height, bool mobile) {
+        Call("Emulation.setDeviceMetricsOverride",
+             {{"width", width}, {"height", height}, {"deviceScaleFactor", 1}, {"mobile", mobile}});
+    }
+    // The whole page, however long, as a PNG.
+    QByteArray Screenshot(int width, bool mobile) {
+        Resize(width, 800, mobile);
+        const int height = Evaluate("document.documentElement.scrollHeight").toInt();
+        Resize(width, qMax(height, 200), mobile);
+        return QByteArray::fromBase64(
+            Call("Page.captureScreenshot", {{"format", "png"}})["data"].toString().toLatin1());
+    }
+
+private:
+    QTemporaryDir profile_;
+    QProcess process_;
+    QString log_;
+    QWebSocket socket_;
+    QString session_;
+    int lastId_ = 0;
+    QHash<int, QJsonObject> answers_;
+};
+
+QString Rgb(const QColor& colour) {
+    return QStringLiteral("rgb(%1, %2, %3)").arg(colour.red()).arg(colour.green()).arg(colour.blue());
+}
+
+void SaveShot(const QByteArray& png, const QString& name) {
+    // The pictures a person looks at go where REGISTRATOR_WEB_SHOTS says; a run without it keeps none.
+    const QString folder = qEnvironmentVariable("REGISTRATOR_WEB_SHOTS");
+    if (folder.isEmpty())
+        return;
+    QFile file(folder + QLatin1Char('/') + name);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly)) << file.fileName().toStdString();
+    file.write(png);
+}
+
+} // namespace
+
+TEST(WebPage, ShowsTheMainWindowsTextsAndColoursLiveAtDesktopAndPhoneWidth) {
+    RunningProgram running;
+    ASSERT_NE(running.Port(), 0) << "the web view did not start";
+    Browser browser;
+    ASSERT_TRUE(browser.Ready()) << "headless Chromium did not come up: " << browser.Log().toStdString();
+
+    browser.Open(QStringLiteral("http://127.0.0.1:%1/").arg(running.Port()));
+    browser.Resize(1280, 900, false);
+    // Live: at least two pushes after the page was drawn from its first answer.
+    ASSERT_TRUE(browser.WaitFor("Number(document.body.dataset.updates) >= 2", 15000));
+    const QString status = browser.Evaluate("document.getElementById('status').innerText").toString();
+    EXPECT_TRUE(status.contains(QStringLiteral("имитация"))) << status.toStdString();
+    EXPECT_TRUE(status.contains(QStringLiteral("данные на"))) << status.toStdString();
+
+    // Hold the plant still, let the window take one last refresh and the page receive it.
+    ui::MainWindow& window = running.Program().Main();
+    window.Timer1().stop();
+    window.Timer2().stop();
+    QTest::qWait(300);
+    const int before = browser.Evaluate("Number(document.body.dataset.updates)").toInt();
+    window.RefreshDisplay();
+    ASSERT_TRUE(
+        browser.WaitFor(QStringLiteral("Number(document.body.dataset.updates) > %1").arg(before), 5000));
+
+    const QJsonArray texts =
+        browser.Evaluate("[...document.querySelectorAll('.tok')].map(e => e.textContent)").toArray();
+    const QJsonArray colours =
+        browser
+            .Evaluate("[...document.querySelectorAll('.cap')].map(e => getComputedStyle(e).backgroundColor)")
+            .toArray();
+    ASSERT_EQ(texts.size(), 72);
+    ASSERT_EQ(colours.size(), 72);
+    QSet<QString> coloursSeen;
+    for (int n = 1; n <= 72; ++n) {
+        EXPECT_EQ(texts[n - 1].toString(), window.CurrentLabel(n)->text()) << "channel " << n;
+        EXPECT_EQ(colours[n - 1].toString(), Rgb(window.Panel(n)->Colour())) << "channel " << n;
+        coloursSeen.insert(colours[n - 1].toString());
+    }
+    // The simulated plant runs motors in more than one state, so the colours are not all alike.
+    EXPECT_GE(coloursSeen.size(), 2);
+
+    SaveShot(browser.Screenshot(1280, false), QStringLiteral("web-desktop.png"));
+    // On a phone the twelve motors of a section wrap onto rows of four.
+    const QByteArray phone = browser.Screenshot(390, true);
+    SaveShot(phone, QStringLiteral("web-phone.png"));
+    EXPECT_GT(browser.Evaluate("document.getElementById('Pan5').getBoundingClientRect().top").toDouble(),
+              browser.Evaluate("document.getElementById('Pan1').getBoundingClientRect().bottom").toDouble());
+    EXPECT_LE(browser.Evaluate("document.documentElement.scrollWidth").toInt(), 390);
+}
+
+TEST(WebPage, MotorPageDrawsTheRingFromTheProgramItself) {
+    RunningProgram running;
+    ASSERT_NE(running.Port(), 0);
+    QTest::qWait(2500); // a few slow ticks, so the ring holds more than one slot
+    Browser browser;
+    ASSERT_TRUE(browser.Ready()) << browser.Log().toStdString();
+    browser.Open(QStringLiteral("http://127.0.0.1:%1/motor/37").arg(running.Port()));
+    browser.Resize(1000, 700, false);
+    ASSERT_TRUE(
+        browser.WaitFor("document.getElementById('when').textContent.startsWith('данные на')", 15000));
+    // Drawn: the canvas holds the trend's blue line somewhere (antialiased, so roughly its colour).
+    EXPECT_TRUE(
+        browser
+            .Evaluate("(() => { const c = document.getElementById('chart'); "
+                      "const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data; "
+                      "for (let i = 0; i < d.length; i += 4) if (d[i+2] > 150 && d[i] < 90 && d[i+1] < 130) "
+                      "return true; return false; })()")
+            .toBool());
+    // Nothing but the program itself was asked for.
+    EXPECT_EQ(browser
+                  .Evaluate("performance.getEntriesByType('resource').filter(r => !r.name.startsWith("
+                            "location.origin)).length")
+                  .toInt(),
+              0);
+    SaveShot(browser.Screenshot(1000, false), QStringLiteral("web-motor.png"));
+}
+
+TEST(WebPage, SaysWhenItHasLostTheProgramAndPicksUpAgainWhenItComesBack) {
+    auto running = std::make_unique<RunningProgram>();
+    const quint16 port = running->Port();
+    ASSERT_NE(port, 0);
+    Browser browser;
+    ASSERT_TRUE(browser.Ready()) << browser.Log().toStdString();
+    browser.Open(QStringLiteral("http://127.0.0.1:%1/").arg(port));
+    ASSERT_TRUE(browser.WaitFor("Number(document.body.dataset.updates) >= 2", 15000));
+
+    running.reset();
+    ASSERT_TRUE(browser.WaitFor("document.getElementById('status').classList.contains('stale')", 10000));
+    EXPECT_TRUE(browser.Evaluate("document.getElementById('when').textContent")
+                    .toString()
+                    .startsWith(QStringLiteral("нет связи с программой")));
+    SaveShot(browser.Screenshot(1280, false), QStringLiteral("web-lost.png"));
+
+    running = std::make_unique<RunningProgram>(port);
+    ASSERT_EQ(running->Port(), port);
+    const int before = browser.Evaluate("Number(document.body.dataset.updates)").toInt();
+    EXPECT_TRUE(
+        browser.WaitFor(QStringLiteral("Number(document.body.dataset.updates) > %1 && "
+                                       "!document.getElementById('status').classList.contains('stale')")
+                            .arg(before + 1),
+                        15000));
+}
+
+} // namespace registrator::web::testing
