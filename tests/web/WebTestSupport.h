@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/TempFolder.h"
 #include "ui/UiTestSupport.h"
 #include "ui/app/Program.h"
 
@@ -23,7 +24,7 @@ public:
     const QStringList& Boxes() const { return dialogs_.Boxes; }
 
 private:
-    ui::testing::TempFolder folder_;
+    support::TempFolder folder_;
     common::SystemClock clock_;
     ui::testing::RecordingDialogs dialogs_;
     std::unique_ptr<ui::Program> program_;
