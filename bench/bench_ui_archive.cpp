@@ -2,6 +2,7 @@
 // chart replotted and the window painted offscreen) against the read of the readings file alone, in the
 // same run. Before the benchmarks it prints the memory the viewer holds with that day loaded.
 #include "RatioReporter.h"
+#include "SilentDialogs.h"
 #include "archive/Archive.h"
 #include "common/Clock.h"
 #include "common/DateTime.h"
@@ -25,12 +26,7 @@ namespace {
 constexpr int kRecordsPerDay = 86400;
 const std::string kDay = "06.12.2026";
 
-class SilentDialogs final : public ui::DialogPresenter {
-public:
-    void ShowGeneralError(const QString&) override {}
-    void ShowPortError(std::uint32_t) override {}
-    void ShowOperatorMessage(const QString&) override {}
-};
+using bench::SilentDialogs;
 
 std::filesystem::path Folder() {
     static const std::filesystem::path folder =

@@ -2,6 +2,7 @@
 // offscreen and with the chart's replot and the repaint it asks for, against copying the same 3000
 // values out of the ring into a plain vector, in the same run.
 #include "RatioReporter.h"
+#include "SilentDialogs.h"
 #include "channels/ChannelData.h"
 #include "ui/app/ErrorBoxes.h"
 #include "ui/app/GuardedHandler.h"
@@ -18,12 +19,7 @@ using namespace registrator;
 
 namespace {
 
-class SilentDialogs final : public ui::DialogPresenter {
-public:
-    void ShowGeneralError(const QString&) override {}
-    void ShowPortError(std::uint32_t) override {}
-    void ShowOperatorMessage(const QString&) override {}
-};
+using bench::SilentDialogs;
 
 // A ring written all round with a wavy current, the last slot being filled.
 void FillRing(channels::ChannelData& data) {

@@ -2,6 +2,7 @@
 // against the bare core scan cycle over the same simulated plant, in the same run; and of one slow tick
 // (the archive append plus the archive status line) against the bare core history step.
 #include "RatioReporter.h"
+#include "SilentDialogs.h"
 #include "acquisition/PortFactory.h"
 #include "acquisition/ScanProtocol.h"
 #include "archive/Archive.h"
@@ -18,12 +19,7 @@ using namespace registrator;
 
 namespace {
 
-class SilentDialogs final : public ui::DialogPresenter {
-public:
-    void ShowGeneralError(const QString&) override {}
-    void ShowPortError(std::uint32_t) override {}
-    void ShowOperatorMessage(const QString&) override {}
-};
+using bench::SilentDialogs;
 
 std::filesystem::path BenchFolder() {
     const auto folder = std::filesystem::temp_directory_path() / "registrator-bench-tick";

@@ -1,6 +1,7 @@
 // The fast tick of the real main window with the web view attached, with no page and with 20 pages
 // reading its event stream (ratio), and how long a pushed tick takes to reach a page's socket.
 #include "RatioReporter.h"
+#include "SilentDialogs.h"
 #include "acquisition/PortFactory.h"
 #include "acquisition/ScanProtocol.h"
 #include "archive/Archive.h"
@@ -26,12 +27,7 @@ using namespace registrator;
 
 namespace {
 
-class SilentDialogs final : public ui::DialogPresenter {
-public:
-    void ShowGeneralError(const QString&) override {}
-    void ShowPortError(std::uint32_t) override {}
-    void ShowOperatorMessage(const QString&) override {}
-};
+using bench::SilentDialogs;
 
 struct Rig {
     Rig()

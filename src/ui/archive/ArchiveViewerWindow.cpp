@@ -6,6 +6,7 @@
 #include "monitor/DaySummary.h"
 #include "ui/archive/ArhivGridModel.h"
 #include "ui/archive/DaySummaryPanel.h"
+#include "ui/widgets/StringGrid.h"
 #include "ui/widgets/TrendChart.h"
 
 #include <QDateEdit>
@@ -176,21 +177,7 @@ QWidget* ArchiveViewerWindow::BuildSettingsPanel() {
 
 void ArchiveViewerWindow::BuildGrid() {
     gridModel_ = new ArhivGridModel(s_.Archive.ArhivBuf, s_.Regional, this);
-    stringGrid1_ = new QTableView;
-    stringGrid1_->setObjectName(QStringLiteral("StringGrid1"));
-    stringGrid1_->setFont(PixelFont(11, true));
-    stringGrid1_->setModel(gridModel_);
-    stringGrid1_->horizontalHeader()->hide();
-    stringGrid1_->verticalHeader()->hide();
-    stringGrid1_->verticalHeader()->setMinimumSectionSize(14);
-    stringGrid1_->verticalHeader()->setDefaultSectionSize(14);
-    stringGrid1_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    stringGrid1_->horizontalHeader()->setDefaultSectionSize(80);
-    stringGrid1_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    stringGrid1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    stringGrid1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    stringGrid1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    stringGrid1_->setWordWrap(false);
+    stringGrid1_ = MakeStringGrid(gridModel_, 80);
     QPalette palette = stringGrid1_->palette();
     palette.setColor(QPalette::Base, kPaleYellow);
     stringGrid1_->setPalette(palette);

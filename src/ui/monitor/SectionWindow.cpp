@@ -3,6 +3,7 @@
 #include "common/NumberText.h"
 #include "ui/monitor/MotorPicture.h"
 #include "ui/monitor/TokGridModel.h"
+#include "ui/widgets/StringGrid.h"
 #include "ui/widgets/TrendChart.h"
 
 #include <QGroupBox>
@@ -99,24 +100,10 @@ void SectionWindow::BuildSettingsFrame() {
 
 void SectionWindow::BuildGrid() {
     gridModel_ = new TokGridModel(regional_, this);
-    stringGrid1_ = new QTableView(this);
-    stringGrid1_->setObjectName(QStringLiteral("StringGrid1"));
+    stringGrid1_ = MakeStringGrid(gridModel_, 64, this);
     stringGrid1_->setGeometry(308, 8, 217, 133);
-    stringGrid1_->setFont(PixelFont(11, true));
-    stringGrid1_->setModel(gridModel_);
-    stringGrid1_->horizontalHeader()->hide();
-    stringGrid1_->verticalHeader()->hide();
-    stringGrid1_->verticalHeader()->setMinimumSectionSize(14);
-    stringGrid1_->verticalHeader()->setDefaultSectionSize(14);
-    stringGrid1_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    stringGrid1_->horizontalHeader()->setDefaultSectionSize(64);
-    stringGrid1_->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    stringGrid1_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    stringGrid1_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    stringGrid1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     stringGrid1_->setSelectionMode(QAbstractItemView::NoSelection);
     stringGrid1_->setFocusPolicy(Qt::NoFocus);
-    stringGrid1_->setWordWrap(false);
 }
 
 void SectionWindow::BuildMotorFrame() {
