@@ -28,8 +28,14 @@ namespace fs = std::filesystem;
 namespace {
 
 #ifdef _WIN32
-// Opening for writing asks the file's own access rules, which the read-only attribute alone does not.
+// Opening for writing asks the file's own access rules, which the read-only attribute alone does not
+// cover.
 bool MayWrite(const fs::path& path) {
+    // The attribute binds every account, administrators too; asked first, as some file systems and
+    // emulations let an administrator open such a file for writing all the same.
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        return false;
     const HANDLE h =
         CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
