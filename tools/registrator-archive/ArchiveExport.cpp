@@ -241,11 +241,7 @@ int ExportSummary(const Options& options, archive::CsvForm form, std::ostream& o
         snapshotRead = archive::ReadSnapshotFile(options.Snapshot, snapshot);
         if (snapshotRead.Records == 0)
             return ReportNoRecord(err, options.Snapshot, snapshotRead, "settings", sizeof(archive::TUstRec));
-        for (std::size_t k = 1; k <= snapshotRead.Records; ++k) {
-            const int n = static_cast<int>(k);
-            motors[n] = monitor::ThresholdsOfDay(snapshot[k - 1], motors[n]);
-            motors[n].Name.AssignCp1251(archive::NameBytes(snapshot[k - 1]));
-        }
+        motors = monitor::MotorsOfDay(std::span(snapshot.data(), snapshotRead.Records), motors);
     }
 
     monitor::WriteDaySummaryCsv(out, std::span(records.data(), read.Records), motors, form);

@@ -110,4 +110,16 @@ channels::TUstavka ThresholdsOfDay(const archive::TUstRec& snapshot, const chann
     return settings;
 }
 
+channels::UstavkiTable MotorsOfDay(std::span<const archive::TUstRec> snapshot,
+                                   const channels::UstavkiTable& present) {
+    channels::UstavkiTable motors = present;
+    const std::size_t held = std::min<std::size_t>(snapshot.size(), channels::kChannelCount);
+    for (std::size_t k = 1; k <= held; ++k) {
+        const int n = static_cast<int>(k);
+        motors[n] = ThresholdsOfDay(snapshot[k - 1], present[n]);
+        motors[n].Name.AssignCp1251(archive::NameBytes(snapshot[k - 1]));
+    }
+    return motors;
+}
+
 } // namespace registrator::monitor

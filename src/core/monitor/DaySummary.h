@@ -44,4 +44,9 @@ MotorDaySummary SummarizeMotorDay(std::span<const archive::TArhivRec> records, i
 // from `present`.
 channels::TUstavka ThresholdsOfDay(const archive::TUstRec& snapshot, const channels::TUstavka& present);
 
+// Every motor the day's snapshot holds (entry k - 1 for channel k) with its name and thresholds of that
+// day; the rest, and every switch-off current, as `present` has them.
+channels::UstavkiTable MotorsOfDay(std::span<const archive::TUstRec> snapshot,
+                                   const channels::UstavkiTable& present);
+
 } // namespace registrator::monitor

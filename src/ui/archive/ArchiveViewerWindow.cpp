@@ -6,6 +6,7 @@
 #include "monitor/DaySummary.h"
 #include "ui/archive/ArhivGridModel.h"
 #include "ui/archive/DaySummaryPanel.h"
+#include "ui/widgets/DesignLook.h"
 #include "ui/widgets/StringGrid.h"
 #include "ui/widgets/TrendChart.h"
 
@@ -41,14 +42,6 @@ constexpr int kLeftColumnWidth = 330;
 const char* const kMotorTabs[] = {"  Рыхлит.1", "Фартук 1",    "Рыхлит. 2",    "Фартук 2",
                                   "Ковейер T1", "ДПП",         "ДГП",          "Смеситель",
                                   "ДСП",        "Конвейер Т9", "Конвейер Т10", "Конвейер Т11"};
-
-QFont PixelFont(int pixels, bool bold, bool italic = false) {
-    QFont font;
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    font.setItalic(italic);
-    return font;
-}
 
 QLabel* Plate(QWidget* parent, const QString& text, const QColor& colour, int pixels) {
     auto* plate = new QLabel(text, parent);
@@ -96,12 +89,8 @@ ArchiveViewerWindow::ArchiveViewerWindow(Services services, QWidget* parent)
 
     auto* page = new QFrame(this);
     page->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
-    tabControl2_ = new QTabBar(page);
+    tabControl2_ = MakeDesignTabBar(PixelFont(11, false), page);
     tabControl2_->setObjectName(QStringLiteral("TabControl2"));
-    tabControl2_->setFont(PixelFont(11, false));
-    tabControl2_->setExpanding(false);
-    tabControl2_->setUsesScrollButtons(true);
-    tabControl2_->setElideMode(Qt::ElideNone);
     for (int k = 0; k < channels::kChannelsPerSection; ++k) {
         tabControl2_->addTab(QString::fromUtf8(kMotorTabs[k]));
         tabControl2_->setTabTextColor(k, kTabGreen);

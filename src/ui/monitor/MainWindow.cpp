@@ -4,6 +4,7 @@
 #include "monitor/ScanCycle.h"
 #include "ui/monitor/MimicWidgets.h"
 #include "ui/monitor/MotorCaptions.h"
+#include "ui/widgets/DesignLook.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -30,13 +31,6 @@ constexpr int kLabelWidth = 31;
 constexpr int kLabelHeight = 20;
 
 const QColor kSkyBlue(166, 202, 240);
-
-QFont PixelFont(int pixels, bool bold) {
-    QFont font;
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
 
 // 15-pixel type at most, taken as the whole line cell so the lines sit 16 pixels apart; smaller where
 // the system's font is too wide for the longest equipment name to fit its panel.

@@ -2,6 +2,7 @@
 
 #include "common/NumberText.h"
 #include "ui/monitor/MotorPicture.h"
+#include "ui/widgets/DesignLook.h"
 #include "ui/widgets/TrendChart.h"
 
 #include <QGroupBox>
@@ -11,14 +12,6 @@
 namespace registrator::ui {
 
 namespace {
-
-QFont PixelFont(int pixels, bool bold, bool italic = false) {
-    QFont font;
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    font.setItalic(italic);
-    return font;
-}
 
 QLabel* Panel(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
     auto* panel = new QLabel(text, parent);

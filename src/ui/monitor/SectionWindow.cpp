@@ -3,6 +3,7 @@
 #include "common/NumberText.h"
 #include "ui/monitor/MotorPicture.h"
 #include "ui/monitor/TokGridModel.h"
+#include "ui/widgets/DesignLook.h"
 #include "ui/widgets/StringGrid.h"
 #include "ui/widgets/TrendChart.h"
 
@@ -19,13 +20,6 @@ namespace registrator::ui {
 namespace {
 
 const QColor kCaptionGreen(0, 128, 0);
-
-QFont PixelFont(int pixels, bool bold) {
-    QFont font;
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    return font;
-}
 
 QLabel* Panel(QWidget* parent, const QString& text, const QRect& geometry) {
     auto* panel = new QLabel(text, parent);
@@ -112,12 +106,8 @@ void SectionWindow::BuildMotorFrame() {
     groupBox1_->setFont(PixelFont(16, true));
     groupBox1_->setGeometry(4, 156, 853, 369);
 
-    tabControl1_ = new QTabBar(groupBox1_);
+    tabControl1_ = MakeDesignTabBar(PixelFont(12, false), groupBox1_);
     tabControl1_->setObjectName(QStringLiteral("TabControl1"));
-    tabControl1_->setFont(PixelFont(12, false));
-    tabControl1_->setExpanding(false);
-    tabControl1_->setUsesScrollButtons(true);
-    tabControl1_->setElideMode(Qt::ElideNone);
     for (int i = 1; i <= channels::kChannelsPerSection; ++i)
         tabControl1_->addTab(QString::number(i));
     tabControl1_->setCurrentIndex(0);

@@ -26,15 +26,11 @@ DayCsv MakeDayCsv(DayCsvKind kind, const std::string& readingsPath, const std::s
 
     // The same table registrator-archive summary writes: the day's snapshot where it has the motor,
     // the present settings for the switch-off current and for motors it lacks.
-    channels::UstavkiTable motors = present;
     std::vector<archive::TUstRec> snapshot(archive::kUstRecCount);
     const archive::RecordFileRead snapshotRead = archive::ReadSnapshotFile(snapshotPath, snapshot);
-    for (std::size_t k = 1; k <= snapshotRead.Records; ++k) {
-        const int n = static_cast<int>(k);
-        motors[n] = monitor::ThresholdsOfDay(snapshot[k - 1], present[n]);
-        motors[n].Name.AssignCp1251(archive::NameBytes(snapshot[k - 1]));
-    }
-    monitor::WriteDaySummaryCsv(out, day, motors, archive::CsvForm::Plain);
+    monitor::WriteDaySummaryCsv(
+        out, day, monitor::MotorsOfDay(std::span(snapshot.data(), snapshotRead.Records), present),
+        archive::CsvForm::Plain);
     return {true, out.str()};
 }
 

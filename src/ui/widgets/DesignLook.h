@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QFont>
+
+class QTabBar;
+class QWidget;
+
+namespace registrator::ui {
+
+// The system's font at a size in pixels, as the design gives every size.
+QFont PixelFont(int pixels, bool bold, bool italic = false);
+
+// A row of tabs that keeps every caption whole and scrolls when they do not fit, as the design's tab
+// controls do.
+QTabBar* MakeDesignTabBar(const QFont& font, QWidget* parent);
+
+} // namespace registrator::ui
