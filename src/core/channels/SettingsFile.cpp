@@ -96,7 +96,9 @@ void WriteChannelTo(IniDocument& doc, const UstavkiTable& ustavki, int channel, 
         doc.Set(section, info.Key, ValueText(info, u, decimalSeparator));
 }
 
-std::optional<std::string> ReadBytes(const fs::path& path) {
+// The file's text as Windows-1251, for reads and writes alike: a file edited on a modern system may be
+// UTF-8, and a save must rewrite the very text that was read, not its bytes taken as Windows-1251.
+std::optional<std::string> ReadText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return std::nullopt;
@@ -104,7 +106,7 @@ std::optional<std::string> ReadBytes(const fs::path& path) {
     bytes << in.rdbuf();
     if (in.bad())
         return std::nullopt;
-    return std::move(bytes).str();
+    return common::TextFileToCp1251(std::move(bytes).str());
 }
 
 // For reading: a file that is missing or cannot be read gives every key its default.
@@ -112,7 +114,7 @@ IniDocument LoadForReading(const fs::path& path) {
     std::error_code error;
     if (!fs::is_regular_file(path, error))
         return IniDocument::Parse({});
-    return IniDocument::Parse(ReadBytes(path).value_or(std::string{}));
+    return IniDocument::Parse(ReadText(path).value_or(std::string{}));
 }
 
 // For writing: a missing file starts empty; one that is there but cannot be read must not be
@@ -124,10 +126,10 @@ IniDocument LoadForWriting(const fs::path& path, const std::string& pathText) {
         return IniDocument::Parse({});
     if (!fs::is_regular_file(status))
         throw SettingsWriteError(pathText);
-    const std::optional<std::string> bytes = ReadBytes(path);
-    if (!bytes)
+    const std::optional<std::string> text = ReadText(path);
+    if (!text)
         throw SettingsWriteError(pathText);
-    return IniDocument::Parse(*bytes);
+    return IniDocument::Parse(*text);
 }
 
 void ReplaceFile(const fs::path& path, const std::string& pathText, std::string_view bytes,

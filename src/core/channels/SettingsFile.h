@@ -34,7 +34,8 @@ std::string FolderOf(const std::string& executablePath);
 // of all channels replaces it once, after the last channel. A file that this process may not write
 // is never replaced, and the new file keeps the old one's mode and, where allowed, its owner. In a
 // folder where no temporary file may be made, a writable file is rewritten in place. A failed write
-// leaves the old file as it was.
+// leaves the old file as it was. The file is Windows-1251; one saved as UTF-8 elsewhere is read as
+// such and saved as Windows-1251.
 class SettingsFile {
 public:
     SettingsFile(std::string path, common::RegionalSettings regional);

@@ -81,6 +81,19 @@ std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& cp) {
     return length;
 }
 
+bool IsUtf8WithNonAscii(std::string_view text) {
+    bool nonAscii = false;
+    for (std::size_t pos = 0; pos < text.size();) {
+        char32_t cp = 0;
+        const std::size_t length = DecodeUtf8(text, pos, cp);
+        if (length == 0)
+            return false;
+        nonAscii = nonAscii || length > 1;
+        pos += length;
+    }
+    return nonAscii;
+}
+
 // Lower case of the Latin, Greek and Cyrillic capitals; any other character is its own.
 char32_t LowerCase(char32_t cp) {
     const auto evenUpper = [&](char32_t first, char32_t last) {
@@ -154,6 +167,15 @@ std::string Utf8ToCp1251(std::string_view utf8) {
         pos += length;
     }
     return out;
+}
+
+std::string TextFileToCp1251(std::string bytes) {
+    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (std::string_view(bytes).starts_with(kByteOrderMark))
+        bytes.erase(0, kByteOrderMark.size());
+    if (IsUtf8WithNonAscii(bytes))
+        return Utf8ToCp1251(bytes);
+    return bytes;
 }
 
 } // namespace registrator::common

@@ -171,6 +171,50 @@ TEST_F(SettingsFileWrite, ALineBreakInANameCannotAddKeys) {
     EXPECT_EQ(loaded[1].Name.Cp1251(), "a  [Ustavki2]  Koof_K=0");
 }
 
+// Files saved elsewhere: after a save the whole file is Windows-1251.
+
+// The mark glued onto the first line: channel 1 ran on its defaults and a save added a second [Ustavki1].
+TEST_F(SettingsFileWrite, AByteOrderMarkHidesNoSectionAndIsNotSaved) {
+    WriteFileBytes(path_, "\xEF\xBB\xBF[Ustavki1]\r\nKoof_K=7\r\n");
+    file_.LoadAll(ustavki_);
+    EXPECT_EQ(ustavki_[1].Koof_K, 7);
+    file_.SaveAll(ustavki_);
+    std::string expected = "[Ustavki1]\r\nKoof_K=7\r\nName=1\r\nKoof_B=1\r\nT_Nom=560\r\nT_Max=540\r\n"
+                           "Moshn=200\r\nOborot=320\r\n";
+    for (int n = 2; n <= kChannelCount; ++n)
+        expected += DefaultSection(n, "\r\n");
+    EXPECT_EQ(ReadFileBytes(path_), expected);
+}
+
+// A UTF-8 file's names were loaded as byte pairs cut at 25 letters and saved over the whole ones.
+TEST_F(SettingsFileWrite, AUtf8FileIsSavedAsWindows1251WithItsNamesWhole) {
+    const std::string name = "Двигатель вентилятора дымососа котла №12";
+    WriteFileBytes(path_, "; Щит 2\n[Ustavki1]\nName=" + name + "\nKoof_K=7\n");
+    file_.LoadAll(ustavki_);
+    file_.SaveAll(ustavki_);
+    std::string expected = "; Щит 2\n[Ustavki1]\nName=" + name +
+                           "\nKoof_K=7\nKoof_B=1\nT_Nom=560\nT_Max=540\nMoshn=200\nOborot=320\n";
+    for (int n = 2; n <= kChannelCount; ++n)
+        expected += DefaultSection(n, "\n");
+    EXPECT_EQ(ReadFileBytes(path_), registrator::common::Utf8ToCp1251(expected));
+    UstavkiTable loaded;
+    file_.LoadAll(loaded);
+    EXPECT_EQ(loaded[1].Name.Utf8(), name);
+}
+
+// Taken for UTF-8, a Windows-1251 file would lose its Cyrillic to question marks.
+TEST_F(SettingsFileWrite, AWindows1251FileIsReadAndSavedByteForByte) {
+    std::string before = registrator::common::Utf8ToCp1251("; Щит 2\r\n");
+    for (int n = 1; n <= kChannelCount; ++n)
+        before += DefaultSection(n, "\r\n");
+    before.replace(before.find("Name=1\r"), 6, "Name=" + registrator::common::Utf8ToCp1251("Дымосос №1"));
+    WriteFileBytes(path_, before);
+    file_.LoadAll(ustavki_);
+    EXPECT_EQ(ustavki_[1].Name.Utf8(), "Дымосос №1");
+    file_.SaveAll(ustavki_);
+    EXPECT_EQ(ReadFileBytes(path_), before);
+}
+
 TEST_F(SettingsFileWrite, AMissingFolderRaisesTheWriteError) {
     const std::string path = folder_.File("no such folder/Registrator.INI");
     SettingsFile file(path, RegionalSettings::Russian());
