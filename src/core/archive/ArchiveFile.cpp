@@ -55,9 +55,11 @@ std::string SystemText(const std::error_code& code) {
 }
 #endif
 
+constexpr const char* kNotRegular = "not a regular file";
+
 } // namespace
 
-ArchiveFile::ArchiveFile(const std::string& path, Mode mode) {
+ArchiveFile::ArchiveFile(const std::string& path, Mode mode, Links links) {
 #ifdef _WIN32
     DWORD access = GENERIC_READ;
     DWORD disposition = OPEN_EXISTING;
@@ -68,20 +70,33 @@ ArchiveFile::ArchiveFile(const std::string& path, Mode mode) {
         access |= GENERIC_WRITE;
         disposition = CREATE_ALWAYS;
     }
+    const DWORD flags = FILE_ATTRIBUTE_NORMAL | (links == Links::Refuse ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
     const HANDLE h =
         CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+                    nullptr, disposition, flags, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
         Fail();
-    else
-        handle_ = reinterpret_cast<std::intptr_t>(h);
+        return;
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(h);
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool link = links == Links::Refuse && GetFileInformationByHandle(h, &info) &&
+                      (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    if (GetFileType(h) != FILE_TYPE_DISK || link) {
+        Close();
+        code_ = std::make_error_code(std::errc::invalid_argument);
+        error_ = link ? "a symbolic link" : kNotRegular;
+    }
 #else
     int flags = O_RDONLY;
     if (mode == Mode::ReadWriteCreate)
         flags = O_RDWR | O_CREAT;
     else if (mode == Mode::CreateTruncate)
         flags = O_RDWR | O_CREAT | O_TRUNC;
-    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+    if (links == Links::Refuse)
+        flags |= O_NOFOLLOW;
+    // A pipe would hold a plain open until a writer comes; without waiting it opens and is refused below.
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
     if (fd < 0) {
         Fail();
         return;
@@ -90,9 +105,14 @@ ArchiveFile::ArchiveFile(const std::string& path, Mode mode) {
     // A folder opens for reading here (Windows refuses it) and then fails at the first read, which
     // would look like an empty file rather than one that cannot be opened.
     struct stat st;
-    if (mode == Mode::Read && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0) {
+        Fail();
         Close();
-        error_ = std::generic_category().message(EISDIR);
+    } else if (!S_ISREG(st.st_mode)) {
+        Close();
+        const int why = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        code_ = {why, std::generic_category()};
+        error_ = S_ISDIR(st.st_mode) ? code_.message() : kNotRegular;
     }
 #endif
 }

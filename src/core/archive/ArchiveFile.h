@@ -9,7 +9,9 @@
 namespace registrator::archive {
 
 // An archive file opened so that no other reader or writer is ever blocked (shared read, write and
-// delete on Windows; plain descriptors elsewhere). Paths are UTF-8. Closed on destruction.
+// delete on Windows; plain descriptors elsewhere). Only regular files open: a pipe or a device under a
+// day's name would block the program at its first read or write, and the open itself never waits.
+// Paths are UTF-8. Closed on destruction.
 class ArchiveFile {
 public:
     enum class Mode {
@@ -17,9 +19,12 @@ public:
         ReadWriteCreate, // existing file kept as it is, or a new empty one
         CreateTruncate,  // new or emptied file
     };
+    // Whether a symbolic link as the last part of the path is followed. Files served to other
+    // computers are refused as links, so that nothing outside the archive folder is ever read for them.
+    enum class Links { Follow, Refuse };
 
     ArchiveFile() = default;
-    ArchiveFile(const std::string& path, Mode mode);
+    ArchiveFile(const std::string& path, Mode mode, Links links = Links::Follow);
     ~ArchiveFile();
     ArchiveFile(ArchiveFile&& other) noexcept;
     ArchiveFile& operator=(ArchiveFile&& other) noexcept;
