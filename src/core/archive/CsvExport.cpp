@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <utility>
 
 namespace registrator::archive {
 
@@ -17,6 +18,11 @@ CsvRow::CsvRow(CsvForm form)
 void CsvRow::StartFile(std::ostream& out) const {
     if (byteOrderMark_)
         out << "\xEF\xBB\xBF";
+}
+
+void CsvRow::StartFile(std::string& out) const {
+    if (byteOrderMark_)
+        out += "\xEF\xBB\xBF";
 }
 
 void CsvRow::Field(std::string_view text) {
@@ -49,6 +55,12 @@ void CsvRow::WriteTo(std::ostream& out) {
     row_.clear();
 }
 
+void CsvRow::AppendTo(std::string& out) {
+    out += row_;
+    out += "\r\n";
+    row_.clear();
+}
+
 std::string TimeOfDayText(double time, char fractionSeparator) {
     if (!std::isfinite(time))
         return "";
@@ -69,20 +81,39 @@ std::vector<int> AllChannels() {
     return all;
 }
 
+ReadingsCsv::ReadingsCsv(std::vector<int> channels, CsvForm form)
+    : channels_(std::move(channels)), row_(form) {}
+
+void ReadingsCsv::Header(std::string& out) {
+    row_.StartFile(out);
+    row_.Field("time");
+    for (int n : channels_)
+        row_.Field("ch" + std::to_string(n));
+    row_.AppendTo(out);
+}
+
+void ReadingsCsv::Rows(std::span<const TArhivRec> records, std::string& out) {
+    for (const TArhivRec& rec : records) {
+        row_.Time(rec.Time);
+        for (int n : channels_)
+            row_.Number(rec.Tok[n - 1]);
+        row_.AppendTo(out);
+    }
+}
+
 void WriteReadingsCsv(std::ostream& out, std::span<const TArhivRec> records, const std::vector<int>& channels,
                       CsvForm form) {
-    CsvRow row(form);
-    row.StartFile(out);
-    row.Field("time");
-    for (int n : channels)
-        row.Field("ch" + std::to_string(n));
-    row.WriteTo(out);
-    for (const TArhivRec& rec : records) {
-        row.Time(rec.Time);
-        for (int n : channels)
-            row.Number(rec.Tok[n - 1]);
-        row.WriteTo(out);
+    ReadingsCsv csv(channels, form);
+    std::string text;
+    csv.Header(text);
+    // In blocks, so a long day does not need its whole text at once.
+    constexpr std::size_t kBlock = 1024;
+    for (std::size_t i = 0; i < records.size(); i += kBlock) {
+        csv.Rows(records.subspan(i, std::min(kBlock, records.size() - i)), text);
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        text.clear();
     }
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
     out.flush();
 }
 

@@ -22,11 +22,13 @@ public:
     explicit CsvRow(CsvForm form);
 
     void StartFile(std::ostream& out) const;
+    void StartFile(std::string& out) const;
     void Field(std::string_view text);
     void Number(double value);
     // A stored time of day, its fraction of a second written as the form wants it.
     void Time(double time);
     void WriteTo(std::ostream& out);
+    void AppendTo(std::string& out);
 
 private:
     char separator_;
@@ -40,6 +42,19 @@ std::string TimeOfDayText(double time, char fractionSeparator = '.');
 
 // Channels 1..72.
 std::vector<int> AllChannels();
+
+// The readings table in pieces, for a day too large to hold: the header once, then the rows of each
+// block of records as it is read, each appended to `out`.
+class ReadingsCsv {
+public:
+    ReadingsCsv(std::vector<int> channels, CsvForm form);
+    void Header(std::string& out);
+    void Rows(std::span<const TArhivRec> records, std::string& out);
+
+private:
+    std::vector<int> channels_;
+    CsvRow row_;
+};
 
 // A header "time,ch<n>,...", then one row per record with the currents of `channels` in that order.
 void WriteReadingsCsv(std::ostream& out, std::span<const TArhivRec> records, const std::vector<int>& channels,
