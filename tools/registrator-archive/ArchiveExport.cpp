@@ -1,6 +1,7 @@
 #include "ArchiveExport.h"
 
 #include "archive/CsvExport.h"
+#include "archive/ReadingsStream.h"
 #include "archive/RecordFiles.h"
 #include "channels/SettingsFile.h"
 #include "monitor/DaySummary.h"
@@ -11,6 +12,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <span>
 
@@ -171,21 +173,40 @@ int ReportReadFailure(std::ostream& err, const std::string& file, const archive:
                              "read failed after " + std::to_string(read.Records) + " records: " + read.Error);
 }
 
+// What a stream found, in the words the reports use.
+archive::RecordFileRead ReadOf(const archive::ReadingsStream& stream) {
+    archive::RecordFileRead read;
+    read.Opened = stream.IsOpen();
+    read.Records = static_cast<std::size_t>(stream.Done());
+    read.TrailingBytes = stream.TrailingBytes();
+    read.Error = stream.Error();
+    return read;
+}
+
+// Block by block, so a day file of any size goes out in bounded memory.
 int ExportReadings(const Options& options, archive::CsvForm form, std::ostream& out, std::ostream& err) {
-    std::vector<archive::TArhivRec> records;
-    const archive::RecordFileRead read = archive::ReadReadingsFile(options.File, records);
-    if (read.Records == 0)
-        return ReportNoRecord(err, options.File, read, "readings", sizeof(archive::TArhivRec));
+    archive::ReadingsStream stream(options.File);
+    if (!stream.IsOpen() || !stream.Error().empty() || stream.Records() == 0)
+        return ReportNoRecord(err, options.File, ReadOf(stream), "readings", sizeof(archive::TArhivRec));
 
-    archive::WriteReadingsCsv(out, std::span(records.data(), read.Records), options.Channels, form);
+    archive::ReadingsCsv csv(options.Channels, form);
+    std::string text;
+    csv.Header(text);
+    for (auto block = stream.Next(); !block.empty() && out; block = stream.Next()) {
+        csv.Rows(block, text);
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        text.clear();
+    }
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.flush();
 
-    if (!read.Error.empty())
-        return ReportReadFailure(err, options.File, read);
-    if (read.TrailingBytes != 0)
+    if (!stream.Error().empty())
+        return ReportReadFailure(err, options.File, ReadOf(stream));
+    if (stream.TrailingBytes() != 0)
         return ReportFileTrouble(err, options.File,
-                                 "ends with an unfinished record of " + std::to_string(read.TrailingBytes) +
-                                     " bytes; the " + std::to_string(read.Records) +
-                                     " whole records before it were written");
+                                 "ends with an unfinished record of " +
+                                     std::to_string(stream.TrailingBytes()) + " bytes; the " +
+                                     std::to_string(stream.Done()) + " whole records before it were written");
     return kExitOk;
 }
 
@@ -218,49 +239,88 @@ int ExportSettings(const Options& options, archive::CsvForm form, std::ostream& 
     return status;
 }
 
-// Thresholds from the snapshot when one is given, switch-off currents (which snapshots lack) from the
-// settings file when one is given, the program's defaults for whatever neither holds.
-int ExportSummary(const Options& options, archive::CsvForm form, std::ostream& out, std::ostream& err) {
-    std::vector<archive::TArhivRec> records;
-    const archive::RecordFileRead read = archive::ReadReadingsFile(options.File, records);
-    if (read.Records == 0)
-        return ReportNoRecord(err, options.File, read, "readings", sizeof(archive::TArhivRec));
+bool IsRegularFile(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(std::filesystem::u8path(path), error);
+}
 
-    channels::UstavkiTable motors;
+// "Data/06.12.2026.txt" -> "Data/06.12.2026UST.txt", the day's snapshot beside its readings.
+std::string SnapshotBeside(const std::string& readings) {
+    constexpr std::string_view kSuffix = ".txt";
+    if (readings.size() <= kSuffix.size() || readings.compare(readings.size() - 4, 4, kSuffix) != 0)
+        return {};
+    return readings.substr(0, readings.size() - 4) + "UST.txt";
+}
+
+// One rule for every motor, as the program's viewer and web view apply it: the day's own snapshot where
+// it has the motor (SNAPSHOT, or the day's snapshot file beside FILE), else the present settings (--settings
+// INI, or the program's settings file beside this tool); the switch-off current always from the present
+// settings. Two passes over FILE, in bounded memory.
+int ExportSummary(const Options& options, archive::CsvForm form, std::ostream& out, std::ostream& err,
+                  const std::string& toolFolder) {
+    archive::ReadingsStream stream(options.File);
+    if (!stream.IsOpen() || !stream.Error().empty() || stream.Records() == 0)
+        return ReportNoRecord(err, options.File, ReadOf(stream), "readings", sizeof(archive::TArhivRec));
+
+    channels::UstavkiTable present;
     for (int n = 1; n <= kChannels; ++n)
-        motors[n] = channels::DefaultUstavka(n);
-    if (!options.Settings.empty()) {
+        present[n] = channels::DefaultUstavka(n);
+    std::string settingsPath = options.Settings;
+    if (settingsPath.empty() && !toolFolder.empty() && IsRegularFile(toolFolder + "Registrator.INI"))
+        settingsPath = toolFolder + "Registrator.INI";
+    auto presentSource = monitor::ThresholdSource::ProgramDefaults;
+    if (!settingsPath.empty()) {
         // A missing file would load as the defaults without a word.
-        if (!std::ifstream(options.Settings, std::ios::binary))
-            return ReportFileTrouble(err, options.Settings, "cannot open the settings file");
-        channels::SettingsFile(options.Settings, common::RegionalSettings::Russian()).LoadAll(motors);
+        if (!std::ifstream(std::filesystem::u8path(settingsPath), std::ios::binary))
+            return ReportFileTrouble(err, settingsPath, "cannot open the settings file");
+        channels::SettingsFile(settingsPath, common::RegionalSettings::Russian()).LoadAll(present);
+        presentSource = monitor::ThresholdSource::PresentSettings;
     }
+
+    const std::string snapshotPath =
+        options.Snapshot.empty() ? SnapshotBeside(options.File) : options.Snapshot;
+    std::vector<archive::TUstRec> snapshot(archive::kUstRecCount);
     archive::RecordFileRead snapshotRead;
-    if (!options.Snapshot.empty()) {
-        std::vector<archive::TUstRec> snapshot(archive::kUstRecCount);
-        snapshotRead = archive::ReadSnapshotFile(options.Snapshot, snapshot);
-        if (snapshotRead.Records == 0)
-            return ReportNoRecord(err, options.Snapshot, snapshotRead, "settings", sizeof(archive::TUstRec));
-        motors = monitor::MotorsOfDay(std::span(snapshot.data(), snapshotRead.Records), motors);
+    if (!snapshotPath.empty() && (!options.Snapshot.empty() || IsRegularFile(snapshotPath))) {
+        snapshotRead = archive::ReadSnapshotFile(snapshotPath, snapshot);
+        if (!options.Snapshot.empty() && snapshotRead.Records == 0)
+            return ReportNoRecord(err, snapshotPath, snapshotRead, "settings", sizeof(archive::TUstRec));
     }
+    const monitor::DayMotors day =
+        monitor::MotorsOfDay(std::span(snapshot.data(), snapshotRead.Records), present, presentSource);
 
-    monitor::WriteDaySummaryCsv(out, std::span(records.data(), read.Records), motors, form);
+    monitor::DaySummaries summaries;
+    const bool read = monitor::SummarizeDay(
+        [&](const auto& visit) {
+            if (!stream.Rewind())
+                return false;
+            for (auto block = stream.Next(); !block.empty(); block = stream.Next())
+                visit(block);
+            return stream.Error().empty();
+        },
+        day.Motors, summaries);
+    monitor::WriteDaySummaryCsv(out, summaries, day, form);
 
-    if (!read.Error.empty())
-        return ReportReadFailure(err, options.File, read);
+    const std::string others = presentSource == monitor::ThresholdSource::PresentSettings
+                                   ? "the thresholds of " + settingsPath
+                                   : "the program's default thresholds (no settings file given or found)";
+    if (snapshotRead.Records == 0)
+        err << kTool << options.File << ": no snapshot of the day"
+            << (snapshotPath.empty() ? "" : " (" + snapshotPath + ")") << "; summed up with " << others
+            << '\n';
+    if (!read)
+        return ReportReadFailure(err, options.File, ReadOf(stream));
     if (!snapshotRead.Error.empty())
-        return ReportReadFailure(err, options.Snapshot, snapshotRead);
-    if (read.TrailingBytes != 0)
-        return ReportFileTrouble(err, options.File,
-                                 "ends with an unfinished record of " + std::to_string(read.TrailingBytes) +
-                                     " bytes; the " + std::to_string(read.Records) +
-                                     " whole records before it were summed up");
-    if (!options.Snapshot.empty() && snapshotRead.Records < archive::kUstRecCount)
-        return ReportFileTrouble(err, options.Snapshot,
+        return ReportReadFailure(err, snapshotPath, snapshotRead);
+    if (stream.TrailingBytes() != 0)
+        return ReportFileTrouble(
+            err, options.File,
+            "ends with an unfinished record of " + std::to_string(stream.TrailingBytes()) + " bytes; the " +
+                std::to_string(stream.Records()) + " whole records before it were summed up");
+    if (snapshotRead.Records > 0 && snapshotRead.Records < archive::kUstRecCount)
+        return ReportFileTrouble(err, snapshotPath,
                                  "holds " + std::to_string(snapshotRead.Records) +
-                                     " of the 72 channel records; the others were summed up with " +
-                                     (options.Settings.empty() ? "the default" : "the settings file's") +
-                                     " thresholds");
+                                     " of the 72 channel records; the others were summed up with " + others);
     return kExitOk;
 }
 
@@ -333,14 +393,18 @@ std::string HelpText() {
            "  summary FILE [SNAPSHOT]\n"
            "                  the day of each of the 72 motors, one row each: time off, running, above\n"
            "                  nominal and above critical, starts, peak current and its time, overload\n"
-           "                  episodes (see the README). Thresholds come from the day's SNAPSHOT, the\n"
-           "                  switch-off current from --settings INI (the program's Registrator.INI);\n"
-           "                  without them the program's defaults.\n"
+           "                  episodes (see the README). Each motor's thresholds come from the day's\n"
+           "                  snapshot (SNAPSHOT, else the dd.mm.yyyyUST.txt beside FILE) where it holds\n"
+           "                  the motor, else from the present settings (--settings INI, else the\n"
+           "                  Registrator.INI beside this tool, else the program's defaults); the\n"
+           "                  switch-off current always from the present settings. The last column,\n"
+           "                  thresholds_from, says which: snapshot, settings or defaults.\n"
            "\n"
            "Options:\n"
            "  --channels LIST  only these channels, in the order given: numbers 1-72 and ranges,\n"
            "                   for example 1,5,13-24. A channel may appear once. Not for summary.\n"
-           "  --settings INI   summary only: the settings file whose switch-off currents to use.\n"
+           "  --settings INI   summary only: the present settings file (the switch-off currents, and\n"
+           "                   the thresholds of motors the day's snapshot does not hold).\n"
            "  --excel          ';' between fields and ',' as the decimal separator (in numbers and in the\n"
            "                   fraction of a second), with a UTF-8 byte order mark, as spreadsheets\n"
            "                   under Russian regional settings expect.\n"
@@ -356,7 +420,8 @@ std::string HelpText() {
            "standard error.\n";
 }
 
-int RunArchiveTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunArchiveTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   const std::string& toolFolder) {
     Options options;
     std::string error;
     if (!ParseArguments(args, options, error)) {
@@ -369,7 +434,7 @@ int RunArchiveTool(const std::vector<std::string>& args, std::ostream& out, std:
     }
     const archive::CsvForm form = options.Excel ? archive::CsvForm::Spreadsheet : archive::CsvForm::Plain;
     if (options.Command == "summary")
-        return ExportSummary(options, form, out, err);
+        return ExportSummary(options, form, out, err, toolFolder);
     return options.Command == "readings" ? ExportReadings(options, form, out, err)
                                          : ExportSettings(options, form, out, err);
 }

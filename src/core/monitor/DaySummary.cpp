@@ -1,105 +1,166 @@
 #include "monitor/DaySummary.h"
 
-#include "monitor/PanelState.h"
-
 #include <algorithm>
+#include <cmath>
 
 namespace registrator::monitor {
 
 namespace {
 
 constexpr double kSecondsPerDay = 86400.0;
-constexpr double kDefaultPeriod = 1.0 / kSecondsPerDay;
-
-double TypicalPeriod(std::span<const archive::TArhivRec> records) {
-    std::vector<double> spacings;
-    spacings.reserve(records.size());
-    for (std::size_t i = 1; i < records.size(); ++i)
-        if (const double d = records[i].Time - records[i - 1].Time; d > 0)
-            spacings.push_back(d);
-    if (spacings.empty())
-        return kDefaultPeriod;
-    const auto middle = spacings.begin() + static_cast<std::ptrdiff_t>(spacings.size() / 2);
-    std::nth_element(spacings.begin(), middle, spacings.end());
-    return *middle;
-}
+constexpr double kMsPerDay = kSecondsPerDay * 1000;
+constexpr auto kLongestPeriodMs = static_cast<std::size_t>(kLongestPeriodSeconds * 1000);
 
 } // namespace
 
+bool IsPlausibleReading(double amperes) {
+    return std::isfinite(amperes) && amperes >= 0 && amperes <= kAbsurdCurrent;
+}
+
+bool IsTimeOfDay(double time) {
+    return std::isfinite(time) && time >= 0 && time < 1;
+}
+
+void TypicalPeriod::Add(double time) {
+    if (last_ && time > *last_) {
+        const auto ms = static_cast<std::size_t>(std::llround((time - *last_) * kMsPerDay));
+        if (ms > kLongestPeriodMs) {
+            ++longer_;
+            ++total_;
+        } else if (ms > 0) {
+            if (counts_.empty())
+                counts_.resize(kLongestPeriodMs + 1);
+            ++counts_[ms];
+            ++total_;
+        }
+    }
+    last_ = time;
+}
+
+double TypicalPeriod::Period() const {
+    if (total_ == 0)
+        return 1000 / kMsPerDay;
+    const std::uint64_t rank = (total_ + 1) / 2;
+    std::uint64_t seen = 0;
+    for (std::size_t ms = 1; ms < counts_.size(); ++ms) {
+        seen += counts_[ms];
+        if (seen >= rank)
+            return static_cast<double>(ms) / kMsPerDay;
+    }
+    return static_cast<double>(kLongestPeriodMs) / kMsPerDay;
+}
+
+MotorDayCounter::MotorDayCounter(int channel, const channels::TUstavka& settings, double period,
+                                 bool keepEpisodes)
+    : column_(static_cast<std::size_t>(channel - 1)), settings_(settings), period_(period),
+      keepEpisodes_(keepEpisodes) {}
+
+void MotorDayCounter::Add(const archive::TArhivRec& record) {
+    const std::size_t index = index_++;
+    ++summary_.Records;
+    // A record without a time of day cannot be placed in the day; it stands for nothing.
+    if (!IsTimeOfDay(record.Time))
+        return;
+    if (pending_)
+        Settle(*pending_, record.Time);
+    pending_ = Pending{record.Time, record.Tok[column_], index};
+}
+
+MotorDaySummary MotorDayCounter::Finish() {
+    if (pending_)
+        Settle(*pending_, std::nullopt);
+    pending_.reset();
+    return std::move(summary_);
+}
+
+void MotorDayCounter::Settle(const Pending& record, std::optional<double> nextTime) {
+    const double time = record.Time;
+    double span = period_;
+    double gap = 0;
+    bool gapAfter = !nextTime;
+    if (nextTime) {
+        const double next = *nextTime - time;
+        if (next <= 0) {
+            span = 0;
+        } else if (next <= 3 * period_) {
+            span = next;
+        } else {
+            gap = next - period_;
+            gapAfter = true;
+        }
+    }
+    span = std::min(span, 1 - time);
+    summary_.NoDataSeconds += gap * kSecondsPerDay;
+    const double seconds = span * kSecondsPerDay;
+
+    const double value = record.Value;
+    if (!IsPlausibleReading(value)) {
+        summary_.NoDataSeconds += seconds;
+        inEpisode_ = false;
+        return;
+    }
+    auto state = ClassifyReading(value, settings_);
+    if (state == PanelState::Unchanged)
+        state = previous_;
+    if (anySettled_ && previous_ == PanelState::Off && state != PanelState::Off)
+        ++summary_.Starts;
+    anySettled_ = true;
+
+    switch (state) {
+    case PanelState::Overloaded:
+        summary_.OverloadedSeconds += seconds;
+        break;
+    case PanelState::AboveNominal:
+        summary_.AboveNominalSeconds += seconds;
+        break;
+    case PanelState::Running:
+        summary_.RunningSeconds += seconds;
+        break;
+    case PanelState::Off:
+    case PanelState::Unchanged:
+        summary_.OffSeconds += seconds;
+        break;
+    }
+
+    if (!summary_.PeakSeen || value > summary_.Peak) {
+        summary_.Peak = value;
+        summary_.PeakTime = time;
+        summary_.PeakSeen = true;
+    }
+    if (state == PanelState::Overloaded) {
+        if (!inEpisode_) {
+            episode_ = {time, time, value, time, record.Index, record.Index};
+            ++summary_.OverloadCount;
+            if (keepEpisodes_)
+                summary_.Overloads.push_back(episode_);
+        }
+        episode_.LastRecord = record.Index;
+        if (value > episode_.Peak) {
+            episode_.Peak = value;
+            episode_.PeakTime = time;
+        }
+        episode_.End = time + span;
+        if (keepEpisodes_)
+            summary_.Overloads.back() = episode_;
+        summary_.LongestOverloadSeconds =
+            std::max(summary_.LongestOverloadSeconds, (episode_.End - episode_.Start) * kSecondsPerDay);
+        inEpisode_ = !gapAfter;
+    } else {
+        inEpisode_ = false;
+    }
+    previous_ = state;
+}
+
 MotorDaySummary SummarizeMotorDay(std::span<const archive::TArhivRec> records, int channel,
                                   const channels::TUstavka& settings) {
-    MotorDaySummary summary;
-    summary.Records = records.size();
-    if (records.empty())
-        return summary;
-    const double period = TypicalPeriod(records);
-    const double gapLimit = 3 * period;
-    const auto column = static_cast<std::size_t>(channel - 1);
-
-    PanelState previous = PanelState::Off;
-    bool peakSeen = false;
-    bool inEpisode = false;
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        const double time = records[i].Time;
-        const double value = records[i].Tok[column];
-        PanelState state = ClassifyReading(value, settings);
-        if (state == PanelState::Unchanged)
-            state = previous;
-        if (i > 0 && previous == PanelState::Off && state != PanelState::Off)
-            ++summary.Starts;
-
-        double span = period;
-        bool gapAfter = i + 1 == records.size();
-        if (i + 1 < records.size()) {
-            const double next = records[i + 1].Time - time;
-            if (next <= 0)
-                span = 0;
-            else if (next <= gapLimit)
-                span = next;
-            else {
-                summary.NoDataSeconds += (next - period) * kSecondsPerDay;
-                gapAfter = true;
-            }
-        }
-        const double seconds = span * kSecondsPerDay;
-        switch (state) {
-        case PanelState::Overloaded:
-            summary.OverloadedSeconds += seconds;
-            break;
-        case PanelState::AboveNominal:
-            summary.AboveNominalSeconds += seconds;
-            break;
-        case PanelState::Running:
-            summary.RunningSeconds += seconds;
-            break;
-        case PanelState::Off:
-        case PanelState::Unchanged:
-            summary.OffSeconds += seconds;
-            break;
-        }
-
-        if (!peakSeen || value > summary.Peak) {
-            summary.Peak = value;
-            summary.PeakTime = time;
-            peakSeen = true;
-        }
-        if (state == PanelState::Overloaded) {
-            if (!inEpisode)
-                summary.Overloads.push_back({time, time, value, time, i, i});
-            OverloadEpisode& episode = summary.Overloads.back();
-            episode.LastRecord = i;
-            if (value > episode.Peak) {
-                episode.Peak = value;
-                episode.PeakTime = time;
-            }
-            episode.End = time + span;
-            inEpisode = !gapAfter;
-        } else {
-            inEpisode = false;
-        }
-        previous = state;
-    }
-    return summary;
+    TypicalPeriod period;
+    for (const archive::TArhivRec& record : records)
+        if (IsTimeOfDay(record.Time))
+            period.Add(record.Time);
+    MotorDayCounter counter(channel, settings, period.Period(), true);
+    for (const archive::TArhivRec& record : records)
+        counter.Add(record);
+    return counter.Finish();
 }
 
 channels::TUstavka ThresholdsOfDay(const archive::TUstRec& snapshot, const channels::TUstavka& present) {
@@ -110,16 +171,18 @@ channels::TUstavka ThresholdsOfDay(const archive::TUstRec& snapshot, const chann
     return settings;
 }
 
-channels::UstavkiTable MotorsOfDay(std::span<const archive::TUstRec> snapshot,
-                                   const channels::UstavkiTable& present) {
-    channels::UstavkiTable motors = present;
+DayMotors MotorsOfDay(std::span<const archive::TUstRec> snapshot, const channels::UstavkiTable& present,
+                      ThresholdSource presentSource) {
+    DayMotors day{present, {}};
+    day.Source.fill(presentSource);
     const std::size_t held = std::min<std::size_t>(snapshot.size(), channels::kChannelCount);
     for (std::size_t k = 1; k <= held; ++k) {
         const int n = static_cast<int>(k);
-        motors[n] = ThresholdsOfDay(snapshot[k - 1], present[n]);
-        motors[n].Name.AssignCp1251(archive::NameBytes(snapshot[k - 1]));
+        day.Motors[n] = ThresholdsOfDay(snapshot[k - 1], present[n]);
+        day.Motors[n].Name.AssignCp1251(archive::NameBytes(snapshot[k - 1]));
+        day.Source[k - 1] = ThresholdSource::DaySnapshot;
     }
-    return motors;
+    return day;
 }
 
 } // namespace registrator::monitor

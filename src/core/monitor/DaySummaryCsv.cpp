@@ -1,7 +1,6 @@
 #include "monitor/DaySummaryCsv.h"
 
 #include "common/NumberText.h"
-#include "monitor/DaySummary.h"
 
 #include <cmath>
 
@@ -16,22 +15,32 @@ double Seconds(double seconds) {
 
 } // namespace
 
-void WriteDaySummaryCsv(std::ostream& out, std::span<const archive::TArhivRec> records,
-                        const channels::UstavkiTable& motors, archive::CsvForm form) {
+const char* ThresholdSourceWord(ThresholdSource source) {
+    switch (source) {
+    case ThresholdSource::DaySnapshot:
+        return "snapshot";
+    case ThresholdSource::PresentSettings:
+        return "settings";
+    case ThresholdSource::ProgramDefaults:
+        break;
+    }
+    return "defaults";
+}
+
+void WriteDaySummaryCsv(std::ostream& out, const DaySummaries& summaries, const DayMotors& day,
+                        archive::CsvForm form) {
     archive::CsvRow row(form);
     row.StartFile(out);
-    for (const char* title :
-         {"channel", "name", "nominal_current", "critical_current", "switch_off_current", "records",
-          "off_seconds", "running_seconds", "above_nominal_seconds", "overloaded_seconds", "no_data_seconds",
-          "starts", "peak_current", "peak_time", "overload_episodes", "longest_overload_seconds"})
+    for (const char* title : {"channel", "name", "nominal_current", "critical_current", "switch_off_current",
+                              "records", "off_seconds", "running_seconds", "above_nominal_seconds",
+                              "overloaded_seconds", "no_data_seconds", "starts", "peak_current", "peak_time",
+                              "overload_episodes", "longest_overload_seconds", "thresholds_from"})
         row.Field(title);
     row.WriteTo(out);
     for (int n = 1; n <= channels::kChannelCount; ++n) {
-        const channels::TUstavka& motor = motors[n];
-        const MotorDaySummary s = SummarizeMotorDay(records, n, motor);
-        double longest = 0;
-        for (const OverloadEpisode& episode : s.Overloads)
-            longest = std::max(longest, (episode.End - episode.Start) * 86400.0);
+        const auto i = static_cast<std::size_t>(n - 1);
+        const channels::TUstavka& motor = day.Motors[n];
+        const MotorDaySummary& s = summaries[i];
         row.Field(std::to_string(n));
         row.Field(motor.Name.Utf8());
         row.Number(motor.T_Nom);
@@ -42,15 +51,16 @@ void WriteDaySummaryCsv(std::ostream& out, std::span<const archive::TArhivRec> r
              {s.OffSeconds, s.RunningSeconds, s.AboveNominalSeconds, s.OverloadedSeconds, s.NoDataSeconds})
             row.Number(Seconds(seconds));
         row.Field(std::to_string(s.Starts));
-        if (s.Records == 0) {
-            row.Field("");
-            row.Field("");
-        } else {
+        if (s.PeakSeen) {
             row.Number(s.Peak);
             row.Time(s.PeakTime);
+        } else {
+            row.Field("");
+            row.Field("");
         }
-        row.Field(std::to_string(s.Overloads.size()));
-        row.Number(Seconds(longest));
+        row.Field(std::to_string(s.OverloadCount));
+        row.Number(Seconds(s.LongestOverloadSeconds));
+        row.Field(ThresholdSourceWord(day.Source[i]));
         row.WriteTo(out);
     }
     out.flush();

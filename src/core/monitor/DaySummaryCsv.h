@@ -1,17 +1,18 @@
 #pragma once
 
-#include "archive/ArchiveRecords.h"
 #include "archive/CsvExport.h"
-#include "channels/ChannelData.h"
+#include "monitor/DaySummary.h"
 
 #include <ostream>
-#include <span>
 
 namespace registrator::monitor {
 
-// A header, then one row for each of the 72 motors: its name and thresholds from `motors` and the
-// summary of its day in `records` (the columns are described in the README).
-void WriteDaySummaryCsv(std::ostream& out, std::span<const archive::TArhivRec> records,
-                        const channels::UstavkiTable& motors, archive::CsvForm form);
+// "snapshot", "settings" or "defaults": the thresholds_from column's words.
+const char* ThresholdSourceWord(ThresholdSource source);
+
+// A header, then one row for each of the 72 motors: its name and thresholds from `day`, the summary of
+// its day, and where its thresholds came from (the columns are described in the README).
+void WriteDaySummaryCsv(std::ostream& out, const DaySummaries& summaries, const DayMotors& day,
+                        archive::CsvForm form);
 
 } // namespace registrator::monitor

@@ -2,7 +2,6 @@
 
 #include "archive/CsvExport.h"
 #include "archive/RecordFiles.h"
-#include "monitor/DaySummary.h"
 #include "monitor/DaySummaryCsv.h"
 
 #include <sstream>
@@ -28,9 +27,16 @@ DayCsv MakeDayCsv(DayCsvKind kind, const std::string& readingsPath, const std::s
     // the present settings for the switch-off current and for motors it lacks.
     std::vector<archive::TUstRec> snapshot(archive::kUstRecCount);
     const archive::RecordFileRead snapshotRead = archive::ReadSnapshotFile(snapshotPath, snapshot);
-    monitor::WriteDaySummaryCsv(
-        out, day, monitor::MotorsOfDay(std::span(snapshot.data(), snapshotRead.Records), present),
-        archive::CsvForm::Plain);
+    const monitor::DayMotors motors =
+        monitor::MotorsOfDay(std::span(snapshot.data(), snapshotRead.Records), present);
+    monitor::DaySummaries summaries;
+    monitor::SummarizeDay(
+        [&](const auto& visit) {
+            visit(day);
+            return true;
+        },
+        motors.Motors, summaries);
+    monitor::WriteDaySummaryCsv(out, summaries, motors, archive::CsvForm::Plain);
     return {true, out.str()};
 }
 

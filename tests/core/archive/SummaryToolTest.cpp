@@ -71,13 +71,13 @@ TEST_F(SummaryTool, OneRowPerMotorWithTheDayClassedByTheSnapshotAndTheSwitchOffC
     EXPECT_EQ(run.Lines[0], "channel,name,nominal_current,critical_current,switch_off_current,records,"
                             "off_seconds,running_seconds,above_nominal_seconds,overloaded_seconds,"
                             "no_data_seconds,starts,peak_current,peak_time,overload_episodes,"
-                            "longest_overload_seconds");
+                            "longest_overload_seconds,thresholds_from");
     // Never running: the whole covered time off, no start, its peak the first zero.
-    EXPECT_EQ(run.Lines[1], "1,M1,100,150,10,7,7,0,0,0,59,0,0,08:00:00.000,0,0");
+    EXPECT_EQ(run.Lines[1], "1,M1,100,150,10,7,7,0,0,0,59,0,0,08:00:00.000,0,0,snapshot");
     // Running as the day starts is no start; the restart after two seconds off is one.
-    EXPECT_EQ(run.Lines[2], "2,M2,100,150,10,7,3,3,1,0,59,1,120,08:00:04.000,0,0");
+    EXPECT_EQ(run.Lines[2], "2,M2,100,150,10,7,3,3,1,0,59,1,120,08:00:04.000,0,0,snapshot");
     // The gap ends an episode even when the motor is overloaded on both sides of it.
-    EXPECT_EQ(run.Lines[3], "3,M3,100,150,10,7,0,2,0,5,59,0,200,08:00:01.000,3,3");
+    EXPECT_EQ(run.Lines[3], "3,M3,100,150,10,7,0,2,0,5,59,0,200,08:00:01.000,3,3,snapshot");
     EXPECT_EQ(run.Lines[72].substr(0, 8), "72,M72,1");
 }
 
@@ -86,13 +86,26 @@ TEST_F(SummaryTool, SpreadsheetFormAndWhatItDoesWithoutSnapshotOrSettings) {
         Summary({File("dayUST.txt").string(), "--excel", "--settings=" + File("R.INI").string()});
     EXPECT_EQ(excel.Status, 0);
     ASSERT_EQ(excel.Lines.size(), 73u);
-    EXPECT_EQ(excel.Lines[2], "2;M2;100;150;10;7;3;3;1;0;59;1;120;08:00:04,000;0;0");
+    EXPECT_EQ(excel.Lines[2], "2;M2;100;150;10;7;3;3;1;0;59;1;120;08:00:04,000;0;0;snapshot");
 
-    // The defaults: nominal 560 above critical 540, off at or below 320 A, so every motor is off.
+    // The day's snapshot beside the readings is found without being named; the switch-off current,
+    // with no settings file, is the default 320 A.
+    const Run beside = Summary({});
+    EXPECT_EQ(beside.Status, 0) << beside.Err;
+    ASSERT_EQ(beside.Lines.size(), 73u);
+    EXPECT_EQ(beside.Lines[3], "3,M3,100,150,320,7,2,0,0,5,59,1,200,08:00:01.000,3,3,snapshot");
+
+    // Neither: the defaults (nominal 560 above critical 540, off at or below 320 A), and it says so.
+    std::filesystem::remove(File("dayUST.txt"));
     const Run bare = Summary({});
     EXPECT_EQ(bare.Status, 0);
     ASSERT_EQ(bare.Lines.size(), 73u);
-    EXPECT_EQ(bare.Lines[3], "3,3,560,540,320,7,7,0,0,0,59,0,200,08:00:01.000,0,0");
+    EXPECT_EQ(bare.Lines[3], "3,3,560,540,320,7,7,0,0,0,59,0,200,08:00:01.000,0,0,defaults");
+    EXPECT_NE(bare.Err.find("no snapshot of the day"), std::string::npos) << bare.Err;
+    // The present settings stand in for the missing snapshot, thresholds and all.
+    const Run present = Summary({"--settings", File("R.INI").string()});
+    EXPECT_EQ(present.Lines[3].substr(0, 16), "3,3,560,540,10,7");
+    EXPECT_EQ(present.Lines[3].substr(present.Lines[3].size() - 9), ",settings");
 }
 
 TEST_F(SummaryTool, TroubleIsReportedAndAShortSnapshotStillGivesEveryMotor) {
@@ -103,7 +116,7 @@ TEST_F(SummaryTool, TroubleIsReportedAndAShortSnapshotStillGivesEveryMotor) {
     EXPECT_EQ(shortSnapshot.Lines[2].substr(0, 15), "2,M2,100,150,32");
     EXPECT_EQ(shortSnapshot.Lines[3].substr(0, 14), "3,3,560,540,32");
     EXPECT_NE(shortSnapshot.Err.find("holds 2 of the 72 channel records; the others were summed up with the "
-                                     "default thresholds"),
+                                     "program's default thresholds"),
               std::string::npos)
         << shortSnapshot.Err;
 

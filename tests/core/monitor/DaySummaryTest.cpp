@@ -1,6 +1,7 @@
 #include "monitor/DaySummary.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -81,6 +82,36 @@ TEST(DaySummary, AMotorNeverRunningAndAReadingOnAThreshold) {
     const MotorDaySummary empty = SummarizeMotorDay({}, 5, Thresholds());
     EXPECT_EQ(empty.Records, 0u);
     EXPECT_EQ(empty.OffSeconds + empty.RunningSeconds + empty.NoDataSeconds, 0);
+}
+
+// A three-record day took the larger middle spacing (twelve hours) as its period and credited its last
+// record with half a day past midnight; damaged readings showed as "Выше критического" and as durations
+// like "-2562047788015215:-30:-8".
+TEST(DaySummary, FewRecordsNeverStretchPastMidnightAndDamagedReadingsAreNoData) {
+    const int t = 8 * 3600;
+    const MotorDaySummary three =
+        SummarizeMotorDay(Day({{t, 50}, {t + 1, 50}, {t + 43200, 50}}), 5, Thresholds());
+    EXPECT_NEAR(three.RunningSeconds, 3, 1e-6);
+    EXPECT_NEAR(three.NoDataSeconds, 43198, 1e-6);
+
+    auto late = Day({{86397, 50}, {86398, 50}, {86399, 50}});
+    late[2].Time = (86399 + 0.5) * kSecond; // half a second before midnight
+    EXPECT_NEAR(SummarizeMotorDay(late, 5, Thresholds()).RunningSeconds, 3, 1e-6);
+
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double inf = std::numeric_limits<double>::infinity();
+    auto damaged =
+        Day({{t, 50}, {t + 1, nan}, {t + 2, inf}, {t + 3, 1e300}, {t + 4, -5}, {t + 5, 200}, {t + 6, 50}});
+    damaged.push_back(damaged.back());
+    damaged.back().Time = nan; // a record that cannot be placed in the day stands for nothing
+    const MotorDaySummary s = SummarizeMotorDay(damaged, 5, Thresholds());
+    EXPECT_EQ(s.Records, 8u);
+    EXPECT_NEAR(s.RunningSeconds, 2, 1e-6);
+    EXPECT_NEAR(s.OverloadedSeconds, 1, 1e-6);
+    EXPECT_NEAR(s.NoDataSeconds, 4, 1e-6);
+    EXPECT_EQ(s.Peak, 200);
+    EXPECT_EQ(s.OverloadCount, 1u);
+    EXPECT_EQ(s.Starts, 0);
 }
 
 } // namespace
