@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <utility>
@@ -64,7 +65,7 @@ protected:
     RecordingDialogs dialogs;
 };
 
-TEST_F(ProgramTest, FirstStartLoadsDefaultsArmsTimersAndReportsTheMissingSnapshot) {
+TEST_F(ProgramTest, FirstStartLoadsDefaultsArmsTimersAndWritesTheDaysSnapshot) {
     Program program(Environment(true));
     program.Start();
     EXPECT_EQ(program.Title(), QStringLiteral("Registrator"));
@@ -79,7 +80,7 @@ TEST_F(ProgramTest, FirstStartLoadsDefaultsArmsTimersAndReportsTheMissingSnapsho
     EXPECT_EQ(program.Main().Timer2().interval(), 1000);
     EXPECT_TRUE(program.Main().Timer1().isActive());
     EXPECT_TRUE(program.Main().Timer2().isActive());
-    EXPECT_EQ(dialogs.Boxes, QStringList{QStringLiteral("message: Ошибка открытия файла БД.")});
+    EXPECT_TRUE(dialogs.Boxes.isEmpty()) << dialogs.Boxes.join(QLatin1Char('|')).toStdString();
 
     program.Main().close();
     EXPECT_TRUE(RunUntilQuit(5000));
@@ -93,7 +94,48 @@ TEST_F(ProgramTest, FirstStartLoadsDefaultsArmsTimersAndReportsTheMissingSnapsho
     EXPECT_NE(ini.find("[Ustavki72]\r\nName=72\r\n"), std::string::npos);
 }
 
+// A station switched on every morning never ran through midnight: its days had no snapshot, every
+// start showed a box, and the viewer judged the day with another day's thresholds.
+TEST_F(ProgramTest, AStartWritesTheDaysMissingSnapshotOnceAndNeverReplacesOne) {
+    WriteFileBytes(SettingsFile(), "[Ustavki72]\r\nName=Vent\r\nT_Nom=75,5\r\n");
+    const auto snapshot = folder.Path() / "Data" / "06.12.2026UST.txt";
+    {
+        Program program(Environment(true));
+        program.Start();
+        program.Shutdown();
+    }
+    EXPECT_TRUE(dialogs.Boxes.isEmpty()) << dialogs.Boxes.join(QLatin1Char('|')).toStdString();
+    const std::string written = ReadFileBytes(snapshot);
+    ASSERT_EQ(written.size(), 5760u);
+    archive::TUstRec last;
+    std::memcpy(&last, written.data() + 71 * 80, sizeof last);
+    EXPECT_EQ(archive::NameBytes(last), "Vent");
+    EXPECT_EQ(last.T_Nom, 75.5);
+
+    // A later start that day, with other settings, keeps the record of those in force at first.
+    WriteFileBytes(SettingsFile(), "[Ustavki72]\r\nName=Other\r\nT_Nom=1\r\n");
+    {
+        Program program(Environment(true));
+        program.Start();
+        EXPECT_EQ(archive::NameBytes(program.Archive().UstBuf[71]), "Vent");
+        program.Shutdown();
+    }
+    EXPECT_EQ(ReadFileBytes(snapshot), written);
+
+    // Without Data/ nothing is made, and the box tells the truth.
+    std::filesystem::remove_all(folder.Path() / "Data");
+    {
+        Program program(Environment(true));
+        program.Start();
+        program.Shutdown();
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "Data"));
+    EXPECT_EQ(dialogs.Boxes, QStringList{QStringLiteral("message: Ошибка открытия файла БД.")});
+}
+
+// Without Data/ no snapshot can be written, so the snapshot read still says so, last of all.
 TEST_F(ProgramTest, StartUpAndShutdownRunTheirStepsInOrder) {
+    std::filesystem::remove(folder.Path() / "Data");
     WriteFileBytes(SettingsFile(), "[Ustavki3]\r\nKoof_K=0,25\r\n");
     std::vector<std::string> steps;
     support::RecordingPort* port = nullptr;
@@ -207,6 +249,7 @@ public:
 };
 
 TEST_F(ProgramTest, SigtermWhileAStartUpBoxWaitsStillEndsInOrder) {
+    std::filesystem::remove(folder.Path() / "Data"); // so the snapshot read has its box
     ModalDialogs modal;
     auto env = Environment(true);
     ProgramEnvironment withBoxes{env.Clock,         modal,       env.Regional, env.ExecutablePath,
@@ -219,7 +262,7 @@ TEST_F(ProgramTest, SigtermWhileAStartUpBoxWaitsStillEndsInOrder) {
     QObject::connect(&signalSoon, &QTimer::timeout, [] { std::raise(SIGTERM); });
     signalSoon.start(100);
 
-    program.Start(); // waits in the box about today's missing snapshot until the signal comes
+    program.Start(); // waits in the box about today's unreadable snapshot until the signal comes
     EXPECT_EQ(modal.Boxes, QStringList{QStringLiteral("Ошибка открытия файла БД.")});
     EXPECT_TRUE(RunUntilQuit(5000));
     program.Shutdown();

@@ -1,10 +1,12 @@
 #include "archive/Archive.h"
 
 #include "archive/RecordFiles.h"
+#include "common/AtomicFile.h"
 #include "common/DateTime.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <utility>
 
 namespace registrator::archive {
@@ -69,7 +71,33 @@ void Archive::WriteArhiv(const channels::ChannelData& data) {
     }
 }
 
-void Archive::WriteUst(const channels::UstavkiTable& ustavki) {
+bool Archive::WriteUst(const channels::UstavkiTable& ustavki) {
+    return WriteToday(ustavki, false);
+}
+
+void Archive::EnsureUst(const channels::UstavkiTable& ustavki) {
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(
+        common::PathFromUtf8(SnapshotPath(common::ArchiveDateText(clock_.Today()))), error);
+    if (status.type() == std::filesystem::file_type::not_found)
+        WriteToday(ustavki, true);
+}
+
+void Archive::RetryUst(const channels::UstavkiTable& ustavki) {
+    if (snapshot_.PendingDay == 0)
+        return;
+    // A day that is over is not written under the next day's name; that day has its own snapshot.
+    if (snapshot_.PendingDay != clock_.Today()) {
+        snapshot_ = {};
+        return;
+    }
+    if (snapshot_.KeepExisting)
+        EnsureUst(ustavki);
+    else
+        WriteUst(ustavki);
+}
+
+bool Archive::WriteToday(const channels::UstavkiTable& ustavki, bool keepExisting) {
     for (int k = 1; k <= channels::kChannelCount; ++k) {
         const channels::TUstavka& u = ustavki[k];
         // Every byte is set, padding and unused name bytes to zero, so equal settings give equal files.
@@ -83,7 +111,19 @@ void Archive::WriteUst(const channels::UstavkiTable& ustavki) {
         rec.T_Max = u.T_Max;
         rec.Moshn = u.Moshn;
     }
-    WriteSnapshotFile(SnapshotPath(common::ArchiveDateText(clock_.Today())), UstBuf);
+    const common::TDateTime today = clock_.Today();
+    UstDay = common::ArchiveDateText(today);
+    UstRecords = UstBuf.size();
+    const std::error_code error = WriteSnapshotFile(SnapshotPath(UstDay), UstBuf);
+    if (!error) {
+        snapshot_ = {};
+        return true;
+    }
+    snapshot_.PendingDay = today;
+    snapshot_.KeepExisting = keepExisting;
+    snapshot_.Failure = FailureOf(error);
+    snapshot_.SystemText = error.message();
+    return false;
 }
 
 void Archive::ReadArhiv(const std::string& dateText) {
@@ -93,6 +133,7 @@ void Archive::ReadArhiv(const std::string& dateText) {
         return;
     }
     ArhivCount = static_cast<std::uint32_t>(read.Records);
+    ArhivDay = dateText;
     if (ArhivCount == 0)
         messages_.Show(kNoData);
 }
@@ -103,6 +144,10 @@ void Archive::ReadUst(const std::string& dateText) {
     if (!read.Opened) {
         messages_.Show(kOpenFailed);
         return;
+    }
+    if (read.Records > 0) {
+        UstDay = day;
+        UstRecords = read.Records;
     }
     if (read.Records == 0)
         messages_.Show(kNoData);

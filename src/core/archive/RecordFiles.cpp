@@ -17,7 +17,7 @@ static_assert(std::endian::native == std::endian::little);
 static_assert(std::numeric_limits<double>::is_iec559);
 static_assert(std::is_trivially_copyable_v<TArhivRec> && std::is_trivially_copyable_v<TUstRec>);
 
-RecordFileRead ReadReadingsFile(const std::string& path, std::vector<TArhivRec>& buffer) {
+RecordFileRead ReadReadingsFile(const std::string& path, std::vector<TArhivRec>& buffer, std::size_t limit) {
     RecordFileRead result;
     ArchiveFile file(path, ArchiveFile::Mode::Read);
     if (!file.IsOpen()) {
@@ -31,18 +31,16 @@ RecordFileRead ReadReadingsFile(const std::string& path, std::vector<TArhivRec>&
         return result;
     }
     // Records appended after this point belong to the next load.
-    const std::uint64_t whole = *size / kArhivRecSize;
-    if (whole > buffer.max_size()) {
-        result.Error = "file too large";
-        return result;
-    }
+    const std::uint64_t inFile = *size / kArhivRecSize;
+    const std::uint64_t whole = std::min<std::uint64_t>(inFile, limit);
+    result.MoreRecords = inFile - whole;
     if (buffer.size() < whole)
         buffer.resize(static_cast<std::size_t>(whole));
     const std::size_t wanted = static_cast<std::size_t>(whole) * kArhivRecSize;
     const std::size_t got = file.Read(buffer.data(), wanted);
     result.Records = got / kArhivRecSize;
     if (got == wanted)
-        result.TrailingBytes = *size % kArhivRecSize;
+        result.TrailingBytes = result.MoreRecords == 0 ? *size % kArhivRecSize : 0;
     else
         result.Error = file.Error().empty() ? "file shrank while being read" : file.Error();
     return result;
@@ -91,21 +89,21 @@ AppendResult AppendReading(const std::string& path, const TArhivRec& record) {
 
 namespace {
 
-bool WriteInPlace(const std::string& path, std::span<const TUstRec> records) {
+std::error_code WriteInPlace(const std::string& path, std::span<const TUstRec> records) {
     ArchiveFile file(path, ArchiveFile::Mode::CreateTruncate);
-    if (!file.IsOpen())
-        return false;
-    const bool ok = file.Write(records.data(), records.size_bytes());
-    return file.Close() && ok;
+    if (!file.IsOpen() || !file.Write(records.data(), records.size_bytes()) || !file.Close())
+        return file.ErrorCode();
+    return {};
 }
 
 } // namespace
 
-bool WriteSnapshotFile(const std::string& path, std::span<const TUstRec> records) {
+std::error_code WriteSnapshotFile(const std::string& path, std::span<const TUstRec> records) {
     const std::string_view bytes(reinterpret_cast<const char*>(records.data()), records.size_bytes());
-    switch (common::ReplaceFileAtomically(common::PathFromUtf8(path), bytes)) {
+    std::error_code why;
+    switch (common::ReplaceFileAtomically(common::PathFromUtf8(path), bytes, {}, &why)) {
     case common::ReplaceResult::Replaced:
-        return true;
+        return {};
     case common::ReplaceResult::RenameRefused:
         // Windows refuses the rename while another program holds the old snapshot open without
         // sharing delete; losing the day's snapshot would be worse than writing it in place.
@@ -113,7 +111,7 @@ bool WriteSnapshotFile(const std::string& path, std::span<const TUstRec> records
     default:
         // Rewriting in place when even the temporary could not be written (a full disk, a size
         // limit) would empty the old snapshot and could leave it short; it stays as it was.
-        return false;
+        return why ? why : std::make_error_code(std::errc::io_error);
     }
 }
 

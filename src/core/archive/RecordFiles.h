@@ -24,9 +24,15 @@ struct RecordFileRead {
     std::string Error;               // the system's reason when opening or reading failed
 };
 
-// Every whole record of a readings file into buffer[0 .. Records), in large blocks. The buffer grows
-// to the file and never shrinks, so reloading a day of the same size allocates nothing.
-RecordFileRead ReadReadingsFile(const std::string& path, std::vector<TArhivRec>& buffer);
+// The most records a day is loaded with: ten a second all day long, far beyond what the recorder
+// writes (one a second at most). Only a damaged or made-up file is longer; it is loaded up to here.
+constexpr std::size_t kMaxLoadedRecords = 864000;
+
+// The whole records of a readings file into buffer[0 .. Records), at most `limit` of them (the rest
+// are MoreRecords), in large blocks. The buffer grows to the file and never shrinks, so reloading a
+// day of the same size allocates nothing.
+RecordFileRead ReadReadingsFile(const std::string& path, std::vector<TArhivRec>& buffer,
+                                std::size_t limit = kMaxLoadedRecords);
 
 // The first whole records of a snapshot file into out[0 .. Records); entries past them are untouched.
 RecordFileRead ReadSnapshotFile(const std::string& path, std::span<TUstRec> out);
@@ -42,7 +48,8 @@ AppendResult AppendReading(const std::string& path, const TArhivRec& record);
 
 // Replaces the file in one step (a temporary beside it, flushed, then renamed over it), so a crash
 // never leaves half a snapshot. Only when the system refuses the rename itself is the file written
-// in place; any other failure leaves the old snapshot as it was.
-bool WriteSnapshotFile(const std::string& path, std::span<const TUstRec> records);
+// in place; any other failure leaves the old snapshot as it was. Returns the system's reason for a
+// failure, nothing when the file was written.
+std::error_code WriteSnapshotFile(const std::string& path, std::span<const TUstRec> records);
 
 } // namespace registrator::archive

@@ -155,31 +155,47 @@ fs::path TemporaryPathFor(const fs::path& path) {
 }
 
 ReplaceResult ReplaceFileAtomically(const fs::path& path, std::string_view bytes,
-                                    const std::function<void()>& beforeRename) {
+                                    const std::function<void()>& beforeRename, std::error_code* why) {
+    const auto fail = [why](ReplaceResult result, std::error_code code) {
+        if (why)
+            *why = code;
+        return result;
+    };
     std::error_code error;
     fs::path target = path;
     // Replace what a link points at, not the link.
     if (fs::is_symlink(fs::symlink_status(target, error))) {
         target = fs::canonical(path, error);
         if (error)
-            return ReplaceResult::NotWritable;
+            return fail(ReplaceResult::NotWritable, error);
     }
     const fs::file_status status = fs::status(target, error);
     const bool exists = fs::exists(status);
-    if (exists && (!fs::is_regular_file(status) || !MayWrite(target)))
-        return ReplaceResult::NotWritable;
+    if (exists && !fs::is_regular_file(status))
+        return fail(ReplaceResult::NotWritable, std::make_error_code(std::errc::invalid_argument));
+    if (exists && !MayWrite(target))
+        return fail(ReplaceResult::NotWritable, std::make_error_code(std::errc::permission_denied));
 
     const fs::path temporary = TemporaryPathFor(target);
     const int fd = OpenForWriting(temporary, true);
-    if (fd < 0)
-        return RefusedByPermissions(errno) ? ReplaceResult::NoTemporary : ReplaceResult::NotWritten;
+    if (fd < 0) {
+        const int code = errno;
+        return fail(RefusedByPermissions(code) ? ReplaceResult::NoTemporary : ReplaceResult::NotWritten,
+                    {code, std::generic_category()});
+    }
     bool written = WriteAll(fd, bytes);
+    std::error_code writeError;
+    if (!written)
+        writeError = {errno, std::generic_category()};
     if (written && exists)
         KeepModeAndOwner(fd, target);
-    written = FlushAndClose(fd) && written;
+    if (!FlushAndClose(fd) && written) {
+        written = false;
+        writeError = {errno, std::generic_category()};
+    }
     if (!written) {
         fs::remove(temporary, error);
-        return ReplaceResult::NotWritten;
+        return fail(ReplaceResult::NotWritten, writeError);
     }
     if (beforeRename)
         beforeRename();
@@ -187,7 +203,7 @@ ReplaceResult ReplaceFileAtomically(const fs::path& path, std::string_view bytes
     if (error) {
         std::error_code ignored;
         fs::remove(temporary, ignored);
-        return ReplaceResult::RenameRefused;
+        return fail(ReplaceResult::RenameRefused, error);
     }
     FlushFolder(target.parent_path());
     return ReplaceResult::Replaced;

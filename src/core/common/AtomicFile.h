@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 namespace registrator::common {
 
@@ -23,9 +24,10 @@ enum class ReplaceResult {
 // disk, and the temporary is renamed over the old file. The new file keeps the old one's mode, and
 // its owner and group where the system allows. beforeRename, when set, runs between the flush and
 // the rename; tests use it to stop the process there. Unless Replaced, the old file is untouched
-// and the temporary removed.
+// and the temporary removed, and `why` (when given) holds the system's reason.
 ReplaceResult ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes,
-                                    const std::function<void()>& beforeRename = {});
+                                    const std::function<void()>& beforeRename = {},
+                                    std::error_code* why = nullptr);
 
 // Overwrites an existing file with the given bytes and cuts it to their length. Not crash-safe: for
 // when a file may be written but not replaced.

@@ -1,5 +1,7 @@
 #include "monitor/ArchiveStatusLine.h"
 
+#include "common/DateTime.h"
+
 namespace registrator::monitor {
 
 namespace {
@@ -13,8 +15,8 @@ std::string LastFolderName(const std::string& folder) {
     return slash == std::string::npos ? trimmed : trimmed.substr(slash + 1);
 }
 
-std::string Reason(const archive::AppendStatus& status, const std::string& folder) {
-    switch (status.Failure) {
+std::string Reason(archive::AppendFailure failure, const std::string& systemText, const std::string& folder) {
+    switch (failure) {
     case archive::AppendFailure::None:
         return {};
     case archive::AppendFailure::NoFolder:
@@ -28,19 +30,31 @@ std::string Reason(const archive::AppendStatus& status, const std::string& folde
     case archive::AppendFailure::Other:
         break;
     }
-    return "ошибка записи (" + status.SystemText + ")";
+    return "ошибка записи (" + systemText + ")";
 }
 
 } // namespace
 
-ArchiveStatusLine DescribeArchive(const archive::AppendStatus& status, const std::string& absoluteFolder) {
+ArchiveStatusLine DescribeArchive(const archive::AppendStatus& status,
+                                  const archive::SnapshotStatus& snapshot,
+                                  const std::string& absoluteFolder) {
     ArchiveStatusLine line;
     line.Info = "Архив: " + absoluteFolder;
     // Before the first append the count of today's file is not known yet.
     if (status.Day != 0)
         line.Info += "   записей за сегодня: " + std::to_string(status.RecordsToday);
+    const std::string appendReason = Reason(status.Failure, status.SystemText, absoluteFolder);
     if (status.Failure != archive::AppendFailure::None)
-        line.Warning = "архив не пишется: " + Reason(status, absoluteFolder);
+        line.Warning = "архив не пишется: " + appendReason;
+    if (snapshot.PendingDay != 0) {
+        const std::string reason = Reason(snapshot.Failure, snapshot.SystemText, absoluteFolder);
+        if (!line.Warning.empty())
+            line.Warning += "; ";
+        line.Warning += "снимок уставок за " + common::ArchiveDateText(snapshot.PendingDay) + " не записан";
+        // Said once when the appends fail for the same reason.
+        if (reason != appendReason || status.Failure == archive::AppendFailure::None)
+            line.Warning += ": " + reason;
+    }
     return line;
 }
 

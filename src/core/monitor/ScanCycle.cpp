@@ -22,6 +22,8 @@ void RunHistoryStep(archive::Archive& archive, channels::ChannelData& data, cons
     if (today != data.CurDay) {
         data.CurDay = today;
         archive.WriteUst(data.Ustavki);
+    } else {
+        archive.RetryUst(data.Ustavki);
     }
     channels::AdvanceTokIndex(data);
 }

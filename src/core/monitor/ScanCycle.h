@@ -17,7 +17,7 @@ bool RunScanCycle(acquisition::ScanProtocol& protocol, channels::ChannelData& da
                   const std::function<void()>& onAvgCountReset);
 
 // One slow tick: archive the current slot, write the new day's snapshot when the date has changed
-// (either way), then move the ring on.
+// (either way) or try again the day's snapshot that could not be written, then move the ring on.
 void RunHistoryStep(archive::Archive& archive, channels::ChannelData& data, const common::Clock& clock);
 
 } // namespace registrator::monitor

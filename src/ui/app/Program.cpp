@@ -137,6 +137,9 @@ void Program::StartUp() {
     progress.hide();
 
     protocol_->WritePpiMode(acquisition::kPpiModeWord);
+    // A day's snapshot is otherwise written only when midnight passes while the program runs; a
+    // station switched on every morning would keep no record of the settings in force.
+    archive_.EnsureUst(data_.Ustavki);
     archive_.ReadUst("no");
 }
 

@@ -196,8 +196,8 @@ void MainWindow::BuildArchiveStrip() {
 }
 
 void MainWindow::RefreshArchiveStatus() {
-    const monitor::ArchiveStatusLine line =
-        monitor::DescribeArchive(services_.Archive.Status(), archiveFolderShown_);
+    const monitor::ArchiveStatusLine line = monitor::DescribeArchive(
+        services_.Archive.Status(), services_.Archive.Snapshot(), archiveFolderShown_);
     const QString info = QString::fromStdString(line.Info);
     const QString warning = QString::fromStdString(line.Warning);
     if (archiveInfo_->text() != info)

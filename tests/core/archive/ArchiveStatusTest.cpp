@@ -16,20 +16,22 @@ TEST_F(ArchiveStatusTest, TellsWhyAppendsFailAndCountsTodaysRecordsOnceTheyWork)
     const std::string shown = data.string() + "/";
 
     // Before the first slow tick nothing is known of today's file.
-    EXPECT_EQ(monitor::DescribeArchive(station.Status(), shown).Info, "Архив: " + shown);
+    EXPECT_EQ(monitor::DescribeArchive(station.Status(), station.Snapshot(), shown).Info, "Архив: " + shown);
 
     station.WriteArhiv(readings);
     station.WriteArhiv(readings);
     EXPECT_EQ(station.Status().Failure, AppendFailure::NoFolder);
     EXPECT_EQ(station.Status().Failures, 2u);
-    EXPECT_EQ(monitor::DescribeArchive(station.Status(), shown).Warning, "архив не пишется: нет папки Data");
+    EXPECT_EQ(monitor::DescribeArchive(station.Status(), station.Snapshot(), shown).Warning,
+              "архив не пишется: нет папки Data");
     EXPECT_FALSE(std::filesystem::exists(data)) << "appends must never make the folder";
 
     // An earlier run left two and a half records: the count is the file's, not this run's.
     std::filesystem::create_directories(data);
     std::ofstream(data / "06.12.2026.txt", std::ios::binary) << std::string(584 * 2 + 100, '\0');
     station.WriteArhiv(readings);
-    const monitor::ArchiveStatusLine working = monitor::DescribeArchive(station.Status(), shown);
+    const monitor::ArchiveStatusLine working =
+        monitor::DescribeArchive(station.Status(), station.Snapshot(), shown);
     EXPECT_EQ(working.Info, "Архив: " + shown + "   записей за сегодня: 3");
     EXPECT_EQ(working.Warning, "");
 

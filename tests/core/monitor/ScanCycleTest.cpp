@@ -3,6 +3,7 @@
 #include "acquisition/PortFactory.h"
 #include "acquisition/ScanProtocol.h"
 #include "archive/Archive.h"
+#include "monitor/ArchiveStatusLine.h"
 #include "support/RecordingMessages.h"
 #include "support/TempFolder.h"
 
@@ -69,6 +70,29 @@ TEST_F(HistoryTest, MidnightWritesTheNewDaysSnapshotOnce) {
         << "written again after the day change";
     EXPECT_EQ(SizeOf("07.12.2026.txt"), 4u * 584u);
     EXPECT_EQ(data.TokIndex, 5);
+}
+
+// A snapshot that could not be written at midnight (a full disk) was never tried again: the day kept
+// no record of its settings, and nothing said so.
+TEST_F(HistoryTest, AMidnightSnapshotThatFailsIsTriedAtEachTickUntilWrittenAndTheStripSaysSo) {
+    RunHistoryStep(archive, data, clock);
+    std::filesystem::create_directory(folder / "07.12.2026UST.txt.tmp"); // no room for the new file
+    clock.AdvanceMs(2500);
+    RunHistoryStep(archive, data, clock);
+    clock.AdvanceMs(1000);
+    RunHistoryStep(archive, data, clock);
+    EXPECT_FALSE(std::filesystem::exists(folder / "07.12.2026UST.txt"));
+    const std::string warning = DescribeArchive(archive.Status(), archive.Snapshot(), "/st/Data").Warning;
+    EXPECT_EQ(warning.rfind("снимок уставок за 07.12.2026 не записан: ", 0), 0u) << warning;
+
+    data.Ustavki[4].T_Nom = 77; // changed meanwhile: the snapshot takes the settings in force
+    std::filesystem::remove(folder / "07.12.2026UST.txt.tmp");
+    clock.AdvanceMs(1000);
+    RunHistoryStep(archive, data, clock);
+    EXPECT_EQ(SizeOf("07.12.2026UST.txt"), 5760u);
+    EXPECT_EQ(archive.UstBuf[3].T_Nom, 77);
+    EXPECT_EQ(DescribeArchive(archive.Status(), archive.Snapshot(), "/st/Data").Warning, "");
+    EXPECT_EQ(SizeOf("07.12.2026.txt"), 3u * 584u);
 }
 
 TEST_F(HistoryTest, SettingTheClockBackADayAlsoWritesASnapshot) {
