@@ -75,6 +75,58 @@ size=$(stat -c %s "$readings")
 [ "$size" -ge 584 ] && [ $((size % 584)) -eq 0 ] || fail "readings file of $size bytes is not whole 584-byte records"
 [ -z "$(ls -A "$tmp/elsewhere")" ] || fail "the program wrote into the working folder it was started from"
 
+# One program per folder: a second start ends with its message and status 3 and touches no file; the
+# first's lock, left behind by SIGKILL, does not stop the next start.
+wait_for() { # FILE TEXT: up to ten seconds
+    for _ in $(seq 1 100); do
+        grep -q "$2" "$1" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    return 1
+}
+stop() { # PID: SIGTERM, then its exit status in $status once it has ended
+    kill -TERM "$1"
+    status=0
+    wait "$1" || status=$?
+}
+"$release/registrator.sh" --simulate >"$tmp/first.log" 2>&1 &
+pid=$!
+sleep 3
+listing() { (cd "$release" && find . -newer "$tmp/mark" -type f ! -name '*.lock' ! -name '??.??.????.txt' | sort); }
+touch "$tmp/mark"
+"$release/registrator.sh" --simulate >"$tmp/second.log" 2>&1 &
+second=$!
+wait_for "$tmp/second.log" "уже запущен с этим файлом настроек (процесс $pid)" ||
+    fail "a second program on the same folder did not say that one runs: $(cat "$tmp/second.log")"
+stop "$second"
+[ "$status" -eq 3 ] || fail "the second program ended with status $status, not 3"
+[ -z "$(listing)" ] || fail "the second program touched: $(listing)"
+kill -KILL "$pid"
+wait "$pid" 2>/dev/null || true
+pid=
+"$release/registrator.sh" --simulate >"$tmp/third.log" 2>&1 &
+pid=$!
+sleep 3
+kill -0 "$pid" 2>/dev/null || fail "a start after SIGKILL was refused: $(cat "$tmp/third.log")"
+stop "$pid"
+pid=
+[ "$status" -eq 0 ] || fail "the start after SIGKILL ended with status $status"
+[ ! -e "$release/Registrator.INI.lock" ] && [ ! -e "$release/Data/registrator.lock" ] ||
+    fail "an orderly end left its lock files"
+
+# Help needs no display, and names the settings file.
+help=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$release/Registrator" --help) ||
+    fail "--help without a display ended with status $?"
+grep -q "Settings are kept in $release/Registrator.INI" <<<"$help" || fail "the help does not name the settings file"
+
+# A port that cannot be opened: its box, a line on standard error naming the port, status 1.
+"$release/registrator.sh" --port "$tmp/no-such-port" >"$tmp/port.log" 2>&1 &
+pid=$!
+wait_for "$tmp/port.log" "cannot open $tmp/no-such-port" || fail "no word of the port: $(cat "$tmp/port.log")"
+stop "$pid"
+pid=
+[ "$status" -eq 1 ] || fail "a start without its port ended with status $status, not 1"
+
 # The two tools run from the folder as well.
 "$release/registrator-archive" readings "$readings" --channels 1 >"$tmp/export.csv" ||
     fail "registrator-archive cannot read the archive the program wrote"

@@ -1,7 +1,8 @@
 #include "ArchiveExport.h"
+#include "channels/SettingsFile.h"
+#include "common/ExecutablePath.h"
 
 #include <csignal>
-#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -9,34 +10,7 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
-#include <windows.h>
 #endif
-
-namespace {
-
-// This executable's folder with its trailing separator, where the release keeps the program's
-// settings file beside the tools; empty when the system does not say.
-std::string ToolFolder() {
-#ifdef _WIN32
-    wchar_t buffer[32768];
-    const DWORD n = GetModuleFileNameW(nullptr, buffer, 32768);
-    if (n == 0 || n >= 32768)
-        return {};
-    const std::filesystem::path self(std::wstring(buffer, n));
-#else
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error)
-        return {};
-#endif
-    const std::filesystem::path folder = self.parent_path();
-    if (folder.empty())
-        return {};
-    const auto text = (folder / "").u8string();
-    return std::string(text.begin(), text.end());
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
 #ifdef SIGXFSZ
@@ -49,7 +23,8 @@ int main(int argc, char** argv) {
 #endif
     std::ios::sync_with_stdio(false);
     const std::vector<std::string> args(argv + 1, argv + argc);
-    const int status = registrator::tools::RunArchiveTool(args, std::cout, std::cerr, ToolFolder());
+    const int status = registrator::tools::RunArchiveTool(
+        args, std::cout, std::cerr, registrator::channels::FolderOf(registrator::common::ExecutablePath()));
     std::cout.flush();
     if (!std::cout) {
         std::cerr << "registrator-archive: cannot write to standard output\n";

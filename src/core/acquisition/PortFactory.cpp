@@ -18,6 +18,15 @@ using TLptPortConnection = WinLptPortConnection;
 using TLptPortConnection = LinuxLptPortConnection;
 #endif
 
+std::string PortName(const PortOptions& options) {
+#if defined(_WIN32)
+    (void)options;
+    return std::string("the port-access driver ") + kLptDeviceName;
+#else
+    return options.Device.empty() ? std::string(kDefaultParportDevice) : options.Device;
+#endif
+}
+
 std::unique_ptr<PortAccess> MakePort(const PortOptions& options, const channels::UstavkiTable& ustavki,
                                      const common::Clock& clock) {
     if (options.Simulate)

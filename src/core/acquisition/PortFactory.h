@@ -19,6 +19,9 @@ struct PortOptions {
 // Picks the backend: the simulated plant when asked for (it aims at the thresholds in `ustavki`
 // and follows `clock`), else the platform's real port. Never falls back to simulated data by
 // itself. Both references must outlive the port.
+// The real port as the operator names it: the ppdev device on Linux, the driver's device on Windows.
+std::string PortName(const PortOptions& options);
+
 std::unique_ptr<PortAccess> MakePort(const PortOptions& options, const channels::UstavkiTable& ustavki,
                                      const common::Clock& clock);
 

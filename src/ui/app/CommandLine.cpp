@@ -67,21 +67,28 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
     return options;
 }
 
-QString CommandLineHelp() {
+QString CommandLineHelp(const QString& settingsFile) {
     return QStringLiteral(
-        "Usage: Registrator [--simulate] [--port DEVICE] [--web ADDRESS:PORT]\n"
-        "\n"
-        "Records and shows the currents of the plant's 72 motors.\n"
-        "\n"
-        "  --simulate      read a simulated plant instead of the parallel port; the caption says so\n"
-        "  --port DEVICE   the parallel-port device on Linux (default /dev/parport0)\n"
-        "  --web ADDRESS:PORT\n"
-        "                  also serve a read-only web view of the panel, the motors' trends and the\n"
-        "                  archive: 127.0.0.1:8080 for this computer only, 0.0.0.0:8080 for the network\n"
-        "  --help          show this text\n"
-        "\n"
-        "Settings are kept in <Title>.INI beside the executable; the archive goes to Data/ under the\n"
-        "working directory, which must exist for anything to be recorded.\n");
+               "Usage: Registrator [--simulate] [--port DEVICE] [--web ADDRESS:PORT]\n"
+               "\n"
+               "Records and shows the currents of the plant's 72 motors.\n"
+               "\n"
+               "  --simulate      read a simulated plant instead of the parallel port; the caption says so\n"
+               "  --port DEVICE   the parallel-port device on Linux (default /dev/parport0)\n"
+               "  --web ADDRESS:PORT\n"
+               "                  also serve a read-only web view of the panel, the motors' trends and the\n"
+               "                  archive: 127.0.0.1:8080 for this computer only, 0.0.0.0:8080 for the "
+               "network\n"
+               "  --help          show this text\n"
+               "\n"
+               "Settings are kept in %1 beside the executable; the archive goes\n"
+               "to Data/ under the working directory, which must exist for anything to be recorded.\n"
+               "\n"
+               "Exit status: 0 after an orderly end; 1 when the parallel port could not be opened; 2 when "
+               "the\n"
+               "command line is wrong; 3 when another running program has this settings file or archive "
+               "folder.\n")
+        .arg(settingsFile);
 }
 
 } // namespace registrator::ui

@@ -17,6 +17,7 @@ struct CommandLineOptions {
 
 // `Registrator [--simulate] [--port DEVICE] [--web ADDRESS:PORT] [--help]`; arguments[0] is the program.
 CommandLineOptions ParseCommandLine(const QStringList& arguments);
-QString CommandLineHelp();
+// `settingsFile`: the settings file's full path, which the help names.
+QString CommandLineHelp(const QString& settingsFile);
 
 } // namespace registrator::ui

@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QHostAddress>
 #include <cstdio>
+#include <system_error>
 
 namespace registrator::ui {
 
@@ -43,7 +44,19 @@ std::string Program::SettingsPath() const {
     return data_.BaseFolder + title_.toStdString() + ".INI";
 }
 
-void Program::Start() {
+bool Program::Start() {
+    // Before anything is opened: a second program must touch no file, and on a real port it would
+    // wait for the first to let go.
+    InstanceLock::Holder holder;
+    const std::string settings = channels::FolderOf(env_.ExecutablePath) + title_.toStdString() + ".INI";
+    if (!lock_.Acquire(QString::fromStdString(settings), QString::fromStdString(env_.ArchiveFolder),
+                       holder)) {
+        const QString text = InstanceLock::RefusalText(holder);
+        std::fprintf(stderr, "Registrator: %s\n",
+                     qPrintable(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+        dialogs_.ShowOperatorMessage(text);
+        return false;
+    }
     port_ = env_.MakePort(data_.Ustavki, env_.Clock);
     if (!port_)
         port_ = std::make_unique<NoPort>();
@@ -111,11 +124,16 @@ void Program::Start() {
     // swallowed the request before the event loop runs.
     if (quitWhenLoopRuns_ || endRequested_)
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    return true;
 }
 
 void Program::StartUp() {
     if (!port_->IsReady()) {
-        dialogs_.ShowPortError(port_->LastError());
+        portRefused_ = true;
+        const std::uint32_t code = port_->LastError();
+        std::fprintf(stderr, "Registrator: cannot open %s: %s (error %u); the program ends\n",
+                     portName_.c_str(), std::system_category().message(static_cast<int>(code)).c_str(), code);
+        dialogs_.ShowPortError(code);
         // Takes effect once the event loop runs; start-up goes on so that the end is an orderly one.
         quitWhenLoopRuns_ = true;
     }
@@ -192,6 +210,8 @@ void Program::Shutdown() {
     if (archiveFolderWindow_)
         archiveFolderWindow_->hide();
     guard_([&] { SaveSettings(); });
+    // Held until the settings are on disk: a program started meanwhile must not read them half-saved.
+    lock_.Release();
 }
 
 void Program::SaveSettings() {

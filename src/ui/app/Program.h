@@ -9,6 +9,7 @@
 #include "common/RegionalSettings.h"
 #include "ui/app/ErrorBoxes.h"
 #include "ui/app/GuardedHandler.h"
+#include "ui/app/InstanceLock.h"
 
 #include <QObject>
 #include <QString>
@@ -59,6 +60,14 @@ struct ProgramEnvironment {
         MakePort;
 };
 
+// How the program ends, for a service manager or a script to tell a failure from an orderly end.
+enum ExitStatus {
+    kExitOrderly = 0,
+    kExitPortNotReady = 1,
+    kExitBadCommandLine = 2,
+    kExitAlreadyRunning = 3,
+};
+
 // The program's objects and its two bracketing sequences: start-up when the main window is made,
 // shutdown when the event loop has ended.
 class Program : public QObject {
@@ -68,13 +77,16 @@ public:
     ~Program() override;
 
     // Start-up, then the other windows; the main window is shown. An unavailable port has shown
-    // its box and queued the end of the event loop by then.
-    void Start();
+    // its box and queued the end of the event loop by then. False, after saying so, when another
+    // running program has the settings file or the archive folder: nothing was started or touched.
+    bool Start();
     // Asks Start for the read-only web view on this address (port 0: any free one).
     void ServeWeb(const QString& address, quint16 port) {
         webAddress_ = address;
         webPort_ = port;
     }
+    // The port as the operator names it ("/dev/parport0"), for what an unavailable one says.
+    void NamePort(std::string name) { portName_ = std::move(name); }
     // An end asked for from outside (a signal): ends whatever loop runs now, a start-up box included,
     // and the main loop as soon as it starts.
     void RequestEnd();
@@ -97,6 +109,8 @@ public:
     // Null unless asked for and listening.
     web::WebView* Web() { return web_.get(); }
     std::string SettingsPath() const;
+    // What the process should end with once the event loop is over.
+    int Status() const { return portRefused_ ? kExitPortNotReady : kExitOrderly; }
 
 private:
     void StartUp();
@@ -105,6 +119,9 @@ private:
 
     ProgramEnvironment env_;
     QString title_;
+    InstanceLock lock_;
+    bool portRefused_ = false;
+    std::string portName_ = "the parallel port";
     bool endRequested_ = false;
     EndAwarePresenter dialogs_;
     PresenterMessages messages_;

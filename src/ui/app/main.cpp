@@ -1,4 +1,5 @@
 #include "acquisition/PortFactory.h"
+#include "common/ExecutablePath.h"
 #include "ui/app/CommandLine.h"
 #include "ui/app/Program.h"
 #include "ui/app/SignalWatcher.h"
@@ -17,19 +18,32 @@ int main(int argc, char* argv[]) {
     // Past a file-size limit a write then fails like any other, instead of killing the program.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
-
-    const ui::CommandLineOptions options = ui::ParseCommandLine(QCoreApplication::arguments());
-    if (options.ShowHelp || !options.Error.isEmpty()) {
-        if (!options.Error.isEmpty())
-            std::fprintf(stderr, "Registrator: %s\n\n", qPrintable(options.Error));
-        std::fputs(qPrintable(ui::CommandLineHelp()), options.Error.isEmpty() ? stdout : stderr);
-        return options.Error.isEmpty() ? 0 : 2;
+    std::string executable = common::ExecutablePath();
+    if (executable.empty() && argc > 0)
+        executable = argv[0];
+    {
+        // Before the application object, which needs a display: help and a wrong command line are
+        // answered on a terminal without one.
+        QStringList arguments;
+        for (int i = 0; i < argc; ++i)
+            arguments << QString::fromLocal8Bit(argv[i]);
+        const ui::CommandLineOptions early = ui::ParseCommandLine(arguments);
+        if (early.ShowHelp || !early.Error.isEmpty()) {
+            if (!early.Error.isEmpty())
+                std::fprintf(stderr, "Registrator: %s\n\n", qPrintable(early.Error));
+            const QString settings = QString::fromStdString(channels::FolderOf(executable) +
+                                                            channels::ProgramTitle(executable) + ".INI");
+            std::fputs(qPrintable(ui::CommandLineHelp(settings)), early.Error.isEmpty() ? stdout : stderr);
+            return early.Error.isEmpty() ? ui::kExitOrderly : ui::kExitBadCommandLine;
+        }
     }
 
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    // Again from Qt's own arguments, which keep a Windows command line's characters.
+    const ui::CommandLineOptions options = ui::ParseCommandLine(QCoreApplication::arguments());
+
     common::SystemClock clock;
-    const std::string executable = QCoreApplication::applicationFilePath().toStdString();
     ui::MessageBoxPresenter dialogs(QString::fromStdString(channels::ProgramTitle(executable)));
 
     acquisition::PortOptions portOptions;
@@ -42,6 +56,7 @@ int main(int argc, char* argv[]) {
                                [&](const channels::UstavkiTable& ustavki, const common::Clock& portClock) {
                                    return acquisition::MakePort(portOptions, ustavki, portClock);
                                }});
+    program.NamePort(acquisition::PortName(portOptions));
     program.ServeWeb(options.WebAddress, options.WebPort);
 
     ui::SignalWatcher signalWatcher;
@@ -54,8 +69,9 @@ int main(int argc, char* argv[]) {
         QCoreApplication::quit();
     });
 
-    program.Start();
+    if (!program.Start())
+        return ui::kExitAlreadyRunning;
     app.exec();
     program.Shutdown();
-    return 0;
+    return program.Status();
 }
