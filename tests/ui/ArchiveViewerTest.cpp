@@ -169,6 +169,34 @@ TEST_F(ArchiveViewerTest, AThreeRecordDayFillsTableAndChartAndAPickedDateWaitsFo
     EXPECT_EQ(Chart().Title(), QStringLiteral("Мотор 2"));
 }
 
+// After a failed refresh the tables kept the earlier day while the export proposed the picked day's
+// name, and the summary judged a day without its snapshot by whatever snapshot was loaded last.
+TEST_F(ArchiveViewerTest, TheViewerSaysWhichDayItHoldsAndJudgesEachDayByItsOwnSnapshotOrTheSettings) {
+    WriteSnapshot("05.12.2026", "Мотор");
+    WriteDay("05.12.2026", 3, [](int) { return 5.0; }); // channel 3: nominal 3,5 A, critical 6 A that day
+    WriteDay("04.12.2026", 2, [](int) { return 5.0; });
+    Viewer().TabControl2()->setCurrentIndex(2);
+    Viewer().DateTimePicker1()->setDate(QDate(2026, 12, 5));
+    Refresh();
+    EXPECT_EQ(Viewer().ShownDay()->text(), QStringLiteral("показан: 05.12.2026, 3\u00A0записи"));
+    EXPECT_TRUE(Viewer().Summary()->Lines().contains(QStringLiteral("Уставки: из снимка дня")));
+    EXPECT_TRUE(Viewer().Summary()->Lines().contains(QStringLiteral("Выше номинального: 0:00:03")));
+
+    Viewer().DateTimePicker1()->setDate(QDate(2026, 12, 3));
+    dialogs.Boxes.clear();
+    Refresh();
+    EXPECT_EQ(dialogs.Boxes, (QStringList{kOpenFailed, kOpenFailed}));
+    EXPECT_EQ(Viewer().ShownDay()->text(), QStringLiteral("показан: 05.12.2026, 3\u00A0записи"));
+
+    // The 4th has no snapshot: the settings in force (switch-off 320 A), not the 5th's thresholds.
+    Viewer().DateTimePicker1()->setDate(QDate(2026, 12, 4));
+    Refresh();
+    EXPECT_EQ(Viewer().ShownDay()->text(), QStringLiteral("показан: 04.12.2026, 2\u00A0записи"));
+    EXPECT_EQ(Viewer().Lb_tok_max()->text(), QStringLiteral("6")) << "the plates keep the loaded snapshot";
+    EXPECT_TRUE(Viewer().Summary()->Lines().contains(QStringLiteral("Уставки: текущие (снимка дня нет)")));
+    EXPECT_TRUE(Viewer().Summary()->Lines().contains(QStringLiteral("Отключён: 0:00:02")));
+}
+
 TEST_F(ArchiveViewerTest, AnEmptyReadingsFileEmptiesTableAndChartButShowsTheSnapshot) {
     WriteSnapshot("06.12.2026", "Мотор");
     WriteDay("06.12.2026", 5);

@@ -1,5 +1,6 @@
 #include "ui/archive/ArchiveViewerWindow.h"
 
+#include "archive/RecordFiles.h"
 #include "common/Cp1251.h"
 #include "common/DateTime.h"
 #include "common/NumberText.h"
@@ -24,6 +25,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <fstream>
 
@@ -58,6 +60,23 @@ QLabel* Plate(QWidget* parent, const QString& text, const QColor& colour, int pi
 
 QString NameOf(const archive::TUstRec& rec) {
     return QString::fromStdString(common::Cp1251ToUtf8(archive::NameBytes(rec)));
+}
+
+// "1 запись", "3 записи", "86 400 записей".
+QString RecordsText(std::size_t count) {
+    QString digits = QString::number(count);
+    for (qsizetype i = digits.size() - 3; i > 0; i -= 3)
+        digits.insert(i, QChar(0x00A0));
+    const std::size_t lastTwo = count % 100;
+    const std::size_t last = count % 10;
+    const char* word = "записей";
+    if (lastTwo < 11 || lastTwo > 14) {
+        if (last == 1)
+            word = "запись";
+        else if (last >= 2 && last <= 4)
+            word = "записи";
+    }
+    return digits + QChar(0x00A0) + QString::fromUtf8(word);
 }
 
 std::filesystem::path PathOf(const QString& path) {
@@ -194,6 +213,8 @@ QWidget* ArchiveViewerWindow::BuildButtonPanel() {
     dateTimePicker1_->setCalendarPopup(true);
     dateTimePicker1_->setDisplayFormat(QString::fromStdString(s_.Regional.ShortDateFormat));
     dateTimePicker1_->setMinimumHeight(28);
+    shownDay_ = new QLabel(panel);
+    shownDay_->setObjectName(QStringLiteral("ShownDay"));
 
     auto* grid = new QGridLayout(panel);
     grid->setContentsMargins(8, 8, 8, 8);
@@ -203,6 +224,7 @@ QWidget* ArchiveViewerWindow::BuildButtonPanel() {
     grid->addWidget(button2_, 1, 0);
     grid->addWidget(button3_, 1, 1);
     grid->addWidget(dateTimePicker1_, 2, 0, 1, 3);
+    grid->addWidget(shownDay_, 3, 0, 1, 3);
 
     connect(bitBtn1_, &QPushButton::clicked, this, &ArchiveViewerWindow::BitBtn1Click);
     connect(button4_, &QPushButton::clicked, this, &ArchiveViewerWindow::Button4Click);
@@ -255,8 +277,29 @@ void ArchiveViewerWindow::RefreshArhiv() {
         common::ArchiveDateText(common::EncodeDate(picked.year(), picked.month(), picked.day()));
     s_.Archive.ReadArhiv(arhivDate);
     s_.Archive.ReadUst(arhivDate);
-    shownDate_ = arhivDate;
     ShowChannel(SelectedChannel());
+}
+
+void ArchiveViewerWindow::ShowWhichDay() {
+    const std::string& day = s_.Archive.ArhivDay;
+    const std::size_t count = std::min<std::size_t>(s_.Archive.ArhivCount, s_.Archive.ArhivBuf.size());
+    shownDay_->setText(day.empty() ? QString()
+                                   : QStringLiteral("показан: ") + QString::fromStdString(day) +
+                                         QStringLiteral(", ") + RecordsText(count));
+}
+
+channels::TUstavka ArchiveViewerWindow::SummaryThresholds(int channel, QString& source) const {
+    const std::string& day = s_.Archive.ArhivDay;
+    std::array<archive::TUstRec, archive::kUstRecCount> snapshot{};
+    std::size_t held = 0;
+    if (!day.empty())
+        held = archive::ReadSnapshotFile(s_.Archive.SnapshotPath(day), snapshot).Records;
+    const monitor::DayMotors motors = monitor::MotorsOfDay(std::span(snapshot.data(), held), s_.Data.Ustavki);
+    const bool own =
+        motors.Source[static_cast<std::size_t>(channel - 1)] == monitor::ThresholdSource::DaySnapshot;
+    source =
+        own ? QStringLiteral("Уставки: из снимка дня") : QStringLiteral("Уставки: текущие (снимка дня нет)");
+    return motors.Motors[channel];
 }
 
 void ArchiveViewerWindow::ShowChannel(int channel) {
@@ -272,8 +315,10 @@ void ArchiveViewerWindow::ShowChannel(int channel) {
     const std::size_t count = std::min<std::size_t>(s_.Archive.ArhivCount, s_.Archive.ArhivBuf.size());
     gridModel_->Show(count, channel);
     const std::span<const archive::TArhivRec> records(s_.Archive.ArhivBuf.data(), count);
-    summary_->Show(monitor::SummarizeMotorDay(records, channel,
-                                              monitor::ThresholdsOfDay(ust, s_.Data.Ustavki[channel])));
+    ShowWhichDay();
+    QString source;
+    const channels::TUstavka thresholds = SummaryThresholds(channel, source);
+    summary_->Show(monitor::SummarizeMotorDay(records, channel, thresholds), source);
     if (count == 0) {
         chart1_->ClearSeries();
         chart1_->SetPointTimes({}, 1);
@@ -387,7 +432,9 @@ void ArchiveViewerWindow::ExportClick() {
     const QString oneSheet = QStringLiteral("Показанный двигатель, для таблиц Excel/Calc (*.csv)");
     const QString onePlain = QStringLiteral("Показанный двигатель, CSV (*.csv)");
     QString chosen = allSheet;
-    const QString day = shownDate_.empty() ? QStringLiteral("архив") : QString::fromStdString(shownDate_);
+    // Named after the day the tables hold, which a failed refresh leaves as it was.
+    const std::string& shown = s_.Archive.ArhivDay;
+    const QString day = shown.empty() ? QStringLiteral("архив") : QString::fromStdString(shown);
     QString path =
         QFileDialog::getSaveFileName(this, QStringLiteral("Экспорт дня"), day + QStringLiteral(".csv"),
                                      QStringList{allSheet, allPlain, oneSheet, onePlain}.join(";;"), &chosen);

@@ -67,6 +67,8 @@ public:
     QPushButton* Button3() const { return button3_; }
     QPushButton* ExportButton() const { return exportButton_; }
     QDateEdit* DateTimePicker1() const { return dateTimePicker1_; }
+    // Which day the tables hold: "показан: 08.12.2026, 86 400 записей".
+    QLabel* ShownDay() const { return shownDay_; }
 
 public slots:
     void TabControl1Change();
@@ -86,9 +88,11 @@ private:
     QWidget* BuildButtonPanel();
     void BuildGrid();
     void BuildChart();
+    void ShowWhichDay();
+    // The thresholds the shown day's summary is judged by, and the words saying where they came from.
+    channels::TUstavka SummaryThresholds(int channel, QString& source) const;
 
     Services s_;
-    std::string shownDate_; // the date text of the last refresh
     QVector<double> keys_;
     QVector<double> values_;
     QVector<double> times_;
@@ -109,6 +113,7 @@ private:
     QPushButton* button3_ = nullptr;
     QPushButton* exportButton_ = nullptr;
     QDateEdit* dateTimePicker1_ = nullptr;
+    QLabel* shownDay_ = nullptr;
 };
 
 } // namespace registrator::ui

@@ -37,6 +37,9 @@ DaySummaryPanel::DaySummaryPanel(const common::RegionalSettings& regional, QWidg
 }
 
 QString DaySummaryPanel::Duration(double seconds) const {
+    // Never a figure like "-2562047788015215:-30:-8" for a sum that could not be made.
+    if (!std::isfinite(seconds) || seconds < 0 || seconds > 1e9)
+        return QStringLiteral("—");
     const auto whole = static_cast<long long>(std::llround(seconds));
     return QStringLiteral("%1:%2:%3")
         .arg(whole / 3600)
@@ -48,7 +51,7 @@ QString DaySummaryPanel::Time(double time) const {
     return QString::fromStdString(common::TimeText(time, regional_));
 }
 
-void DaySummaryPanel::Show(const monitor::MotorDaySummary& summary) {
+void DaySummaryPanel::Show(const monitor::MotorDaySummary& summary, const QString& thresholds) {
     summary_ = summary;
     QString states =
         QStringLiteral("Отключён: %1\nВ работе: %2\nВыше номинального: %3\nВыше критического: %4")
@@ -58,11 +61,13 @@ void DaySummaryPanel::Show(const monitor::MotorDaySummary& summary) {
         states += QStringLiteral("\nНет записей: %1").arg(Duration(summary.NoDataSeconds));
     states_->setText(states);
     QString figures = QStringLiteral("Пусков: %1").arg(summary.Starts);
-    if (summary.Records > 0)
+    if (summary.PeakSeen)
         figures +=
             QStringLiteral("\nПик: %1 А в %2")
                 .arg(QString::fromStdString(common::FloatToText(summary.Peak, regional_.DecimalSeparator)),
                      Time(summary.PeakTime));
+    if (!thresholds.isEmpty())
+        figures += QLatin1Char('\n') + thresholds;
     figures_->setText(figures);
     episodes_->clear();
     for (const monitor::OverloadEpisode& episode : summary.Overloads)

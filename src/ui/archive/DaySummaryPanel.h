@@ -17,7 +17,8 @@ class DaySummaryPanel : public QGroupBox {
 public:
     explicit DaySummaryPanel(const common::RegionalSettings& regional, QWidget* parent = nullptr);
 
-    void Show(const monitor::MotorDaySummary& summary);
+    // `thresholds` says where the thresholds the day was judged by came from.
+    void Show(const monitor::MotorDaySummary& summary, const QString& thresholds = {});
     void Clear();
 
     const monitor::MotorDaySummary& Summary() const { return summary_; }
