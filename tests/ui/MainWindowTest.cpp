@@ -191,6 +191,16 @@ TEST_F(MainWindowTest, ClicksSelectOnlyFromPanelsAndFrames) {
     QTest::mouseClick(window.Panel(37), Qt::LeftButton, {}, QPoint(40, 62));
     EXPECT_EQ(data.SelChannel, 37);
 
+    // Beside a short name the panel takes the click: only the text itself is inert (the lines used
+    // to be as wide as the panel, which left 8 pixels of a three-line panel that opened anything).
+    MotorPanel* feeder = window.Panel(16); // "Питатель", one line
+    QLabel* name = feeder->findChildren<QLabel*>().front();
+    EXPECT_LT(name->width(), 70);
+    QTest::mouseClick(feeder, Qt::LeftButton, {}, QPoint(4, name->geometry().center().y()));
+    EXPECT_EQ(data.SelChannel, 16);
+    QTest::mouseClick(window.Panel(37), Qt::LeftButton, {}, QPoint(40, 62));
+    EXPECT_EQ(data.SelChannel, 37);
+
     // The equipment texts and the current labels take clicks and do nothing.
     QLabel* text = window.Panel(12)->findChildren<QLabel*>().front();
     QTest::mouseClick(text, Qt::LeftButton, {}, QPoint(5, 5));

@@ -9,6 +9,7 @@
 #include "ui/monitor/TokGridModel.h"
 #include "ui/widgets/TrendChart.h"
 
+#include <QAccessible>
 #include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
@@ -110,6 +111,19 @@ TEST_F(SectionWindowTest, SectionFrameClickOpensTheSectionAndATabRefreshSelectsI
     EXPECT_EQ(Window().Lb_tok_nom()->text(), QStringLiteral("80"));
     EXPECT_EQ(program.MotorGraph().Pl_nom()->text(), QStringLiteral("80"));
     EXPECT_FALSE(Window().isVisible());
+}
+
+// Tabs and frame captions took '&' for a shortcut mark: "Насос 1&2" showed as "Насос 12".
+TEST_F(SectionWindowTest, NamesWithAnAmpersandShowAsTheyAre) {
+    Data().Ustavki[13].Name.AssignUtf8("Насос 1&2");
+    program.Main().GroupBox1Click(2);
+    Refresh();
+    const auto shown = [](QObject* object, int child) {
+        QAccessibleInterface* view = QAccessible::queryAccessibleInterface(object);
+        return (child < 0 ? view : view->child(child))->text(QAccessible::Name);
+    };
+    EXPECT_EQ(shown(Window().TabControl1(), 0), QStringLiteral("Насос 1&2"));
+    EXPECT_EQ(shown(Window().GroupBox1(), -1), QStringLiteral("Насос 1&2"));
 }
 
 TEST_F(SectionWindowTest, GridListsTheSlotsSinceTheRingWrapped) {
@@ -270,6 +284,39 @@ TEST_F(SectionWindowTest, ContextMenuSavesAndCopiesThePicture) {
     QGuiApplication::clipboard()->clear();
     menu->actions().at(1)->trigger();
     EXPECT_EQ(QGuiApplication::clipboard()->image().size(), Chart().size());
+}
+
+// Saved and copied pictures carried the crosshair and readout of wherever the mouse stood, and after a
+// pan or a reset the readout quoted a point no longer under the mouse until the mouse moved.
+TEST_F(SectionWindowTest, TheReadoutFollowsTheViewAndStaysOutOfPictures) {
+    for (int slot = 0; slot < channels::kRingSize; ++slot)
+        Write(1, slot, slot, 8, slot / 60, slot % 60);
+    program.Main().GroupBox1Click(1);
+    Refresh();
+    Chart().replot();
+    const QPoint centre = Chart().axisRect()->rect().center();
+    const auto moveTo = [&](QPoint at) {
+        QMouseEvent move(QEvent::MouseMove, at, Chart().mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QCoreApplication::sendEvent(&Chart(), &move);
+    };
+    moveTo(centre);
+    const QString before = Chart().Readout();
+    ASSERT_FALSE(before.isEmpty());
+    const QString shot = QString::fromStdString((folder.Path() / "shot.png").string());
+    ASSERT_TRUE(Chart().SaveImage(shot));
+    QEvent leave(QEvent::Leave);
+    QCoreApplication::sendEvent(&Chart(), &leave);
+    ASSERT_TRUE(Chart().Readout().isEmpty());
+    const QString clean = QString::fromStdString((folder.Path() / "clean.png").string());
+    ASSERT_TRUE(Chart().SaveImage(clean));
+    EXPECT_EQ(QImage(shot), QImage(clean)) << "the crosshair went into the picture";
+
+    moveTo(centre);
+    Chart().xAxis->setRange(1, 100);
+    Chart().replot();
+    EXPECT_NE(Chart().Readout(), before);
+    EXPECT_EQ(Chart().Readout(), Chart().ReadoutAt(Chart().xAxis->pixelToCoord(centre.x())));
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <algorithm>
 #include <filesystem>
 
 namespace registrator::ui {
@@ -148,7 +149,10 @@ void MainWindow::BuildMimic(QWidget* panel) {
                 text->setText(QString::fromUtf8(utf8.data(), static_cast<int>(utf8.size())));
                 text->setFont(captionFont);
                 text->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-                text->setGeometry(1, 8 + 16 * line, kPanelWidth - 2, 17);
+                // Only as wide as the text itself: beside a short name a click reaches the panel.
+                const int width =
+                    std::min(kPanelWidth - 2, text->fontMetrics().horizontalAdvance(text->text()) + 2);
+                text->setGeometry((kPanelWidth - width) / 2, 8 + 16 * line, width, 17);
             }
 
             auto* label = new InertLabel(QStringLiteral("000"), strip);

@@ -144,7 +144,8 @@ void SectionWindow::OpenSection(int section) {
     gridModel_->SetHeaders(QStringLiteral("ток"), QStringLiteral("превыш."));
     const int first = channels::FirstChannelOfSection(section);
     for (int i = 0; i < channels::kChannelsPerSection; ++i)
-        tabControl1_->setTabText(i, QString::fromStdString(data_.Ustavki[first + i].Name.Utf8()));
+        tabControl1_->setTabText(
+            i, LiteralCaption(QString::fromStdString(data_.Ustavki[first + i].Name.Utf8())));
     setWindowTitle(Utf8(channels::SectionName(section)));
 }
 
@@ -152,7 +153,7 @@ void SectionWindow::ShowChannelFields(int channel) {
     const channels::TUstavka& ustavka = data_.Ustavki[channel];
     const QString name = QString::fromStdString(ustavka.Name.Utf8());
     chart1_->SetTitle(name);
-    groupBox1_->setTitle(name);
+    groupBox1_->setTitle(LiteralCaption(name));
     lbTokNom_->setText(
         QString::fromStdString(common::FloatToText(ustavka.T_Nom, regional_.DecimalSeparator)));
     lbTokMax_->setText(

@@ -12,6 +12,11 @@ QFont PixelFont(int pixels, bool bold, bool italic) {
     return font;
 }
 
+QString LiteralCaption(const QString& name) {
+    QString literal = name;
+    return literal.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
 QTabBar* MakeDesignTabBar(const QFont& font, QWidget* parent) {
     auto* tabs = new QTabBar(parent);
     tabs->setFont(font);
