@@ -68,7 +68,19 @@ TrendChart::TrendChart(const common::RegionalSettings& regional, QWidget* parent
     readout_->setPen(QPen(QColor(90, 90, 90)));
     readout_->setVisible(false);
 
+    startKeys_ = xAxis->range();
+    startValues_ = yAxis->range();
     connect(this, &QCustomPlot::beforeReplot, this, &TrendChart::FitTickCount);
+    // A pan, a zoom or a reset moves the data under a still mouse: the readout follows the view, once
+    // the replot has laid the axes out anew. Only the overlay is drawn again, which replots nothing.
+    connect(this, &QCustomPlot::afterReplot, this, [this] {
+        if (!mouse_)
+            return;
+        const QString shown = Readout();
+        PlaceReadout(*mouse_);
+        if (Readout() != shown)
+            layer(QStringLiteral("overlay"))->replot();
+    });
     connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged), this, &TrendChart::KeepKeysWithinData);
     connect(this, &QCustomPlot::mouseDoubleClick, this, [this] {
         ResetView();
@@ -122,7 +134,32 @@ void TrendChart::ClearSeries() {
 }
 
 void TrendChart::SetSeriesData(int series, const QVector<double>& keys, const QVector<double>& values) {
-    graph(series)->setData(keys, values, true);
+    QCPGraph* line = graph(series);
+    line->setData(keys, values, true);
+    line->setScatterStyle(keys.size() == 1 ? QCPScatterStyle(QCPScatterStyle::ssDisc, 7)
+                                           : QCPScatterStyle(QCPScatterStyle::ssNone));
+}
+
+void TrendChart::SetGaps(const QVector<QCPRange>& keyRanges) {
+    for (QCPItemRect* band : gaps_)
+        removeItem(band);
+    gaps_.clear();
+    for (const QCPRange& range : keyRanges) {
+        auto* band = new QCPItemRect(this);
+        band->setLayer(QStringLiteral("grid"));
+        band->setClipToAxisRect(true);
+        band->topLeft->setTypeX(QCPItemPosition::ptPlotCoords);
+        band->topLeft->setTypeY(QCPItemPosition::ptAxisRectRatio);
+        band->bottomRight->setTypeX(QCPItemPosition::ptPlotCoords);
+        band->bottomRight->setTypeY(QCPItemPosition::ptAxisRectRatio);
+        band->topLeft->setCoords(range.lower, 0);
+        band->bottomRight->setCoords(range.upper, 1);
+        // A thick edge keeps a gap of one record visible in a whole day's view.
+        band->setPen(QPen(QColor(255, 140, 0, 150), 5));
+        band->setBrush(QBrush(QColor(255, 140, 0, 120), Qt::BDiagPattern));
+        band->setSelectable(false);
+        gaps_.push_back(band);
+    }
 }
 
 std::optional<double> TrendChart::ValueAt(int series, double key) const {
@@ -217,8 +254,14 @@ void TrendChart::FitValueAxis() {
 void TrendChart::ResetView() {
     bool found = false;
     const QCPRange bounds = DataKeyRange(found);
-    if (!found)
+    if (!found) {
+        // An empty day must not show the last day's scale.
+        adjustingRange_ = true;
+        xAxis->setRange(startKeys_);
+        yAxis->setRange(startValues_);
+        adjustingRange_ = false;
         return;
+    }
     xAxis->setRange(bounds);
     FitValueAxis();
 }
@@ -235,8 +278,11 @@ QString TrendChart::ReadoutAt(double key) const {
            QString::fromStdString(common::FloatToText(point->value, regional_.DecimalSeparator)) + valueUnit_;
 }
 
-void TrendChart::ShowReadout(QMouseEvent* event) {
-    const QPoint pos = event->position().toPoint();
+QString TrendChart::Readout() const {
+    return readout_->visible() ? readout_->text() : QString();
+}
+
+void TrendChart::PlaceReadout(const QPoint& pos) {
     const bool inside = graphCount() > 0 && axisRect()->rect().contains(pos);
     std::optional<QCPGraphData> point;
     if (inside)
@@ -247,11 +293,17 @@ void TrendChart::ShowReadout(QMouseEvent* event) {
         tracer_->position->setCoords(point->key, point->value);
         readout_->setText(ReadoutAt(point->key));
     }
+}
+
+void TrendChart::ShowReadout(QMouseEvent* event) {
+    mouse_ = event->position().toPoint();
+    PlaceReadout(*mouse_);
     layer(QStringLiteral("overlay"))->replot();
 }
 
 void TrendChart::leaveEvent(QEvent* event) {
     QCustomPlot::leaveEvent(event);
+    mouse_.reset();
     if (tracer_->visible()) {
         tracer_->setVisible(false);
         readout_->setVisible(false);
@@ -259,12 +311,22 @@ void TrendChart::leaveEvent(QEvent* event) {
     }
 }
 
+template <typename Draw> auto TrendChart::WithoutReadout(Draw draw) {
+    const bool shown = tracer_->visible();
+    tracer_->setVisible(false);
+    readout_->setVisible(false);
+    const auto result = draw();
+    tracer_->setVisible(shown);
+    readout_->setVisible(shown);
+    return result;
+}
+
 bool TrendChart::SaveImage(const QString& path) {
-    return savePng(path);
+    return WithoutReadout([&] { return savePng(path); });
 }
 
 void TrendChart::CopyImage() {
-    QGuiApplication::clipboard()->setPixmap(toPixmap());
+    QGuiApplication::clipboard()->setPixmap(WithoutReadout([&] { return toPixmap(); }));
 }
 
 QMenu* TrendChart::MakeContextMenu(QWidget* parent) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <qcustomplot.h>
+#include <vector>
 
 class QMenu;
 
@@ -46,8 +47,11 @@ public:
     // Returns the series number; the first series is the one the readout follows.
     int AddSeries(const SeriesStyle& style);
     void ClearSeries();
-    // Keys in ascending order.
+    // Keys in ascending order. A series of one point shows it as a dot, which a line alone cannot.
     void SetSeriesData(int series, const QVector<double>& keys, const QVector<double>& values);
+    // Shaded bands over these key ranges: where the recorder wrote nothing.
+    void SetGaps(const QVector<QCPRange>& keyRanges);
+    int GapCount() const { return static_cast<int>(gaps_.size()); }
     // The value of the series' point at exactly `key`, if there is one.
     std::optional<double> ValueAt(int series, double key) const;
 
@@ -58,10 +62,12 @@ public:
     // The tick labels of the time axis as the last replot placed them.
     QStringList TimeLabels() const;
 
-    // All the data in view, the value axis fitted.
+    // All the data in view, the value axis fitted; without data, the axes as they started.
     void ResetView();
     // Time of day and value of the first series' point nearest to `key`; empty without data.
     QString ReadoutAt(double key) const;
+    // The readout as it stands, empty while hidden.
+    QString Readout() const;
 
     bool SaveImage(const QString& path);
     void CopyImage();
@@ -77,6 +83,10 @@ private:
     void FitValueAxis();
     QCPRange DataKeyRange(bool& found) const;
     void ShowReadout(QMouseEvent* event);
+    // The crosshair and its text at the point under `pos`, or hidden; the caller replots.
+    void PlaceReadout(const QPoint& pos);
+    // Runs `draw` with the crosshair and readout hidden, so a saved picture shows only the chart.
+    template <typename Draw> auto WithoutReadout(Draw draw);
     void ShowContextMenu(const QPoint& pos);
     void AskAndSaveImage();
 
@@ -86,6 +96,10 @@ private:
     QCPItemTracer* tracer_;
     QCPItemText* readout_;
     QString valueUnit_;
+    std::vector<QCPItemRect*> gaps_;
+    std::optional<QPoint> mouse_; // where the mouse is over the chart
+    QCPRange startKeys_;
+    QCPRange startValues_;
     bool adjustingRange_ = false;
 };
 
