@@ -39,6 +39,7 @@ for file in registrator.desktop registrator.svg README.md LICENSE; do
     [ -s "$release/$file" ] || fail "$file is missing"
 done
 [ -d "$release/Data" ] || fail "the release has no Data folder"
+[ -s "$release/translations/qtbase_ru.qm" ] || fail "the release lacks Qt's Russian translations"
 [ -z "$(ls -A "$release/Data")" ] || fail "Data is not empty in the release"
 [ ! -e "$release/Registrator.INI" ] || fail "the release carries a settings file"
 

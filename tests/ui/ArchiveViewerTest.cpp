@@ -197,6 +197,55 @@ TEST_F(ArchiveViewerTest, TheViewerSaysWhichDayItHoldsAndJudgesEachDayByItsOwnSn
     EXPECT_TRUE(Viewer().Summary()->Lines().contains(QStringLiteral("Отключён: 0:00:02")));
 }
 
+// A stop of the recorder read as a steady current, a one-record day drew nothing, a wide threshold
+// lost its first digits on the plate, and an empty day kept the last day's axes.
+TEST_F(ArchiveViewerTest, GapsAreMarkedAndEveryDayIsDrawnReadably) {
+    WriteSnapshot("06.12.2026", "Мотор");
+    {
+        std::ofstream out(DataFile("06.12.2026UST.txt"), std::ios::binary | std::ios::in);
+        const double wide = 1234567.125;
+        out.seekp(2 * 80 + 64);
+        out.write(reinterpret_cast<const char*>(&wide), sizeof wide); // channel 3's critical current
+    }
+    WriteDay("06.12.2026", 10);
+    {
+        // The last five records an hour later: the recorder was stopped meanwhile.
+        std::fstream day(DataFile("06.12.2026.txt"), std::ios::binary | std::ios::in | std::ios::out);
+        for (int i = 5; i < 10; ++i) {
+            const double time = common::EncodeTime(10, 0, i, 0);
+            day.seekp(i * 584);
+            day.write(reinterpret_cast<const char*>(&time), sizeof time);
+        }
+    }
+    Viewer().TabControl2()->setCurrentIndex(2);
+    EXPECT_EQ(Chart().GapCount(), 1);
+    EXPECT_TRUE(Viewer().Grid()->data(Viewer().Grid()->index(5, 1), Qt::ToolTipRole)
+                    .toString()
+                    .endsWith(QStringLiteral("1:00:01")));
+    EXPECT_FALSE(Viewer().Grid()->data(Viewer().Grid()->index(4, 1), Qt::ToolTipRole).isValid());
+    QLabel* plate = Viewer().Lb_tok_max();
+    EXPECT_EQ(plate->text(), QStringLiteral("1234567,125"));
+    EXPECT_LE(plate->fontMetrics().horizontalAdvance(plate->text()), plate->contentsRect().width());
+
+    WriteDay("06.12.2026", 1);
+    Refresh();
+    EXPECT_EQ(Chart().GapCount(), 0);
+    EXPECT_NE(Chart().graph(0)->scatterStyle().shape(), QCPScatterStyle::ssNone) << "one point, no line";
+
+    const QCPRange emptyKeys = TrendChart(common::RegionalSettings::Russian()).xAxis->range();
+    WriteDay("06.12.2026", 0);
+    dialogs.Boxes.clear();
+    Refresh();
+    EXPECT_EQ(Chart().xAxis->range(), emptyKeys);
+
+    // After midnight "сегодня" brings the picker to the new day and shows it.
+    clock.Set(common::EncodeDate(2026, 12, 7) + common::EncodeTime(0, 5, 0, 0));
+    WriteDay("07.12.2026", 4);
+    QTest::mouseClick(Viewer().TodayButton(), Qt::LeftButton);
+    EXPECT_EQ(Viewer().DateTimePicker1()->date(), QDate(2026, 12, 7));
+    EXPECT_EQ(Viewer().Grid()->rowCount(), 4);
+}
+
 TEST_F(ArchiveViewerTest, AnEmptyReadingsFileEmptiesTableAndChartButShowsTheSnapshot) {
     WriteSnapshot("06.12.2026", "Мотор");
     WriteDay("06.12.2026", 5);
@@ -237,7 +286,8 @@ TEST_F(ArchiveViewerTest, ExportWritesTheShownDayThroughTheToolsCsvAndAnEpisodeZ
     const QString one = QString::fromStdString((folder.Path() / "one.csv").string());
     ASSERT_TRUE(Viewer().ExportShownDay(one, false, archive::CsvForm::Spreadsheet));
     const std::string sheet = support::ReadFileBytes(one.toStdString());
-    const std::string head = "\xEF\xBB\xBFtime;ch3\r\n09:00:00,000;5\r\n09:00:01,000;5\r\n";
+    // A spreadsheet is read by people: its columns carry the motors' names of that day.
+    const std::string head = "\xEF\xBB\xBFtime;ch3 Мотор 3\r\n09:00:00,000;5\r\n09:00:01,000;5\r\n";
     EXPECT_EQ(sheet.substr(0, head.size()), head);
     const QString all = QString::fromStdString((folder.Path() / "all.csv").string());
     ASSERT_TRUE(Viewer().ExportShownDay(all, true, archive::CsvForm::Plain));

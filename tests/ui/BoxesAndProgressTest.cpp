@@ -4,10 +4,14 @@
 #include "ui/app/CommandLine.h"
 #include "ui/app/ErrorBoxes.h"
 #include "ui/app/GuardedHandler.h"
+#include "ui/app/QtTranslations.h"
 #include "ui/channels/ProgressWindow.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
+#include <QTranslator>
 #include <gtest/gtest.h>
 #include <stdexcept>
 
@@ -104,6 +108,18 @@ TEST(ProgressWindow, GaugeAdvancesChannelByChannelWithoutLettingTimersTick) {
     EXPECT_EQ(next.Gauge1()->Progress(), 0);
     EXPECT_EQ(next.size(), QSize(148, 129));
     EXPECT_EQ(next.Gauge1()->geometry(), QRect(24, 16, 100, 100));
+}
+
+// Qt's file dialog and standard buttons spoke English to a Russian operator.
+TEST(QtTranslations, AreLoadedForARussianLocaleOnly) {
+    EXPECT_TRUE(InstallQtTranslations(QLocale(QLocale::English), QtTranslationFolders()).isEmpty());
+    const QString loaded =
+        InstallQtTranslations(QLocale(QLocale::Russian, QLocale::Russia), QtTranslationFolders());
+    ASSERT_FALSE(loaded.isEmpty()) << "Qt's Russian translations are not installed";
+    QMessageBox box(QMessageBox::NoIcon, QString(), QString(), QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QStringLiteral("Отмена"));
+    for (QTranslator* translator : QCoreApplication::instance()->findChildren<QTranslator*>())
+        QCoreApplication::removeTranslator(translator);
 }
 
 TEST(CommandLine, UnderstandsSimulatePortAndHelp) {

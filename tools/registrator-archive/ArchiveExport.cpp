@@ -183,13 +183,77 @@ archive::RecordFileRead ReadOf(const archive::ReadingsStream& stream) {
     return read;
 }
 
-// Block by block, so a day file of any size goes out in bounded memory.
-int ExportReadings(const Options& options, archive::CsvForm form, std::ostream& out, std::ostream& err) {
+bool IsRegularFile(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(std::filesystem::u8path(path), error);
+}
+
+// "Data/06.12.2026.txt" -> "Data/06.12.2026UST.txt", the day's snapshot beside its readings.
+std::string SnapshotBeside(const std::string& readings) {
+    constexpr std::string_view kSuffix = ".txt";
+    if (readings.size() <= kSuffix.size() || readings.compare(readings.size() - 4, 4, kSuffix) != 0)
+        return {};
+    return readings.substr(0, readings.size() - 4) + "UST.txt";
+}
+
+// Where a day's motors came from.
+struct DaySources {
+    monitor::DayMotors Day;
+    std::string SettingsPath; // empty: the program's defaults
+    std::string SnapshotPath;
+    archive::RecordFileRead SnapshotRead;
+};
+
+// One rule for every motor, as the program's viewer and web view apply it: the day's own snapshot where
+// it has the motor (SNAPSHOT, or the day's snapshot file beside FILE), else the present settings (--settings
+// INI, or the program's settings file beside this tool); the switch-off current always from the present
+// settings. Returns an exit status when a file named on the command line cannot be used.
+std::optional<int> LoadDayMotors(const Options& options, const std::string& toolFolder, std::ostream& err,
+                                 DaySources& sources) {
+    channels::UstavkiTable present;
+    for (int n = 1; n <= kChannels; ++n)
+        present[n] = channels::DefaultUstavka(n);
+    sources.SettingsPath = options.Settings;
+    if (sources.SettingsPath.empty() && !toolFolder.empty() && IsRegularFile(toolFolder + "Registrator.INI"))
+        sources.SettingsPath = toolFolder + "Registrator.INI";
+    auto presentSource = monitor::ThresholdSource::ProgramDefaults;
+    if (!sources.SettingsPath.empty()) {
+        // A missing file would load as the defaults without a word.
+        if (!std::ifstream(std::filesystem::u8path(sources.SettingsPath), std::ios::binary))
+            return ReportFileTrouble(err, sources.SettingsPath, "cannot open the settings file");
+        channels::SettingsFile(sources.SettingsPath, common::RegionalSettings::Russian()).LoadAll(present);
+        presentSource = monitor::ThresholdSource::PresentSettings;
+    }
+
+    sources.SnapshotPath = options.Snapshot.empty() ? SnapshotBeside(options.File) : options.Snapshot;
+    std::vector<archive::TUstRec> snapshot(archive::kUstRecCount);
+    if (!sources.SnapshotPath.empty() && (!options.Snapshot.empty() || IsRegularFile(sources.SnapshotPath))) {
+        sources.SnapshotRead = archive::ReadSnapshotFile(sources.SnapshotPath, snapshot);
+        if (!options.Snapshot.empty() && sources.SnapshotRead.Records == 0)
+            return ReportNoRecord(err, sources.SnapshotPath, sources.SnapshotRead, "settings",
+                                  sizeof(archive::TUstRec));
+    }
+    sources.Day = monitor::MotorsOfDay(std::span(snapshot.data(), sources.SnapshotRead.Records), present,
+                                       presentSource);
+    return std::nullopt;
+}
+
+// Block by block, so a day file of any size goes out in bounded memory. The spreadsheet form heads its
+// columns with the motors' names of that day.
+int ExportReadings(const Options& options, archive::CsvForm form, std::ostream& out, std::ostream& err,
+                   const std::string& toolFolder) {
     archive::ReadingsStream stream(options.File);
     if (!stream.IsOpen() || !stream.Error().empty() || stream.Records() == 0)
         return ReportNoRecord(err, options.File, ReadOf(stream), "readings", sizeof(archive::TArhivRec));
 
-    archive::ReadingsCsv csv(options.Channels, form);
+    std::vector<std::string> names;
+    if (form == archive::CsvForm::Spreadsheet) {
+        DaySources sources;
+        if (!LoadDayMotors(options, toolFolder, err, sources))
+            for (int n : options.Channels)
+                names.push_back(sources.Day.Motors[n].Name.Utf8());
+    }
+    archive::ReadingsCsv csv(options.Channels, form, names);
     std::string text;
     csv.Header(text);
     for (auto block = stream.Next(); !block.empty() && out; block = stream.Next()) {
@@ -239,55 +303,15 @@ int ExportSettings(const Options& options, archive::CsvForm form, std::ostream& 
     return status;
 }
 
-bool IsRegularFile(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::is_regular_file(std::filesystem::u8path(path), error);
-}
-
-// "Data/06.12.2026.txt" -> "Data/06.12.2026UST.txt", the day's snapshot beside its readings.
-std::string SnapshotBeside(const std::string& readings) {
-    constexpr std::string_view kSuffix = ".txt";
-    if (readings.size() <= kSuffix.size() || readings.compare(readings.size() - 4, 4, kSuffix) != 0)
-        return {};
-    return readings.substr(0, readings.size() - 4) + "UST.txt";
-}
-
-// One rule for every motor, as the program's viewer and web view apply it: the day's own snapshot where
-// it has the motor (SNAPSHOT, or the day's snapshot file beside FILE), else the present settings (--settings
-// INI, or the program's settings file beside this tool); the switch-off current always from the present
-// settings. Two passes over FILE, in bounded memory.
+// Two passes over FILE, in bounded memory.
 int ExportSummary(const Options& options, archive::CsvForm form, std::ostream& out, std::ostream& err,
                   const std::string& toolFolder) {
     archive::ReadingsStream stream(options.File);
     if (!stream.IsOpen() || !stream.Error().empty() || stream.Records() == 0)
         return ReportNoRecord(err, options.File, ReadOf(stream), "readings", sizeof(archive::TArhivRec));
-
-    channels::UstavkiTable present;
-    for (int n = 1; n <= kChannels; ++n)
-        present[n] = channels::DefaultUstavka(n);
-    std::string settingsPath = options.Settings;
-    if (settingsPath.empty() && !toolFolder.empty() && IsRegularFile(toolFolder + "Registrator.INI"))
-        settingsPath = toolFolder + "Registrator.INI";
-    auto presentSource = monitor::ThresholdSource::ProgramDefaults;
-    if (!settingsPath.empty()) {
-        // A missing file would load as the defaults without a word.
-        if (!std::ifstream(std::filesystem::u8path(settingsPath), std::ios::binary))
-            return ReportFileTrouble(err, settingsPath, "cannot open the settings file");
-        channels::SettingsFile(settingsPath, common::RegionalSettings::Russian()).LoadAll(present);
-        presentSource = monitor::ThresholdSource::PresentSettings;
-    }
-
-    const std::string snapshotPath =
-        options.Snapshot.empty() ? SnapshotBeside(options.File) : options.Snapshot;
-    std::vector<archive::TUstRec> snapshot(archive::kUstRecCount);
-    archive::RecordFileRead snapshotRead;
-    if (!snapshotPath.empty() && (!options.Snapshot.empty() || IsRegularFile(snapshotPath))) {
-        snapshotRead = archive::ReadSnapshotFile(snapshotPath, snapshot);
-        if (!options.Snapshot.empty() && snapshotRead.Records == 0)
-            return ReportNoRecord(err, snapshotPath, snapshotRead, "settings", sizeof(archive::TUstRec));
-    }
-    const monitor::DayMotors day =
-        monitor::MotorsOfDay(std::span(snapshot.data(), snapshotRead.Records), present, presentSource);
+    DaySources sources;
+    if (const auto status = LoadDayMotors(options, toolFolder, err, sources))
+        return *status;
 
     monitor::DaySummaries summaries;
     const bool read = monitor::SummarizeDay(
@@ -298,27 +322,28 @@ int ExportSummary(const Options& options, archive::CsvForm form, std::ostream& o
                 visit(block);
             return stream.Error().empty();
         },
-        day.Motors, summaries);
-    monitor::WriteDaySummaryCsv(out, summaries, day, form);
+        sources.Day.Motors, summaries);
+    monitor::WriteDaySummaryCsv(out, summaries, sources.Day, form);
 
-    const std::string others = presentSource == monitor::ThresholdSource::PresentSettings
-                                   ? "the thresholds of " + settingsPath
+    const std::string others = !sources.SettingsPath.empty()
+                                   ? "the thresholds of " + sources.SettingsPath
                                    : "the program's default thresholds (no settings file given or found)";
+    const archive::RecordFileRead& snapshotRead = sources.SnapshotRead;
     if (snapshotRead.Records == 0)
         err << kTool << options.File << ": no snapshot of the day"
-            << (snapshotPath.empty() ? "" : " (" + snapshotPath + ")") << "; summed up with " << others
-            << '\n';
+            << (sources.SnapshotPath.empty() ? "" : " (" + sources.SnapshotPath + ")") << "; summed up with "
+            << others << '\n';
     if (!read)
         return ReportReadFailure(err, options.File, ReadOf(stream));
     if (!snapshotRead.Error.empty())
-        return ReportReadFailure(err, snapshotPath, snapshotRead);
+        return ReportReadFailure(err, sources.SnapshotPath, snapshotRead);
     if (stream.TrailingBytes() != 0)
         return ReportFileTrouble(
             err, options.File,
             "ends with an unfinished record of " + std::to_string(stream.TrailingBytes()) + " bytes; the " +
                 std::to_string(stream.Records()) + " whole records before it were summed up");
     if (snapshotRead.Records > 0 && snapshotRead.Records < archive::kUstRecCount)
-        return ReportFileTrouble(err, snapshotPath,
+        return ReportFileTrouble(err, sources.SnapshotPath,
                                  "holds " + std::to_string(snapshotRead.Records) +
                                      " of the 72 channel records; the others were summed up with " + others);
     return kExitOk;
@@ -435,7 +460,7 @@ int RunArchiveTool(const std::vector<std::string>& args, std::ostream& out, std:
     const archive::CsvForm form = options.Excel ? archive::CsvForm::Spreadsheet : archive::CsvForm::Plain;
     if (options.Command == "summary")
         return ExportSummary(options, form, out, err, toolFolder);
-    return options.Command == "readings" ? ExportReadings(options, form, out, err)
+    return options.Command == "readings" ? ExportReadings(options, form, out, err, toolFolder)
                                          : ExportSettings(options, form, out, err);
 }
 

@@ -81,14 +81,19 @@ std::vector<int> AllChannels() {
     return all;
 }
 
-ReadingsCsv::ReadingsCsv(std::vector<int> channels, CsvForm form)
-    : channels_(std::move(channels)), row_(form) {}
+ReadingsCsv::ReadingsCsv(std::vector<int> channels, CsvForm form, std::vector<std::string> names)
+    : channels_(std::move(channels)), names_(std::move(names)), spreadsheet_(form == CsvForm::Spreadsheet),
+      row_(form) {}
 
 void ReadingsCsv::Header(std::string& out) {
     row_.StartFile(out);
     row_.Field("time");
-    for (int n : channels_)
-        row_.Field("ch" + std::to_string(n));
+    for (std::size_t i = 0; i < channels_.size(); ++i) {
+        std::string title = "ch" + std::to_string(channels_[i]);
+        if (spreadsheet_ && i < names_.size() && !names_[i].empty())
+            title += " " + names_[i];
+        row_.Field(title);
+    }
     row_.AppendTo(out);
 }
 
@@ -102,8 +107,8 @@ void ReadingsCsv::Rows(std::span<const TArhivRec> records, std::string& out) {
 }
 
 void WriteReadingsCsv(std::ostream& out, std::span<const TArhivRec> records, const std::vector<int>& channels,
-                      CsvForm form) {
-    ReadingsCsv csv(channels, form);
+                      CsvForm form, const std::vector<std::string>& names) {
+    ReadingsCsv csv(channels, form, names);
     std::string text;
     csv.Header(text);
     // In blocks, so a long day does not need its whole text at once.

@@ -47,18 +47,22 @@ std::vector<int> AllChannels();
 // block of records as it is read, each appended to `out`.
 class ReadingsCsv {
 public:
-    ReadingsCsv(std::vector<int> channels, CsvForm form);
+    // `names` (UTF-8, one per channel of `channels`, or none) head the spreadsheet form's columns
+    // beside the channel numbers: a spreadsheet is read by people. The plain form keeps ch1..ch72.
+    ReadingsCsv(std::vector<int> channels, CsvForm form, std::vector<std::string> names = {});
     void Header(std::string& out);
     void Rows(std::span<const TArhivRec> records, std::string& out);
 
 private:
     std::vector<int> channels_;
+    std::vector<std::string> names_;
+    bool spreadsheet_;
     CsvRow row_;
 };
 
 // A header "time,ch<n>,...", then one row per record with the currents of `channels` in that order.
 void WriteReadingsCsv(std::ostream& out, std::span<const TArhivRec> records, const std::vector<int>& channels,
-                      CsvForm form);
+                      CsvForm form, const std::vector<std::string>& names = {});
 
 // A header, then one row per channel of `channels` that `snapshot` holds (entry k - 1 for channel k):
 // channel, name in UTF-8, nominal and critical current, power. Returns the channels it does not hold.

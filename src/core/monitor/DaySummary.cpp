@@ -11,6 +11,14 @@ constexpr double kSecondsPerDay = 86400.0;
 constexpr double kMsPerDay = kSecondsPerDay * 1000;
 constexpr auto kLongestPeriodMs = static_cast<std::size_t>(kLongestPeriodSeconds * 1000);
 
+double PeriodOf(std::span<const archive::TArhivRec> records) {
+    TypicalPeriod period;
+    for (const archive::TArhivRec& record : records)
+        if (IsTimeOfDay(record.Time))
+            period.Add(record.Time);
+    return period.Period();
+}
+
 } // namespace
 
 bool IsPlausibleReading(double amperes) {
@@ -153,14 +161,24 @@ void MotorDayCounter::Settle(const Pending& record, std::optional<double> nextTi
 
 MotorDaySummary SummarizeMotorDay(std::span<const archive::TArhivRec> records, int channel,
                                   const channels::TUstavka& settings) {
-    TypicalPeriod period;
-    for (const archive::TArhivRec& record : records)
-        if (IsTimeOfDay(record.Time))
-            period.Add(record.Time);
-    MotorDayCounter counter(channel, settings, period.Period(), true);
+    MotorDayCounter counter(channel, settings, PeriodOf(records), true);
     for (const archive::TArhivRec& record : records)
         counter.Add(record);
     return counter.Finish();
+}
+
+std::vector<RecordGap> GapsOfDay(std::span<const archive::TArhivRec> records) {
+    const double limit = 3 * PeriodOf(records);
+    std::vector<RecordGap> gaps;
+    std::optional<std::size_t> last;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        if (!IsTimeOfDay(records[i].Time))
+            continue;
+        if (last && records[i].Time - records[*last].Time > limit)
+            gaps.push_back({*last, i, (records[i].Time - records[*last].Time) * kSecondsPerDay});
+        last = i;
+    }
+    return gaps;
 }
 
 channels::TUstavka ThresholdsOfDay(const archive::TUstRec& snapshot, const channels::TUstavka& present) {

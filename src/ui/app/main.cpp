@@ -2,6 +2,7 @@
 #include "common/ExecutablePath.h"
 #include "ui/app/CommandLine.h"
 #include "ui/app/Program.h"
+#include "ui/app/QtTranslations.h"
 #include "ui/app/SignalWatcher.h"
 #include "ui/app/SystemRegionalSettings.h"
 #include "ui/monitor/MainWindow.h"
@@ -40,6 +41,8 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
+    QCoreApplication::setOrganizationName(QStringLiteral("registrator"));
+    ui::InstallQtTranslations(QLocale::system(), ui::QtTranslationFolders());
     // Again from Qt's own arguments, which keep a Windows command line's characters.
     const ui::CommandLineOptions options = ui::ParseCommandLine(QCoreApplication::arguments());
 

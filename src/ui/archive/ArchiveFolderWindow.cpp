@@ -1,12 +1,15 @@
 #include "ui/archive/ArchiveFolderWindow.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QFileIconProvider>
 #include <QFileSystemModel>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QStyle>
 #include <QTreeView>
 
 namespace registrator::ui {
@@ -30,6 +33,26 @@ protected:
     }
 };
 
+// The platform's folder icons where it has them (the shell's on Windows, the icon theme elsewhere);
+// the style's own where a desktop without an icon theme gives none.
+class FolderIcons final : public QFileIconProvider {
+public:
+    QIcon icon(IconType type) const override {
+        const QIcon own = QFileIconProvider::icon(type);
+        if (!own.isNull())
+            return own;
+        return QApplication::style()->standardIcon(type == Drive ? QStyle::SP_DriveHDIcon
+                                                                 : QStyle::SP_DirIcon);
+    }
+    QIcon icon(const QFileInfo& info) const override {
+        const QIcon own = QFileIconProvider::icon(info);
+        if (!own.isNull())
+            return own;
+        return QApplication::style()->standardIcon(info.isRoot() ? QStyle::SP_DriveHDIcon
+                                                                 : QStyle::SP_DirIcon);
+    }
+};
+
 QString StartFolder() {
 #ifdef Q_OS_WIN
     return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
@@ -47,6 +70,8 @@ ArchiveFolderWindow::ArchiveFolderWindow(QWidget* parent)
     setFixedSize(421, 371);
 
     model_ = new QFileSystemModel(this);
+    icons_ = std::make_unique<FolderIcons>();
+    model_->setIconProvider(icons_.get());
     model_->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
     // The tree shows the folders as they were when it read them.
     model_->setOption(QFileSystemModel::DontWatchForChanges);
@@ -83,6 +108,8 @@ ArchiveFolderWindow::ArchiveFolderWindow(QWidget* parent)
     button1_->setGeometry(340, 342, 75, 25);
     connect(button1_, &QPushButton::clicked, this, &ArchiveFolderWindow::Button1Click);
 }
+
+ArchiveFolderWindow::~ArchiveFolderWindow() = default;
 
 void ArchiveFolderWindow::ShowModeless() {
     show();

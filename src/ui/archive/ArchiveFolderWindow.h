@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QWidget>
+#include <memory>
 
+class QFileIconProvider;
 class QFileSystemModel;
 class QLabel;
 class QPushButton;
@@ -15,6 +17,7 @@ class ArchiveFolderWindow : public QWidget {
     Q_OBJECT
 public:
     explicit ArchiveFolderWindow(QWidget* parent = nullptr);
+    ~ArchiveFolderWindow() override;
 
     void ShowModeless();
     // Selects the folder at `path` in the tree, as a click on it would.
@@ -30,6 +33,7 @@ public slots:
 private:
     void ShowSelectedPath();
 
+    std::unique_ptr<QFileIconProvider> icons_;
     QFileSystemModel* model_ = nullptr;
     QTreeView* tree_ = nullptr;
     QLabel* label1_ = nullptr;

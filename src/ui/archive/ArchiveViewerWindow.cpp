@@ -13,6 +13,8 @@
 
 #include <QDateEdit>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -21,6 +23,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSettings>
 #include <QTabBar>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -56,6 +59,18 @@ QLabel* Plate(QWidget* parent, const QString& text, const QColor& colour, int pi
     palette.setColor(QPalette::WindowText, colour);
     plate->setPalette(palette);
     return plate;
+}
+
+// The design's large digits where the value fits the plate, smaller ones where it does not: a plate
+// must never show "34567,1" for 1234567,125.
+void SetPlateText(QLabel* plate, const QString& text) {
+    plate->setText(text);
+    QFont font = plate->font();
+    font.setPixelSize(24);
+    const int room = plate->contentsRect().width() - 4;
+    while (font.pixelSize() > 8 && QFontMetrics(font).horizontalAdvance(text) > room)
+        font.setPixelSize(font.pixelSize() - 1);
+    plate->setFont(font);
 }
 
 QString NameOf(const archive::TUstRec& rec) {
@@ -208,6 +223,7 @@ QWidget* ArchiveViewerWindow::BuildButtonPanel() {
     exportButton_ = button(QStringLiteral("Экспорт…"), "ExportButton");
     button2_ = button(QStringLiteral("путь"), "Button2");
     button3_ = button(QStringLiteral("закрыть"), "Button3");
+    todayButton_ = button(QStringLiteral("сегодня"), "TodayButton");
     dateTimePicker1_ = new QDateEdit(panel);
     dateTimePicker1_->setObjectName(QStringLiteral("DateTimePicker1"));
     dateTimePicker1_->setCalendarPopup(true);
@@ -223,6 +239,7 @@ QWidget* ArchiveViewerWindow::BuildButtonPanel() {
     grid->addWidget(exportButton_, 0, 2);
     grid->addWidget(button2_, 1, 0);
     grid->addWidget(button3_, 1, 1);
+    grid->addWidget(todayButton_, 1, 2);
     grid->addWidget(dateTimePicker1_, 2, 0, 1, 3);
     grid->addWidget(shownDay_, 3, 0, 1, 3);
 
@@ -231,6 +248,7 @@ QWidget* ArchiveViewerWindow::BuildButtonPanel() {
     connect(button2_, &QPushButton::clicked, this, &ArchiveViewerWindow::Button2Click);
     connect(button3_, &QPushButton::clicked, this, &ArchiveViewerWindow::Button3Click);
     connect(exportButton_, &QPushButton::clicked, this, &ArchiveViewerWindow::ExportClick);
+    connect(todayButton_, &QPushButton::clicked, this, &ArchiveViewerWindow::TodayClick);
     return panel;
 }
 
@@ -276,6 +294,10 @@ void ArchiveViewerWindow::RefreshArhiv() {
     const std::string arhivDate =
         common::ArchiveDateText(common::EncodeDate(picked.year(), picked.month(), picked.day()));
     s_.Archive.ReadArhiv(arhivDate);
+    // The rows as loaded, before the snapshot's message can let the table repaint new records under
+    // the last day's count.
+    gridModel_->Show(std::min<std::size_t>(s_.Archive.ArhivCount, s_.Archive.ArhivBuf.size()),
+                     SelectedChannel());
     s_.Archive.ReadUst(arhivDate);
     ShowChannel(SelectedChannel());
 }
@@ -288,18 +310,13 @@ void ArchiveViewerWindow::ShowWhichDay() {
                                          QStringLiteral(", ") + RecordsText(count));
 }
 
-channels::TUstavka ArchiveViewerWindow::SummaryThresholds(int channel, QString& source) const {
+monitor::DayMotors ArchiveViewerWindow::ShownDayMotors() const {
     const std::string& day = s_.Archive.ArhivDay;
     std::array<archive::TUstRec, archive::kUstRecCount> snapshot{};
     std::size_t held = 0;
     if (!day.empty())
         held = archive::ReadSnapshotFile(s_.Archive.SnapshotPath(day), snapshot).Records;
-    const monitor::DayMotors motors = monitor::MotorsOfDay(std::span(snapshot.data(), held), s_.Data.Ustavki);
-    const bool own =
-        motors.Source[static_cast<std::size_t>(channel - 1)] == monitor::ThresholdSource::DaySnapshot;
-    source =
-        own ? QStringLiteral("Уставки: из снимка дня") : QStringLiteral("Уставки: текущие (снимка дня нет)");
-    return motors.Motors[channel];
+    return monitor::MotorsOfDay(std::span(snapshot.data(), held), s_.Data.Ustavki);
 }
 
 void ArchiveViewerWindow::ShowChannel(int channel) {
@@ -307,21 +324,31 @@ void ArchiveViewerWindow::ShowChannel(int channel) {
         return;
     const archive::TUstRec& ust = s_.Archive.UstBuf[static_cast<std::size_t>(channel - 1)];
     const char separator = s_.Regional.DecimalSeparator;
-    lbTokMax_->setText(QString::fromStdString(common::FloatToText(ust.T_Max, separator)));
-    lbTokNom_->setText(QString::fromStdString(common::FloatToText(ust.T_Nom, separator)));
-    lbMoshn_->setText(QString::fromStdString(common::IntToText(ust.Moshn)));
+    SetPlateText(lbTokMax_, QString::fromStdString(common::FloatToText(ust.T_Max, separator)));
+    SetPlateText(lbTokNom_, QString::fromStdString(common::FloatToText(ust.T_Nom, separator)));
+    SetPlateText(lbMoshn_, QString::fromStdString(common::IntToText(ust.Moshn)));
     chart1_->SetTitle(NameOf(ust));
 
     const std::size_t count = std::min<std::size_t>(s_.Archive.ArhivCount, s_.Archive.ArhivBuf.size());
     gridModel_->Show(count, channel);
     const std::span<const archive::TArhivRec> records(s_.Archive.ArhivBuf.data(), count);
     ShowWhichDay();
-    QString source;
-    const channels::TUstavka thresholds = SummaryThresholds(channel, source);
-    summary_->Show(monitor::SummarizeMotorDay(records, channel, thresholds), source);
+    const monitor::DayMotors motors = ShownDayMotors();
+    const bool own =
+        motors.Source[static_cast<std::size_t>(channel - 1)] == monitor::ThresholdSource::DaySnapshot;
+    summary_->Show(monitor::SummarizeMotorDay(records, channel, motors.Motors[channel]),
+                   own ? QStringLiteral("Уставки: из снимка дня")
+                       : QStringLiteral("Уставки: текущие (снимка дня нет)"));
+    std::vector<monitor::RecordGap> gaps = monitor::GapsOfDay(records);
+    QVector<QCPRange> bands;
+    for (const monitor::RecordGap& gap : gaps)
+        bands.append(QCPRange(static_cast<double>(gap.Before) + 1, static_cast<double>(gap.After) + 1));
+    chart1_->SetGaps(bands);
+    gridModel_->SetGaps(std::move(gaps));
     if (count == 0) {
         chart1_->ClearSeries();
         chart1_->SetPointTimes({}, 1);
+        chart1_->ResetView();
         chart1_->replot(QCustomPlot::rpQueuedReplot);
         return;
     }
@@ -352,7 +379,8 @@ void ArchiveViewerWindow::ShowSectionTabs(int section) {
         return;
     const int first = channels::FirstChannelOfSection(section);
     for (int k = 0; k < channels::kChannelsPerSection; ++k)
-        tabControl2_->setTabText(k, NameOf(s_.Archive.UstBuf[static_cast<std::size_t>(first + k - 1)]));
+        tabControl2_->setTabText(
+            k, LiteralCaption(NameOf(s_.Archive.UstBuf[static_cast<std::size_t>(first + k - 1)])));
     setWindowTitle(tabControl1_->tabText(section - 1));
 }
 
@@ -363,7 +391,13 @@ bool ArchiveViewerWindow::ExportShownDay(const QString& path, bool allChannels, 
     {
         std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
         if (out) {
-            archive::WriteReadingsCsv(out, std::span(s_.Archive.ArhivBuf.data(), count), channels, form);
+            // The spreadsheet form names its columns after the motors of that day.
+            const monitor::DayMotors motors = ShownDayMotors();
+            std::vector<std::string> names;
+            for (int n : channels)
+                names.push_back(motors.Motors[n].Name.Utf8());
+            archive::WriteReadingsCsv(out, std::span(s_.Archive.ArhivBuf.data(), count), channels, form,
+                                      names);
             out.close();
             if (out)
                 return true;
@@ -425,6 +459,15 @@ void ArchiveViewerWindow::Button3Click() {
     hide();
 }
 
+// The operator pressed "сегодня": after midnight the picker still holds the day the program started.
+void ArchiveViewerWindow::TodayClick() {
+    s_.Guard([&] {
+        const common::CalendarDate today = common::DecodeDate(s_.Clock.Today());
+        dateTimePicker1_->setDate(QDate(today.Year, today.Month, today.Day));
+        RefreshArhiv();
+    });
+}
+
 // The operator pressed "Экспорт…": the shown day, in the form and scope the file type names.
 void ArchiveViewerWindow::ExportClick() {
     const QString allSheet = QStringLiteral("Все 72 канала, для таблиц Excel/Calc (*.csv)");
@@ -435,11 +478,16 @@ void ArchiveViewerWindow::ExportClick() {
     // Named after the day the tables hold, which a failed refresh leaves as it was.
     const std::string& shown = s_.Archive.ArhivDay;
     const QString day = shown.empty() ? QStringLiteral("архив") : QString::fromStdString(shown);
+    QSettings remembered;
+    const QString folder = remembered.value(QStringLiteral("export/folder")).toString();
+    const QString proposed =
+        (folder.isEmpty() ? QString() : folder + QLatin1Char('/')) + day + QStringLiteral(".csv");
     QString path =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Экспорт дня"), day + QStringLiteral(".csv"),
+        QFileDialog::getSaveFileName(this, QStringLiteral("Экспорт дня"), proposed,
                                      QStringList{allSheet, allPlain, oneSheet, onePlain}.join(";;"), &chosen);
     if (path.isEmpty())
         return;
+    remembered.setValue(QStringLiteral("export/folder"), QFileInfo(path).absolutePath());
     if (!path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
         path += QStringLiteral(".csv");
     const bool all = chosen == allSheet || chosen == allPlain;

@@ -6,6 +6,7 @@
 #include "common/Clock.h"
 #include "common/OperatorMessages.h"
 #include "common/RegionalSettings.h"
+#include "monitor/DaySummary.h"
 #include "ui/app/GuardedHandler.h"
 
 #include <QVector>
@@ -66,6 +67,7 @@ public:
     QPushButton* Button2() const { return button2_; }
     QPushButton* Button3() const { return button3_; }
     QPushButton* ExportButton() const { return exportButton_; }
+    QPushButton* TodayButton() const { return todayButton_; }
     QDateEdit* DateTimePicker1() const { return dateTimePicker1_; }
     // Which day the tables hold: "показан: 08.12.2026, 86 400 записей".
     QLabel* ShownDay() const { return shownDay_; }
@@ -78,6 +80,7 @@ public slots:
     void Button2Click();
     void Button3Click();
     void ExportClick();
+    void TodayClick();
 
 signals:
     // "путь": the archive folder window.
@@ -89,8 +92,9 @@ private:
     void BuildGrid();
     void BuildChart();
     void ShowWhichDay();
-    // The thresholds the shown day's summary is judged by, and the words saying where they came from.
-    channels::TUstavka SummaryThresholds(int channel, QString& source) const;
+    // The shown day's motors by the one rule: its own snapshot where it holds them, else the settings
+    // in force.
+    monitor::DayMotors ShownDayMotors() const;
 
     Services s_;
     QVector<double> keys_;
@@ -112,6 +116,7 @@ private:
     QPushButton* button2_ = nullptr;
     QPushButton* button3_ = nullptr;
     QPushButton* exportButton_ = nullptr;
+    QPushButton* todayButton_ = nullptr;
     QDateEdit* dateTimePicker1_ = nullptr;
     QLabel* shownDay_ = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "common/DateTime.h"
 #include "common/NumberText.h"
+#include "ui/archive/DaySummaryPanel.h"
 
 #include <QGuiApplication>
 #include <QPalette>
@@ -18,6 +19,12 @@ void ArhivGridModel::Show(std::size_t count, int channel) {
     count_ = std::min(count, records_.size());
     channel_ = std::clamp(channel, 1, 72);
     endResetModel();
+}
+
+void ArhivGridModel::SetGaps(std::vector<monitor::RecordGap> gaps) {
+    gaps_ = std::move(gaps);
+    if (count_ > 0)
+        emit dataChanged(index(0, 0), index(static_cast<int>(count_) - 1, kColumnCount - 1));
 }
 
 QString ArhivGridModel::Cell(int column, int row) const {
@@ -42,6 +49,18 @@ QVariant ArhivGridModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role == Qt::DisplayRole)
         return Cell(index.column(), index.row());
+    if (role == Qt::BackgroundRole || role == Qt::ToolTipRole) {
+        const auto row = static_cast<std::size_t>(index.row());
+        const auto gap =
+            std::lower_bound(gaps_.begin(), gaps_.end(), row,
+                             [](const monitor::RecordGap& g, std::size_t r) { return g.After < r; });
+        // A stop of the recorder must not be read as a steady current across it.
+        if (gap != gaps_.end() && gap->After == row) {
+            if (role == Qt::ToolTipRole)
+                return QStringLiteral("Перед этой записью перерыв: %1").arg(DurationText(gap->Seconds));
+            return QColor(255, 200, 160);
+        }
+    }
     // The fixed column looks like a header.
     if (role == Qt::BackgroundRole && index.column() == 0)
         return QGuiApplication::palette().color(QPalette::Button);

@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveRecords.h"
 #include "common/RegionalSettings.h"
+#include "monitor/DaySummary.h"
 
 #include <QAbstractTableModel>
 #include <vector>
@@ -22,6 +23,9 @@ public:
     // The first `count` records, channel n's column.
     void Show(std::size_t count, int channel);
 
+    // Rows that follow a stop of the recorder are tinted, their tooltip saying how long it was.
+    void SetGaps(std::vector<monitor::RecordGap> gaps);
+
     // The text a cell shows; empty outside the table.
     QString Cell(int column, int row) const;
     int Channel() const { return channel_; }
@@ -37,6 +41,7 @@ private:
     common::RegionalSettings regional_;
     std::size_t count_ = 0;
     int channel_ = 1;
+    std::vector<monitor::RecordGap> gaps_; // by ascending After
 };
 
 } // namespace registrator::ui

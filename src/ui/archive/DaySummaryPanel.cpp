@@ -36,7 +36,7 @@ DaySummaryPanel::DaySummaryPanel(const common::RegionalSettings& regional, QWidg
     Clear();
 }
 
-QString DaySummaryPanel::Duration(double seconds) const {
+QString DurationText(double seconds) {
     // Never a figure like "-2562047788015215:-30:-8" for a sum that could not be made.
     if (!std::isfinite(seconds) || seconds < 0 || seconds > 1e9)
         return QStringLiteral("—");
@@ -55,10 +55,10 @@ void DaySummaryPanel::Show(const monitor::MotorDaySummary& summary, const QStrin
     summary_ = summary;
     QString states =
         QStringLiteral("Отключён: %1\nВ работе: %2\nВыше номинального: %3\nВыше критического: %4")
-            .arg(Duration(summary.OffSeconds), Duration(summary.RunningSeconds),
-                 Duration(summary.AboveNominalSeconds), Duration(summary.OverloadedSeconds));
+            .arg(DurationText(summary.OffSeconds), DurationText(summary.RunningSeconds),
+                 DurationText(summary.AboveNominalSeconds), DurationText(summary.OverloadedSeconds));
     if (summary.NoDataSeconds > 0.5)
-        states += QStringLiteral("\nНет записей: %1").arg(Duration(summary.NoDataSeconds));
+        states += QStringLiteral("\nНет записей: %1").arg(DurationText(summary.NoDataSeconds));
     states_->setText(states);
     QString figures = QStringLiteral("Пусков: %1").arg(summary.Starts);
     if (summary.PeakSeen)

@@ -10,6 +10,9 @@ class QListWidget;
 
 namespace registrator::ui {
 
+// "0:15:32": hours, minutes and seconds of a duration; a dash for one that could not be computed.
+QString DurationText(double seconds);
+
 // The shown motor's day in figures: time in each panel state, starts, the peak, and the episodes above
 // the critical current, each of which the operator can pick to see it on the chart.
 class DaySummaryPanel : public QGroupBox {
@@ -30,7 +33,6 @@ signals:
     void episodeChosen(int index);
 
 private:
-    QString Duration(double seconds) const;
     QString Time(double time) const;
 
     common::RegionalSettings regional_;

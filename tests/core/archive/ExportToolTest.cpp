@@ -55,8 +55,9 @@ TEST(ExportReadings, ChosenChannelsAsPlainCsv) {
 TEST(ExportReadings, ExcelUsesSemicolonsAndDecimalCommas) {
     const ToolRun run = RunTool({"readings", "--excel", kReadings, "--channels=72,1"});
     EXPECT_EQ(run.Status, 0);
-    // A Russian spreadsheet takes 12:01:02,345 for a time and leaves 12:01:02.345 as text.
-    EXPECT_EQ(run.Out, kBom + "time;ch72;ch1\r\n"
+    // A Russian spreadsheet takes 12:01:02,345 for a time and leaves 12:01:02.345 as text; the columns
+    // carry the motors' names from the day's snapshot beside the file.
+    EXPECT_EQ(run.Out, kBom + "time;ch72 M72;ch1 Рыхлит.1\r\n"
                               "12:00:00,000;72;1\r\n"
                               "12:01:02,345;720;10\r\n"
                               "23:59:59,999;1,5;600\r\n");
