@@ -7,13 +7,17 @@
 #include "ui/tuning/AboutWindow.h"
 #include "ui/tuning/CalibrationWindow.h"
 #include "ui/tuning/CoefficientWindow.h"
+#include "ui/tuning/ScanTimingWindow.h"
+#include "ui/widgets/ScreenPlacement.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <tuple>
 
@@ -274,6 +278,31 @@ TEST_F(CoefficientWindowTest, AFailedCalculationLeavesNoCheckOfTheOldPoints) {
                   "Расчёт не выполнен: K и B остались от прежнего расчёта.");
     }
     EXPECT_EQ(window.Label6()->text(), QStringLiteral("0,5"));
+}
+
+// On the test platform's 800 x 600 screen the coefficient window ended 562 pixels past the right edge.
+TEST(ScreenPlacement, TuningWindowsOpenWithinTheScreenAndWhereDesignedWhereTheyFit) {
+    EXPECT_EQ(PlacedWithin({706, 270}, {658, 409}, {0, 0, 1280, 1024}), QPoint(622, 270));
+    EXPECT_EQ(PlacedWithin({1300, 900}, {300, 200}, {1280, 30, 1280, 994}), QPoint(1300, 824));
+    EXPECT_EQ(PlacedWithin({100, 10}, {2000, 300}, {0, 30, 1280, 994}), QPoint(0, 30));
+
+    RecordingDialogs dialogs;
+    PresenterMessages messages(dialogs);
+    HandlerGuard guard(dialogs);
+    channels::ChannelData data;
+    QTimer timer1;
+    QTimer timer2;
+    CoefficientWindow coefficients(common::RegionalSettings::Russian(), messages, guard);
+    CalibrationWindow calibration(CalibrationWindow::Services{data, common::RegionalSettings::Russian(),
+                                                              [] { return std::string(); }, messages, guard});
+    ScanTimingWindow timing(data, timer1, timer2, messages, guard);
+    for (QWidget* window : std::initializer_list<QWidget*>{&coefficients, &calibration, &timing}) {
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        EXPECT_TRUE(window->screen()->availableGeometry().contains(window->frameGeometry()));
+    }
+    EXPECT_EQ(calibration.pos().y(), 258) << "moved only as far as it had to";
+    EXPECT_EQ(timing.pos(), QPoint(374, 317));
 }
 
 TEST_F(CoefficientWindowTest, TheAboutItemOpensTheAboutWindow) {

@@ -6,6 +6,7 @@
 #include "tuning/CalibrationCheck.h"
 #include "ui/monitor/MainWindow.h"
 #include "ui/tuning/DesignControls.h"
+#include "ui/widgets/ScreenPlacement.h"
 
 #include <QFrame>
 #include <QLabel>
@@ -118,7 +119,7 @@ CalibrationWindow::CalibrationWindow(Services services, QWidget* parent)
     setWindowTitle(QStringLiteral("калибровка"));
     setFont(SerifFont(16, true));
     setFixedSize(722, kHeight);
-    move(286, 258);
+    MoveToDesignPosition(*this, QPoint(286, 258));
     const QFont big = SerifFont(27, true);
 
     DesignLabel(this, "Label11", QStringLiteral("название двигателя"), 32, 8, SerifFont(21, true),

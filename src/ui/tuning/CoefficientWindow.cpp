@@ -4,6 +4,7 @@
 #include "tuning/Calibration.h"
 #include "tuning/Coefficients.h"
 #include "ui/tuning/DesignControls.h"
+#include "ui/widgets/ScreenPlacement.h"
 
 #include <QAction>
 #include <QFontMetrics>
@@ -83,7 +84,7 @@ CoefficientWindow::CoefficientWindow(common::RegionalSettings regional, common::
         setTabOrder(order[i - 1], order[i]);
 
     FitToClient();
-    move(706, 270);
+    MoveToDesignPosition(*this, QPoint(706, 270));
 }
 
 void CoefficientWindow::FitToClient() {
