@@ -7,14 +7,19 @@
 #include "ui/tuning/AboutWindow.h"
 #include "ui/tuning/CalibrationWindow.h"
 #include "ui/tuning/CoefficientWindow.h"
+#include "ui/tuning/ScanTimingWindow.h"
+#include "ui/widgets/ScreenPlacement.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace registrator::ui {
 namespace {
@@ -131,6 +136,63 @@ TEST_F(CalibrationWindowTest, ABadNumberIsReportedAndSelectedAndAFailedWriteGoes
     EXPECT_EQ(window.Label16()->text(), QStringLiteral("9")) << "the write failed before the heading changes";
 }
 
+// SelectChannel cut a stored 12345 to "1234", which an untouched apply then stored.
+TEST_F(CalibrationWindowTest, StoredPowerAndSwitchOffShowWholeAndAnUntouchedApplyKeepsThem) {
+    data.Ustavki[9].Moshn = 12345;
+    data.Ustavki[9].Oborot = -5;
+    window.FillFields(9);
+    EXPECT_EQ(window.MaskEdit5()->text(), QStringLiteral("12345"));
+    EXPECT_EQ(window.MaskEdit6()->text(), QStringLiteral("-5"));
+    window.Button1Click();
+    EXPECT_EQ(data.Ustavki[9].Moshn, 12345);
+    EXPECT_EQ(data.Ustavki[9].Oborot, -5);
+    EXPECT_NE(support::ReadFileBytes(path).find("Moshn=12345\r\nOborot=-5\r\n"), std::string::npos);
+
+    // Once edited, what the operator types keeps to four digits.
+    QTest::keyClick(window.MaskEdit5(), Qt::Key_Backspace);
+    QTest::keyClicks(window.MaskEdit5(), QStringLiteral("5"));
+    window.Button1Click();
+    EXPECT_EQ(data.Ustavki[9].Moshn, 1234);
+    EXPECT_TRUE(dialogs.Boxes.isEmpty()) << dialogs.Boxes.join('\n').toStdString();
+}
+
+QString Unwrapped(const QLabel& label) {
+    return label.text().replace(QLatin1Char('\n'), QLatin1Char(' '));
+}
+
+void Retype(QLineEdit& edit, const QString& text) {
+    edit.selectAll();
+    QTest::keyClicks(&edit, text);
+}
+
+// The apply stores any numbers silently: without the line a critical current below the nominal one or
+// below zero went unnoticed until the mimic showed a stopped motor red.
+TEST_F(CalibrationWindowTest, TheWarningLineFollowsTheEntriesAndNeverStopsTheApply) {
+    // The file defaults: nominal 560 above critical 540.
+    EXPECT_TRUE(
+        Unwrapped(*window.Warnings()).startsWith(QStringLiteral("Пороги: ток ном. не ниже тока крит.")));
+    Retype(*window.Edit2(), QStringLiteral("0,5"));
+    Retype(*window.Edit4(), QStringLiteral("200"));
+    Retype(*window.Edit5(), QStringLiteral("300"));
+    Retype(*window.MaskEdit6(), QStringLiteral("20"));
+    EXPECT_EQ(window.Warnings()->text(), QString());
+
+    Retype(*window.Edit5(), QStringLiteral("-1"));
+    EXPECT_TRUE(Unwrapped(*window.Warnings())
+                    .contains(QStringLiteral("При x = 0 (двигатель стоит) ток 0 А: панель стоящего двигателя "
+                                             "будет красной (перегрузка).")))
+        << Unwrapped(*window.Warnings()).toStdString();
+    const QRect line = window.Warnings()->geometry();
+    EXPECT_TRUE(window.rect().contains(line));
+    for (const char* name : {"Button1", "Cloz"})
+        EXPECT_FALSE(line.intersects(window.findChild<QPushButton*>(QString::fromLatin1(name))->geometry()));
+    EXPECT_FALSE(line.intersects(window.LiveLine()->geometry()));
+
+    window.Button1Click();
+    EXPECT_TRUE(dialogs.Boxes.isEmpty()) << dialogs.Boxes.join('\n').toStdString();
+    EXPECT_EQ(data.Ustavki[9].T_Max, -1);
+}
+
 class CoefficientWindowTest : public ::testing::Test {
 protected:
     CoefficientWindowTest()
@@ -175,6 +237,72 @@ TEST_F(CoefficientWindowTest, BadEntriesAndEqualXValuesLeaveThePreviousResults) 
                                           QStringLiteral("error: Invalid floating point operation")}));
     EXPECT_EQ(window.Label6()->text(), QStringLiteral("0,5"));
     EXPECT_EQ(window.Label7()->text(), QStringLiteral("0"));
+}
+
+// Label6 and Label7 grew under what stands to their right: a B of -1234,5678 showed as "-1234,567".
+TEST_F(CoefficientWindowTest, EveryDigitOfAResultShowsClearOfTheControlsToItsRight) {
+    const int buttonLeft = window.findChild<QPushButton*>(QStringLiteral("Button1"))->x();
+    const int labelBLeft = window.findChild<QLabel*>(QStringLiteral("Label9"))->x();
+    const auto visible = [&](const QLabel& label, int right) {
+        return QRect(QPoint(), label.size()).contains(QRect(QPoint(), label.sizeHint())) &&
+               window.centralWidget()->rect().contains(label.geometry()) && label.geometry().right() < right;
+    };
+    for (const auto& [y1, y2, k, b] :
+         {std::tuple{"1234,5678", "1235,5678", "1", "-1234,5678"},
+          std::tuple{"123456789,1234", "0", "-123456789,1234", "-123456789,1234"},
+          std::tuple{"12345678901,1234", "0", "-12345678901,1234", "-12345678901,1234"}}) {
+        Calculate("0", y1, "1", y2);
+        // On one line while the type allows, every digit drawn.
+        EXPECT_EQ(window.Label6()->text().toStdString(), k);
+        EXPECT_EQ(window.Label7()->text().toStdString(), b);
+        EXPECT_TRUE(visible(*window.Label6(), labelBLeft) && visible(*window.Label7(), buttonLeft)) << b;
+    }
+
+    // Too long for the row even in the smallest type: more lines, and the window grows to hold them.
+    Calculate("0", "-1E200", "1", "-1E200");
+    const QString digits = window.Label7()->text().remove(QLatin1Char('\n'));
+    EXPECT_EQ(digits.size(), 200);
+    EXPECT_TRUE(digits.startsWith(QStringLiteral("99999999999999996973"))) << digits.toStdString();
+    EXPECT_TRUE(visible(*window.Label7(), buttonLeft));
+    EXPECT_GT(window.centralWidget()->height(), 370);
+    EXPECT_TRUE(dialogs.Boxes.isEmpty()) << dialogs.Boxes.join('\n').toStdString();
+}
+
+// After a failed calculation the check line went on quoting the old points beside K and B.
+TEST_F(CoefficientWindowTest, AFailedCalculationLeavesNoCheckOfTheOldPoints) {
+    Calculate("100", "50", "500", "250");
+    EXPECT_TRUE(window.CheckLine()->text().contains(QStringLiteral("(Y1 = 50)")));
+    for (const char* x2 : {"x", "100"}) {
+        Calculate("100", "50", x2, "250");
+        EXPECT_EQ(window.CheckLine()->text().toStdString(),
+                  "Расчёт не выполнен: K и B остались от прежнего расчёта.");
+    }
+    EXPECT_EQ(window.Label6()->text(), QStringLiteral("0,5"));
+}
+
+// On the test platform's 800 x 600 screen the coefficient window ended 562 pixels past the right edge.
+TEST(ScreenPlacement, TuningWindowsOpenWithinTheScreenAndWhereDesignedWhereTheyFit) {
+    EXPECT_EQ(PlacedWithin({706, 270}, {658, 409}, {0, 0, 1280, 1024}), QPoint(622, 270));
+    EXPECT_EQ(PlacedWithin({1300, 900}, {300, 200}, {1280, 30, 1280, 994}), QPoint(1300, 824));
+    EXPECT_EQ(PlacedWithin({100, 10}, {2000, 300}, {0, 30, 1280, 994}), QPoint(0, 30));
+
+    RecordingDialogs dialogs;
+    PresenterMessages messages(dialogs);
+    HandlerGuard guard(dialogs);
+    channels::ChannelData data;
+    QTimer timer1;
+    QTimer timer2;
+    CoefficientWindow coefficients(common::RegionalSettings::Russian(), messages, guard);
+    CalibrationWindow calibration(CalibrationWindow::Services{data, common::RegionalSettings::Russian(),
+                                                              [] { return std::string(); }, messages, guard});
+    ScanTimingWindow timing(data, timer1, timer2, messages, guard);
+    for (QWidget* window : std::initializer_list<QWidget*>{&coefficients, &calibration, &timing}) {
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        EXPECT_TRUE(window->screen()->availableGeometry().contains(window->frameGeometry()));
+    }
+    EXPECT_EQ(calibration.pos().y(), 258) << "moved only as far as it had to";
+    EXPECT_EQ(timing.pos(), QPoint(374, 317));
 }
 
 TEST_F(CoefficientWindowTest, TheAboutItemOpensTheAboutWindow) {

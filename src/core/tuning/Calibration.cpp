@@ -21,9 +21,7 @@ Step StoreFloat(const std::string& text, double& field, char separator, bool emp
 Step StoreInt(const std::string& text, std::int32_t& field) {
     if (text.empty())
         return Step::Empty;
-    std::string digits = text;
-    std::erase(digits, ' ');
-    const std::optional<std::int32_t> value = common::ParseInt(digits);
+    const std::optional<std::int32_t> value = ParseDigitEntry(text);
     if (!value)
         return Step::Bad;
     field = *value;
@@ -40,6 +38,12 @@ CalibrationEntries EntriesOf(const channels::TUstavka& settings, char decimalSep
             common::FloatToText(settings.T_Max, decimalSeparator),
             common::IntToText(settings.Moshn),
             common::IntToText(settings.Oborot)};
+}
+
+std::optional<std::int32_t> ParseDigitEntry(const std::string& text) {
+    std::string digits = text;
+    std::erase(digits, ' ');
+    return common::ParseInt(digits);
 }
 
 std::string BadNumberMessage(const std::string& text) {

@@ -5,6 +5,7 @@
 #include "common/OperatorMessages.h"
 #include "common/RegionalSettings.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -32,6 +33,9 @@ struct CalibrationOutcome {
     // The entry whose text did not parse; the operator has been told.
     std::optional<CalibrationField> BadField;
 };
+
+// The whole number in a power or switch-off entry, blanks anywhere ignored.
+std::optional<std::int32_t> ParseDigitEntry(const std::string& text);
 
 // "Ошибочная запись числа: " and the entry's text as typed.
 std::string BadNumberMessage(const std::string& text);

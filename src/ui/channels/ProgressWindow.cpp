@@ -1,6 +1,7 @@
 #include "ui/channels/ProgressWindow.h"
 
 #include "channels/ChannelData.h"
+#include "ui/widgets/ScreenPlacement.h"
 
 #include <QCoreApplication>
 
@@ -13,7 +14,7 @@ ProgressWindow::ProgressWindow(QWidget* parent)
     setObjectName(QStringLiteral("TF_ZAGk"));
     setWindowTitle(QStringLiteral(" "));
     setFixedSize(148, 129);
-    move(620, 117);
+    MoveToDesignPosition(*this, QPoint(620, 117));
     gauge_->setObjectName(QStringLiteral("Gauge1"));
     gauge_->setGeometry(24, 16, 100, 100);
     gauge_->SetRange(0, channels::kChannelCount);

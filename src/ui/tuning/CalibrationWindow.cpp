@@ -3,23 +3,60 @@
 #include "channels/SettingsFile.h"
 #include "common/NumberText.h"
 #include "monitor/PanelState.h"
+#include "tuning/CalibrationCheck.h"
 #include "ui/monitor/MainWindow.h"
 #include "ui/tuning/DesignControls.h"
+#include "ui/widgets/ScreenPlacement.h"
 
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
+#include <QRegularExpression>
+#include <QValidator>
+#include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 namespace registrator::ui {
+
+// Digits only, four at most, for what the operator types; the stored value, shown whole even when it
+// breaks that rule (12345, -5), stands until the operator edits the field, so that an apply
+// without touching it stores the value back unchanged.
+class DigitValidator final : public QValidator {
+public:
+    explicit DigitValidator(QLineEdit& edit) : QValidator(&edit), edit_(edit) {
+        connect(&edit, &QLineEdit::textEdited, this, [this] { stored_.reset(); });
+    }
+
+    // The field shows the stored value.
+    void ShowStored(const QString& text) {
+        stored_ = text;
+        edit_.setText(text);
+    }
+
+    State validate(QString& text, int&) const override {
+        if (stored_ && text == *stored_)
+            return Acceptable;
+        return kDigits.match(text).hasMatch() ? Acceptable : Invalid;
+    }
+
+private:
+    inline static const QRegularExpression kDigits{QStringLiteral("^[0-9]{0,4}$")};
+    QLineEdit& edit_;
+    std::optional<QString> stored_;
+};
 
 namespace {
 
 constexpr int kLabel16Right = 400;
+// The warnings stand below everything designed: the window is 46 pixels taller than its design's 250.
+constexpr QPoint kWarningsAt(16, 244);
+constexpr QSize kWarningsRoom(690, 46);
+constexpr int kBottomMargin = 6;
+constexpr int kHeight = kWarningsAt.y() + kWarningsRoom.height() + kBottomMargin;
 
 // A small ammeter: the decoration beside the conversion formula.
 QPixmap MeterPicture() {
@@ -60,11 +97,10 @@ QFrame* ColourPatch(QWidget* parent, const char* name, const QColor& colour, int
     return patch;
 }
 
-QLineEdit* DigitEdit(QWidget* parent, const char* name, int x, int y) {
+QLineEdit* DigitEdit(QWidget* parent, const char* name, int x, int y, DigitValidator*& validator) {
     QLineEdit* edit = DesignEdit(parent, name, QStringLiteral("0000"), x, y, 57, 27);
-    edit->setMaxLength(4);
-    edit->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,4}")), edit));
+    validator = new DigitValidator(*edit);
+    edit->setValidator(validator);
     return edit;
 }
 
@@ -82,8 +118,8 @@ CalibrationWindow::CalibrationWindow(Services services, QWidget* parent)
     setObjectName(QStringLiteral("F_Kalibr"));
     setWindowTitle(QStringLiteral("калибровка"));
     setFont(SerifFont(16, true));
-    setFixedSize(722, 250);
-    move(286, 258);
+    setFixedSize(722, kHeight);
+    MoveToDesignPosition(*this, QPoint(286, 258));
     const QFont big = SerifFont(27, true);
 
     DesignLabel(this, "Label11", QStringLiteral("название двигателя"), 32, 8, SerifFont(21, true),
@@ -104,10 +140,10 @@ CalibrationWindow::CalibrationWindow(Services services, QWidget* parent)
     image->setGeometry(588, 56, 105, 105);
 
     FitBefore(*DesignLabel(this, "Label10", QStringLiteral("Мощность-"), 16, 104, big), 166);
-    maskEdit5_ = DigitEdit(this, "MaskEdit5", 168, 112);
+    maskEdit5_ = DigitEdit(this, "MaskEdit5", 168, 112, moshnDigits_);
     FitBefore(*DesignLabel(this, "Label14", QStringLiteral("кВт"), 228, 104, big), 302);
     FitBefore(*DesignLabel(this, "Label12", QStringLiteral("Ток откл.-"), 16, 144, big), 166);
-    maskEdit6_ = DigitEdit(this, "MaskEdit6", 168, 152);
+    maskEdit6_ = DigitEdit(this, "MaskEdit6", 168, 152, oborotDigits_);
     DesignLabel(this, "Label13", QStringLiteral("А"), 240, 148, big);
 
     FitBefore(*DesignLabel(this, "Label6", QStringLiteral("Ток ном.="), 304, 104, big), 434);
@@ -125,6 +161,13 @@ CalibrationWindow::CalibrationWindow(Services services, QWidget* parent)
     liveLine_->setWordWrap(true);
     liveLine_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 
+    // Not a designed control either: what the entries would make the mimic show wrongly. It never
+    // stops the apply.
+    warnings_ = DesignLabel(this, "Warnings", QString(), kWarningsAt.x(), kWarningsAt.y(),
+                            SansFont(13, false), QColor(170, 0, 0));
+    for (QLineEdit* edit : {edit2_, edit3_, edit4_, edit5_, maskEdit6_})
+        connect(edit, &QLineEdit::textChanged, this, &CalibrationWindow::EntriesEdited);
+
     QPushButton* apply = DesignButton(this, "Button1", QStringLiteral("применить"), 500, 212, 73, 25);
     QPushButton* close = DesignButton(this, "Cloz", QStringLiteral("закрыть"), 604, 212, 73, 25);
     apply->setFont(SansFont(12, false));
@@ -135,6 +178,7 @@ CalibrationWindow::CalibrationWindow(Services services, QWidget* parent)
     QWidget* order[] = {apply, close, edit1_, maskEdit5_, maskEdit6_, edit2_, edit3_, edit4_, edit5_};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
+    ShowWarnings();
 }
 
 void CalibrationWindow::OpenForEditing() {
@@ -150,8 +194,8 @@ void CalibrationWindow::FillFields(int channel) {
     edit3_->setText(QString::fromStdString(texts.Koof_B));
     edit4_->setText(QString::fromStdString(texts.T_Nom));
     edit5_->setText(QString::fromStdString(texts.T_Max));
-    maskEdit5_->setText(QString::fromStdString(texts.Moshn));
-    maskEdit6_->setText(QString::fromStdString(texts.Oborot));
+    moshnDigits_->ShowStored(QString::fromStdString(texts.Moshn));
+    oborotDigits_->ShowStored(QString::fromStdString(texts.Oborot));
     // Also when the section window moves the selection: the heading must name the channel that
     // "применить" will write.
     ShowStoredName(channel);
@@ -177,6 +221,24 @@ void CalibrationWindow::RefreshLiveLine() {
             .arg(QString::fromStdString(monitor::CurrentLabelText(services_.Data.Current(channel).Value)));
     if (liveLine_->text() != text)
         liveLine_->setText(text);
+}
+
+void CalibrationWindow::EntriesEdited() {
+    services_.Guard([&] { ShowWarnings(); });
+}
+
+void CalibrationWindow::ShowWarnings() {
+    QStringList lines;
+    for (const std::string& warning :
+         tuning::CalibrationWarnings(EntriesFrom(*this), services_.Regional.DecimalSeparator))
+        lines << QString::fromStdString(warning);
+    const QString text = lines.join(QLatin1Char('\n'));
+    if (text == warningsText_)
+        return;
+    warningsText_ = text;
+    FitWithin(*warnings_, text, SansFont(13, false), kWarningsRoom, 9, LineBreaks::AnySize);
+    // Many warnings at once in the smallest type: the window grows rather than cut one.
+    setFixedHeight(std::max(kHeight, warnings_->y() + warnings_->height() + kBottomMargin));
 }
 
 void CalibrationWindow::Button1Click() {

@@ -16,6 +16,8 @@ class QPushButton;
 
 namespace registrator::ui {
 
+class DigitValidator;
+
 // TF_Kalibr: one channel's name, coefficients, thresholds, power and switch-off current. It holds
 // no values of its own: the channel is SelChannel and "применить" stores into the channel table.
 class CalibrationWindow : public QWidget {
@@ -41,6 +43,7 @@ public:
     QLineEdit* MaskEdit6() const { return maskEdit6_; }
     QLabel* Label16() const { return label16_; }
     QLabel* LiveLine() const { return liveLine_; }
+    QLabel* Warnings() const { return warnings_; }
 
 public slots:
     // A motor panel was clicked: the window comes up with the focus on the name.
@@ -49,6 +52,8 @@ public slots:
     void FillFields(int channel);
     // The scan cycle has run: the live line shows the selected channel's count and current.
     void RefreshLiveLine();
+    // The operator changed a coefficient, a threshold or the switch-off current.
+    void EntriesEdited();
     // The operator pressed "применить".
     void Button1Click();
     // The operator pressed "закрыть".
@@ -56,6 +61,7 @@ public slots:
 
 private:
     void Apply();
+    void ShowWarnings();
     void ShowStoredName(int channel);
     QLineEdit* FieldEdit(tuning::CalibrationField field) const;
 
@@ -69,6 +75,10 @@ private:
     QLineEdit* maskEdit6_;
     QLabel* label16_;
     QLabel* liveLine_;
+    QLabel* warnings_;
+    QString warningsText_;
+    DigitValidator* moshnDigits_ = nullptr;
+    DigitValidator* oborotDigits_ = nullptr;
 };
 
 } // namespace registrator::ui

@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <array>
 
+class QColor;
 class QLabel;
 class QLineEdit;
 
@@ -39,6 +40,9 @@ signals:
 
 private:
     void Calculate();
+    void ShowResult(QLabel& label, double value, QSize room);
+    void ShowCheck(const QString& text, const QColor& colour);
+    void FitToClient();
 
     common::RegionalSettings regional_;
     common::OperatorMessages& messages_;
@@ -47,6 +51,8 @@ private:
     std::array<double, 4> points_{};
     double k_ = 0;
     double b_ = 0;
+    bool calculated_ = false;
+    QWidget* client_;
     std::array<QLineEdit*, 4> edits_{};
     QLabel* label6_;
     QLabel* label7_;

@@ -1,5 +1,6 @@
 #include "ui/tuning/DesignControls.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -63,6 +64,56 @@ void FitBefore(QLabel& label, int right) {
         smaller.setPixelSize(smaller.pixelSize() - 1);
         label.setFont(smaller);
         label.adjustSize();
+    }
+}
+
+namespace {
+
+QStringList BrokenLines(const QString& text, const QFontMetrics& metrics, int width) {
+    QStringList lines;
+    for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
+        if (metrics.horizontalAdvance(paragraph) <= width) {
+            lines << paragraph;
+            continue;
+        }
+        QString line;
+        for (const QString& word : paragraph.split(QLatin1Char(' '))) {
+            const QString joined = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+            if (metrics.horizontalAdvance(joined) <= width) {
+                line = joined;
+                continue;
+            }
+            if (!line.isEmpty())
+                lines << line;
+            line.clear();
+            for (const QChar c : word) {
+                if (!line.isEmpty() && metrics.horizontalAdvance(line + c) > width) {
+                    lines << line;
+                    line.clear();
+                }
+                line += c;
+            }
+        }
+        lines << line;
+    }
+    return lines;
+}
+
+} // namespace
+
+void FitWithin(QLabel& label, const QString& text, const QFont& font, QSize room, int smallest,
+               LineBreaks breaks) {
+    QFont sized = font;
+    for (int pixels = font.pixelSize();; --pixels) {
+        sized.setPixelSize(pixels);
+        label.setFont(sized);
+        const bool last = pixels <= smallest;
+        label.setText(last || breaks == LineBreaks::AnySize
+                          ? BrokenLines(text, QFontMetrics(sized), room.width()).join(QLatin1Char('\n'))
+                          : text);
+        label.adjustSize();
+        if (last || (label.width() <= room.width() && label.height() <= room.height()))
+            return;
     }
 }
 

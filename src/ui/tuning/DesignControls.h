@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFont>
+#include <QSize>
 #include <QString>
 #include <Qt>
 
@@ -30,6 +31,17 @@ QPushButton* DesignButton(QWidget* parent, const char* name, const QString& text
 
 // Smaller type, never a cut text, where the system's font runs a label into the control at `right`.
 void FitBefore(QLabel& label, int right);
+
+// Where a text that does not fit may break into lines: sentences at any size, a number only once
+// the type is as small as it may get.
+enum class LineBreaks { AnySize, SmallestOnly };
+
+// `text` in the label at its place, as large as it fits `room` (width and height from the label's
+// left top), from `font` down to `smallest` pixels; lines break at blanks, a word wider than the room
+// anywhere. At `smallest` nothing shrinks further: the label takes more lines, growing downwards, so
+// that no character is ever cut.
+void FitWithin(QLabel& label, const QString& text, const QFont& font, QSize room, int smallest,
+               LineBreaks breaks);
 
 // Shows a hidden or covered window without making it modal.
 void ShowModeless(QWidget& window);

@@ -1,6 +1,7 @@
 #include "ui/tuning/ScanTimingWindow.h"
 
 #include "monitor/AvgCountText.h"
+#include "ui/widgets/ScreenPlacement.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -65,7 +66,7 @@ ScanTimingWindow::ScanTimingWindow(channels::ChannelData& data, QTimer& timer1, 
     setWindowTitle(QStringLiteral("скорость"));
     setFont(Font("Sans Serif", 11, false));
     setFixedSize(282, 278);
-    move(374, 317);
+    MoveToDesignPosition(*this, QPoint(374, 317));
     const QFont labelFont = Font("Sans Serif", 13, true);
 
     auto* group8 = Group(this, "GroupBox8", QStringLiteral("скорость записи"), 8, 8);
