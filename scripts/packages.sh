@@ -11,6 +11,10 @@ BUILD_PACKAGES=(
 WINDOWS_PACKAGES=(
     g++-mingw-w64-x86-64-posix wine wine64
 )
+# WINDOWS_QT_PACKAGES: the cross build of Qt and QCustomPlot from Debian's sources (scripts/windows-qt.sh).
+WINDOWS_QT_PACKAGES=(
+    g++-mingw-w64-x86-64-posix cmake ninja-build dpkg-dev xz-utils qt6-base-dev qt6-base-dev-tools
+)
 
 # Installs whichever of the named packages are missing; does nothing (quickly) when all are there.
 ensure_packages() {

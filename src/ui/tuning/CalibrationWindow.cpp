@@ -127,6 +127,8 @@ CalibrationWindow::CalibrationWindow(Services services, QWidget* parent)
     edit1_ = DesignEdit(this, "Edit1", QString(), 8, 32, 329, 27);
     label16_ = DesignLabel(this, "Label16", QStringLiteral("название двигателя"), 16, 64, SerifFont(21, true),
                            QColor(128, 0, 0));
+    // A name such as "<Насос>" is a name, not markup.
+    label16_->setTextFormat(Qt::PlainText);
 
     DesignLabel(this, "Label2", QStringLiteral("k="), 408, 16, big);
     edit2_ = DesignEdit(this, "Edit2", QStringLiteral("00000"), 446, 17, 73, 27);
