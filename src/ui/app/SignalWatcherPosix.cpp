@@ -1,17 +1,15 @@
+#ifndef _WIN32
+
 #include "ui/app/SignalWatcher.h"
 
 #include <QSocketNotifier>
-
-#ifndef _WIN32
 #include <csignal>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#endif
 
 namespace registrator::ui {
 
-#ifndef _WIN32
 namespace {
 int signalPipe[2] = {-1, -1};
 
@@ -21,10 +19,8 @@ void OnSignal(int) {
     [[maybe_unused]] auto written = ::write(signalPipe[1], &byte, 1);
 }
 } // namespace
-#endif
 
 SignalWatcher::SignalWatcher(QObject* parent) : QObject(parent) {
-#ifndef _WIN32
     if (signalPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
         return;
     ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
@@ -36,22 +32,19 @@ SignalWatcher::SignalWatcher(QObject* parent) : QObject(parent) {
     action.sa_flags = SA_RESTART;
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(sig, &action, nullptr);
-#endif
 }
 
 SignalWatcher::~SignalWatcher() {
-#ifndef _WIN32
     for (int sig : {SIGTERM, SIGINT, SIGHUP})
         ::signal(sig, SIG_DFL);
-#endif
 }
 
 void SignalWatcher::Drain() {
-#ifndef _WIN32
     char buffer[16];
     [[maybe_unused]] auto got = ::read(signalPipe[0], buffer, sizeof buffer);
-#endif
     emit endRequested();
 }
 
 } // namespace registrator::ui
+
+#endif
