@@ -217,6 +217,11 @@ TEST(WebPage, SaysWhenItHasLostTheProgramAndPicksUpAgainWhenItComesBack) {
     EXPECT_TRUE(browser.Evaluate("document.getElementById('when').textContent")
                     .toString()
                     .startsWith(QStringLiteral("нет связи с программой")));
+    // Greyed out under the red line: the last colours must not pass for live ones.
+    const QString sectionsGreyed =
+        QStringLiteral("[...document.querySelectorAll('section')].every(s => getComputedStyle(s).filter === "
+                       "'grayscale(1)' && Number(getComputedStyle(s).opacity) < 0.5)");
+    EXPECT_TRUE(browser.Evaluate(sectionsGreyed).toBool());
     SaveShot(browser.Screenshot(1280, false), QStringLiteral("web-lost.png"));
 
     running = std::make_unique<RunningProgram>(port);
@@ -227,6 +232,7 @@ TEST(WebPage, SaysWhenItHasLostTheProgramAndPicksUpAgainWhenItComesBack) {
                                        "!document.getElementById('status').classList.contains('stale')")
                             .arg(before + 1),
                         15000));
+    EXPECT_FALSE(browser.Evaluate(sectionsGreyed).toBool());
 }
 
 } // namespace registrator::web::testing
