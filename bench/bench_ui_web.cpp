@@ -70,7 +70,8 @@ struct Rig {
     std::unique_ptr<web::WebView> web;
 };
 
-// Pages reading the event stream on their own thread, as browsers elsewhere would.
+// Pages reading the event stream on their own thread, as browsers elsewhere would: each from an
+// address of its own (any 127.x.y.z is this computer), as one computer may hold only a few.
 class Pages {
 public:
     Pages(Rig& rig, int count) {
@@ -78,6 +79,9 @@ public:
             const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
             sockaddr_in address{};
             address.sin_family = AF_INET;
+            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK + 10 + static_cast<unsigned>(i));
+            if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+                throw std::runtime_error("cannot take a page's address");
             address.sin_port = htons(rig.web->Port());
             address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
             if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)

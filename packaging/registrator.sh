@@ -28,7 +28,6 @@ if [ -n "$missing" ]; then
         libQt6PrintSupport.so*) package=libqt6printsupport6 ;;
         libQt6DBus.so*) package=libqt6dbus6 ;;
         libQt6Network.so*) package=libqt6network6 ;;
-        libQt6HttpServer.so*) package=libqt6httpserver6 ;;
         libQt6WebSockets.so*) package=libqt6websockets6 ;;
         libQCustomPlotQt6.so*) package=libqcustomplot2.1-qt6 ;;
         *) package="(the package holding $lib)" ;;

@@ -6,7 +6,7 @@ BUILD_PACKAGES=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb xauth
     clang-14 libclang-rt-14-dev llvm-14
-    qt6-httpserver-dev qt6-websockets-dev chromium
+    qt6-websockets-dev chromium
 )
 WINDOWS_PACKAGES=(
     g++-mingw-w64-x86-64-posix wine wine64

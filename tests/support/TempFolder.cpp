@@ -6,12 +6,11 @@
 
 namespace registrator::support {
 
-TempFolder::TempFolder() {
+TempFolder::TempFolder(const std::filesystem::path& parent) {
     // Random rather than counted: test programs run side by side under ctest -j.
     std::random_device random;
     do {
-        path_ = std::filesystem::temp_directory_path() /
-                ("registrator-test-" + std::to_string(random()) + std::to_string(random()));
+        path_ = parent / ("registrator-test-" + std::to_string(random()) + std::to_string(random()));
     } while (!std::filesystem::create_directories(path_));
 }
 

@@ -5,10 +5,11 @@
 
 namespace registrator::support {
 
-// A fresh folder under the system's temporary folder, removed with everything in it at the end.
+// A fresh folder under the system's temporary folder (or under `parent`), removed with everything in
+// it at the end.
 class TempFolder {
 public:
-    TempFolder();
+    explicit TempFolder(const std::filesystem::path& parent = std::filesystem::temp_directory_path());
     ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;

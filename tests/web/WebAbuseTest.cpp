@@ -1,7 +1,6 @@
 // Hostile and careless clients against the running program: every one gets a 4xx or is let go, and the
 // scan cycle and the archive go on as before.
 #include "WebTestSupport.h"
-#include "archive/ArchiveRecords.h"
 #include "ui/monitor/MainWindow.h"
 #include "ui/web/ArchiveDate.h"
 #include "ui/web/WebListener.h"
@@ -9,12 +8,8 @@
 
 #include <QElapsedTimer>
 #include <QTest>
-#include <arpa/inet.h>
-#include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -24,32 +19,10 @@ namespace {
 
 // A connection that is opened and then left alone, or asks and never reads the answer.
 int OpenQuietly(quint16 port, const std::string& request = {}) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    const int small = 4096;
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    if (!request.empty())
-        (void)::send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+    const int fd = Connect(port, nullptr, 4096);
+    if (fd >= 0 && !request.empty())
+        (void)SendAll(fd, request);
     return fd;
-}
-
-// A day of `records` readings in the program's archive folder.
-void WriteDay(const std::string& path, int records) {
-    std::ofstream file(path, std::ios::binary);
-    archive::TArhivRec record{};
-    for (int i = 0; i < records; ++i) {
-        record.Time = i / 86400.0;
-        for (int n = 0; n < 72; ++n)
-            record.Tok[n] = (i + n) % 700;
-        file.write(reinterpret_cast<const char*>(&record), sizeof record);
-    }
 }
 
 } // namespace
@@ -66,7 +39,7 @@ TEST(WebArchiveDate, TakesOnlyRealDaysWrittenInFull) {
 TEST(WebAbuse, AnswersEveryTraversalBadDateAndNonReadWithA4xxAndCountsIt) {
     RunningProgram running;
     ASSERT_NE(running.Port(), 0);
-    WriteDay(running.Program().Archive().ReadingsPath("05.12.2026"), 3);
+    WriteDay(running.DataFolder() / "05.12.2026.txt", 3);
     const std::string longName(70 * 1024, 'a');
     const std::vector<std::pair<std::string, int>> cases = {
         {Get("/archive/../../etc/passwd"), 404},
@@ -116,6 +89,9 @@ TEST(WebAbuse, AnswersEveryTraversalBadDateAndNonReadWithA4xxAndCountsIt) {
         EXPECT_EQ(statuses[i], cases[i].second) << cases[i].first.substr(0, 60);
 
     EXPECT_EQ(day.Status, 200);
+    EXPECT_NE(day.Head.find("Content-Disposition: attachment; filename=\"05.12.2026.csv\""),
+              std::string::npos)
+        << day.Head;
     EXPECT_EQ(
         day.Body.substr(0, day.Body.find("\r\n")), "time,ch1" + [] {
             std::string rest;
@@ -126,9 +102,13 @@ TEST(WebAbuse, AnswersEveryTraversalBadDateAndNonReadWithA4xxAndCountsIt) {
     EXPECT_EQ(std::count(day.Body.begin(), day.Body.end(), '\n'), 4); // header and three records
     EXPECT_EQ(summary.Status, 200);
     EXPECT_EQ(std::count(summary.Body.begin(), summary.Body.end(), '\n'), 73);
+    EXPECT_NE(summary.Head.find("Content-Disposition: attachment; filename=\"05.12.2026-summary.csv\""),
+              std::string::npos)
+        << summary.Head;
+    // A streamed day has no length before it is read through: HEAD says what GET says, chunked.
     EXPECT_EQ(head.Status, 200);
     EXPECT_TRUE(head.Body.empty());
-    EXPECT_NE(head.Head.find("Content-Length: " + std::to_string(day.Body.size())), std::string::npos);
+    EXPECT_EQ(head.Head, day.Head);
     EXPECT_EQ(running.Program().Web()->Listener().Rejected(), cases.size());
 }
 
@@ -136,7 +116,7 @@ TEST(WebAbuse, IdleCrowdsStalledReadersAndHugeHeadsLeaveScanningAndArchivingAsTh
     RunningProgram running;
     ASSERT_NE(running.Port(), 0);
     // A long day whose CSV (several megabytes) stalled clients ask for and never read.
-    WriteDay(running.Program().Archive().ReadingsPath("01.12.2026"), 20000);
+    WriteDay(running.DataFolder() / "01.12.2026.txt", 20000);
     int refreshes = 0;
     QObject::connect(&running.Program().Main(), &ui::MainWindow::displayRefreshed, [&] { ++refreshes; });
 

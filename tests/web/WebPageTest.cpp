@@ -144,6 +144,15 @@ TEST(WebPage, ShowsTheMainWindowsTextsAndColoursLiveAtDesktopAndPhoneWidth) {
     ui::MainWindow& window = running.Program().Main();
     window.Timer1().stop();
     window.Timer2().stop();
+    // Three motors in known states, whatever the plant is doing (all 72 alike was seen on a loaded
+    // machine): overloaded, above nominal and switched off.
+    channels::UstavkiTable& ustavki = running.Program().Data().Ustavki;
+    ustavki[1].T_Max = -1;
+    ustavki[2].T_Nom = -1;
+    ustavki[2].T_Max = 1e9;
+    ustavki[3].T_Max = 3e9;
+    ustavki[3].T_Nom = 2e9;
+    ustavki[3].Oborot = 1'000'000'000;
     QTest::qWait(300);
     const int before = browser.Evaluate("Number(document.body.dataset.updates)").toInt();
     window.RefreshDisplay();
@@ -164,8 +173,10 @@ TEST(WebPage, ShowsTheMainWindowsTextsAndColoursLiveAtDesktopAndPhoneWidth) {
         EXPECT_EQ(colours[n - 1].toString(), Rgb(window.Panel(n)->Colour())) << "channel " << n;
         coloursSeen.insert(colours[n - 1].toString());
     }
-    // The simulated plant runs motors in more than one state, so the colours are not all alike.
-    EXPECT_GE(coloursSeen.size(), 2);
+    EXPECT_EQ(colours[0].toString(), Rgb(ui::PanelColour(monitor::PanelState::Overloaded)));
+    EXPECT_EQ(colours[1].toString(), Rgb(ui::PanelColour(monitor::PanelState::AboveNominal)));
+    EXPECT_EQ(colours[2].toString(), Rgb(ui::PanelColour(monitor::PanelState::Off)));
+    EXPECT_GE(coloursSeen.size(), 3);
 
     SaveShot(browser.Screenshot(1280, false), QStringLiteral("web-desktop.png"));
     // On a phone the twelve motors of a section wrap onto rows of four.
@@ -217,6 +228,11 @@ TEST(WebPage, SaysWhenItHasLostTheProgramAndPicksUpAgainWhenItComesBack) {
     EXPECT_TRUE(browser.Evaluate("document.getElementById('when').textContent")
                     .toString()
                     .startsWith(QStringLiteral("нет связи с программой")));
+    // Greyed out under the red line: the last colours must not pass for live ones.
+    const QString sectionsGreyed =
+        QStringLiteral("[...document.querySelectorAll('section')].every(s => getComputedStyle(s).filter === "
+                       "'grayscale(1)' && Number(getComputedStyle(s).opacity) < 0.5)");
+    EXPECT_TRUE(browser.Evaluate(sectionsGreyed).toBool());
     SaveShot(browser.Screenshot(1280, false), QStringLiteral("web-lost.png"));
 
     running = std::make_unique<RunningProgram>(port);
@@ -227,6 +243,7 @@ TEST(WebPage, SaysWhenItHasLostTheProgramAndPicksUpAgainWhenItComesBack) {
                                        "!document.getElementById('status').classList.contains('stale')")
                             .arg(before + 1),
                         15000));
+    EXPECT_FALSE(browser.Evaluate(sectionsGreyed).toBool());
 }
 
 } // namespace registrator::web::testing

@@ -9,8 +9,10 @@
 #include <arpa/inet.h>
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <optional>
 #include <poll.h>
 #include <sys/socket.h>
 #include <thread>
@@ -18,9 +20,12 @@
 
 namespace registrator::web::testing {
 
-RunningProgram::RunningProgram(quint16 webPort) {
+RunningProgram::RunningProgram(quint16 webPort, const std::filesystem::path& dataElsewhere) {
     std::filesystem::create_directories(folder_.Path() / "bin");
-    std::filesystem::create_directories(folder_.Path() / "Data");
+    if (dataElsewhere.empty())
+        std::filesystem::create_directories(folder_.Path() / "Data");
+    else
+        std::filesystem::create_directory_symlink(dataElsewhere, folder_.Path() / "Data");
     ui::ProgramEnvironment environment{clock_,
                                        dialogs_,
                                        common::RegionalSettings::Russian(),
@@ -52,57 +57,158 @@ std::uint64_t RunningProgram::RecordsToday() const {
     return error ? 0 : size / sizeof(archive::TArhivRec);
 }
 
-Exchange Send(quint16 port, const std::string& request, std::chrono::milliseconds limit) {
-    const auto start = std::chrono::steady_clock::now();
-    Exchange result;
+std::filesystem::path RunningProgram::DataFolder() const {
+    return folder_.Path() / "Data";
+}
+
+void WriteDay(const std::filesystem::path& path, int records) {
+    std::ofstream file(path, std::ios::binary);
+    archive::TArhivRec record{};
+    for (int i = 0; i < records; ++i) {
+        record.Time = i / 86400.0;
+        for (int n = 0; n < 72; ++n)
+            record.Tok[n] = (i + n) % 700;
+        file.write(reinterpret_cast<const char*>(&record), sizeof record);
+    }
+}
+
+namespace {
+
+// The body of a chunked answer and the bytes it takes, once its last chunk is in.
+std::optional<std::pair<std::string, std::size_t>> Dechunked(std::string_view body) {
+    std::string data;
+    for (std::size_t taken = 0;;) {
+        const auto lineEnd = body.find("\r\n", taken);
+        if (lineEnd == std::string_view::npos)
+            return std::nullopt;
+        const std::size_t size = std::stoul(std::string(body.substr(taken, lineEnd - taken)), nullptr, 16);
+        if (body.size() < lineEnd + 2 + size + 2)
+            return std::nullopt;
+        data.append(body.substr(lineEnd + 2, size));
+        taken = lineEnd + 2 + size + 2;
+        if (size == 0)
+            return std::pair{data, taken};
+    }
+}
+
+} // namespace
+
+std::vector<Exchange> SplitAnswers(std::string_view raw, bool headOnly, bool closed) {
+    std::vector<Exchange> answers;
+    for (auto headEnd = raw.find("\r\n\r\n"); headEnd != std::string_view::npos;
+         headEnd = raw.find("\r\n\r\n")) {
+        Exchange answer;
+        answer.Head = std::string(raw.substr(0, headEnd));
+        if (answer.Head.rfind("HTTP/1.", 0) == 0 && answer.Head.size() > 12)
+            answer.Status = std::stoi(answer.Head.substr(9, 3));
+        const std::string_view rest = raw.substr(headEnd + 4);
+        std::size_t taken = rest.size();
+        const auto length = answer.Head.find("Content-Length: ");
+        const auto chunked = answer.Head.find("Transfer-Encoding: chunked") != std::string::npos
+                                 ? Dechunked(rest)
+                                 : std::nullopt;
+        // The answer to HEAD declares a body it does not send; 204 has none.
+        if (headOnly || answer.Status == 204)
+            taken = 0;
+        else if (length != std::string::npos)
+            taken = std::stoul(answer.Head.substr(length + 16));
+        else if (chunked)
+            taken = chunked->second;
+        else if (!closed && answer.Head.find("text/event-stream") == std::string::npos)
+            break; // the body runs to the close; an event stream's never ends
+        if (rest.size() < taken)
+            break;
+        answer.Body = chunked ? chunked->first : std::string(rest.substr(0, taken));
+        answers.push_back(answer);
+        raw = rest.substr(taken);
+    }
+    return answers;
+}
+
+int Connect(quint16 port, const char* from, int receiveBuffer) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (receiveBuffer > 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
     sockaddr_in address{};
     address.sin_family = AF_INET;
+    if (from) {
+        ::inet_pton(AF_INET, from, &address.sin_addr);
+        (void)::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         ::close(fd);
-        return result;
+        return -1;
     }
-    for (std::size_t sent = 0; sent < request.size();) {
-        const ssize_t n = ::send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+    return fd;
+}
+
+bool SendAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (n <= 0)
-            break; // refused halfway: what came back still tells
-        sent += static_cast<std::size_t>(n);
+            return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
     }
-    std::string answer;
+    return true;
+}
+
+std::vector<Exchange> ReadAnswers(int fd, std::size_t answers, std::chrono::milliseconds limit,
+                                  bool headOnly) {
+    const auto start = std::chrono::steady_clock::now();
+    std::string raw;
+    bool closed = false;
     char buffer[16384];
-    while (std::chrono::steady_clock::now() - start < limit) {
+    while (!closed && std::chrono::steady_clock::now() - start < limit &&
+           SplitAnswers(raw, headOnly).size() < answers) {
         pollfd poll{fd, POLLIN, 0};
         if (::poll(&poll, 1, 50) <= 0)
             continue;
         const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-        if (n <= 0)
-            break;
-        answer.append(buffer, static_cast<std::size_t>(n));
-        // A keep-alive answer is complete once its declared body is in.
-        const auto headEnd = answer.find("\r\n\r\n");
-        const auto length = answer.find("Content-Length: ");
-        // The answer to HEAD declares a body it does not send.
-        const bool head = request.rfind("HEAD ", 0) == 0;
-        if (headEnd != std::string::npos && length != std::string::npos && length < headEnd &&
-            answer.size() >= headEnd + 4 + (head ? 0 : std::stoul(answer.substr(length + 16))))
-            break;
+        closed = n <= 0;
+        raw.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
     }
-    ::close(fd);
-    result.Took =
+    const auto took =
         std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
-    if (answer.rfind("HTTP/1.", 0) == 0 && answer.size() > 12)
-        result.Status = std::stoi(answer.substr(9, 3));
-    const auto headEnd = answer.find("\r\n\r\n");
-    result.Head = answer.substr(0, headEnd);
-    if (headEnd != std::string::npos)
-        result.Body = answer.substr(headEnd + 4);
+    std::vector<Exchange> result = SplitAnswers(raw, headOnly, closed);
+    for (Exchange& answer : result) {
+        answer.Took = took;
+        answer.Closed = closed;
+    }
     return result;
+}
+
+std::vector<Exchange> Converse(quint16 port, const std::string& request, std::size_t answers,
+                               std::chrono::milliseconds limit) {
+    const int fd = Connect(port);
+    if (fd < 0)
+        return {};
+    // Refused halfway, what came back still tells.
+    (void)SendAll(fd, request);
+    std::vector<Exchange> result = ReadAnswers(fd, answers, limit, request.rfind("HEAD ", 0) == 0);
+    ::close(fd);
+    return result;
+}
+
+Exchange Send(quint16 port, const std::string& request, std::chrono::milliseconds limit) {
+    std::vector<Exchange> answers = Converse(port, request, 1, limit);
+    return answers.empty() ? Exchange{} : answers.front();
 }
 
 std::string Get(const std::string& path) {
     return "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+}
+
+std::vector<int> StatusesOf(const std::vector<Exchange>& answers) {
+    std::vector<int> statuses;
+    for (const Exchange& answer : answers)
+        statuses.push_back(answer.Status);
+    return statuses;
+}
+
+long LineCount(const std::string& text) {
+    return std::count(text.begin(), text.end(), '\n');
 }
 
 void RunBeside(const std::function<void()>& work, std::chrono::milliseconds limit) {
@@ -113,6 +219,25 @@ void RunBeside(const std::function<void()>& work, std::chrono::milliseconds limi
     });
     (void)QTest::qWaitFor([&] { return done.load(); }, static_cast<int>(limit.count()));
     thread.join(); // the work is bounded by its own limits
+}
+
+RecordingWatch::RecordingWatch(const RunningProgram& running)
+    : running_(running), records_(running.RecordsToday()) {
+    since_.start();
+}
+
+bool RecordingWatch::KeptUp() const {
+    return running_.RecordsToday() + 1 - records_ >= static_cast<std::uint64_t>(since_.elapsed() / 1000);
+}
+
+std::uint64_t OwnStatusField(const char* name) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string prefix = std::string(name) + ":";
+    while (std::getline(status, line))
+        if (line.rfind(prefix, 0) == 0)
+            return std::stoull(line.substr(prefix.size()));
+    return 0;
 }
 
 } // namespace registrator::web::testing

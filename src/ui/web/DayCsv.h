@@ -1,22 +1,53 @@
 #pragma once
 
+#include "archive/CsvExport.h"
+#include "archive/ReadingsStream.h"
 #include "channels/ChannelData.h"
 
+#include <functional>
+#include <optional>
 #include <string>
 
 namespace registrator::web {
 
 enum class DayCsvKind { Readings, Summary };
 
-struct DayCsv {
-    bool Found = false; // false: the day has no readings file, or not one whole record in it
-    std::string Text;
+enum class DayOpening {
+    Ready,
+    NoRecords,  // no readings file for the day, or not one whole record in it
+    Unreadable, // there, but not a regular file of its own, or the system refused it: Error() says why
 };
 
-// The one place the web view turns a day's archive files into CSV. `present` gives the switch-off
-// currents, which snapshots do not keep, and the thresholds of a day without a snapshot. Reads files
-// only, so it may run off the GUI thread.
-DayCsv MakeDayCsv(DayCsvKind kind, const std::string& readingsPath, const std::string& snapshotPath,
-                  const channels::UstavkiTable& present);
+// The one place the web view turns a day's archive files into CSV, a piece at a time, so that a day of
+// any size takes bounded memory. Only regular files are read, and no file that is itself a symbolic
+// link, so nothing outside the archive folder is ever served. `present` gives the switch-off currents,
+// which snapshots do not keep, and the thresholds of motors the day's snapshot lacks. Reads files
+// only, so it runs off the GUI thread.
+class DayCsv {
+public:
+    DayCsv(DayCsvKind kind, std::string readingsPath, std::string snapshotPath,
+           const channels::UstavkiTable& present);
+
+    DayOpening Open();
+    // Appends the next piece of the text to `out`: for the readings the header and the rows of the
+    // first block, then a block of rows a call; for the summary the whole table, after both passes
+    // through the day. False once there is nothing more: at the end, after a failure (Error() then
+    // says why), or when `stop` said so between two blocks.
+    bool Next(std::string& out, const std::function<bool()>& stop);
+    const std::string& Error() const { return error_; }
+
+private:
+    bool Summarize(std::string& out, const std::function<bool()>& stop);
+
+    DayCsvKind kind_;
+    std::string readingsPath_;
+    std::string snapshotPath_;
+    channels::UstavkiTable present_;
+    std::optional<archive::ReadingsStream> stream_;
+    archive::ReadingsCsv csv_;
+    bool headerWritten_ = false;
+    bool done_ = false;
+    std::string error_;
+};
 
 } // namespace registrator::web

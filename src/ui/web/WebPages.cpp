@@ -12,10 +12,13 @@ QString Escaped(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).toHtmlEscaped();
 }
 
+// A page that has lost the program greys its panels under the red line: their last colours must not
+// be taken for live ones.
 const char* const kPanelStyle = R"(
 body{margin:0;font-family:sans-serif;background:#e8e8e8}
 #status{position:sticky;top:0;z-index:1;padding:6px 10px;background:#203040;color:#fff;font-size:15px}
 #status.stale{background:#b00000}
+#status.stale~section{filter:grayscale(1);opacity:.35}
 #sim{font-weight:bold;color:#ffd040;margin-right:1em}
 section{margin:8px;background:#f4f4f4;border:1px solid #999;border-radius:4px;padding:4px 6px 6px}
 h2{font-size:16px;margin:2px 0 6px}

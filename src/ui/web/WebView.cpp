@@ -3,31 +3,25 @@
 #include "common/DateTime.h"
 #include "ui/monitor/MainWindow.h"
 #include "ui/web/ArchiveDate.h"
-#include "ui/web/DayCsv.h"
+#include "ui/web/DayCsvAnswer.h"
+#include "ui/web/HttpConnection.h"
 #include "ui/web/WebListener.h"
 #include "ui/web/WebPages.h"
 
-#include <QHttpServerRequest>
-#include <QHttpServerResponder>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTcpSocket>
-#include <memory>
 
 namespace registrator::web {
 
 namespace {
 
-using Status = QHttpServerResponder::StatusCode;
-
-// A page that has not taken this much of its stream has stopped reading; it is let go.
+// A page this far behind its stream is let go, even while it still takes a little.
 constexpr qint64 kMaxStreamBacklog = 256 * 1024;
-constexpr int kMaxArchiveJobs = 4;
 
 const QByteArray kHtml = "text/html; charset=utf-8";
 const QByteArray kJson = "application/json";
-const QByteArray kCsv = "text/csv; charset=utf-8";
+const QByteArray kPlainText = "text/plain; charset=utf-8";
 
 // "/motor/7" -> 7; only the plain numbers 1..72.
 int ChannelOf(QStringView text) {
@@ -45,10 +39,12 @@ QString TimeOfDay(common::TDateTime time) {
 } // namespace
 
 WebView::WebView(Services services, QObject* parent)
-    : QAbstractHttpServer(parent), services_(services), listener_(new WebListener(this)) {
+    : QObject(parent), services_(services),
+      listener_(new WebListener(
+          [this](HttpConnection& connection, const RequestHead& request) { Serve(connection, request); },
+          this)) {
     states_.fill(monitor::PanelState::Running);
     states_[0] = monitor::PanelState::Off; // as the main window starts
-    archiveReaders_.setMaxThreadCount(1);
     sinceSent_.start();
     // With a slow scan period set, pages still hear from the program every second.
     heartbeat_.setInterval(1000);
@@ -60,8 +56,9 @@ WebView::WebView(Services services, QObject* parent)
 }
 
 WebView::~WebView() {
-    // A job still reading posts its answer to this object; it must be done before the object goes.
-    archiveReaders_.waitForDone();
+    // The connections go while this object is whole; each takes its archive job's request with it, and
+    // the job, never waited for, ends by itself.
+    delete listener_;
 }
 
 bool WebView::Listen(const QHostAddress& address, quint16 port, QString& error) {
@@ -69,7 +66,6 @@ bool WebView::Listen(const QHostAddress& address, quint16 port, QString& error) 
         error = listener_->errorString();
         return false;
     }
-    bind(listener_);
     return true;
 }
 
@@ -107,18 +103,15 @@ void WebView::Push() {
     if (streams_.isEmpty())
         return;
     const QByteArray event = "event: panel\ndata: " + PanelJson() + "\n\n";
-    for (qsizetype i = 0; i < streams_.size(); ++i) {
-        QTcpSocket* socket = streams_[i];
-        if (!socket || socket->state() != QAbstractSocket::ConnectedState) {
-            streams_.removeAt(i--);
+    // A copy: a page let go leaves the list as it goes.
+    const QList<QPointer<HttpConnection>> pages = streams_;
+    for (HttpConnection* page : pages) {
+        if (!page)
             continue;
-        }
-        if (socket->bytesToWrite() > kMaxStreamBacklog) {
-            streams_.removeAt(i--);
-            socket->abort();
-            continue;
-        }
-        socket->write(event);
+        if (page->Backlog() > kMaxStreamBacklog)
+            page->Abort();
+        else
+            page->Push(event);
     }
 }
 
@@ -177,138 +170,93 @@ QByteArray WebView::MotorJson(int channel) const {
     return QJsonDocument(motor).toJson(QJsonDocument::Compact);
 }
 
-bool WebView::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) {
-    // The listener has let only GET and HEAD through; this holds should it ever change.
-    if (request.method() != QHttpServerRequest::Method::Get &&
-        request.method() != QHttpServerRequest::Method::Head) {
-        Answer(request, socket, 405, {}, kHtml);
-        return true;
-    }
-    const QString path = request.url().path();
-    if (path == QLatin1String("/")) {
-        Answer(request, socket, 200, PanelPage(PanelJson()), kHtml);
-    } else if (path == QLatin1String("/events")) {
-        OpenStream(request, socket);
-    } else if (path == QLatin1String("/health")) {
-        Answer(request, socket, 200, HealthJson(), kJson);
-    } else if (path == QLatin1String("/favicon.ico")) {
-        Answer(request, socket, 204, {}, kHtml);
-    } else if (path.startsWith(QLatin1String("/motor/"))) {
-        QStringView rest = QStringView(path).mid(7);
-        const bool data = rest.endsWith(QLatin1String("/data"));
-        if (data)
-            rest.chop(5);
-        const int channel = ChannelOf(rest);
-        if (channel == 0)
-            return false;
-        if (data)
-            Answer(request, socket, 200, MotorJson(channel), kJson);
-        else
-            Answer(request, socket, 200, MotorPage(channel, services_.Data.Ustavki[channel]), kHtml);
-    } else if (path.startsWith(QLatin1String("/archive/"))) {
-        const QString rest = path.mid(9);
-        const bool summary = rest.endsWith(QLatin1String("/summary.csv"));
-        if (!summary && !rest.endsWith(QLatin1String(".csv")))
-            return false;
-        const QString dateText = rest.left(rest.size() - (summary ? 12 : 4));
-        const auto date = ParseArchiveDate(dateText.toStdString());
-        if (!date) {
-            Answer(request, socket, 400, "Дата в адресе: ДД.ММ.ГГГГ, например 06.12.2026\n",
-                   "text/plain; charset=utf-8");
-            return true;
-        }
-        ServeDayCsv(request, socket, *date, summary);
-    } else {
+void WebView::Serve(HttpConnection& connection, const RequestHead& request) {
+    if (!Route(connection, QString::fromLatin1(request.Path)))
+        Answer(connection, 404, "Нет такой страницы\n", kPlainText);
+}
+
+bool WebView::Route(HttpConnection& connection, const QString& path) {
+    if (path == QLatin1String("/"))
+        Answer(connection, 200, PanelPage(PanelJson()), kHtml);
+    else if (path == QLatin1String("/events"))
+        OpenStream(connection);
+    else if (path == QLatin1String("/health"))
+        Answer(connection, 200, HealthJson(), kJson);
+    else if (path == QLatin1String("/favicon.ico"))
+        Answer(connection, 204, {}, kHtml);
+    else if (path.startsWith(QLatin1String("/motor/")))
+        return ServeMotor(connection, QStringView(path).mid(7));
+    else if (path.startsWith(QLatin1String("/archive/")))
+        return ServeArchive(connection, path.mid(9));
+    else
         return false;
-    }
     return true;
 }
 
-void WebView::missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) {
-    Answer(request, socket, 404, "Нет такой страницы\n", "text/plain; charset=utf-8");
+bool WebView::ServeMotor(HttpConnection& connection, QStringView rest) {
+    const bool data = rest.endsWith(QLatin1String("/data"));
+    if (data)
+        rest.chop(5);
+    const int channel = ChannelOf(rest);
+    if (channel == 0)
+        return false;
+    if (data)
+        Answer(connection, 200, MotorJson(channel), kJson);
+    else
+        Answer(connection, 200, MotorPage(channel, services_.Data.Ustavki[channel]), kHtml);
+    return true;
 }
 
-void WebView::Answer(const QHttpServerRequest& request, QTcpSocket* socket, int status,
-                     const QByteArray& body, const QByteArray& type) {
+bool WebView::ServeArchive(HttpConnection& connection, const QString& rest) {
+    const bool summary = rest.endsWith(QLatin1String("/summary.csv"));
+    if (!summary && !rest.endsWith(QLatin1String(".csv")))
+        return false;
+    const auto date = ParseArchiveDate(rest.left(rest.size() - (summary ? 12 : 4)).toStdString());
+    if (!date)
+        Answer(connection, 400, "Дата в адресе: ДД.ММ.ГГГГ, например 06.12.2026\n", kPlainText);
+    else
+        ServeDayCsv(connection, *date, summary);
+    return true;
+}
+
+void WebView::Answer(HttpConnection& connection, int status, const QByteArray& body, const QByteArray& type) {
     if (status >= 400)
         listener_->CountRejected();
-    QHttpServerResponder responder = makeResponder(request, socket);
-    responder.writeStatusLine(static_cast<Status>(status));
-    responder.writeHeaders({{"Content-Type", type},
-                            {"Content-Length", QByteArray::number(body.size())},
-                            {"Cache-Control", "no-store"},
-                            {"X-Content-Type-Options", "nosniff"},
-                            {"Content-Security-Policy",
-                             "default-src 'self'; script-src 'unsafe-inline'; style-src 'unsafe-inline'"}});
-    if (status == 405)
-        responder.writeHeader("Allow", "GET, HEAD");
-    responder.writeBody(request.method() == QHttpServerRequest::Method::Head ? QByteArray() : body);
+    connection.Answer(status, body,
+                      {{"Content-Type", type},
+                       {"Cache-Control", "no-store"},
+                       {"X-Content-Type-Options", "nosniff"},
+                       {"Content-Security-Policy",
+                        "default-src 'self'; script-src 'unsafe-inline'; style-src 'unsafe-inline'"}});
 }
 
-void WebView::OpenStream(const QHttpServerRequest& request, QTcpSocket* socket) {
-    if (!listener_->StreamRoom()) {
-        Answer(request, socket, 503, {}, kHtml);
+void WebView::OpenStream(HttpConnection& connection) {
+    if (!listener_->StreamRoom(connection.Peer())) {
+        Answer(connection, 503, {}, kHtml);
         return;
     }
-    QHttpServerResponder responder = makeResponder(request, socket);
-    responder.writeStatusLine(Status::Ok);
-    responder.writeHeaders({{"Content-Type", "text/event-stream"},
-                            {"Cache-Control", "no-store"},
-                            {"Connection", "close"},
-                            {"X-Accel-Buffering", "no"}});
-    if (request.method() == QHttpServerRequest::Method::Head) {
-        responder.writeBody(QByteArray());
-        socket->disconnectFromHost();
-        return;
-    }
+    const bool open = connection.BeginStream(
+        {{"Content-Type", "text/event-stream"}, {"Cache-Control", "no-store"}, {"X-Accel-Buffering", "no"}});
+    if (!open)
+        return; // HEAD
     // A page reconnects a second after the program comes back.
-    responder.writeBody("retry: 1000\n\nevent: panel\ndata: " + PanelJson() + "\n\n");
-    listener_->MarkStream(socket);
-    streams_.append(socket);
-    connect(socket, &QTcpSocket::disconnected, this, [this, socket] { streams_.removeAll(socket); });
+    connection.Push("retry: 1000\n\nevent: panel\ndata: " + PanelJson() + "\n\n");
+    streams_.append(&connection);
+    connect(&connection, &HttpConnection::closed, this,
+            [this](HttpConnection* closed) { streams_.removeAll(closed); });
 }
 
-void WebView::ServeDayCsv(const QHttpServerRequest& request, QTcpSocket* socket, const std::string& date,
-                          bool summary) {
-    if (archiveJobs_ >= kMaxArchiveJobs) {
-        Answer(request, socket, 503, "Архив занят, повторите запрос\n", "text/plain; charset=utf-8");
-        return;
-    }
-    ++archiveJobs_;
-    const bool head = request.method() == QHttpServerRequest::Method::Head;
-    auto responder = std::make_shared<QHttpServerResponder>(makeResponder(request, socket));
-    const QPointer<QTcpSocket> client(socket);
-    const std::string readings = services_.Archive.ReadingsPath(date);
-    const std::string snapshot = services_.Archive.SnapshotPath(date);
-    // A copy: the thresholds may change on the GUI thread while the file is read.
-    const channels::UstavkiTable present = services_.Data.Ustavki;
+void WebView::ServeDayCsv(HttpConnection& connection, const std::string& date, bool summary) {
     const DayCsvKind kind = summary ? DayCsvKind::Summary : DayCsvKind::Readings;
-    // Reading and formatting a whole day takes long; it must not hold up a tick.
-    archiveReaders_.start([this, responder, client, readings, snapshot, present, kind, head, date] {
-        auto csv = std::make_shared<DayCsv>(MakeDayCsv(kind, readings, snapshot, present));
-        QMetaObject::invokeMethod(
-            this,
-            [this, responder, client, csv, head, date] {
-                --archiveJobs_;
-                if (!client || client->state() != QAbstractSocket::ConnectedState)
-                    return;
-                if (!csv->Found) {
-                    listener_->CountRejected();
-                    const QByteArray body =
-                        "За " + QByteArray::fromStdString(date) + " в архиве нет записей\n";
-                    responder->write(head ? QByteArray() : body,
-                                     {{"Content-Type", "text/plain; charset=utf-8"}}, Status::NotFound);
-                    return;
-                }
-                const QByteArray body = QByteArray::fromStdString(csv->Text);
-                responder->writeStatusLine(Status::Ok);
-                responder->writeHeaders({{"Content-Type", kCsv},
-                                         {"Content-Length", QByteArray::number(body.size())},
-                                         {"Cache-Control", "no-store"}});
-                responder->writeBody(head ? QByteArray() : body);
-            },
-            Qt::QueuedConnection);
-    });
+    auto* answer = new DayCsvAnswer(connection, QString::fromStdString(date), kind,
+                                    [this] { listener_->CountRejected(); });
+    // A copy of the thresholds: they may change on the GUI thread while the day is read.
+    auto csv = std::make_unique<DayCsv>(kind, services_.Archive.ReadingsPath(date),
+                                        services_.Archive.SnapshotPath(date), services_.Data.Ustavki);
+    if (!answer->Start(std::move(csv), runningJobs_)) {
+        delete answer;
+        Answer(connection, 503, "Архив занят, повторите запрос\n", kPlainText);
+    }
 }
 
 } // namespace registrator::web

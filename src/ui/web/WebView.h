@@ -6,25 +6,27 @@
 #include "common/Clock.h"
 #include "monitor/PanelState.h"
 
-#include <QAbstractHttpServer>
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QList>
+#include <QObject>
 #include <QPointer>
-#include <QThreadPool>
 #include <QTimer>
 #include <array>
-
-class QTcpSocket;
+#include <atomic>
+#include <memory>
+#include <string>
 
 namespace registrator::web {
 
+class HttpConnection;
 class WebListener;
+struct RequestHead;
 
 // The opt-in read-only web view: the mimic panel as a live page, one motor's trend, a day's archive as
 // CSV and the program's health as JSON. It reads the same channel data and archive the windows read,
-// on the GUI thread, and never writes to them.
-class WebView : public QAbstractHttpServer {
+// on the GUI thread (a day's CSV on a thread of its own), and never writes to them.
+class WebView : public QObject {
     Q_OBJECT
 public:
     struct Services {
@@ -53,31 +55,30 @@ public:
     int Pages() const { return static_cast<int>(streams_.size()); }
     const WebListener& Listener() const { return *listener_; }
 
-protected:
-    bool handleRequest(const QHttpServerRequest& request, QTcpSocket* socket) override;
-    void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
-
 private:
+    void Serve(HttpConnection& connection, const RequestHead& request);
+    // False when no page has the path.
+    bool Route(HttpConnection& connection, const QString& path);
+    bool ServeMotor(HttpConnection& connection, QStringView rest);
+    bool ServeArchive(HttpConnection& connection, const QString& rest);
     void Push();
     QByteArray PanelJson() const;
     QByteArray HealthJson() const;
     QByteArray MotorJson(int channel) const;
-    void OpenStream(const QHttpServerRequest& request, QTcpSocket* socket);
-    void ServeDayCsv(const QHttpServerRequest& request, QTcpSocket* socket, const std::string& date,
-                     bool summary);
-    void Answer(const QHttpServerRequest& request, QTcpSocket* socket, int status, const QByteArray& body,
-                const QByteArray& type);
+    void OpenStream(HttpConnection& connection);
+    void ServeDayCsv(HttpConnection& connection, const std::string& date, bool summary);
+    void Answer(HttpConnection& connection, int status, const QByteArray& body, const QByteArray& type);
 
     Services services_;
     WebListener* listener_;
-    QList<QPointer<QTcpSocket>> streams_;
+    QList<QPointer<HttpConnection>> streams_;
     std::array<monitor::PanelState, channels::kChannelCount> states_{};
     common::TDateTime refreshedAt_ = 0; // time of day of the last refresh, 0 before the first
     QElapsedTimer sinceSent_;
     qint64 pushIntervalMs_ = 200;
     QTimer heartbeat_;
-    QThreadPool archiveReaders_;
-    int archiveJobs_ = 0;
+    // Shared with the jobs, which may outlive this object by a block.
+    std::shared_ptr<std::atomic<int>> runningJobs_ = std::make_shared<std::atomic<int>>(0);
 };
 
 } // namespace registrator::web
