@@ -1,5 +1,6 @@
 // Loads the live page in headless Chromium beside the running program and holds it against the main window.
 #include "WebTestSupport.h"
+#include "common/DateTime.h"
 #include "ui/monitor/MainWindow.h"
 #include "ui/monitor/MimicWidgets.h"
 #include "ui/web/WebView.h"
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWebSocket>
+#include <cmath>
 #include <gtest/gtest.h>
 
 namespace registrator::web::testing {
@@ -139,6 +141,14 @@ TEST(WebPage, ShowsTheMainWindowsTextsAndColoursLiveAtDesktopAndPhoneWidth) {
     const QString status = browser.Evaluate("document.getElementById('status').innerText").toString();
     EXPECT_TRUE(status.contains(QStringLiteral("имитация"))) << status.toStdString();
     EXPECT_TRUE(status.contains(QStringLiteral("данные на"))) << status.toStdString();
+    // The day's archive is a click away.
+    const QString today = QString::fromStdString(common::ArchiveDateText(common::SystemClock().Today()));
+    EXPECT_TRUE(browser.Evaluate("document.getElementById('csv').href")
+                    .toString()
+                    .endsWith(QStringLiteral("/archive/") + today + QStringLiteral(".csv")));
+    EXPECT_TRUE(browser.Evaluate("document.getElementById('summary').href")
+                    .toString()
+                    .endsWith(QStringLiteral("/archive/") + today + QStringLiteral("/summary.csv")));
 
     // Hold the plant still, let the window take one last refresh and the page receive it.
     ui::MainWindow& window = running.Program().Main();
@@ -211,6 +221,26 @@ TEST(WebPage, MotorPageDrawsTheRingFromTheProgramItself) {
                             "location.origin)).length")
                   .toInt(),
               0);
+    // The value axis steps by a round 1, 2 or 5 times a power of ten.
+    const QStringList ticks =
+        browser.Evaluate("document.getElementById('chart').dataset.ticks").toString().split(' ');
+    ASSERT_GE(ticks.size(), 3);
+    const double step = ticks[1].toDouble() - ticks[0].toDouble();
+    const double mantissa = step / std::pow(10.0, std::floor(std::log10(step)));
+    EXPECT_TRUE(std::abs(mantissa - 1) < 1e-9 || std::abs(mantissa - 2) < 1e-9 ||
+                std::abs(mantissa - 5) < 1e-9)
+        << ticks.join(' ').toStdString();
+    // The present current and state, as the main window shows them once the plant stands still.
+    ui::MainWindow& window = running.Program().Main();
+    window.Timer1().stop();
+    window.Timer2().stop();
+    window.RefreshDisplay();
+    const QString expected = window.CurrentLabel(37)->text() + QStringLiteral(" А, ");
+    EXPECT_TRUE(browser.WaitFor(
+        QStringLiteral("document.getElementById('now').textContent.startsWith('%1')").arg(expected), 10000))
+        << browser.Evaluate("document.getElementById('now').textContent").toString().toStdString();
+    EXPECT_EQ(browser.Evaluate("getComputedStyle(document.getElementById('now')).backgroundColor").toString(),
+              Rgb(window.Panel(37)->Colour()));
     SaveShot(browser.Screenshot(1000, false), QStringLiteral("web-motor.png"));
 }
 

@@ -20,6 +20,7 @@ body{margin:0;font-family:sans-serif;background:#e8e8e8}
 #status.stale{background:#b00000}
 #status.stale~section{filter:grayscale(1);opacity:.35}
 #sim{font-weight:bold;color:#ffd040;margin-right:1em}
+#archive{float:right}#archive a{color:#9cf}
 section{margin:8px;background:#f4f4f4;border:1px solid #999;border-radius:4px;padding:4px 6px 6px}
 h2{font-size:16px;margin:2px 0 6px}
 .row{display:grid;grid-template-columns:repeat(12,minmax(0,1fr));gap:3px}
@@ -37,6 +38,9 @@ function show(p){
   p.texts.forEach((t,i)=>{ if(texts[i].textContent!==t) texts[i].textContent=t; });
   p.colours.forEach((c,i)=>{ if(pans[i].dataset.c!==c){ pans[i].dataset.c=c; pans[i].style.background=c; } });
   document.getElementById('sim').hidden=!p.simulated;
+  if(p.day){ document.getElementById('csv').href='/archive/'+p.day+'.csv';
+    document.getElementById('summary').href='/archive/'+p.day+'/summary.csv';
+    document.getElementById('day').textContent=p.day; }
   when.textContent=p.refreshed?('данные на '+p.refreshed):'данных ещё нет';
   document.body.dataset.updates=String(Number(document.body.dataset.updates||0)+1);
   last=Date.now(); status.classList.remove('stale');
@@ -58,7 +62,9 @@ QByteArray PanelPage(const QByteArray& panelJson) {
                        "<title>Регистратор</title><style>") +
         QString::fromUtf8(kPanelStyle) +
         QStringLiteral("</style></head><body><div id=\"status\"><span id=\"sim\" hidden>имитация</span>"
-                       "Регистратор · <span id=\"when\"></span></div>");
+                       "Регистратор · <span id=\"when\"></span><span id=\"archive\">архив за <span "
+                       "id=\"day\"></span>: <a id=\"csv\" download>записи</a> · <a id=\"summary\" "
+                       "download>итоги дня</a></span></div>");
     for (int s = 1; s <= channels::kSectionCount; ++s) {
         html += QStringLiteral("<section><h2>") + Escaped(channels::SectionName(s)) +
                 QStringLiteral("</h2><div class=\"row\">");
@@ -91,7 +97,9 @@ QByteArray MotorPage(int channel, const channels::TUstavka& settings) {
 <meta name="viewport" content="width=device-width,initial-scale=1"><title>%1</title><style>
 body{margin:0;font-family:sans-serif}header{padding:6px 10px;background:#203040;color:#fff}
 header a{color:#9cf}#chart{display:block;width:100%;height:70vh}#note{padding:4px 10px}
-</style></head><body><header><a href="/">← панель</a> · канал %2 · %3 · <b>%1</b> · <span id="when"></span></header>
+#now{display:inline-block;padding:1px 8px;margin-left:6px;border:1px solid #555;color:#000;font-weight:bold}
+</style></head><body><header><a href="/">← панель</a> · канал %2 · %3 · <b>%1</b> · <span id="when"></span>
+<span id="now"></span></header>
 <canvas id="chart"></canvas><div id="note">ток, А; жёлтая линия — номинальный, красная — критический</div>
 <script>
 const canvas=document.getElementById('chart');
@@ -100,15 +108,22 @@ function draw(d){
   const w=canvas.width=canvas.clientWidth*devicePixelRatio, h=canvas.height=canvas.clientHeight*devicePixelRatio;
   const g=canvas.getContext('2d'); g.scale(devicePixelRatio,devicePixelRatio);
   const W=canvas.clientWidth, H=canvas.clientHeight, L=50, B=24;
-  const n=d.values.length, top=Math.max(1,d.critical,...d.values)*1.1;
+  const n=d.values.length, most=Math.max(1,d.nominal,d.critical,...d.values);
+  // Ticks a whole 1, 2 or 5 times a power of ten apart, about five of them, the top one above it all.
+  const rough=most/5, power=Math.pow(10,Math.floor(Math.log10(rough)));
+  const step=[1,2,5,10].map(m=>m*power).find(s=>s>=rough), top=Math.ceil(most*1.05/step)*step;
   const x=i=>L+(W-L-8)*(n>1?i/(n-1):1), y=v=>H-B-(H-B-8)*v/top;
   g.font='12px sans-serif'; g.strokeStyle='#ccc'; g.fillStyle='#000';
-  for(let k=0;k<=5;k++){const v=top*k/5; g.beginPath(); g.moveTo(L,y(v)); g.lineTo(W-8,y(v)); g.stroke(); g.fillText(v.toFixed(0),4,y(v)+4);}
+  const ticks=[]; for(let v=0;v<=top+step/2;v+=step) ticks.push(Number(v.toPrecision(12)));
+  canvas.dataset.ticks=ticks.join(' ');
+  for(const v of ticks){g.beginPath(); g.moveTo(L,y(v)); g.lineTo(W-8,y(v)); g.stroke(); g.fillText(String(v),4,y(v)+4);}
   for(const [v,c] of [[d.nominal,'#d0a000'],[d.critical,'#e00000']]){g.strokeStyle=c; g.beginPath(); g.moveTo(L,y(v)); g.lineTo(W-8,y(v)); g.stroke();}
   if(n){g.fillText(hhmmss(d.times[0]),L,H-6); g.fillText(hhmmss(d.times[n-1]),W-70,H-6);}
   g.strokeStyle='#0040c0'; g.lineWidth=1.5; g.beginPath();
   d.values.forEach((v,i)=>i?g.lineTo(x(i),y(v)):g.moveTo(x(i),y(v))); g.stroke();
   document.getElementById('when').textContent=n?('данные на '+hhmmss(d.times[n-1])):'данных ещё нет';
+  const now=document.getElementById('now');
+  now.textContent=d.current?(d.current+' А, '+d.state):''; now.style.background=d.current?d.colour:'';
 }
 async function load(){ try{ const r=await fetch('/motor/%2/data',{cache:'no-store'}); if(r.ok) draw(await r.json()); }catch(e){} }
 load(); setInterval(load,2000);

@@ -32,6 +32,21 @@ int ChannelOf(QStringView text) {
     return channel;
 }
 
+QString StateWord(monitor::PanelState state) {
+    switch (state) {
+    case monitor::PanelState::Overloaded:
+        return QStringLiteral("выше критического");
+    case monitor::PanelState::AboveNominal:
+        return QStringLiteral("выше номинального");
+    case monitor::PanelState::Running:
+        return QStringLiteral("в работе");
+    case monitor::PanelState::Off:
+    case monitor::PanelState::Unchanged:
+        break;
+    }
+    return QStringLiteral("отключён");
+}
+
 QString TimeOfDay(common::TDateTime time) {
     return QString::fromStdString(common::FormatTime(time, "HH:mm:ss"));
 }
@@ -127,7 +142,8 @@ QByteArray WebView::PanelJson() const {
     QJsonObject panel{{"texts", texts},
                       {"colours", colours},
                       {"refreshed", refreshedAt_ == 0 ? QString() : TimeOfDay(refreshedAt_)},
-                      {"simulated", !services_.Port.SimulationNote().empty()}};
+                      {"simulated", !services_.Port.SimulationNote().empty()},
+                      {"day", QString::fromStdString(common::ArchiveDateText(services_.Clock.Today()))}};
     return QJsonDocument(panel).toJson(QJsonDocument::Compact);
 }
 
@@ -161,10 +177,17 @@ QByteArray WebView::MotorJson(int channel) const {
         times.append(qRound64(slot.Time * 86400000.0));
         values.append(slot.Value);
     }
+    // The present reading and state as the main window shows them.
+    const monitor::PanelState state = states_[static_cast<std::size_t>(channel - 1)];
     QJsonObject motor{{"channel", channel},
                       {"name", QString::fromStdString(settings.Name.Utf8())},
                       {"nominal", settings.T_Nom},
                       {"critical", settings.T_Max},
+                      {"current", refreshedAt_ == 0 ? QString()
+                                                    : QString::fromStdString(monitor::CurrentLabelText(
+                                                          services_.Data.Current(channel).Value))},
+                      {"state", StateWord(state)},
+                      {"colour", ui::PanelColour(state).name()},
                       {"times", times},
                       {"values", values}};
     return QJsonDocument(motor).toJson(QJsonDocument::Compact);
