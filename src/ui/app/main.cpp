@@ -1,6 +1,7 @@
 #include "acquisition/PortFactory.h"
 #include "common/ExecutablePath.h"
 #include "ui/app/CommandLine.h"
+#include "ui/app/ProcessStart.h"
 #include "ui/app/Program.h"
 #include "ui/app/QtTranslations.h"
 #include "ui/app/SignalWatcher.h"
@@ -9,16 +10,12 @@
 
 #include <QApplication>
 #include <QLocale>
-#include <csignal>
 #include <cstdio>
 
 using namespace registrator;
 
 int main(int argc, char* argv[]) {
-#ifdef SIGXFSZ
-    // Past a file-size limit a write then fails like any other, instead of killing the program.
-    std::signal(SIGXFSZ, SIG_IGN);
-#endif
+    ui::PrepareProcess();
     std::string executable = common::ExecutablePath();
     if (executable.empty() && argc > 0)
         executable = argv[0];
