@@ -219,7 +219,9 @@ TEST_F(ArchiveViewerTest, GapsAreMarkedAndEveryDayIsDrawnReadably) {
     }
     Viewer().TabControl2()->setCurrentIndex(2);
     EXPECT_EQ(Chart().GapCount(), 1);
-    EXPECT_TRUE(Viewer().Grid()->data(Viewer().Grid()->index(5, 1), Qt::ToolTipRole)
+    EXPECT_TRUE(Viewer()
+                    .Grid()
+                    ->data(Viewer().Grid()->index(5, 1), Qt::ToolTipRole)
                     .toString()
                     .endsWith(QStringLiteral("1:00:01")));
     EXPECT_FALSE(Viewer().Grid()->data(Viewer().Grid()->index(4, 1), Qt::ToolTipRole).isValid());

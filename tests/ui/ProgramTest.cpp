@@ -70,7 +70,7 @@ TEST_F(ProgramTest, FirstStartLoadsDefaultsArmsTimersAndWritesTheDaysSnapshot) {
     program.Start();
     EXPECT_EQ(program.Title(), QStringLiteral("Registrator"));
     EXPECT_EQ(program.Main().windowTitle(), QStringLiteral("Регистратор"));
-    EXPECT_EQ(program.Data().BaseFolder, (folder.Path() / "bin").string() + "/");
+    EXPECT_EQ(program.Data().BaseFolder, (folder.Path() / "bin" / "").string());
     EXPECT_EQ(program.Data().CurDay, common::EncodeDate(2026, 12, 6));
     EXPECT_EQ(program.Data().TokIndex, 0);
     EXPECT_EQ(program.Data().AvgCount, 5);
@@ -214,6 +214,7 @@ TEST_F(ProgramTest, SimulatedPortSaysSoInTheCaption) {
     program.Shutdown();
 }
 
+#ifndef _WIN32 // POSIX signals; Windows asks through its console handler and the session's end
 TEST_F(ProgramTest, SigtermEndsInOrderWithTheSettingsSaved) {
     {
         std::ofstream ini(SettingsFile(), std::ios::binary);
@@ -270,6 +271,8 @@ TEST_F(ProgramTest, SigtermWhileAStartUpBoxWaitsStillEndsInOrder) {
     EXPECT_EQ(modal.Boxes.size(), 1);
 }
 
+#endif
+
 TEST_F(ProgramTest, SettingsThatCannotBeWrittenAtShutdownGoToTheGeneralErrorBox) {
     auto env = Environment(true);
     env.ExecutablePath = (folder.Path() / "missing" / "REGISTRATOR.EXE").string();
@@ -277,7 +280,7 @@ TEST_F(ProgramTest, SettingsThatCannotBeWrittenAtShutdownGoToTheGeneralErrorBox)
     program.Start();
     dialogs.Boxes.clear();
     program.Shutdown();
-    const std::string path = (folder.Path() / "missing").string() + "/Registrator.INI";
+    const std::string path = (folder.Path() / "missing" / "Registrator.INI").string();
     EXPECT_EQ(dialogs.Boxes,
               QStringList{QStringLiteral("error: Unable to write to ") + QString::fromStdString(path)});
     EXPECT_FALSE(program.Main().Timer1().isActive());

@@ -4,8 +4,44 @@
 #include "ui/widgets/ScreenPlacement.h"
 
 #include <QCoreApplication>
+#include <QPointer>
+#include <QTimerEvent>
+#include <utility>
+#include <vector>
 
 namespace registrator::ui {
+
+namespace {
+
+// Holds back the timer events that come while it stands and posts them again after, so no tick runs
+// inside a load or a save: Windows' event loop has no way to leave timers out of a pass of its own.
+class TimerGate final : public QObject {
+public:
+    TimerGate() { QCoreApplication::instance()->installEventFilter(this); }
+    ~TimerGate() override {
+        QCoreApplication::instance()->removeEventFilter(this);
+        for (const auto& [target, id] : held_)
+            if (target)
+                QCoreApplication::postEvent(target, new QTimerEvent(id));
+    }
+
+protected:
+    bool eventFilter(QObject* target, QEvent* event) override {
+        if (event->type() != QEvent::Timer)
+            return false;
+        const int id = static_cast<QTimerEvent*>(event)->timerId();
+        for (const auto& [held, heldId] : held_)
+            if (held == target && heldId == id)
+                return true;
+        held_.emplace_back(target, id);
+        return true;
+    }
+
+private:
+    std::vector<std::pair<QPointer<QObject>, int>> held_;
+};
+
+} // namespace
 
 ProgressWindow::ProgressWindow(QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -37,6 +73,7 @@ void ProgressWindow::ShowChannelDone(int channel) {
 void ProgressWindow::PaintNow() {
     // Window-system events only (expose, paint): no timer tick, input or socket may run inside a
     // load or save.
+    const TimerGate gate;
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers |
                                     QEventLoop::X11ExcludeTimers);
     if (isVisible())

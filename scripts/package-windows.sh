@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Makes the Windows release, build-windows-gui/package/registrator-<version>-windows-x86_64.zip: the
+# three executables with the Qt, QCustomPlot and MinGW runtime DLLs beside them, the platforms and
+# styles plugin folders, Qt's Russian translations, an empty Data folder, the README and the licence.
+# Unzipped anywhere, Registrator.exe runs from its own folder. Builds the Qt cache (scripts/windows-qt.sh)
+# and the windows-gui preset first when they are missing.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+ensure_packages zip "${WINDOWS_QT_PACKAGES[@]}"
+
+started=$(date +%s)
+REGISTRATOR_WINDOWS_QT=$(bash scripts/windows-qt.sh | tail -n 1)
+export REGISTRATOR_WINDOWS_QT
+build=${REGISTRATOR_WINDOWS_GUI_BUILD_DIR:-$PWD/build-windows-gui}
+cmake --preset windows-gui -B "$build" >/dev/null
+cmake --build "$build" -j "$(nproc)" --target Registrator registrator-archive registrator-scan
+
+version=$(sed -n 's/^project(Registrator VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+name=registrator-$version-windows-x86_64
+stage=$build/package/$name
+rm -rf "$stage" "$build/package/$name.zip"
+mkdir -p "$stage/platforms" "$stage/styles" "$stage/translations" "$stage/Data"
+
+cp "$build/Registrator.exe" "$build/tools/registrator-archive/registrator-archive.exe" \
+    "$build/tools/registrator-scan/registrator-scan.exe" "$stage/"
+qt=$REGISTRATOR_WINDOWS_QT
+for dll in Qt6Core Qt6Gui Qt6Widgets Qt6Network Qt6PrintSupport; do
+    cp "$qt/bin/$dll.dll" "$stage/"
+done
+cp "$(find "$qt" -name 'libQCustomPlotQt6*.dll' -o -name 'QCustomPlotQt6*.dll' | head -n 1)" "$stage/"
+cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
+cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
+# The runtime the Qt DLLs and the program share (posix threads).
+runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
+for dll in libstdc++-6.dll libgcc_s_seh-1.dll; do
+    cp "$runtime/$dll" "$stage/"
+done
+cp /usr/x86_64-w64-mingw32/lib/libwinpthread-1.dll "$stage/"
+cp /usr/share/qt6/translations/qtbase_ru.qm "$stage/translations/"
+# The README and the licence with Windows line ends, for Notepad.
+sed 's/$/\r/' README.md >"$stage/README.txt"
+sed 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
+x86_64-w64-mingw32-strip "$stage"/*.exe
+x86_64-w64-mingw32-strip --strip-unneeded "$stage"/*.dll "$stage"/platforms/*.dll "$stage"/styles/*.dll
+
+(cd "$build/package" && zip -qr9 "$name.zip" "$name")
+echo "package-windows: $build/package/$name.zip ($(du -h "$build/package/$name.zip" | cut -f1)) in" \
+    "$(($(date +%s) - started)) s" >&2
+echo "$build/package/$name.zip"

@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# The Windows release as a station meets it, under wine on a virtual display: unzip it, start
+# Registrator.exe --simulate for about twenty seconds under a Russian locale, look at the screen and at
+# the day file, close the main window and look at the settings file and the snapshot; then start it
+# without --simulate, where no port-access driver answers, and expect the port error box and status 1.
+# Usage: windows-e2e.sh ZIP [SCREENSHOT_FOLDER]
+set -euo pipefail
+zip=$(realpath "$1")
+shots=${2:-}
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+ensure_packages unzip xvfb xauth imagemagick xdotool locales fonts-wine fonts-liberation "${WINDOWS_PACKAGES[@]}"
+
+tmp=$(mktemp -d /tmp/registrator-wine-e2e.XXXXXX)
+export WINEPREFIX=$tmp/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+cleanup() {
+    wineserver -k 2>/dev/null || true
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# A Russian locale of the test's own, so that wine gives the program Russian regional settings.
+mkdir -p "$tmp/locale"
+localedef -i ru_RU -f UTF-8 "$tmp/locale/ru_RU.UTF-8" 2>/dev/null || true
+export LOCPATH=$tmp/locale
+export LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8
+
+unzip -q "$zip" -d "$tmp/station"
+app=$(find "$tmp/station" -maxdepth 1 -mindepth 1 -type d | head -n 1)
+[ -f "$app/Registrator.exe" ] || fail "the zip holds no Registrator.exe"
+[ -d "$app/Data" ] || fail "the zip holds no Data folder"
+# The demonstration calibration (so that all four panel colours show), as if saved on a modern system:
+# UTF-8, coefficients written with a full stop. The program reads both and saves Windows-1251 with the
+# decimal comma of the Russian regional settings.
+bash scripts/demo-settings.sh "$tmp/demo.ini"
+iconv -f WINDOWS-1251 -t UTF-8 "$tmp/demo.ini" | sed 's/^Koof_K=0,5/Koof_K=0.5/' >"$app/Registrator.INI"
+
+cat >"$tmp/session.sh" <<'EOF'
+#!/usr/bin/env bash
+set -u
+cd "$1"
+shots=$2
+# Made on the display: a prefix whose desktop started without one opens no windows.
+wine wineboot --init >/dev/null 2>&1
+# Up to thirty seconds for a program to end by itself, then it is ended by force.
+finish() {
+    for _ in $(seq 1 60); do kill -0 "$1" 2>/dev/null || break; sleep 0.5; done
+    if kill -0 "$1" 2>/dev/null; then
+        wine taskkill /F /IM Registrator.exe >/dev/null 2>&1
+        sleep 2
+        kill -KILL "$1" 2>/dev/null
+    fi
+    local status=0
+    wait "$1" || status=$?
+    echo "$status"
+}
+wine Registrator.exe --simulate >"$3/simulate.log" 2>&1 &
+pid=$!
+sleep 20
+import -window root "$3/main.png"
+[ -n "$shots" ] && cp "$3/main.png" "$shots/windows-main.png"
+ls -l Data >"$3/data-while-running.txt"
+wine taskkill /IM Registrator.exe >/dev/null 2>&1
+finish "$pid" >"$3/simulate.status"
+
+wine Registrator.exe >"$3/port.log" 2>&1 &
+pid=$!
+box=
+for _ in $(seq 1 60); do
+    box=$(xdotool search --name '^ERROR$' 2>/dev/null | head -n 1)
+    [ -n "$box" ] && break
+    sleep 0.5
+done
+echo "${box:-none}" >"$3/port.box"
+sleep 1
+import -window root "$3/port.png"
+[ -n "$shots" ] && cp "$3/port.png" "$shots/windows-port-error.png"
+[ -n "$box" ] && xdotool windowfocus --sync "$box" key Return 2>/dev/null
+finish "$pid" >"$3/port.status"
+EOF
+chmod +x "$tmp/session.sh"
+xvfb-run -a -s "-screen 0 1280x1024x24" "$tmp/session.sh" "$app" "$shots" "$tmp"
+
+# The mimic as drawn: all four panel colours on the screen.
+colours=$(convert "$tmp/main.png" -format %c histogram:info:- | tr 'a-f' 'A-F')
+for colour in FF0000 FFFF00 00FF00 969696; do
+    grep -q "#$colour" <<<"$colours" || fail "the screen shows no panel of colour #$colour"
+done
+# One whole record a second.
+day=$(ls "$app/Data" | grep -E '^[0-9]{2}\.[0-9]{2}\.[0-9]{4}\.txt$' | head -n 1)
+[ -n "$day" ] || fail "no day file in Data: $(ls "$app/Data")"
+size=$(stat -c %s "$app/Data/$day")
+[ $((size % 584)) -eq 0 ] || fail "the day file of $size bytes is not whole 584-byte records"
+records=$((size / 584))
+[ "$records" -ge 14 ] && [ "$records" -le 24 ] || fail "$records records in about twenty seconds"
+[ -s "$app/Data/${day%.txt}UST.txt" ] && [ "$(stat -c %s "$app/Data/${day%.txt}UST.txt")" -eq 5760 ] ||
+    fail "no snapshot of the day beside $day"
+[ "$(cat "$tmp/simulate.status")" -eq 0 ] || fail "closing the main window ended with status $(cat "$tmp/simulate.status")"
+
+# The settings file: 72 sections, CRLF line ends, Windows-1251, the Russian decimal comma.
+ini=$app/Registrator.INI
+[ "$(grep -c $'^\\[Ustavki[0-9]*\\]\r$' "$ini")" -eq 72 ] || fail "the settings file lacks sections"
+[ "$(grep -c -v $'\r$' "$ini")" -eq 0 ] || fail "the settings file has lines without CRLF"
+grep -q "^Name=$(printf 'Рыхлитель питателя 710' | iconv -f UTF-8 -t CP1251)"$'\r$' "$ini" ||
+    fail "the names are not saved in Windows-1251"
+[ "$(grep -c $'^Koof_K=0,5\r$' "$ini")" -eq 72 ] || fail "Koof_K is not saved as 0,5 under the Russian locale"
+
+# No port-access driver under wine: the box, then status 1.
+[ "$(cat "$tmp/port.box")" != none ] || fail "no port error box: $(cat "$tmp/port.log")"
+[ "$(cat "$tmp/port.status")" -eq 1 ] || fail "a start without its port ended with status $(cat "$tmp/port.status")"
+grep -q "cannot open" "$tmp/port.log" || fail "no word of the port on standard error"
+echo "windows-e2e: the zip ran under wine: $records records, the four colours, settings and snapshot saved," \
+    "the port error box and status 1 without --simulate"

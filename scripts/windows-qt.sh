@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Builds, once per machine, the Qt that the Windows build of the program links: Debian's own qt6-base
+# source (the same 6.4.2 as the Linux Qt) cross-compiled with mingw-w64 against the host tools of the
+# Linux Qt, and QCustomPlot from Debian's source against it. Everything goes to a cache folder outside
+# the checkout, keyed by a hash of the recipe (the sources' versions, the configure options and the
+# toolchain file); a run that finds it takes seconds. Prints the install prefix on its last line.
+# REGISTRATOR_CACHE overrides the cache folder (default ${XDG_CACHE_HOME:-~/.cache}/registrator).
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+cd "$here"
+source scripts/packages.sh
+
+qt_source=qt6-base=6.4.2+dfsg-10
+qcp_source=qcustomplot=2.1.0+dfsg1-3.1
+toolchain=$here/cmake/mingw-w64-x86_64.cmake
+# Only what the program, its tools and its tests use: Core, Gui, Widgets, Network, PrintSupport and
+# Test, with the windows and offscreen platforms and the Windows styles. Debian's tarball lacks the
+# wintab code (tabletevent off), and OpenGL goes off together with its dynamic loading.
+qt_options=(
+    -DCMAKE_BUILD_TYPE=Release -DBUILD_WITH_PCH=OFF
+    -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF -DQT_BUILD_MANUAL_TESTS=OFF
+    -DFEATURE_tabletevent=OFF -DFEATURE_opengl=OFF -DFEATURE_dynamicgl=OFF -DFEATURE_vulkan=OFF
+    -DFEATURE_dbus=OFF -DFEATURE_sql=OFF -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF
+    -DFEATURE_jpeg=OFF -DFEATURE_gif=OFF -DFEATURE_ico=ON -DFEATURE_accessibility=ON
+    -DFEATURE_system_zlib=OFF -DFEATURE_system_pcre2=OFF -DFEATURE_system_harfbuzz=OFF
+    -DFEATURE_system_freetype=OFF -DFEATURE_system_png=OFF
+    -DFEATURE_sspi=OFF -DFEATURE_schannel=OFF -DFEATURE_openssl=OFF
+    -DFEATURE_direct2d=OFF -DFEATURE_directwrite=OFF -DFEATURE_directwrite3=OFF -DINPUT_opengl=no
+)
+host=(-DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake)
+
+cache_root=${REGISTRATOR_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/registrator}
+qt_key=$({ echo "$qt_source" "${qt_options[@]}"; cat "$toolchain"; } | sha256sum | cut -c1-12)
+qcp_key=$(echo "$qcp_source" | sha256sum | cut -c1-12)
+prefix=$cache_root/windows-qt-6.4.2-$qt_key
+work=$cache_root/work-$qt_key
+jobs=$(nproc)
+started=$(date +%s)
+say() { echo "windows-qt: $*" >&2; }
+
+# Qt's Russian translations go beside the Windows Qt, where it looks for them (qtbase's source has none),
+# and fonts where its offscreen platform, which the tests use, looks for them (it reads no system fonts).
+ensure_extras() {
+    ensure_packages qt6-translations-l10n fonts-dejavu-core
+    mkdir -p "$prefix/translations" "$prefix/lib/fonts"
+    cp -u /usr/share/qt6/translations/qtbase_ru.qm "$prefix/translations/"
+    cp -u /usr/share/fonts/truetype/dejavu/DejaVuSans*.ttf /usr/share/fonts/truetype/dejavu/DejaVuSerif*.ttf \
+        "$prefix/lib/fonts/"
+}
+
+if [ -f "$prefix/.qt-complete" ] && [ -f "$prefix/.qcustomplot-$qcp_key" ]; then
+    [ -f "$prefix/translations/qtbase_ru.qm" ] && [ -f "$prefix/lib/fonts/DejaVuSans.ttf" ] || ensure_extras
+    say "Qt and QCustomPlot for Windows are cached in $prefix"
+    echo "$prefix"
+    exit 0
+fi
+ensure_packages "${WINDOWS_QT_PACKAGES[@]}"
+
+# Debian's sources through an apt configuration of our own, so the system's sources stay as they are.
+fetch() { # PACKAGE=VERSION FOLDER
+    mkdir -p "$work/apt/lists/partial" "$work/apt/cache/archives/partial" "$work/src"
+    echo "deb-src http://deb.debian.org/debian bookworm main" >"$work/apt/sources.list"
+    local apt=(-o "Dir::Etc::SourceList=$work/apt/sources.list" -o Dir::Etc::SourceParts=/dev/null
+        -o "Dir::State::Lists=$work/apt/lists" -o "Dir::Cache=$work/apt/cache")
+    [ -n "$(ls "$work/apt/lists" 2>/dev/null | grep -v partial)" ] || apt-get "${apt[@]}" -qq update 2>/dev/null
+    (cd "$work/src" && apt-get "${apt[@]}" -qq source --download-only "$1" 2>/dev/null &&
+        dpkg-source --no-check -x "${1%%=*}"_*.dsc "$2" >/dev/null 2>&1)
+}
+
+if [ ! -f "$prefix/.qt-complete" ]; then
+    rm -rf "$work" "$prefix"
+    say "fetching Debian's $qt_source source"
+    fetch "$qt_source" qtbase
+    say "configuring and building Qt (about half an hour on two idle cores)"
+    cmake -S "$work/src/qtbase" -B "$work/qt-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DCMAKE_INSTALL_PREFIX="$prefix" "${host[@]}" "${qt_options[@]}" >"$work/configure.log" 2>&1 || {
+        tail -n 40 "$work/configure.log" >&2
+        say "configure failed; the whole log is $work/configure.log"
+        exit 1
+    }
+    nice -n 10 cmake --build "$work/qt-build" -j "$jobs" >"$work/build.log" 2>&1 || {
+        grep -B2 -A8 -m3 'error' "$work/build.log" >&2 || tail -n 40 "$work/build.log" >&2
+        say "the Qt build failed; the whole log is $work/build.log"
+        exit 1
+    }
+    cmake --install "$work/qt-build" >"$work/install.log" 2>&1 || {
+        tail -n 20 "$work/install.log" >&2
+        say "the Qt install failed; the whole log is $work/install.log"
+        exit 1
+    }
+    for lib in Qt6Core Qt6Gui Qt6Widgets Qt6Network Qt6PrintSupport Qt6Test; do
+        [ -f "$prefix/bin/$lib.dll" ] || {
+            say "the install lacks $lib.dll; see $work/install.log"
+            exit 1
+        }
+    done
+    touch "$prefix/.qt-complete"
+    say "Qt built in $(($(date +%s) - started)) s"
+fi
+
+# QCustomPlot as Debian builds it (its CMake files and its patch for the Qt 6 headers), a DLL of its own.
+say "fetching and building Debian's $qcp_source"
+fetch "$qcp_source" qcustomplot
+cmake -S "$work/src/qcustomplot" -B "$work/qcp-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DUSE_QT_VERSION=6 -DCMAKE_PREFIX_PATH="$prefix" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" "${host[@]}" >"$work/qcp.log" 2>&1 &&
+    nice -n 10 cmake --build "$work/qcp-build" -j "$jobs" >>"$work/qcp.log" 2>&1 &&
+    cmake --install "$work/qcp-build" >>"$work/qcp.log" 2>&1 || {
+    tail -n 40 "$work/qcp.log" >&2
+    say "the QCustomPlot build failed; the whole log is $work/qcp.log"
+    exit 1
+}
+touch "$prefix/.qcustomplot-$qcp_key"
+ensure_extras
+
+rm -rf "$work"
+say "done in $(($(date +%s) - started)) s: $prefix ($(du -sh "$prefix" | cut -f1))"
+echo "$prefix"
