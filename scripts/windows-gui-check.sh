@@ -28,6 +28,7 @@ export WINEPATH="Z:$REGISTRATOR_WINDOWS_QT/bin;Z:$runtime;Z:/usr/x86_64-w64-ming
 export QT_PLUGIN_PATH="Z:$REGISTRATOR_WINDOWS_QT/plugins"
 wineserver -p
 wine wineboot --init >/dev/null 2>&1 || true
+bash scripts/wine-fonts.sh
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
 wineserver -k 2>/dev/null || true
 

@@ -11,13 +11,18 @@
 #include "ui/widgets/ScreenPlacement.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleFactory>
+#include <QStyleOptionButton>
 #include <QTest>
 #include <QTimer>
+#include <array>
 #include <gtest/gtest.h>
 #include <tuple>
 
@@ -280,29 +285,58 @@ TEST_F(CoefficientWindowTest, AFailedCalculationLeavesNoCheckOfTheOldPoints) {
     EXPECT_EQ(window.Label6()->text(), QStringLiteral("0,5"));
 }
 
+struct TheThreeTuningWindows {
+    RecordingDialogs dialogs;
+    PresenterMessages messages{dialogs};
+    HandlerGuard guard{dialogs};
+    channels::ChannelData data;
+    QTimer timer1;
+    QTimer timer2;
+    CoefficientWindow coefficients{common::RegionalSettings::Russian(), messages, guard};
+    CalibrationWindow calibration{CalibrationWindow::Services{data, common::RegionalSettings::Russian(),
+                                                              [] { return std::string(); }, messages, guard}};
+    ScanTimingWindow timing{data, timer1, timer2, messages, guard};
+
+    std::array<QWidget*, 3> All() { return {&coefficients, &calibration, &timing}; }
+};
+
 // On the test platform's 800 x 600 screen the coefficient window ended 562 pixels past the right edge.
 TEST(ScreenPlacement, TuningWindowsOpenWithinTheScreenAndWhereDesignedWhereTheyFit) {
     EXPECT_EQ(PlacedWithin({706, 270}, {658, 409}, {0, 0, 1280, 1024}), QPoint(622, 270));
     EXPECT_EQ(PlacedWithin({1300, 900}, {300, 200}, {1280, 30, 1280, 994}), QPoint(1300, 824));
     EXPECT_EQ(PlacedWithin({100, 10}, {2000, 300}, {0, 30, 1280, 994}), QPoint(0, 30));
 
-    RecordingDialogs dialogs;
-    PresenterMessages messages(dialogs);
-    HandlerGuard guard(dialogs);
-    channels::ChannelData data;
-    QTimer timer1;
-    QTimer timer2;
-    CoefficientWindow coefficients(common::RegionalSettings::Russian(), messages, guard);
-    CalibrationWindow calibration(CalibrationWindow::Services{data, common::RegionalSettings::Russian(),
-                                                              [] { return std::string(); }, messages, guard});
-    ScanTimingWindow timing(data, timer1, timer2, messages, guard);
-    for (QWidget* window : std::initializer_list<QWidget*>{&coefficients, &calibration, &timing}) {
+    TheThreeTuningWindows tuning;
+    for (QWidget* window : tuning.All()) {
         window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
         EXPECT_TRUE(window->screen()->availableGeometry().contains(window->frameGeometry()));
     }
-    EXPECT_EQ(calibration.pos().y(), 258) << "moved only as far as it had to";
-    EXPECT_EQ(timing.pos(), QPoint(374, 317));
+    EXPECT_EQ(tuning.calibration.pos().y(), 258) << "moved only as far as it had to";
+    EXPECT_EQ(tuning.timing.pos(), QPoint(374, 317));
+}
+
+// Windows' style keeps wider margins than Fusion: under both, every button shows its whole text.
+TEST(TuningWindows, EveryButtonShowsItsWholeTextUnderEitherStyle) {
+    const QString before = QApplication::style()->name();
+    for (const char* style : {"Fusion", "Windows"}) {
+        QApplication::setStyle(QStyleFactory::create(QString::fromLatin1(style)));
+        TheThreeTuningWindows tuning;
+        int buttons = 0;
+        for (QWidget* window : tuning.All())
+            for (QPushButton* button : window->findChildren<QPushButton*>()) {
+                QStyleOptionButton option;
+                option.initFrom(button);
+                option.text = button->text();
+                const QRect room =
+                    button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+                EXPECT_LE(button->fontMetrics().horizontalAdvance(button->text()), room.width())
+                    << style << ": " << button->text().toStdString();
+                ++buttons;
+            }
+        EXPECT_EQ(buttons, 6);
+    }
+    QApplication::setStyle(QStyleFactory::create(before));
 }
 
 TEST_F(CoefficientWindowTest, TheAboutItemOpensTheAboutWindow) {

@@ -174,6 +174,8 @@ CalibrationWindow::CalibrationWindow(Services services, QWidget* parent)
     QPushButton* close = DesignButton(this, "Cloz", QStringLiteral("закрыть"), 604, 212, 73, 25);
     apply->setFont(SansFont(12, false));
     close->setFont(SansFont(12, false));
+    FitButtonText(*apply);
+    FitButtonText(*close);
     connect(apply, &QPushButton::clicked, this, &CalibrationWindow::Button1Click);
     connect(close, &QPushButton::clicked, this, &CalibrationWindow::ClozClick);
 

@@ -76,6 +76,8 @@ CoefficientWindow::CoefficientWindow(common::RegionalSettings regional, common::
 
     QPushButton* calculate = DesignButton(client, "Button1", QStringLiteral("Расчёт"), 376, 312, 75, 25);
     QPushButton* close = DesignButton(client, "BitBtn1", QStringLiteral("Закрыть"), 504, 312, 75, 25);
+    FitButtonText(*calculate);
+    FitButtonText(*close);
     connect(calculate, &QPushButton::clicked, this, &CoefficientWindow::Button1Click);
     connect(close, &QPushButton::clicked, this, &CoefficientWindow::BitBtn1Click);
 

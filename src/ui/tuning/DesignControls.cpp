@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 
 namespace registrator::ui {
 
@@ -20,7 +22,10 @@ QFont SerifFont(int pixels, bool bold) {
 }
 
 QFont SansFont(int pixels, bool bold) {
-    QFont font(QStringLiteral("Sans Serif"));
+    QFont font;
+    // Windows' own sans-serif of the designed sizes; elsewhere the common one (a family list skips
+    // fontconfig's "Sans Serif" alias, so it is named).
+    font.setFamilies({QStringLiteral("Microsoft Sans Serif"), QStringLiteral("DejaVu Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixels);
     font.setBold(bold);
@@ -64,6 +69,19 @@ void FitBefore(QLabel& label, int right) {
         smaller.setPixelSize(smaller.pixelSize() - 1);
         label.setFont(smaller);
         label.adjustSize();
+    }
+}
+
+void FitButtonText(QPushButton& button) {
+    QStyleOptionButton option;
+    option.initFrom(&button);
+    option.text = button.text();
+    const int room =
+        button.style()->subElementRect(QStyle::SE_PushButtonContents, &option, &button).width() - 4;
+    while (button.fontMetrics().horizontalAdvance(button.text()) > room && button.font().pixelSize() > 8) {
+        QFont smaller = button.font();
+        smaller.setPixelSize(smaller.pixelSize() - 1);
+        button.setFont(smaller);
     }
 }
 

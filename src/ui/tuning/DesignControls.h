@@ -32,6 +32,9 @@ QPushButton* DesignButton(QWidget* parent, const char* name, const QString& text
 // Smaller type, never a cut text, where the system's font runs a label into the control at `right`.
 void FitBefore(QLabel& label, int right);
 
+// Smaller type where the button's text would run into its frame (a wide font, a style's margins).
+void FitButtonText(QPushButton& button);
+
 // Where a text that does not fit may break into lines: sentences at any size, a number only once
 // the type is as small as it may get.
 enum class LineBreaks { AnySize, SmallestOnly };

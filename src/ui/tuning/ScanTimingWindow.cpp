@@ -1,6 +1,7 @@
 #include "ui/tuning/ScanTimingWindow.h"
 
 #include "monitor/AvgCountText.h"
+#include "ui/tuning/DesignControls.h"
 #include "ui/widgets/ScreenPlacement.h"
 
 #include <QGroupBox>
@@ -15,17 +16,21 @@ namespace registrator::ui {
 
 namespace {
 
-QFont Font(const char* family, int pixels, bool bold) {
-    QFont font(QString::fromLatin1(family));
+// The design's bold serif: Windows' own, else the common one (a family list skips fontconfig's
+// "Serif" alias, so it is named).
+QFont BoldSerif(int pixels) {
+    QFont font;
+    font.setFamilies({QStringLiteral("Times New Roman"), QStringLiteral("DejaVu Serif")});
+    font.setStyleHint(QFont::Serif);
     font.setPixelSize(pixels);
-    font.setBold(bold);
+    font.setBold(true);
     return font;
 }
 
 QGroupBox* Group(QWidget* parent, const char* name, const QString& title, int x, int y) {
     auto* group = new QGroupBox(title, parent);
     group->setObjectName(QString::fromLatin1(name));
-    group->setFont(Font("Sans Serif", 13, true));
+    group->setFont(SansFont(13, true));
     group->setGeometry(x, y, 257, 65);
     return group;
 }
@@ -44,7 +49,7 @@ QSpinBox* Spin(QWidget* parent, const char* name, int minimum, int maximum, int 
     spin->setObjectName(QString::fromLatin1(name));
     spin->setRange(minimum, maximum);
     spin->setValue(position);
-    spin->setFont(Font("Sans Serif", 11, false));
+    spin->setFont(SansFont(11, false));
     spin->setGeometry(16, 24, 57 + 16, 24);
     return spin;
 }
@@ -64,10 +69,10 @@ ScanTimingWindow::ScanTimingWindow(channels::ChannelData& data, QTimer& timer1, 
       data_(data), timer1_(timer1), timer2_(timer2), messages_(messages), guard_(guard) {
     setObjectName(QStringLiteral("skorost"));
     setWindowTitle(QStringLiteral("скорость"));
-    setFont(Font("Sans Serif", 11, false));
+    setFont(SansFont(11, false));
     setFixedSize(282, 278);
     MoveToDesignPosition(*this, QPoint(374, 317));
-    const QFont labelFont = Font("Sans Serif", 13, true);
+    const QFont labelFont = SansFont(13, true);
 
     auto* group8 = Group(this, "GroupBox8", QStringLiteral("скорость записи"), 8, 8);
     upDown1_ = Spin(group8, "UpDown1", 100, 30000, 100);
@@ -79,20 +84,14 @@ ScanTimingWindow::ScanTimingWindow(channels::ChannelData& data, QTimer& timer1, 
     Label(group1, "Label2", QStringLiteral("Милисек."), 96, 32, labelFont);
 
     auto* group2 = Group(this, "GroupBox2", QStringLiteral("среднее арифметическое"), 12, 160);
-    QLabel* formula =
-        Label(group2, "Label17", QStringLiteral("(n1+n2+nn)/n"), 12, 27, Font("Serif", 19, true));
+    QLabel* formula = Label(group2, "Label17", QStringLiteral("(n1+n2+nn)/n"), 12, 27, BoldSerif(19));
     // The design's serif is narrower than most; the formula must end before the "n" beside it.
-    while (formula->x() + formula->width() > 148 && formula->font().pixelSize() > 10) {
-        QFont smaller = formula->font();
-        smaller.setPixelSize(smaller.pixelSize() - 1);
-        formula->setFont(smaller);
-        formula->adjustSize();
-    }
-    Label(group2, "Label19", QStringLiteral("n"), 152, 18, Font("Serif", 27, true));
-    Label(group2, "Label18", QStringLiteral("-"), 176, 18, Font("Serif", 27, true));
+    FitBefore(*formula, 148);
+    Label(group2, "Label19", QStringLiteral("n"), 152, 18, BoldSerif(27));
+    Label(group2, "Label18", QStringLiteral("-"), 176, 18, BoldSerif(27));
     maskEdit7_ = new QLineEdit(QStringLiteral("  5"), group2);
     maskEdit7_->setObjectName(QStringLiteral("MaskEdit7"));
-    maskEdit7_->setFont(Font("Sans Serif", 15, true));
+    maskEdit7_->setFont(SansFont(15, true));
     maskEdit7_->setGeometry(201, 25, 36, 24);
     maskEdit7_->setMaxLength(3);
     maskEdit7_->setValidator(
@@ -100,14 +99,16 @@ ScanTimingWindow::ScanTimingWindow(channels::ChannelData& data, QTimer& timer1, 
 
     auto* apply = new QPushButton(QStringLiteral("применить"), this);
     apply->setObjectName(QStringLiteral("BitBtn3"));
-    apply->setFont(Font("Sans Serif", 12, true));
+    apply->setFont(SansFont(12, true));
     apply->setGeometry(40, 240, 75, 25);
+    FitButtonText(*apply);
     connect(apply, &QPushButton::clicked, this, &ScanTimingWindow::BitBtn3Click);
 
     auto* close = new QPushButton(QStringLiteral("закрыть"), this);
     close->setObjectName(QStringLiteral("BitBtn1"));
-    close->setFont(Font("Sans Serif", 12, true));
+    close->setFont(SansFont(12, true));
     close->setGeometry(164, 240, 75, 25);
+    FitButtonText(*close);
     connect(close, &QPushButton::clicked, this, &ScanTimingWindow::BitBtn1Click);
 }
 
