@@ -1,8 +1,8 @@
 // The cost of one fast tick on the real main window (scan cycle plus label and colour refresh, offscreen)
 // against the bare core scan cycle over the same simulated plant, in the same run; and of one slow tick
 // (the archive append plus the archive status line) against the bare core history step.
+#include "PlantRig.h"
 #include "RatioReporter.h"
-#include "SilentDialogs.h"
 #include "acquisition/PortFactory.h"
 #include "acquisition/ScanProtocol.h"
 #include "archive/Archive.h"
@@ -21,33 +21,8 @@ namespace {
 
 using bench::SilentDialogs;
 
-std::filesystem::path BenchFolder() {
-    const auto folder = std::filesystem::temp_directory_path() / "registrator-bench-tick";
-    std::filesystem::create_directories(folder);
-    return folder;
-}
-
-struct Rig {
-    Rig() : messages(dialogs), guard(dialogs), archive(BenchFolder().string() + "/", clock, messages) {
-        for (int n = 1; n <= channels::kChannelCount; ++n)
-            data.Ustavki[n] = channels::DefaultUstavka(n);
-        data.AvgCount = 5;
-        acquisition::PortOptions options;
-        options.Simulate = true;
-        port = acquisition::MakePort(options, data.Ustavki, clock);
-        protocol = std::make_unique<acquisition::ScanProtocol>(*port);
-    }
-    // Moves the plant on by one fast interval so the currents (and so labels and colours) change.
-    void Step() { clock.AdvanceMs(10); }
-
-    common::SettableClock clock{common::EncodeDate(2026, 12, 6) + common::EncodeTime(9, 0, 0, 0)};
-    SilentDialogs dialogs;
-    ui::PresenterMessages messages;
-    ui::HandlerGuard guard;
-    channels::ChannelData data;
-    archive::Archive archive;
-    std::unique_ptr<acquisition::PortAccess> port;
-    std::unique_ptr<acquisition::ScanProtocol> protocol;
+struct Rig : bench::PlantRig {
+    Rig() : PlantRig(bench::BenchFolder("registrator-bench-tick")) {}
 };
 
 void CoreScanCycle(benchmark::State& state) {
@@ -58,16 +33,7 @@ void CoreScanCycle(benchmark::State& state) {
     }
 }
 
-// The real main window over the rig, shown and painted once, so that a tick repaints only what it changes.
-std::unique_ptr<ui::MainWindow> ShownMainWindow(Rig& rig) {
-    auto window = std::make_unique<ui::MainWindow>(
-        ui::MainWindow::Services{rig.data, *rig.protocol, rig.archive, rig.clock, rig.messages, rig.guard,
-                                 rig.dialogs},
-        QStringLiteral("Регистратор"));
-    window->show();
-    QCoreApplication::processEvents();
-    return window;
-}
+using bench::ShownMainWindow;
 
 void MainWindowTick(benchmark::State& state) {
     Rig rig;
@@ -109,6 +75,6 @@ int main(int argc, char** argv) {
     const int status = RunBenchmarksWithRatios(
         argc, argv, {{"MainWindowTick", "CoreScanCycle"}, {"MainWindowSlowTick", "CoreHistoryStep"}});
     std::error_code ignored;
-    std::filesystem::remove_all(BenchFolder(), ignored);
+    std::filesystem::remove_all(bench::BenchFolder("registrator-bench-tick"), ignored);
     return status;
 }

@@ -1,7 +1,7 @@
 // The fast tick of the real main window with the web view attached, with no page and with 20 pages
 // reading its event stream (ratio), and how long a pushed tick takes to reach a page's socket.
+#include "PlantRig.h"
 #include "RatioReporter.h"
-#include "SilentDialogs.h"
 #include "acquisition/PortFactory.h"
 #include "acquisition/ScanProtocol.h"
 #include "archive/Archive.h"
@@ -29,43 +29,19 @@ namespace {
 
 using bench::SilentDialogs;
 
-struct Rig {
+struct Rig : bench::PlantRig {
     Rig()
-        : messages(dialogs), guard(dialogs),
-          archive(std::filesystem::temp_directory_path().string() + "/", clock, messages) {
-        for (int n = 1; n <= channels::kChannelCount; ++n)
-            data.Ustavki[n] = channels::DefaultUstavka(n);
-        data.AvgCount = 5;
-        acquisition::PortOptions options;
-        options.Simulate = true;
-        port = acquisition::MakePort(options, data.Ustavki, clock);
-        protocol = std::make_unique<acquisition::ScanProtocol>(*port);
-        window = std::make_unique<ui::MainWindow>(
-            ui::MainWindow::Services{data, *protocol, archive, clock, messages, guard, dialogs},
-            QStringLiteral("Регистратор"));
+        : PlantRig(std::filesystem::temp_directory_path().string() + "/"),
+          window(bench::ShownMainWindow(*this)) {
         web = std::make_unique<web::WebView>(web::WebView::Services{data, archive, clock, *port});
         QString error;
         if (!web->Listen(QHostAddress::LocalHost, 0, error))
             throw std::runtime_error(error.toStdString());
         QObject::connect(window.get(), &ui::MainWindow::displayRefreshed, web.get(),
                          &web::WebView::PublishPanel);
-        window->show();
-        QCoreApplication::processEvents();
     }
-    void Tick() {
-        clock.AdvanceMs(10);
-        window->Timer1Timer();
-        QCoreApplication::processEvents();
-    }
+    void Tick() { bench::Tick(*this, *window); }
 
-    common::SettableClock clock{common::EncodeDate(2026, 12, 6) + common::EncodeTime(9, 0, 0, 0)};
-    SilentDialogs dialogs;
-    ui::PresenterMessages messages;
-    ui::HandlerGuard guard;
-    channels::ChannelData data;
-    archive::Archive archive;
-    std::unique_ptr<acquisition::PortAccess> port;
-    std::unique_ptr<acquisition::ScanProtocol> protocol;
     std::unique_ptr<ui::MainWindow> window;
     std::unique_ptr<web::WebView> web;
 };
@@ -180,10 +156,7 @@ BENCHMARK(TickToPage)->Unit(benchmark::kMicrosecond)->UseManualTime()->Iteration
 } // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM",
-            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
-    QApplication app(argc, argv);
-    return RunBenchmarksWithRatios(
+    return bench::RunOffscreenWithRatios(
         argc, argv,
         {{"TickWith20Pages/min_time:2.000", "TickWithNoPage/min_time:2.000"},
          {"TickWith20PagesEachTickPushed/min_time:2.000", "TickWithNoPage/min_time:2.000"}});

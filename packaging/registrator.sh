@@ -16,7 +16,7 @@ if [ "${1:-}" = "--menu-entry" ]; then
     exit 0
 fi
 
-# The Qt and QCustomPlot libraries come from the system; name the Debian packages that are missing.
+# The Qt, QCustomPlot and libmodbus libraries come from the system; name the Debian packages that are missing.
 missing=$(ldd ./Registrator 2>/dev/null | awk '/not found/ { print $1 }')
 if [ -n "$missing" ]; then
     packages=
@@ -30,6 +30,7 @@ if [ -n "$missing" ]; then
         libQt6Network.so*) package=libqt6network6 ;;
         libQt6WebSockets.so*) package=libqt6websockets6 ;;
         libQCustomPlotQt6.so*) package=libqcustomplot2.1-qt6 ;;
+        libmodbus.so*) package=libmodbus5 ;;
         *) package="(the package holding $lib)" ;;
         esac
         case " $packages " in

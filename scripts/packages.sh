@@ -7,6 +7,7 @@ BUILD_PACKAGES=(
     xvfb xauth
     clang-14 libclang-rt-14-dev llvm-14
     qt6-websockets-dev chromium
+    libmodbus-dev mbpoll python3-pymodbus python3-serial-asyncio
 )
 WINDOWS_PACKAGES=(
     g++-mingw-w64-x86-64-posix wine wine64
@@ -14,6 +15,7 @@ WINDOWS_PACKAGES=(
 # WINDOWS_QT_PACKAGES: the cross build of Qt and QCustomPlot from Debian's sources (scripts/windows-qt.sh).
 WINDOWS_QT_PACKAGES=(
     g++-mingw-w64-x86-64-posix cmake ninja-build dpkg-dev xz-utils qt6-base-dev qt6-base-dev-tools
+    autoconf automake libtool make
 )
 
 # Installs whichever of the named packages are missing; does nothing (quickly) when all are there.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Windows release as a station meets it, under wine on a virtual display: unzip it, start
-# Registrator.exe --simulate --web for about twenty seconds under a Russian locale, look at the screen,
-# the web view's health and the day file, close the main window and look at the settings file and the snapshot; then start it
+# Registrator.exe --simulate --web --modbus for about twenty seconds under a Russian locale, look at the
+# screen, the web view's health, the currents over Modbus and the day file, close the main window and look at the settings file and the snapshot; then start it
 # without --simulate, where no port-access driver answers, and expect the port error box and status 1.
 # Usage: windows-e2e.sh ZIP [SCREENSHOT_FOLDER]
 set -euo pipefail
@@ -9,7 +9,7 @@ zip=$(realpath "$1")
 shots=${2:-}
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-ensure_packages curl python3 unzip xvfb xauth imagemagick xdotool locales fonts-wine fonts-liberation "${WINDOWS_PACKAGES[@]}"
+ensure_packages curl python3 mbpoll unzip xvfb xauth imagemagick xdotool locales fonts-wine fonts-liberation "${WINDOWS_PACKAGES[@]}"
 
 tmp=$(mktemp -d /tmp/registrator-wine-e2e.XXXXXX)
 export WINEPREFIX=$tmp/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -39,7 +39,9 @@ app=$(find "$tmp/station" -maxdepth 1 -mindepth 1 -type d | head -n 1)
 bash scripts/demo-settings.sh "$tmp/demo.ini"
 iconv -f WINDOWS-1251 -t UTF-8 "$tmp/demo.ini" | sed 's/^Koof_K=0,5/Koof_K=0.5/' >"$app/Registrator.INI"
 
-web_port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+web_port=$(free_port)
+modbus_port=$(free_port)
 cat >"$tmp/session.sh" <<'EOF'
 #!/usr/bin/env bash
 set -u
@@ -60,11 +62,13 @@ finish() {
     wait "$1" || status=$?
     echo "$status"
 }
-wine Registrator.exe --simulate --web "127.0.0.1:$5" >"$3/simulate.log" 2>&1 &
+wine Registrator.exe --simulate --web "127.0.0.1:$5" --modbus "127.0.0.1:$6" >"$3/simulate.log" 2>&1 &
 pid=$!
 sleep 20
 import -window root "$3/main.png"
 curl -s --max-time 10 "http://127.0.0.1:$5/health" >"$3/health.json"
+mbpoll -m tcp -a 1 -r 1 -c 72 -t 3 -1 127.0.0.1 -p "$6" >"$3/currents.txt" 2>&1
+mbpoll -m tcp -a 1 -r 1007 -c 1 -t 4 -1 127.0.0.1 -p "$6" >"$3/port-state.txt" 2>&1
 [ -n "$shots" ] && cp "$3/main.png" "$shots/windows-main.png"
 ls -l Data >"$3/data-while-running.txt"
 wine taskkill /IM Registrator.exe >/dev/null 2>&1
@@ -86,7 +90,7 @@ import -window root "$3/port.png"
 finish "$pid" >"$3/port.status"
 EOF
 chmod +x "$tmp/session.sh"
-xvfb-run -a -s "-screen 0 1280x1024x24" "$tmp/session.sh" "$app" "$shots" "$tmp" "$PWD/scripts/wine-fonts.sh" "$web_port"
+xvfb-run -a -s "-screen 0 1280x1024x24" "$tmp/session.sh" "$app" "$shots" "$tmp" "$PWD/scripts/wine-fonts.sh" "$web_port" "$modbus_port"
 
 # The mimic as drawn: all four panel colours on the screen.
 colours=$(convert "$tmp/main.png" -format %c histogram:info:- | tr 'a-f' 'A-F')
@@ -106,6 +110,9 @@ records=$((size / 584))
 
 # The web view, served by the Windows build as by the Linux one.
 grep -q '"port":"simulated"' "$tmp/health.json" || fail "no web view: $(cat "$tmp/health.json")"
+# The Modbus server, read by Linux's mbpoll: 72 currents and the simulated port's state.
+[ "$(grep -cE '^\[[0-9]+\]:' "$tmp/currents.txt")" -eq 72 ] || fail "no 72 currents over Modbus: $(cat "$tmp/currents.txt")"
+grep -qE '^\[1007\]:\s+1$' "$tmp/port-state.txt" || fail "Modbus port state: $(cat "$tmp/port-state.txt")"
 
 # The settings file: 72 sections, CRLF line ends, Windows-1251, the Russian decimal comma.
 ini=$app/Registrator.INI
@@ -119,5 +126,5 @@ grep -q "^Name=$(printf 'Рыхлитель питателя 710' | iconv -f UTF
 [ "$(cat "$tmp/port.box")" != none ] || fail "no port error box: $(cat "$tmp/port.log")"
 [ "$(cat "$tmp/port.status")" -eq 1 ] || fail "a start without its port ended with status $(cat "$tmp/port.status")"
 grep -q "cannot open" "$tmp/port.log" || fail "no word of the port on standard error"
-echo "windows-e2e: the zip ran under wine: $records records, the four colours, the web view, settings and snapshot saved," \
+echo "windows-e2e: the zip ran under wine: $records records, the four colours, the web view and Modbus, settings and snapshot saved," \
     "the port error box and status 1 without --simulate"

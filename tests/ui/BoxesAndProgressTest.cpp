@@ -133,5 +133,22 @@ TEST(CommandLine, UnderstandsSimulatePortAndHelp) {
     EXPECT_FALSE(ParseCommandLine({"Registrator", "--simulated"}).Error.isEmpty());
 }
 
+TEST(CommandLine, TakesTheModbusServersAddressUnitAndWordOrder) {
+    auto options = ParseCommandLine(
+        {"Registrator", "--modbus", "0.0.0.0:502", "--modbus-unit=17", "--modbus-word-order", "low-first"});
+    EXPECT_TRUE(options.Error.isEmpty()) << options.Error.toStdString();
+    EXPECT_EQ(options.ModbusAddress, QStringLiteral("0.0.0.0"));
+    EXPECT_EQ(options.ModbusPort, 502);
+    EXPECT_EQ(options.ModbusUnit, 17);
+    EXPECT_TRUE(options.ModbusLowWordFirst);
+    // libmodbus serves IPv4 only; a unit outside 1..247 or an unknown order is refused, never guessed.
+    for (const QStringList& wrong : {QStringList{"Registrator", "--modbus", "[::1]:502"},
+                                     QStringList{"Registrator", "--modbus", "localhost:502"},
+                                     QStringList{"Registrator", "--modbus-unit", "0"},
+                                     QStringList{"Registrator", "--modbus-unit", "248"},
+                                     QStringList{"Registrator", "--modbus-word-order", "big"}})
+        EXPECT_FALSE(ParseCommandLine(wrong).Error.isEmpty()) << wrong.join(' ').toStdString();
+}
+
 } // namespace
 } // namespace registrator::ui

@@ -7,9 +7,13 @@ namespace registrator::ui {
 namespace {
 
 const char* const kWebUsage = "--web needs ADDRESS:PORT, for example --web 127.0.0.1:8080";
+const char* const kModbusUsage = "--modbus needs ADDRESS:PORT, for example --modbus 0.0.0.0:502";
+const char* const kUnitUsage = "--modbus-unit needs a unit identifier from 1 to 247";
+const char* const kOrderUsage = "--modbus-word-order needs high-first or low-first";
+const char* const kPortUsage = "--port needs a device, for example --port /dev/parport0";
 
 // "127.0.0.1:8080", "0.0.0.0:8080" or "[::1]:8080": a numeric address, so nothing is looked up.
-bool ParseWebEndpoint(const QString& text, CommandLineOptions& options) {
+bool ParseEndpoint(const QString& text, QString& address, quint16& port, bool ipv4Only) {
     const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
     if (colon <= 0)
         return false;
@@ -17,12 +21,36 @@ bool ParseWebEndpoint(const QString& text, CommandLineOptions& options) {
     if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
         host = host.mid(1, host.size() - 2);
     bool ok = false;
-    const uint port = text.mid(colon + 1).toUInt(&ok);
-    if (!ok || port == 0 || port > 65535 || QHostAddress(host).isNull())
+    const uint number = text.mid(colon + 1).toUInt(&ok);
+    const QHostAddress parsed(host);
+    if (!ok || number == 0 || number > 65535 || parsed.isNull() ||
+        (ipv4Only && parsed.protocol() != QAbstractSocket::IPv4Protocol))
         return false;
-    options.WebAddress = host;
-    options.WebPort = static_cast<quint16>(port);
+    address = host;
+    port = static_cast<quint16>(number);
     return true;
+}
+
+// "--name VALUE" or "--name=VALUE": true when `arg` is the option, with `value` set (empty when missing).
+bool TakeValue(const QStringList& arguments, int& i, const char* name, QString& value) {
+    const QString option = QString::fromLatin1(name);
+    const QString& arg = arguments[i];
+    if (arg == option) {
+        value = i + 1 < arguments.size() ? arguments[++i] : QString();
+        return true;
+    }
+    if (arg.startsWith(option + QLatin1Char('='))) {
+        value = arg.mid(option.size() + 1);
+        return true;
+    }
+    return false;
+}
+
+QString Refused(const char* usage, const QString& value) {
+    QString text = QString::fromLatin1(usage);
+    if (!value.isEmpty())
+        text += QStringLiteral(" (got \"") + value + QStringLiteral("\")");
+    return text;
 }
 
 } // namespace
@@ -31,34 +59,41 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
     CommandLineOptions options;
     for (int i = 1; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];
+        QString value;
         if (arg == QLatin1String("--simulate")) {
             options.Simulate = true;
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             options.ShowHelp = true;
-        } else if (arg == QLatin1String("--port")) {
-            if (i + 1 >= arguments.size()) {
-                options.Error = QStringLiteral("--port needs a device, for example --port /dev/parport0");
+        } else if (TakeValue(arguments, i, "--port", value)) {
+            if (value.isEmpty()) {
+                options.Error = QString::fromLatin1(kPortUsage);
                 return options;
             }
-            options.PortDevice = arguments[++i];
-        } else if (arg.startsWith(QLatin1String("--port="))) {
-            options.PortDevice = arg.mid(7);
-            if (options.PortDevice.isEmpty()) {
-                options.Error = QStringLiteral("--port needs a device, for example --port /dev/parport0");
+            options.PortDevice = value;
+        } else if (TakeValue(arguments, i, "--web", value)) {
+            if (!ParseEndpoint(value, options.WebAddress, options.WebPort, false)) {
+                options.Error = Refused(kWebUsage, value);
                 return options;
             }
-        } else if (arg == QLatin1String("--web") || arg.startsWith(QLatin1String("--web="))) {
-            const bool separate = arg == QLatin1String("--web");
-            if (separate && i + 1 >= arguments.size()) {
-                options.Error = QString::fromLatin1(kWebUsage);
+        } else if (TakeValue(arguments, i, "--modbus", value)) {
+            if (!ParseEndpoint(value, options.ModbusAddress, options.ModbusPort, true)) {
+                options.Error = Refused(kModbusUsage, value);
                 return options;
             }
-            const QString endpoint = separate ? arguments[++i] : arg.mid(6);
-            if (!ParseWebEndpoint(endpoint, options)) {
-                options.Error = QString::fromLatin1(kWebUsage) + QStringLiteral(" (got \"") + endpoint +
-                                QStringLiteral("\")");
+        } else if (TakeValue(arguments, i, "--modbus-unit", value)) {
+            bool ok = false;
+            const int unit = value.toInt(&ok);
+            if (!ok || unit < 1 || unit > 247) {
+                options.Error = Refused(kUnitUsage, value);
                 return options;
             }
+            options.ModbusUnit = unit;
+        } else if (TakeValue(arguments, i, "--modbus-word-order", value)) {
+            if (value != QLatin1String("high-first") && value != QLatin1String("low-first")) {
+                options.Error = Refused(kOrderUsage, value);
+                return options;
+            }
+            options.ModbusLowWordFirst = value == QLatin1String("low-first");
         } else {
             options.Error = QStringLiteral("unknown argument: ") + arg;
             return options;
@@ -69,7 +104,8 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
 
 QString CommandLineHelp(const QString& settingsFile) {
     return QStringLiteral(
-               "Usage: Registrator [--simulate] [--port DEVICE] [--web ADDRESS:PORT]\n"
+               "Usage: Registrator [--simulate] [--port DEVICE] [--web ADDRESS:PORT] [--modbus "
+               "ADDRESS:PORT]\n"
                "\n"
                "Records and shows the currents of the plant's 72 motors.\n"
                "\n"
@@ -79,6 +115,14 @@ QString CommandLineHelp(const QString& settingsFile) {
                "                  also serve a read-only web view of the panel, the motors' trends and the\n"
                "                  archive: 127.0.0.1:8080 for this computer only, 0.0.0.0:8080 for the "
                "network\n"
+               "  --modbus ADDRESS:PORT\n"
+               "                  also serve the currents, raw counts, states and status read-only over "
+               "Modbus\n"
+               "                  TCP: 0.0.0.0:502 for the plant network (a port below 1024 needs the "
+               "right)\n"
+               "  --modbus-unit N the unit identifier answered (default 1)\n"
+               "  --modbus-word-order high-first|low-first\n"
+               "                  how 32-bit values lie in two registers (default high-first)\n"
                "  --help          show this text\n"
                "\n"
                "Settings are kept in %1 beside the executable; the archive goes\n"

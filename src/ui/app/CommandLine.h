@@ -12,10 +12,16 @@ struct CommandLineOptions {
     // --web ADDRESS:PORT; an empty address leaves the web view off.
     QString WebAddress;
     quint16 WebPort = 0;
+    // --modbus ADDRESS:PORT (IPv4); an empty address leaves the Modbus server off.
+    QString ModbusAddress;
+    quint16 ModbusPort = 0;
+    int ModbusUnit = 1;
+    bool ModbusLowWordFirst = false;
     QString Error; // not empty when the arguments could not be understood
 };
 
-// `Registrator [--simulate] [--port DEVICE] [--web ADDRESS:PORT] [--help]`; arguments[0] is the program.
+// `Registrator [--simulate] [--port DEVICE] [--web ADDRESS:PORT] [--modbus ADDRESS:PORT [--modbus-unit N]
+// [--modbus-word-order high-first|low-first]] [--help]`; arguments[0] is the program.
 CommandLineOptions ParseCommandLine(const QStringList& arguments);
 // `settingsFile`: the settings file's full path, which the help names.
 QString CommandLineHelp(const QString& settingsFile);

@@ -1,5 +1,6 @@
 #include "ui/app/Program.h"
 
+#include "service/modbus/ModbusServer.h"
 #include "ui/archive/ArchiveFolderWindow.h"
 #include "ui/archive/ArchiveViewerWindow.h"
 #include "ui/channels/ProgressWindow.h"
@@ -13,6 +14,7 @@
 #include "ui/web/WebView.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QHostAddress>
 #include <cstdio>
 #include <system_error>
@@ -72,6 +74,8 @@ bool Program::Start() {
     // the first refresh on, as a reading on a threshold keeps the colour it had.
     if (!webAddress_.isEmpty())
         StartWebView();
+    if (!modbusAddress_.isEmpty())
+        StartModbus();
     guard_([&] { StartUp(); });
 
     motorGraphWindow_ = std::make_unique<MotorGraphWindow>(data_, env_.Regional);
@@ -177,6 +181,45 @@ void Program::StartWebView() {
     connect(mainWindow_.get(), &MainWindow::displayRefreshed, web_.get(), &web::WebView::PublishPanel);
 }
 
+void Program::StartModbus() {
+    auto server = std::make_unique<service::ModbusServer>();
+    std::string why;
+    if (!server->Listen(modbusAddress_.toStdString(), modbusPort_, modbusUnit_, why)) {
+        // As for the web view: the station records on without it.
+        std::fprintf(stderr, "Registrator: Modbus server not started: %s\n", why.c_str());
+        mainWindow_->ShowWebProblem(QStringLiteral("Modbus не запущен: ") + QString::fromStdString(why));
+        return;
+    }
+    modbus_ = std::move(server);
+    // Served before the first cycle too, with the status of a program starting up.
+    PublishModbus();
+    scanCycles_ = 0;
+    connect(mainWindow_.get(), &MainWindow::displayRefreshed, this, &Program::PublishModbus);
+}
+
+void Program::PublishModbus() {
+    if (!modbus_)
+        return;
+    ++scanCycles_;
+    const archive::AppendStatus& appends = archive_.Status();
+    const bool today = appends.Day != 0 && appends.Day == env_.Clock.Today();
+    const std::uint64_t records = today ? appends.RecordsToday : 0;
+    if (records != recordsSeen_ && records != 0)
+        lastRecordUnix_ = static_cast<std::uint32_t>(QDateTime::currentSecsSinceEpoch());
+    recordsSeen_ = records;
+    integration::RecorderStatus status;
+    status.RecordsToday = static_cast<std::uint32_t>(records);
+    status.LastRecordUnix = lastRecordUnix_;
+    status.ScanCycles = scanCycles_;
+    status.PortState = !port_->SimulationNote().empty() ? 1 : (port_->IsReady() ? 0 : 2);
+    status.AppendsFailing = appends.Failures != 0;
+    status.AvgCount = data_.AvgCount;
+    status.FastMs = static_cast<std::uint16_t>(mainWindow_->Timer1().interval());
+    status.SlowMs = static_cast<std::uint16_t>(std::min(mainWindow_->Timer2().interval(), 65535));
+    modbusImage_.Update(data_, status, modbusOrder_);
+    modbus_->Publish(modbusImage_);
+}
+
 void Program::RequestEnd() {
     endRequested_ = true;
     // Before the event loop runs (a start-up box is open) quitting does nothing: closing the box lets
@@ -191,6 +234,7 @@ void Program::Shutdown() {
     shutDown_ = true;
     // Before the port goes: nothing may answer from a half-ended program.
     web_.reset();
+    modbus_.reset();
     // No tick may run inside a box shown while the program ends.
     mainWindow_->Timer1().stop();
     mainWindow_->Timer2().stop();

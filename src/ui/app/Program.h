@@ -7,6 +7,7 @@
 #include "channels/SettingsFile.h"
 #include "common/Clock.h"
 #include "common/RegionalSettings.h"
+#include "integration/ModbusImage.h"
 #include "ui/app/ErrorBoxes.h"
 #include "ui/app/GuardedHandler.h"
 #include "ui/app/InstanceLock.h"
@@ -32,6 +33,10 @@ class ArchiveFolderWindow;
 
 namespace registrator::web {
 class WebView;
+}
+
+namespace registrator::service {
+class ModbusServer;
 }
 
 namespace registrator::ui {
@@ -85,6 +90,13 @@ public:
         webAddress_ = address;
         webPort_ = port;
     }
+    // Asks Start for the read-only Modbus TCP server on this IPv4 address (port 0: any free one).
+    void ServeModbus(const QString& address, quint16 port, int unit, integration::WordOrder order) {
+        modbusAddress_ = address;
+        modbusPort_ = port;
+        modbusUnit_ = unit;
+        modbusOrder_ = order;
+    }
     // The port as the operator names it ("/dev/parport0"), for what an unavailable one says.
     void NamePort(std::string name) { portName_ = std::move(name); }
     // An end asked for from outside (a signal): ends whatever loop runs now, a start-up box included,
@@ -108,6 +120,7 @@ public:
     acquisition::PortAccess* Port() { return port_.get(); }
     // Null unless asked for and listening.
     web::WebView* Web() { return web_.get(); }
+    service::ModbusServer* Modbus() { return modbus_.get(); }
     std::string SettingsPath() const;
     // What the process should end with once the event loop is over.
     int Status() const { return portRefused_ ? kExitPortNotReady : kExitOrderly; }
@@ -116,6 +129,9 @@ private:
     void StartUp();
     void SaveSettings();
     void StartWebView();
+    void StartModbus();
+    // After every scan cycle: the registers of that cycle.
+    void PublishModbus();
 
     ProgramEnvironment env_;
     QString title_;
@@ -142,6 +158,15 @@ private:
     std::unique_ptr<web::WebView> web_;
     QString webAddress_; // empty: no web view
     quint16 webPort_ = 0;
+    std::unique_ptr<service::ModbusServer> modbus_;
+    integration::ModbusImage modbusImage_;
+    QString modbusAddress_; // empty: no Modbus server
+    quint16 modbusPort_ = 0;
+    int modbusUnit_ = 1;
+    integration::WordOrder modbusOrder_ = integration::WordOrder::HighFirst;
+    std::uint32_t scanCycles_ = 0;
+    std::uint64_t recordsSeen_ = 0;
+    std::uint32_t lastRecordUnix_ = 0;
     bool quitWhenLoopRuns_ = false;
     bool shutDown_ = false;
 };

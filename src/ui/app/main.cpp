@@ -58,6 +58,9 @@ int main(int argc, char* argv[]) {
                                }});
     program.NamePort(acquisition::PortName(portOptions));
     program.ServeWeb(options.WebAddress, options.WebPort);
+    program.ServeModbus(options.ModbusAddress, options.ModbusPort, options.ModbusUnit,
+                        options.ModbusLowWordFirst ? integration::WordOrder::LowFirst
+                                                   : integration::WordOrder::HighFirst);
 
     ui::SignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &ui::SignalWatcher::endRequested, &app, [&] { program.RequestEnd(); });

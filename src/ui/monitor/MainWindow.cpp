@@ -218,7 +218,9 @@ void MainWindow::ShowWebProblem(const QString& text) {
         webWarning_->setFont(archiveWarning_->font());
         statusBar()->addPermanentWidget(webWarning_);
     }
-    webWarning_->setText(text);
+    // The web view and the Modbus server may both have failed to start.
+    webWarning_->setText(webWarning_->text().isEmpty() ? text
+                                                       : webWarning_->text() + QStringLiteral("; ") + text);
 }
 
 void MainWindow::RefreshDisplay() {

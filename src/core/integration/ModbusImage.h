@@ -1,0 +1,71 @@
+#pragma once
+
+#include "channels/ChannelData.h"
+#include "monitor/PanelState.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace registrator::integration {
+
+// How a 32-bit value (a float, a counter) lies in two registers.
+enum class WordOrder { HighFirst, LowFirst };
+
+// The recorder's own figures, as the status registers give them.
+struct RecorderStatus {
+    std::uint32_t RecordsToday = 0;
+    std::uint32_t LastRecordUnix = 0; // 0 before the first record
+    std::uint32_t ScanCycles = 0;     // rises with every scan cycle, wrapping
+    std::uint16_t PortState = 2;      // 0 open, 1 simulated, 2 not ready
+    bool AppendsFailing = false;
+    std::uint16_t AvgCount = 0;
+    std::uint16_t FastMs = 0;
+    std::uint16_t SlowMs = 0;
+};
+
+// The register map other systems read, one block per kind of figure. Holding (3) and input (4)
+// registers are the same registers; discrete inputs (2) are the bits.
+namespace modbus_map {
+constexpr int kCurrents = 0;        // whole amperes, as the current label shows them
+constexpr int kRawCounts = 100;     // the averaged raw count x
+constexpr int kStates = 200;        // 0 off, 1 running, 2 above nominal, 3 above critical
+constexpr int kFloatCurrents = 300; // two registers each
+constexpr int kStatus = 1000;
+constexpr int kStatusCount = 11;
+constexpr int kRegisterEnd = kStatus + kStatusCount;
+
+constexpr int kAboveCritical = 0; // bits
+constexpr int kAboveNominal = 100;
+constexpr int kRunning = 200;
+constexpr int kBitEnd = kRunning + channels::kChannelCount;
+
+// The Modbus exception codes the map answers with.
+constexpr int kIllegalFunction = 1;
+constexpr int kIllegalAddress = 2;
+constexpr int kIllegalValue = 3;
+} // namespace modbus_map
+
+// 0 when a request of `function` for `count` items from `address` lies wholly inside one block of
+// the map, else the exception to answer. Only reads are served: anything that would write is an
+// illegal function, as is any function but 1 to 4.
+int CheckModbusRequest(int function, int address, int count);
+
+// The registers and bits of one completed scan cycle. The panel states follow the mimic: a reading
+// exactly on a threshold keeps the state it had.
+class ModbusImage {
+public:
+    ModbusImage();
+
+    void Update(const channels::ChannelData& data, const RecorderStatus& status, WordOrder order);
+
+    const std::vector<std::uint16_t>& Registers() const { return registers_; }
+    const std::vector<std::uint8_t>& Bits() const { return bits_; }
+
+private:
+    std::array<monitor::PanelState, channels::kChannelCount> states_;
+    std::vector<std::uint16_t> registers_;
+    std::vector<std::uint8_t> bits_;
+};
+
+} // namespace registrator::integration
