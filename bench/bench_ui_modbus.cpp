@@ -41,7 +41,8 @@ struct Rig : bench::PlantRig {
             integration::RecorderStatus status;
             status.ScanCycles = ++cycles;
             status.AvgCount = data.AvgCount;
-            image.Update(data, status, integration::WordOrder::HighFirst);
+            states.Follow(data);
+            image.Update(data, states, status, integration::WordOrder::HighFirst);
             server.Publish(image);
         });
     }
@@ -50,6 +51,7 @@ struct Rig : bench::PlantRig {
     std::unique_ptr<ui::MainWindow> window;
     service::ModbusServer server;
     integration::ModbusImage image;
+    monitor::ShownPanelStates states;
     std::uint32_t cycles = 0;
 };
 

@@ -39,19 +39,6 @@ std::uint16_t WholeAmperes(double value) {
     return whole >= 65535 ? 65535 : static_cast<std::uint16_t>(whole);
 }
 
-std::uint16_t StateCode(monitor::PanelState state) {
-    switch (state) {
-    case monitor::PanelState::Overloaded:
-        return 3;
-    case monitor::PanelState::AboveNominal:
-        return 2;
-    case monitor::PanelState::Running:
-        return 1;
-    default:
-        return 0;
-    }
-}
-
 void Put32(std::vector<std::uint16_t>& registers, int at, std::uint32_t value, WordOrder order) {
     const auto high = static_cast<std::uint16_t>(value >> 16);
     const auto low = static_cast<std::uint16_t>(value & 0xFFFF);
@@ -79,18 +66,14 @@ int CheckModbusRequest(int function, int address, int count) {
     }
 }
 
-ModbusImage::ModbusImage() : registers_(map::kRegisterEnd), bits_(map::kBitEnd) {
-    states_.fill(monitor::PanelState::Off);
-}
+ModbusImage::ModbusImage() : registers_(map::kRegisterEnd), bits_(map::kBitEnd) {}
 
-void ModbusImage::Update(const channels::ChannelData& data, const RecorderStatus& status, WordOrder order) {
+void ModbusImage::Update(const channels::ChannelData& data, const monitor::ShownPanelStates& states,
+                         const RecorderStatus& status, WordOrder order) {
     for (int n = 1; n <= kChannels; ++n) {
         const auto i = static_cast<std::size_t>(n - 1);
         const double current = data.Current(n).Value;
-        const monitor::PanelState state = monitor::ClassifyReading(current, data.Ustavki[n]);
-        if (state != monitor::PanelState::Unchanged)
-            states_[i] = state;
-        const std::uint16_t code = StateCode(states_[i]);
+        const auto code = static_cast<std::uint16_t>(states.Code(n));
 
         registers_[map::kCurrents + i] = WholeAmperes(current);
         const double raw = data.RawCounts[i];

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "channels/ChannelData.h"
-#include "monitor/PanelState.h"
+#include "monitor/ShownPanelStates.h"
 
 #include <array>
 #include <cstdint>
@@ -51,19 +51,18 @@ constexpr int kIllegalValue = 3;
 // illegal function, as is any function but 1 to 4.
 int CheckModbusRequest(int function, int address, int count);
 
-// The registers and bits of one completed scan cycle. The panel states follow the mimic: a reading
-// exactly on a threshold keeps the state it had.
+// The registers and bits of one completed scan cycle, with the panel states the mimic shows.
 class ModbusImage {
 public:
     ModbusImage();
 
-    void Update(const channels::ChannelData& data, const RecorderStatus& status, WordOrder order);
+    void Update(const channels::ChannelData& data, const monitor::ShownPanelStates& states,
+                const RecorderStatus& status, WordOrder order);
 
     const std::vector<std::uint16_t>& Registers() const { return registers_; }
     const std::vector<std::uint8_t>& Bits() const { return bits_; }
 
 private:
-    std::array<monitor::PanelState, channels::kChannelCount> states_;
     std::vector<std::uint16_t> registers_;
     std::vector<std::uint8_t> bits_;
 };

@@ -72,6 +72,7 @@ bool Program::Start() {
 
     // Before start-up, whose boxes let the timers tick: the page follows the window's colours from
     // the first refresh on, as a reading on a threshold keeps the colour it had.
+    connect(mainWindow_.get(), &MainWindow::displayRefreshed, this, &Program::FollowScanCycle);
     if (!webAddress_.isEmpty())
         StartWebView();
     if (!modbusAddress_.isEmpty())
@@ -178,6 +179,7 @@ void Program::StartWebView() {
         return;
     }
     web_ = std::move(view);
+    web_->SetMetricsSource([this] { return MetricsText(); });
     connect(mainWindow_.get(), &MainWindow::displayRefreshed, web_.get(), &web::WebView::PublishPanel);
 }
 
@@ -192,15 +194,21 @@ void Program::StartModbus() {
     }
     modbus_ = std::move(server);
     // Served before the first cycle too, with the status of a program starting up.
-    PublishModbus();
-    scanCycles_ = 0;
-    connect(mainWindow_.get(), &MainWindow::displayRefreshed, this, &Program::PublishModbus);
+    modbusImage_.Update(data_, shownStates_, CurrentStatus(), modbusOrder_);
+    modbus_->Publish(modbusImage_);
 }
 
-void Program::PublishModbus() {
-    if (!modbus_)
-        return;
+void Program::FollowScanCycle() {
     ++scanCycles_;
+    shownStates_.Follow(data_);
+    scanHistogram_.Observe(mainWindow_->LastScanSeconds());
+    if (modbus_) {
+        modbusImage_.Update(data_, shownStates_, CurrentStatus(), modbusOrder_);
+        modbus_->Publish(modbusImage_);
+    }
+}
+
+integration::RecorderStatus Program::CurrentStatus() {
     const archive::AppendStatus& appends = archive_.Status();
     const bool today = appends.Day != 0 && appends.Day == env_.Clock.Today();
     const std::uint64_t records = today ? appends.RecordsToday : 0;
@@ -214,10 +222,15 @@ void Program::PublishModbus() {
     status.PortState = !port_->SimulationNote().empty() ? 1 : (port_->IsReady() ? 0 : 2);
     status.AppendsFailing = appends.Failures != 0;
     status.AvgCount = data_.AvgCount;
-    status.FastMs = static_cast<std::uint16_t>(mainWindow_->Timer1().interval());
+    status.FastMs = static_cast<std::uint16_t>(std::min(mainWindow_->Timer1().interval(), 65535));
     status.SlowMs = static_cast<std::uint16_t>(std::min(mainWindow_->Timer2().interval(), 65535));
-    modbusImage_.Update(data_, status, modbusOrder_);
-    modbus_->Publish(modbusImage_);
+    return status;
+}
+
+std::string Program::MetricsText() {
+    const integration::RecorderStatus status = CurrentStatus();
+    return integration::PrometheusText({data_, shownStates_, status, scanHistogram_,
+                                        archive_.Status().Failures, modbus_ ? modbus_->Clients() : 0});
 }
 
 void Program::RequestEnd() {

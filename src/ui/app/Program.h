@@ -8,6 +8,7 @@
 #include "common/Clock.h"
 #include "common/RegionalSettings.h"
 #include "integration/ModbusImage.h"
+#include "integration/PrometheusText.h"
 #include "ui/app/ErrorBoxes.h"
 #include "ui/app/GuardedHandler.h"
 #include "ui/app/InstanceLock.h"
@@ -130,8 +131,10 @@ private:
     void SaveSettings();
     void StartWebView();
     void StartModbus();
-    // After every scan cycle: the registers of that cycle.
-    void PublishModbus();
+    // After every scan cycle: the panels' states, the cycle's time, the Modbus registers of that cycle.
+    void FollowScanCycle();
+    integration::RecorderStatus CurrentStatus();
+    std::string MetricsText();
 
     ProgramEnvironment env_;
     QString title_;
@@ -160,6 +163,8 @@ private:
     quint16 webPort_ = 0;
     std::unique_ptr<service::ModbusServer> modbus_;
     integration::ModbusImage modbusImage_;
+    monitor::ShownPanelStates shownStates_;
+    integration::ScanHistogram scanHistogram_;
     QString modbusAddress_; // empty: no Modbus server
     quint16 modbusPort_ = 0;
     int modbusUnit_ = 1;

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenuBar>
@@ -253,8 +254,12 @@ void MainWindow::RefreshDisplay() {
 
 void MainWindow::Timer1Timer() {
     timer1Guard_([&] {
-        if (monitor::RunScanCycle(services_.Protocol, services_.Data, services_.Clock, timer1Boxes_,
-                                  avgCountReset_))
+        QElapsedTimer cycle;
+        cycle.start();
+        const bool ran = monitor::RunScanCycle(services_.Protocol, services_.Data, services_.Clock,
+                                               timer1Boxes_, avgCountReset_);
+        lastScanSeconds_ = static_cast<double>(cycle.nsecsElapsed()) / 1e9;
+        if (ran)
             RefreshDisplay();
     });
 }

@@ -70,6 +70,8 @@ public:
 
 public slots:
     void Timer1Timer();
+    // How long the last scan cycle took, for the metrics; read on displayRefreshed.
+    double LastScanSeconds() const { return lastScanSeconds_; }
     void Timer2Timer();
     void Pan1Click(int tag);
     void GroupBox1Click(int tag);
@@ -111,6 +113,7 @@ private:
     std::array<double, channels::kChannelCount> shownValues_{};
     std::array<bool, channels::kChannelCount> valueShown_{};
     std::array<QColor, channels::kChannelCount> shownColours_{};
+    double lastScanSeconds_ = 0;
     QLabel* archiveInfo_ = nullptr;
     QLabel* archiveWarning_ = nullptr;
     QLabel* webWarning_ = nullptr;

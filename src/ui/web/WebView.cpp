@@ -58,8 +58,6 @@ WebView::WebView(Services services, QObject* parent)
       listener_(new WebListener(
           [this](HttpConnection& connection, const RequestHead& request) { Serve(connection, request); },
           this)) {
-    states_.fill(monitor::PanelState::Running);
-    states_[0] = monitor::PanelState::Off; // as the main window starts
     sinceSent_.start();
     // With a slow scan period set, pages still hear from the program every second.
     heartbeat_.setInterval(1000);
@@ -102,12 +100,7 @@ quint16 WebView::Port() const {
 }
 
 void WebView::PublishPanel() {
-    for (int n = 1; n <= channels::kChannelCount; ++n) {
-        const monitor::PanelState state =
-            monitor::ClassifyReading(services_.Data.Current(n).Value, services_.Data.Ustavki[n]);
-        if (state != monitor::PanelState::Unchanged)
-            states_[static_cast<std::size_t>(n - 1)] = state;
-    }
+    states_.Follow(services_.Data);
     refreshedAt_ = services_.Clock.TimeOfDayNow();
     if (!streams_.isEmpty() && sinceSent_.elapsed() >= pushIntervalMs_)
         Push();
@@ -137,7 +130,7 @@ QByteArray WebView::PanelJson() const {
         texts.append(refreshedAt_ == 0 ? QStringLiteral("000")
                                        : QString::fromStdString(
                                              monitor::CurrentLabelText(services_.Data.Current(n).Value)));
-        colours.append(ui::PanelColour(states_[static_cast<std::size_t>(n - 1)]).name());
+        colours.append(ui::PanelColour(states_[n]).name());
     }
     QJsonObject panel{{"texts", texts},
                       {"colours", colours},
@@ -178,7 +171,7 @@ QByteArray WebView::MotorJson(int channel) const {
         values.append(slot.Value);
     }
     // The present reading and state as the main window shows them.
-    const monitor::PanelState state = states_[static_cast<std::size_t>(channel - 1)];
+    const monitor::PanelState state = states_[channel];
     QJsonObject motor{{"channel", channel},
                       {"name", QString::fromStdString(settings.Name.Utf8())},
                       {"nominal", settings.T_Nom},
@@ -205,6 +198,9 @@ bool WebView::Route(HttpConnection& connection, const QString& path) {
         OpenStream(connection);
     else if (path == QLatin1String("/health"))
         Answer(connection, 200, HealthJson(), kJson);
+    else if (path == QLatin1String("/metrics") && metrics_)
+        Answer(connection, 200, QByteArray::fromStdString(metrics_()),
+               "text/plain; version=0.0.4; charset=utf-8");
     else if (path == QLatin1String("/favicon.ico"))
         Answer(connection, 204, {}, kHtml);
     else if (path.startsWith(QLatin1String("/motor/")))

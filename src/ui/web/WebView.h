@@ -4,7 +4,7 @@
 #include "archive/Archive.h"
 #include "channels/ChannelData.h"
 #include "common/Clock.h"
-#include "monitor/PanelState.h"
+#include "monitor/ShownPanelStates.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -52,6 +53,9 @@ public:
     // 200 ms unless changed; 0 pushes every refresh (the worst case the benchmark measures).
     void SetPushIntervalMs(qint64 ms) { pushIntervalMs_ = ms; }
 
+    // What /metrics serves (the Prometheus text); without one, /metrics is not found.
+    void SetMetricsSource(std::function<std::string()> metrics) { metrics_ = std::move(metrics); }
+
     int Pages() const { return static_cast<int>(streams_.size()); }
     const WebListener& Listener() const { return *listener_; }
 
@@ -72,7 +76,8 @@ private:
     Services services_;
     WebListener* listener_;
     QList<QPointer<HttpConnection>> streams_;
-    std::array<monitor::PanelState, channels::kChannelCount> states_{};
+    monitor::ShownPanelStates states_;
+    std::function<std::string()> metrics_;
     common::TDateTime refreshedAt_ = 0; // time of day of the last refresh, 0 before the first
     QElapsedTimer sinceSent_;
     qint64 pushIntervalMs_ = 200;

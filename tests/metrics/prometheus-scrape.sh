@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The recorder's /metrics against Debian's own Prometheus tools: promtool checks the text, then a real
+# Prometheus server scrapes the program on loopback for 30 s and its HTTP API is asked for the motors.
+# Usage: prometheus-scrape.sh REGISTRATOR
+set -euo pipefail
+program=$(realpath "$1")
+tmp=$(mktemp -d /tmp/registrator-metrics.XXXXXX)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$tmp"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+
+# A station of its own: the settings file goes beside the program, and no lock is shared with others.
+mkdir -p "$tmp/station/Data"
+cp "$program" "$tmp/station/Registrator"
+bash "$(dirname "$0")/../../scripts/demo-settings.sh" "$tmp/station/Registrator.INI"
+cd "$tmp/station"
+web=$(free_port)
+QT_QPA_PLATFORM=offscreen ./Registrator --simulate --web "127.0.0.1:$web" >"$tmp/program.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 1 50); do
+    curl -sf "http://127.0.0.1:$web/health" >/dev/null && break
+    sleep 0.2
+done
+curl -sf "http://127.0.0.1:$web/metrics" >"$tmp/metrics.txt" || fail "no /metrics: $(cat "$tmp/program.log")"
+promtool check metrics <"$tmp/metrics.txt" >"$tmp/promtool.txt" 2>&1 || fail "promtool: $(cat "$tmp/promtool.txt")"
+[ ! -s "$tmp/promtool.txt" ] || fail "promtool warns: $(cat "$tmp/promtool.txt")"
+
+api=$(free_port)
+cat >"$tmp/prometheus.yml" <<YML
+global:
+  scrape_interval: 1s
+scrape_configs:
+  - job_name: registrator
+    static_configs:
+      - targets: ["127.0.0.1:$web"]
+YML
+prometheus --config.file="$tmp/prometheus.yml" --storage.tsdb.path="$tmp/tsdb" \
+    --web.listen-address="127.0.0.1:$api" >"$tmp/prometheus.log" 2>&1 &
+pids+=($!)
+sleep 30
+query() { curl -sf --get "http://127.0.0.1:$api/api/v1/query" --data-urlencode "query=$1"; }
+python3 - "$(query 'up{job="registrator"}')" "$(query 'registrator_current_amperes{channel="3"}')" \
+    "$(query 'count(registrator_current_amperes)')" "$(query 'registrator_scan_cycles_total')" <<'PY'
+import json, sys
+up, motor, count, cycles = (json.loads(a)["data"]["result"] for a in sys.argv[1:])
+assert up and up[0]["value"][1] == "1", f"the target is not up: {up}"
+assert len(motor) == 1, f"one series for channel 3: {motor}"
+labels = motor[0]["metric"]
+assert labels["section"] == "Массоподготовка" and labels["name"] == "Рыхлитель 2 питателя 710", labels
+assert float(motor[0]["value"][1]) >= 0, motor
+assert count[0]["value"][1] == "72", count
+assert float(cycles[0]["value"][1]) > 100, cycles
+print(f"prometheus-scrape: up, channel 3 ({labels['name']}) at {motor[0]['value'][1]} A, 72 motors,",
+      f"{cycles[0]['value'][1]} scan cycles")
+PY
