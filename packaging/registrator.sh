@@ -1,14 +1,21 @@
 #!/bin/sh
 # Starts Registrator from this folder, whatever the current one: the settings file is kept beside
 # the program and the archive goes to Data/ here. Arguments go to the program (--simulate,
-# --port /dev/parport1). "registrator.sh --menu-entry" adds the program to this user's menu.
+# --port /dev/parport1). "registrator.sh --menu-entry" adds the program to this user's menu,
+# "registrator.sh --autostart" starts it whenever this user's desktop session starts.
 here=$(CDPATH='' cd -- "$(dirname -- "$0")" && pwd -P) || exit 1
 cd "$here" || exit 1
 
-if [ "${1:-}" = "--menu-entry" ]; then
-    apps=${XDG_DATA_HOME:-$HOME/.local/share}/applications
+if [ "${1:-}" = "--menu-entry" ] || [ "${1:-}" = "--autostart" ]; then
+    # The menu, or the session's autostart folder: a station that logs its operator in on its own
+    # then starts recording with the desktop.
+    if [ "$1" = "--autostart" ]; then
+        apps=${XDG_CONFIG_HOME:-$HOME/.config}/autostart
+    else
+        apps=${XDG_DATA_HOME:-$HOME/.local/share}/applications
+    fi
     mkdir -p "$apps" || exit 1
-    # A menu entry needs absolute paths; quotes keep a folder with blanks in one piece.
+    # A desktop entry needs absolute paths; quotes keep a folder with blanks in one piece.
     escaped=$(printf '%s' "$here" | sed -e 's/[\\|&]/\\&/g' -e 's/["`$]/\\\\&/g')
     sed -e "s|^Exec=.*|Exec=\"$escaped/registrator.sh\"|" -e "s|^Icon=.*|Icon=$escaped/registrator.svg|" \
         registrator.desktop >"$apps/registrator.desktop" || exit 1

@@ -42,6 +42,10 @@ done
 [ -s "$release/translations/qtbase_ru.qm" ] || fail "the release lacks Qt's Russian translations"
 [ -z "$(ls -A "$release/Data")" ] || fail "Data is not empty in the release"
 [ ! -e "$release/Registrator.INI" ] || fail "the release carries a settings file"
+# Started with the desktop session: an autostart entry that runs this release's start script.
+XDG_CONFIG_HOME=$tmp/config "$release/registrator.sh" --autostart >/dev/null
+grep -qx "Exec=\"$release/registrator.sh\"" "$tmp/config/autostart/registrator.desktop" ||
+    fail "no autostart entry for this release: $(cat "$tmp/config/autostart/registrator.desktop")"
 
 # Started from elsewhere, the program still keeps everything in its own folder.
 mkdir "$tmp/elsewhere"
