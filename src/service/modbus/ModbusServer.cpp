@@ -27,6 +27,10 @@ using Clock = std::chrono::steady_clock;
 void CloseSocket(int socket) {
     closesocket(static_cast<SOCKET>(socket));
 }
+// Winsock's sets hold sockets by handle, up to FD_SETSIZE of them: more than the clients allowed.
+bool FitsSelect(int) {
+    return true;
+}
 // A client that stops reading must not hold up the others for long.
 void LimitSending(int socket, int ms) {
     const DWORD timeout = static_cast<DWORD>(ms);
@@ -36,6 +40,10 @@ void LimitSending(int socket, int ms) {
 #else
 void CloseSocket(int socket) {
     ::close(socket);
+}
+// A descriptor past FD_SETSIZE cannot be watched with select: such a client is refused.
+bool FitsSelect(int socket) {
+    return socket < FD_SETSIZE;
 }
 void LimitSending(int socket, int ms) {
     timeval timeout{ms / 1000, (ms % 1000) * 1000};
@@ -161,7 +169,8 @@ void ModbusServer::Serve() {
         }
         if (FD_ISSET(listener_, &readable)) {
             const int socket = static_cast<int>(accept(listener_, nullptr, nullptr));
-            if (socket >= 0 && static_cast<int>(clients.size()) >= limits_.MaxClients) {
+            if (socket >= 0 &&
+                (static_cast<int>(clients.size()) >= limits_.MaxClients || !FitsSelect(socket))) {
                 CloseSocket(socket);
             } else if (socket >= 0) {
                 LimitSending(socket, 1000);
