@@ -78,6 +78,8 @@ bool Program::Start() {
     if (!modbusAddress_.isEmpty())
         StartModbus();
     guard_([&] { StartUp(); });
+    if (!portRefused_)
+        notify_.Ready(port_->SimulationNote().empty() ? "recording" : "recording a simulated plant");
 
     motorGraphWindow_ = std::make_unique<MotorGraphWindow>(data_, env_.Regional);
     timingWindow_ = std::make_unique<ScanTimingWindow>(data_, mainWindow_->Timer1(), mainWindow_->Timer2(),
@@ -200,6 +202,7 @@ void Program::StartModbus() {
 
 void Program::FollowScanCycle() {
     ++scanCycles_;
+    notify_.CycleDone(service::SystemdNotify::Clock::now());
     shownStates_.Follow(data_);
     scanHistogram_.Observe(mainWindow_->LastScanSeconds());
     if (modbus_) {
@@ -245,6 +248,7 @@ void Program::Shutdown() {
     if (shutDown_ || !mainWindow_)
         return;
     shutDown_ = true;
+    notify_.Stopping();
     // Before the port goes: nothing may answer from a half-ended program.
     web_.reset();
     modbus_.reset();

@@ -9,6 +9,7 @@
 #include "common/RegionalSettings.h"
 #include "integration/ModbusImage.h"
 #include "integration/PrometheusText.h"
+#include "service/notify/SystemdNotify.h"
 #include "ui/app/ErrorBoxes.h"
 #include "ui/app/GuardedHandler.h"
 #include "ui/app/InstanceLock.h"
@@ -164,6 +165,7 @@ private:
     std::unique_ptr<service::ModbusServer> modbus_;
     integration::ModbusImage modbusImage_;
     monitor::ShownPanelStates shownStates_;
+    service::SystemdNotify notify_ = service::SystemdNotify::FromEnvironment();
     integration::ScanHistogram scanHistogram_;
     QString modbusAddress_; // empty: no Modbus server
     quint16 modbusPort_ = 0;
