@@ -25,8 +25,6 @@ using namespace registrator;
 
 namespace {
 
-using bench::SilentDialogs;
-
 struct Rig : bench::PlantRig {
     explicit Rig(bool withServer)
         : PlantRig(std::filesystem::temp_directory_path().string() + "/"),

@@ -19,8 +19,6 @@ using namespace registrator;
 
 namespace {
 
-using bench::SilentDialogs;
-
 struct Rig : bench::PlantRig {
     Rig() : PlantRig(bench::BenchFolder("registrator-bench-tick")) {}
 };

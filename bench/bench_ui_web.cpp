@@ -27,8 +27,6 @@ using namespace registrator;
 
 namespace {
 
-using bench::SilentDialogs;
-
 struct Rig : bench::PlantRig {
     Rig()
         : PlantRig(std::filesystem::temp_directory_path().string() + "/"),

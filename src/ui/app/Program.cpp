@@ -176,7 +176,7 @@ void Program::StartWebView() {
         const QString place = webAddress_ + QLatin1Char(':') + QString::number(webPort_);
         std::fprintf(stderr, "Registrator: web view not started on %s: %s\n", qPrintable(place),
                      qPrintable(why));
-        mainWindow_->ShowWebProblem(QStringLiteral("Веб-просмотр не запущен: ") + place +
+        mainWindow_->ShowServiceProblem(QStringLiteral("Веб-просмотр не запущен: ") + place +
                                     QStringLiteral(" — ") + view->ProblemText());
         return;
     }
@@ -191,7 +191,7 @@ void Program::StartModbus() {
     if (!server->Listen(modbusAddress_.toStdString(), modbusPort_, modbusUnit_, why)) {
         // As for the web view: the station records on without it.
         std::fprintf(stderr, "Registrator: Modbus server not started: %s\n", why.c_str());
-        mainWindow_->ShowWebProblem(QStringLiteral("Modbus не запущен: ") + QString::fromStdString(why));
+        mainWindow_->ShowServiceProblem(QStringLiteral("Modbus не запущен: ") + QString::fromStdString(why));
         return;
     }
     modbus_ = std::move(server);

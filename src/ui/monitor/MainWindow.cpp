@@ -211,7 +211,7 @@ void MainWindow::RefreshArchiveStatus() {
         archiveWarning_->setText(warning);
 }
 
-void MainWindow::ShowWebProblem(const QString& text) {
+void MainWindow::ShowServiceProblem(const QString& text) {
     if (!webWarning_) {
         webWarning_ = new QLabel(statusBar());
         webWarning_->setObjectName(QStringLiteral("WebWarning"));

@@ -60,8 +60,9 @@ public:
     void RefreshArchiveStatus();
     QLabel* ArchiveInfo() const { return archiveInfo_; }
     QLabel* ArchiveWarning() const { return archiveWarning_; }
-    // A problem of the web view (its port taken), kept in the strip for as long as the program runs.
-    void ShowWebProblem(const QString& text);
+    // A server that did not start (the web view, Modbus: a port taken), kept in the strip for as long as
+    // the program runs.
+    void ShowServiceProblem(const QString& text);
     QLabel* WebWarning() const { return webWarning_; }
 
     MotorPanel* Panel(int channel) const { return panels_.at(static_cast<std::size_t>(channel - 1)); }
