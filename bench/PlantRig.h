@@ -7,6 +7,7 @@
 #include "acquisition/PortFactory.h"
 #include "acquisition/ScanProtocol.h"
 #include "archive/Archive.h"
+#include "service/recorder/Recorder.h"
 #include "ui/app/ErrorBoxes.h"
 #include "ui/app/Program.h"
 #include "ui/monitor/MainWindow.h"
@@ -35,35 +36,35 @@ struct PlantRig {
         options.Simulate = true;
         port = acquisition::MakePort(options, data.Ustavki, clock);
         protocol = std::make_unique<acquisition::ScanProtocol>(*port);
+        recorder = std::make_unique<service::Recorder>(
+            service::Recorder::Services{data, *protocol, archive, clock, dialogs});
     }
     // Moves the plant on by one fast interval so the currents (and so labels and colours) change.
     void Step() { clock.AdvanceMs(10); }
 
     common::SettableClock clock{common::EncodeDate(2026, 12, 6) + common::EncodeTime(9, 0, 0, 0)};
     SilentDialogs dialogs;
-    ui::PresenterMessages messages;
-    ui::HandlerGuard guard;
+    service::PresenterMessages messages;
+    service::HandlerGuard guard;
     channels::ChannelData data;
     archive::Archive archive;
     std::unique_ptr<acquisition::PortAccess> port;
     std::unique_ptr<acquisition::ScanProtocol> protocol;
+    std::unique_ptr<service::Recorder> recorder;
 };
 
 // The real main window over the rig, shown and painted once, so that a tick repaints only what it changes.
 inline std::unique_ptr<ui::MainWindow> ShownMainWindow(PlantRig& rig) {
-    auto window = std::make_unique<ui::MainWindow>(
-        ui::MainWindow::Services{rig.data, *rig.protocol, rig.archive, rig.clock, rig.messages, rig.guard,
-                                 rig.dialogs},
-        QStringLiteral("Регистратор"));
+    auto window = std::make_unique<ui::MainWindow>(*rig.recorder, rig.guard, QStringLiteral("Регистратор"));
     window->show();
     QCoreApplication::processEvents();
     return window;
 }
 
 // One fast tick of the window, with whatever it sets off on the event loop.
-inline void Tick(PlantRig& rig, ui::MainWindow& window) {
+inline void Tick(PlantRig& rig) {
     rig.Step();
-    window.Timer1Timer();
+    rig.recorder->Timer1Timer();
     QCoreApplication::processEvents();
 }
 

@@ -5,7 +5,7 @@
 namespace registrator::bench {
 
 // Boxes a benchmark must not wait on.
-class SilentDialogs final : public ui::DialogPresenter {
+class SilentDialogs final : public service::DialogPresenter {
 public:
     void ShowGeneralError(const QString&) override {}
     void ShowPortError(std::uint32_t) override {}

@@ -6,8 +6,8 @@
 #include "archive/Archive.h"
 #include "common/Clock.h"
 #include "common/DateTime.h"
+#include "service/recorder/HandlerGuard.h"
 #include "ui/app/ErrorBoxes.h"
-#include "ui/app/GuardedHandler.h"
 #include "ui/app/Program.h"
 #include "ui/archive/ArchiveViewerWindow.h"
 #include "ui/widgets/TrendChart.h"
@@ -74,8 +74,8 @@ struct Rig {
 
     common::SettableClock clock{common::EncodeDate(2026, 12, 6) + common::EncodeTime(23, 59, 59, 0)};
     SilentDialogs dialogs;
-    ui::PresenterMessages messages;
-    ui::HandlerGuard guard;
+    service::PresenterMessages messages;
+    service::HandlerGuard guard;
     channels::ChannelData data;
     archive::Archive archive;
     ui::ArchiveViewerWindow viewer;

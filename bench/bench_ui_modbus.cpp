@@ -44,7 +44,7 @@ struct Rig : bench::PlantRig {
             server.Publish(image);
         });
     }
-    void Tick() { bench::Tick(*this, *window); }
+    void Tick() { bench::Tick(*this); }
 
     std::unique_ptr<ui::MainWindow> window;
     service::ModbusServer server;

@@ -4,8 +4,8 @@
 #include "RatioReporter.h"
 #include "SilentDialogs.h"
 #include "channels/ChannelData.h"
+#include "service/recorder/HandlerGuard.h"
 #include "ui/app/ErrorBoxes.h"
-#include "ui/app/GuardedHandler.h"
 #include "ui/monitor/MotorGraphWindow.h"
 #include "ui/monitor/SectionWindow.h"
 #include "ui/monitor/TokGridModel.h"
@@ -51,7 +51,7 @@ void RefreshMotor(benchmark::State& state) {
     channels::ChannelData data;
     FillRing(data);
     SilentDialogs dialogs;
-    ui::HandlerGuard guard(dialogs);
+    service::HandlerGuard guard(dialogs);
     const auto regional = common::RegionalSettings::Russian();
     ui::MotorGraphWindow motorGraph(data, regional);
     ui::SectionWindow window(data, regional, guard);

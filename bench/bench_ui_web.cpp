@@ -5,10 +5,10 @@
 #include "acquisition/PortFactory.h"
 #include "acquisition/ScanProtocol.h"
 #include "archive/Archive.h"
+#include "service/web/WebView.h"
 #include "ui/app/ErrorBoxes.h"
 #include "ui/app/Program.h"
 #include "ui/monitor/MainWindow.h"
-#include "ui/web/WebView.h"
 
 #include <QApplication>
 #include <QHostAddress>
@@ -38,7 +38,7 @@ struct Rig : bench::PlantRig {
         QObject::connect(window.get(), &ui::MainWindow::displayRefreshed, web.get(),
                          &web::WebView::PublishPanel);
     }
-    void Tick() { bench::Tick(*this, *window); }
+    void Tick() { bench::Tick(*this); }
 
     std::unique_ptr<ui::MainWindow> window;
     std::unique_ptr<web::WebView> web;

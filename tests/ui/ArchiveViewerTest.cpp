@@ -39,8 +39,8 @@ protected:
         std::filesystem::create_directories(folder.Path() / "bin");
         std::filesystem::create_directories(folder.Path() / "Data");
         program.Start();
-        program.Main().Timer1().stop();
-        program.Main().Timer2().stop();
+        program.Recorder().Timer1().stop();
+        program.Recorder().Timer2().stop();
         dialogs.Boxes.clear();
     }
     ~ArchiveViewerTest() override { program.Shutdown(); }

@@ -1,9 +1,9 @@
 #include "UiTestSupport.h"
 #include "channels/SettingsFile.h"
+#include "service/recorder/HandlerGuard.h"
 #include "support/TempFolder.h"
 #include "ui/app/CommandLine.h"
 #include "ui/app/ErrorBoxes.h"
-#include "ui/app/GuardedHandler.h"
 #include "ui/app/QtTranslations.h"
 #include "ui/channels/ProgressWindow.h"
 
@@ -22,18 +22,18 @@ using support::TempFolder;
 using testing::RecordingDialogs;
 
 TEST(GeneralErrorBox, AppendsAFullStopOnlyAfterCharactersThatSortAfterIt) {
-    EXPECT_EQ(GeneralErrorText(QStringLiteral("Unable to write to /x/Registrator.INI")),
+    EXPECT_EQ(service::GeneralErrorText(QStringLiteral("Unable to write to /x/Registrator.INI")),
               QStringLiteral("Unable to write to /x/Registrator.INI."));
-    EXPECT_EQ(GeneralErrorText(QStringLiteral("Floating point division by zero")),
+    EXPECT_EQ(service::GeneralErrorText(QStringLiteral("Floating point division by zero")),
               QStringLiteral("Floating point division by zero."));
-    EXPECT_EQ(GeneralErrorText(QStringLiteral("code 7")), QStringLiteral("code 7."));
-    EXPECT_EQ(GeneralErrorText(QStringLiteral("Done.")), QStringLiteral("Done."));
-    EXPECT_EQ(GeneralErrorText(QStringLiteral("really?")), QStringLiteral("really?."));
-    EXPECT_EQ(GeneralErrorText(QStringLiteral("stop!")), QStringLiteral("stop!"));
-    EXPECT_EQ(GeneralErrorText(QStringLiteral("(a)")), QStringLiteral("(a)"));
-    EXPECT_EQ(GeneralErrorText(QStringLiteral("a-")), QStringLiteral("a-"));
-    EXPECT_EQ(GeneralErrorText(QStringLiteral("path/")), QStringLiteral("path/."));
-    EXPECT_EQ(GeneralErrorText(QString()), QString());
+    EXPECT_EQ(service::GeneralErrorText(QStringLiteral("code 7")), QStringLiteral("code 7."));
+    EXPECT_EQ(service::GeneralErrorText(QStringLiteral("Done.")), QStringLiteral("Done."));
+    EXPECT_EQ(service::GeneralErrorText(QStringLiteral("really?")), QStringLiteral("really?."));
+    EXPECT_EQ(service::GeneralErrorText(QStringLiteral("stop!")), QStringLiteral("stop!"));
+    EXPECT_EQ(service::GeneralErrorText(QStringLiteral("(a)")), QStringLiteral("(a)"));
+    EXPECT_EQ(service::GeneralErrorText(QStringLiteral("a-")), QStringLiteral("a-"));
+    EXPECT_EQ(service::GeneralErrorText(QStringLiteral("path/")), QStringLiteral("path/."));
+    EXPECT_EQ(service::GeneralErrorText(QString()), QString());
 }
 
 TEST(GeneralErrorBox, IsTitledWithTheProgramAndShowsTheErrorIcon) {
@@ -49,7 +49,7 @@ TEST(PortErrorBox, KeepsItsDoubleBlanksAndShowsTheCodeUnsigned) {
     EXPECT_EQ(box->windowTitle(), QStringLiteral("ERROR"));
     EXPECT_EQ(box->icon(), QMessageBox::Critical);
     EXPECT_EQ(box->text(), QStringLiteral("Ошибка при создании объекта Lpt,  драйвер ERROR,  код = 5"));
-    EXPECT_EQ(PortErrorText(0xFFFFFFFEu),
+    EXPECT_EQ(service::PortErrorText(0xFFFFFFFEu),
               QStringLiteral("Ошибка при создании объекта Lpt,  драйвер ERROR,  код = 4294967294"));
     auto message = MakeOperatorMessageBox(QStringLiteral("Registrator"),
                                           QStringLiteral("В БД нет запрашиваемой информации."));
@@ -59,7 +59,7 @@ TEST(PortErrorBox, KeepsItsDoubleBlanksAndShowsTheCodeUnsigned) {
 
 TEST(HandlerGuard, EndsTheHandlerAndReportsTheFailure) {
     RecordingDialogs dialogs;
-    HandlerGuard guard(dialogs);
+    service::HandlerGuard guard(dialogs);
     int steps = 0;
     EXPECT_FALSE(guard([&] {
         ++steps;

@@ -29,8 +29,8 @@ class MainWindowTest : public ::testing::Test {
 protected:
     MainWindowTest()
         : protocol(port), messages(dialogs), guard(dialogs), archive(folder.Slash(), clock, messages),
-          window(MainWindow::Services{data, protocol, archive, clock, messages, guard, dialogs},
-                 QStringLiteral("Регистратор")) {
+          recorder({data, protocol, archive, clock, dialogs}),
+          window(recorder, guard, QStringLiteral("Регистратор")) {
         for (int n = 1; n <= channels::kChannelCount; ++n)
             data.Ustavki[n] = channels::DefaultUstavka(n);
         data.AvgCount = 1;
@@ -49,9 +49,10 @@ protected:
     FixedStatusPort port{true, 0, 0x00};
     acquisition::ScanProtocol protocol;
     RecordingDialogs dialogs;
-    PresenterMessages messages;
-    HandlerGuard guard;
+    service::PresenterMessages messages;
+    service::HandlerGuard guard;
     archive::Archive archive;
+    service::Recorder recorder;
     MainWindow window;
 };
 
@@ -140,7 +141,7 @@ TEST_F(MainWindowTest, ScanTickShowsCurrentsAndColoursPanels) {
     data.Ustavki[3].T_Max = 600;
     data.Ustavki[4].Koof_K = 0;
     data.Ustavki[4].Koof_B = -100; // 100 A, below Oborot 320
-    window.Timer1Timer();
+    recorder.Timer1Timer();
 
     EXPECT_EQ(window.CurrentLabel(1)->text(), QStringLiteral("51149"));
     EXPECT_EQ(window.Panel(1)->Colour(), kRed);
@@ -158,19 +159,19 @@ TEST_F(MainWindowTest, ReadingOnAThresholdKeepsThePanelColour) {
     data.Ustavki[7].T_Max = 600;
     data.Ustavki[7].Koof_K = 0;
     data.Ustavki[7].Koof_B = -560; // exactly T_Nom
-    window.Timer1Timer();
+    recorder.Timer1Timer();
     EXPECT_EQ(window.Panel(7)->Colour(), kGreen);
     data.Ustavki[7].Koof_B = -580;
-    window.Timer1Timer();
+    recorder.Timer1Timer();
     EXPECT_EQ(window.Panel(7)->Colour(), kYellow);
     data.Ustavki[7].Koof_B = -560;
-    window.Timer1Timer();
+    recorder.Timer1Timer();
     EXPECT_EQ(window.Panel(7)->Colour(), kYellow);
     data.Ustavki[7].Koof_B = -601;
-    window.Timer1Timer();
+    recorder.Timer1Timer();
     EXPECT_EQ(window.Panel(7)->Colour(), kRed);
     data.Ustavki[7].Koof_B = -600; // exactly T_Max
-    window.Timer1Timer();
+    recorder.Timer1Timer();
     EXPECT_EQ(window.Panel(7)->Colour(), kRed);
     EXPECT_EQ(window.CurrentLabel(7)->text(), QStringLiteral("600"));
 }

@@ -78,8 +78,8 @@ TEST(Modbus, MbpollReadsWhatTheMainWindowShowsAtTheSameCycle) {
         settings.Oborot = 10;
     }
     QTest::qWait(600);
-    program.Main().Timer1().stop();
-    program.Main().Timer2().stop();
+    program.Recorder().Timer1().stop();
+    program.Recorder().Timer2().stop();
     const quint16 port = program.Modbus()->Port();
 
     const auto currents = MbpollValues(RunClient(QStringLiteral("mbpoll"), Mbpoll(port, 1, 72, "3")));
@@ -101,11 +101,12 @@ TEST(Modbus, MbpollReadsWhatTheMainWindowShowsAtTheSameCycle) {
     }
     EXPECT_GE(seen.size(), 3u) << "the simulated plant shows several states";
 
-    const auto status = MbpollValues(RunClient(QStringLiteral("mbpoll"), Mbpoll(port, 1001, 11, "4")));
+    const auto status = MbpollValues(RunClient(QStringLiteral("mbpoll"), Mbpoll(port, 1001, 12, "4")));
     EXPECT_EQ(status.at(1007), QStringLiteral("1")) << "simulated port";
     EXPECT_EQ(status.at(1009), QStringLiteral("5")) << "AvgCount";
-    EXPECT_EQ(status.at(1010), QString::number(program.Main().Timer1().interval()));
-    EXPECT_EQ(status.at(1011), QString::number(program.Main().Timer2().interval()));
+    EXPECT_EQ(status.at(1010), QString::number(program.Recorder().Timer1().interval()));
+    EXPECT_EQ(status.at(1011), QString::number(program.Recorder().Timer2().interval()));
+    EXPECT_EQ(status.at(1012), QStringLiteral("0")) << "no box raised";
     EXPECT_GT(status.at(1006).toInt(), 10) << "scan cycles counted";
     program.Shutdown();
 }

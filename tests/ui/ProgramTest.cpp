@@ -76,10 +76,10 @@ TEST_F(ProgramTest, FirstStartLoadsDefaultsArmsTimersAndWritesTheDaysSnapshot) {
     EXPECT_EQ(program.Data().AvgCount, 5);
     EXPECT_EQ(program.Data().Ustavki[72].Name.Utf8(), "72");
     EXPECT_EQ(program.Data().Ustavki[1].T_Nom, 560);
-    EXPECT_EQ(program.Main().Timer1().interval(), 10);
-    EXPECT_EQ(program.Main().Timer2().interval(), 1000);
-    EXPECT_TRUE(program.Main().Timer1().isActive());
-    EXPECT_TRUE(program.Main().Timer2().isActive());
+    EXPECT_EQ(program.Recorder().Timer1().interval(), 10);
+    EXPECT_EQ(program.Recorder().Timer2().interval(), 1000);
+    EXPECT_TRUE(program.Recorder().Timer1().isActive());
+    EXPECT_TRUE(program.Recorder().Timer2().isActive());
     EXPECT_TRUE(dialogs.Boxes.isEmpty()) << dialogs.Boxes.join(QLatin1Char('|')).toStdString();
 
     program.Main().close();
@@ -147,7 +147,7 @@ TEST_F(ProgramTest, StartUpAndShutdownRunTheirStepsInOrder) {
     };
     Program program(std::move(env));
     const auto timers = [&] {
-        const int running = program.Main().Timer1().isActive() + program.Main().Timer2().isActive();
+        const int running = program.Recorder().Timer1().isActive() + program.Recorder().Timer2().isActive();
         return running == 2 ? "timers running" : running == 0 ? "timers stopped" : "one timer running";
     };
     // The snapshot is read last: after the settings it shows beside, with the timers already
@@ -191,8 +191,8 @@ TEST_F(ProgramTest, UnavailablePortShowsTheCodeThenEndsSavingTheSettings) {
     EXPECT_TRUE(RunUntilQuit(5000));
     program.Shutdown();
     EXPECT_TRUE(std::filesystem::exists(SettingsFile()));
-    EXPECT_FALSE(program.Main().Timer1().isActive());
-    EXPECT_FALSE(program.Main().Timer2().isActive());
+    EXPECT_FALSE(program.Recorder().Timer1().isActive());
+    EXPECT_FALSE(program.Recorder().Timer2().isActive());
 }
 
 TEST_F(ProgramTest, SimulatedPortSaysSoInTheCaption) {
@@ -238,10 +238,10 @@ TEST_F(ProgramTest, SigtermEndsInOrderWithTheSettingsSaved) {
 }
 
 // Shows real modal boxes, as the program does, and records what they said.
-class ModalDialogs final : public DialogPresenter {
+class ModalDialogs final : public service::DialogPresenter {
 public:
     void ShowGeneralError(const QString& message) override { Boxes << message; }
-    void ShowPortError(std::uint32_t code) override { Boxes << PortErrorText(code); }
+    void ShowPortError(std::uint32_t code) override { Boxes << service::PortErrorText(code); }
     void ShowOperatorMessage(const QString& text) override {
         Boxes << text;
         MakeOperatorMessageBox(QStringLiteral("Registrator"), text)->exec();
@@ -283,17 +283,17 @@ TEST_F(ProgramTest, SettingsThatCannotBeWrittenAtShutdownGoToTheGeneralErrorBox)
     const std::string path = (folder.Path() / "missing" / "Registrator.INI").string();
     EXPECT_EQ(dialogs.Boxes,
               QStringList{QStringLiteral("error: Unable to write to ") + QString::fromStdString(path)});
-    EXPECT_FALSE(program.Main().Timer1().isActive());
+    EXPECT_FALSE(program.Recorder().Timer1().isActive());
     EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 TEST_F(ProgramTest, TicksRunFromTheEventLoopAndArchiveEverySlowTick) {
     Program program(Environment(true));
     program.Start();
-    program.Main().Timer2().setInterval(20);
+    program.Recorder().Timer2().setInterval(20);
     // Ends after the third slow tick rather than after a while: a loaded machine may tick less often.
     bool closed = false;
-    QObject::connect(&program.Main().Timer2(), &QTimer::timeout, [&] {
+    QObject::connect(&program.Recorder().Timer2(), &QTimer::timeout, [&] {
         if (program.Data().TokIndex >= 3 && !std::exchange(closed, true))
             program.Main().close();
     });
@@ -310,7 +310,7 @@ TEST_F(ProgramTest, TicksRunFromTheEventLoopAndArchiveEverySlowTick) {
 TEST_F(ProgramTest, TimersKeepTickingWhileAMessageBoxWaits) {
     Program program(Environment(true));
     program.Start();
-    program.Main().Timer2().setInterval(20);
+    program.Recorder().Timer2().setInterval(20);
     int indexWhenShown = -1;
     int indexWhenClosed = -1;
     dialogs.OnMessage = [&] {
@@ -342,7 +342,7 @@ TEST_F(ProgramTest, ScansGoOnUnderTheAveragingBoxAndArchiveRealReadings) {
     };
     Program program(std::move(environment));
     program.Start();
-    program.Main().Timer2().setInterval(40);
+    program.Recorder().Timer2().setInterval(40);
     int firstSlotUnderBox = -1;
     int lastSlotUnderBox = -1;
     int avgCountUnderBox = -1;

@@ -28,8 +28,8 @@ protected:
     QTimer timer1;
     QTimer timer2;
     RecordingDialogs dialogs;
-    PresenterMessages messages;
-    HandlerGuard guard;
+    service::PresenterMessages messages;
+    service::HandlerGuard guard;
     ScanTimingWindow window;
 };
 

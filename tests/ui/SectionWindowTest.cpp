@@ -33,8 +33,8 @@ protected:
     SectionWindowTest() : program(Environment()) {
         std::filesystem::create_directories(folder.Path() / "bin");
         program.Start();
-        program.Main().Timer1().stop();
-        program.Main().Timer2().stop();
+        program.Recorder().Timer1().stop();
+        program.Recorder().Timer2().stop();
         for (int n = 1; n <= channels::kChannelCount; ++n)
             program.Data().Ustavki[n].Name.AssignUtf8("Двигатель " + std::to_string(n));
     }

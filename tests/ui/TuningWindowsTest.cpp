@@ -112,8 +112,8 @@ protected:
     std::string path = folder.Slash() + "Registrator.INI";
     channels::ChannelData data;
     RecordingDialogs dialogs;
-    PresenterMessages messages;
-    HandlerGuard guard;
+    service::PresenterMessages messages;
+    service::HandlerGuard guard;
     CalibrationWindow window;
 };
 
@@ -211,8 +211,8 @@ protected:
     }
 
     RecordingDialogs dialogs;
-    PresenterMessages messages;
-    HandlerGuard guard;
+    service::PresenterMessages messages;
+    service::HandlerGuard guard;
     CoefficientWindow window;
 };
 
@@ -287,8 +287,8 @@ TEST_F(CoefficientWindowTest, AFailedCalculationLeavesNoCheckOfTheOldPoints) {
 
 struct TheThreeTuningWindows {
     RecordingDialogs dialogs;
-    PresenterMessages messages{dialogs};
-    HandlerGuard guard{dialogs};
+    service::PresenterMessages messages{dialogs};
+    service::HandlerGuard guard{dialogs};
     channels::ChannelData data;
     QTimer timer1;
     QTimer timer2;

@@ -10,11 +10,11 @@
 namespace registrator::ui::testing {
 
 // Records the boxes the program would show instead of waiting for a click.
-class RecordingDialogs final : public DialogPresenter {
+class RecordingDialogs final : public service::DialogPresenter {
 public:
     void ShowGeneralError(const QString& message) override { Boxes << QStringLiteral("error: ") + message; }
     void ShowPortError(std::uint32_t code) override {
-        Boxes << QStringLiteral("port: ") + PortErrorText(code);
+        Boxes << QStringLiteral("port: ") + service::PortErrorText(code);
     }
     void ShowOperatorMessage(const QString& text) override {
         Boxes << QStringLiteral("message: ") + text;

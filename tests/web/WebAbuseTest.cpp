@@ -1,10 +1,10 @@
 // Hostile and careless clients against the running program: every one gets a 4xx or is let go, and the
 // scan cycle and the archive go on as before.
 #include "WebTestSupport.h"
+#include "service/web/ArchiveDate.h"
+#include "service/web/WebListener.h"
+#include "service/web/WebView.h"
 #include "ui/monitor/MainWindow.h"
-#include "ui/web/ArchiveDate.h"
-#include "ui/web/WebListener.h"
-#include "ui/web/WebView.h"
 
 #include <QElapsedTimer>
 #include <QTest>

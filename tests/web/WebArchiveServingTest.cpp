@@ -1,7 +1,7 @@
 // What the archive addresses serve: a day of any size in bounded memory, and nothing but the archive's
 // own regular files, without ever holding up the program or its end.
 #include "WebTestSupport.h"
-#include "ui/web/WebView.h"
+#include "service/web/WebView.h"
 
 #include <QProcess>
 #include <QTcpServer>

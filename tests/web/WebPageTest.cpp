@@ -1,9 +1,9 @@
 // Loads the live page in headless Chromium beside the running program and holds it against the main window.
 #include "WebTestSupport.h"
 #include "common/DateTime.h"
+#include "service/web/WebView.h"
 #include "ui/monitor/MainWindow.h"
 #include "ui/monitor/MimicWidgets.h"
-#include "ui/web/WebView.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -152,8 +152,7 @@ TEST(WebPage, ShowsTheMainWindowsTextsAndColoursLiveAtDesktopAndPhoneWidth) {
 
     // Hold the plant still, let the window take one last refresh and the page receive it.
     ui::MainWindow& window = running.Program().Main();
-    window.Timer1().stop();
-    window.Timer2().stop();
+    running.Program().Recorder().StopTimers();
     // Three motors in known states, whatever the plant is doing (all 72 alike was seen on a loaded
     // machine): overloaded, above nominal and switched off.
     channels::UstavkiTable& ustavki = running.Program().Data().Ustavki;
@@ -165,7 +164,7 @@ TEST(WebPage, ShowsTheMainWindowsTextsAndColoursLiveAtDesktopAndPhoneWidth) {
     ustavki[3].Oborot = 1'000'000'000;
     QTest::qWait(300);
     const int before = browser.Evaluate("Number(document.body.dataset.updates)").toInt();
-    window.RefreshDisplay();
+    emit running.Program().Recorder().scanned();
     ASSERT_TRUE(
         browser.WaitFor(QStringLiteral("Number(document.body.dataset.updates) > %1").arg(before), 5000));
 
@@ -232,9 +231,8 @@ TEST(WebPage, MotorPageDrawsTheRingFromTheProgramItself) {
         << ticks.join(' ').toStdString();
     // The present current and state, as the main window shows them once the plant stands still.
     ui::MainWindow& window = running.Program().Main();
-    window.Timer1().stop();
-    window.Timer2().stop();
-    window.RefreshDisplay();
+    running.Program().Recorder().StopTimers();
+    emit running.Program().Recorder().scanned();
     const QString expected = window.CurrentLabel(37)->text() + QStringLiteral(" А, ");
     EXPECT_TRUE(browser.WaitFor(
         QStringLiteral("document.getElementById('now').textContent.startsWith('%1')").arg(expected), 10000))

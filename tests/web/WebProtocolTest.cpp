@@ -1,8 +1,8 @@
 // The web view's own HTTP/1.1 at its edges: heads in pieces and with either line end, pipelines, and
 // the deadlines and limits every connection is held to, while the program records on.
 #include "WebTestSupport.h"
-#include "ui/web/WebListener.h"
-#include "ui/web/WebView.h"
+#include "service/web/WebListener.h"
+#include "service/web/WebView.h"
 
 #include <QTest>
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "acquisition/PortFactory.h"
 #include "archive/ArchiveRecords.h"
 #include "common/DateTime.h"
-#include "ui/web/WebView.h"
+#include "service/web/WebView.h"
 
 #include <QTest>
 #include <arpa/inet.h>

@@ -97,6 +97,7 @@ void ModbusImage::Update(const channels::ChannelData& data, const monitor::Shown
     registers_[map::kStatus + 8] = status.AvgCount;
     registers_[map::kStatus + 9] = status.FastMs;
     registers_[map::kStatus + 10] = status.SlowMs;
+    registers_[map::kStatus + 11] = status.Messages;
 }
 
 } // namespace registrator::integration

@@ -22,6 +22,7 @@ struct RecorderStatus {
     std::uint16_t AvgCount = 0;
     std::uint16_t FastMs = 0;
     std::uint16_t SlowMs = 0;
+    std::uint16_t Messages = 0; // boxes raised since start, stopping at 65535
 };
 
 // The register map other systems read, one block per kind of figure. Holding (3) and input (4)
@@ -32,7 +33,7 @@ constexpr int kRawCounts = 100;     // the averaged raw count x
 constexpr int kStates = 200;        // 0 off, 1 running, 2 above nominal, 3 above critical
 constexpr int kFloatCurrents = 300; // two registers each
 constexpr int kStatus = 1000;
-constexpr int kStatusCount = 11;
+constexpr int kStatusCount = 12;
 constexpr int kRegisterEnd = kStatus + kStatusCount;
 
 constexpr int kAboveCritical = 0; // bits

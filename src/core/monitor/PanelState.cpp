@@ -18,6 +18,21 @@ PanelState ClassifyReading(double value, const channels::TUstavka& settings) {
     return PanelState::Unchanged;
 }
 
+std::uint32_t PanelRgb(PanelState state) {
+    switch (state) {
+    case PanelState::Overloaded:
+        return 0xFF0000;
+    case PanelState::AboveNominal:
+        return 0xFFFF00;
+    case PanelState::Running:
+        return 0x00FF00;
+    case PanelState::Off:
+    case PanelState::Unchanged:
+        break;
+    }
+    return 0x969696;
+}
+
 std::string CurrentLabelText(double value) {
     const double whole = common::RoundHalfEven(value);
     // Readings are converted and clamped before they are shown; anything else is shown as 0 rather than as

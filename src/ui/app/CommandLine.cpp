@@ -62,6 +62,8 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
         QString value;
         if (arg == QLatin1String("--simulate")) {
             options.Simulate = true;
+        } else if (arg == QLatin1String("--headless")) {
+            options.Headless = true;
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             options.ShowHelp = true;
         } else if (TakeValue(arguments, i, "--port", value)) {
@@ -104,11 +106,14 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
 
 QString CommandLineHelp(const QString& settingsFile) {
     return QStringLiteral(
-               "Usage: Registrator [--simulate] [--port DEVICE] [--web ADDRESS:PORT] [--modbus "
+               "Usage: Registrator [--headless] [--simulate] [--port DEVICE] [--web ADDRESS:PORT] [--modbus "
                "ADDRESS:PORT]\n"
                "\n"
                "Records and shows the currents of the plant's 72 motors.\n"
                "\n"
+               "  --headless      record without any window or display, as a service does; what a box would\n"
+               "                  say goes to standard error and to the status the servers give; SIGTERM "
+               "ends it\n"
                "  --simulate      read a simulated plant instead of the parallel port; the caption says so\n"
                "  --port DEVICE   the parallel-port device on Linux (default /dev/parport0)\n"
                "  --web ADDRESS:PORT\n"

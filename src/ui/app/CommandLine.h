@@ -7,6 +7,7 @@ namespace registrator::ui {
 
 struct CommandLineOptions {
     bool Simulate = false;
+    bool Headless = false; // no windows, no display: a QCoreApplication
     QString PortDevice;
     bool ShowHelp = false;
     // --web ADDRESS:PORT; an empty address leaves the web view off.
@@ -20,7 +21,8 @@ struct CommandLineOptions {
     QString Error; // not empty when the arguments could not be understood
 };
 
-// `Registrator [--simulate] [--port DEVICE] [--web ADDRESS:PORT] [--modbus ADDRESS:PORT [--modbus-unit N]
+// `Registrator [--headless] [--simulate] [--port DEVICE] [--web ADDRESS:PORT] [--modbus ADDRESS:PORT
+// [--modbus-unit N]
 // [--modbus-word-order high-first|low-first]] [--help]`; arguments[0] is the program.
 CommandLineOptions ParseCommandLine(const QStringList& arguments);
 // `settingsFile`: the settings file's full path, which the help names.

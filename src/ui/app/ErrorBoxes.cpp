@@ -2,30 +2,18 @@
 
 #include <QApplication>
 #include <QMessageBox>
-#include <cstdio>
 
 namespace registrator::ui {
 
-QString GeneralErrorText(const QString& message) {
-    if (!message.isEmpty() && message.back() > QChar('.'))
-        return message + QChar('.');
-    return message;
-}
-
 std::unique_ptr<QMessageBox> MakeGeneralErrorBox(const QString& programTitle, const QString& message) {
-    auto box = std::make_unique<QMessageBox>(QMessageBox::Critical, programTitle, GeneralErrorText(message),
-                                             QMessageBox::Ok);
+    auto box = std::make_unique<QMessageBox>(QMessageBox::Critical, programTitle,
+                                             service::GeneralErrorText(message), QMessageBox::Ok);
     return box;
-}
-
-QString PortErrorText(std::uint32_t errorCode) {
-    return QStringLiteral("Ошибка при создании объекта Lpt,  драйвер ERROR,  код = ") +
-           QString::number(errorCode);
 }
 
 std::unique_ptr<QMessageBox> MakePortErrorBox(std::uint32_t errorCode) {
     return std::make_unique<QMessageBox>(QMessageBox::Critical, QStringLiteral("ERROR"),
-                                         PortErrorText(errorCode), QMessageBox::Ok);
+                                         service::PortErrorText(errorCode), QMessageBox::Ok);
 }
 
 std::unique_ptr<QMessageBox> MakeOperatorMessageBox(const QString& programTitle, const QString& text) {
@@ -42,33 +30,6 @@ void MessageBoxPresenter::ShowPortError(std::uint32_t errorCode) {
 
 void MessageBoxPresenter::ShowOperatorMessage(const QString& text) {
     MakeOperatorMessageBox(programTitle_, text)->exec();
-}
-
-namespace {
-void ToStandardError(const QString& text) {
-    std::fprintf(stderr, "%s\n", qPrintable(text));
-}
-} // namespace
-
-void EndAwarePresenter::ShowGeneralError(const QString& message) {
-    if (ending_)
-        ToStandardError(GeneralErrorText(message));
-    else
-        inner_.ShowGeneralError(message);
-}
-
-void EndAwarePresenter::ShowPortError(std::uint32_t errorCode) {
-    if (ending_)
-        ToStandardError(PortErrorText(errorCode));
-    else
-        inner_.ShowPortError(errorCode);
-}
-
-void EndAwarePresenter::ShowOperatorMessage(const QString& text) {
-    if (ending_)
-        ToStandardError(text);
-    else
-        inner_.ShowOperatorMessage(text);
 }
 
 void CloseOpenBoxes() {

@@ -1,5 +1,7 @@
 #include "acquisition/PortFactory.h"
+#include "channels/SettingsFile.h"
 #include "common/ExecutablePath.h"
+#include "service/recorder/Headless.h"
 #include "ui/app/CommandLine.h"
 #include "ui/app/ProcessStart.h"
 #include "ui/app/Program.h"
@@ -11,8 +13,22 @@
 #include <QApplication>
 #include <QLocale>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 using namespace registrator;
+
+namespace {
+
+// Before any application object: whether it may open a display.
+bool HeadlessAsked(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--headless") == 0)
+            return true;
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     ui::PrepareProcess();
@@ -32,49 +48,73 @@ int main(int argc, char* argv[]) {
             const QString settings = QString::fromStdString(channels::FolderOf(executable) +
                                                             channels::ProgramTitle(executable) + ".INI");
             std::fputs(qPrintable(ui::CommandLineHelp(settings)), early.Error.isEmpty() ? stdout : stderr);
-            return early.Error.isEmpty() ? ui::kExitOrderly : ui::kExitBadCommandLine;
+            return early.Error.isEmpty() ? service::kExitOrderly : service::kExitBadCommandLine;
         }
     }
 
-    QApplication app(argc, argv);
-    app.setQuitOnLastWindowClosed(false);
+    // No display is opened without windows: a service or a station without a screen runs the same recorder.
+    std::unique_ptr<QCoreApplication> app = HeadlessAsked(argc, argv)
+                                                ? std::make_unique<QCoreApplication>(argc, argv)
+                                                : std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("registrator"));
     ui::InstallQtTranslations(QLocale::system(), ui::QtTranslationFolders());
     // Again from Qt's own arguments, which keep a Windows command line's characters.
     const ui::CommandLineOptions options = ui::ParseCommandLine(QCoreApplication::arguments());
 
     common::SystemClock clock;
-    ui::MessageBoxPresenter dialogs(QString::fromStdString(channels::ProgramTitle(executable)));
-
     acquisition::PortOptions portOptions;
     portOptions.Simulate = options.Simulate;
     portOptions.Device = options.PortDevice.toStdString();
     portOptions.ProgramFolder = channels::FolderOf(executable);
-
-    ui::Program program(
-        ui::ProgramEnvironment{clock, dialogs, ui::RegionalSettingsOf(QLocale::system()), executable, "Data/",
-                               [&](const channels::UstavkiTable& ustavki, const common::Clock& portClock) {
-                                   return acquisition::MakePort(portOptions, ustavki, portClock);
-                               }});
-    program.NamePort(acquisition::PortName(portOptions));
-    program.ServeWeb(options.WebAddress, options.WebPort);
-    program.ServeModbus(options.ModbusAddress, options.ModbusPort, options.ModbusUnit,
-                        options.ModbusLowWordFirst ? integration::WordOrder::LowFirst
-                                                   : integration::WordOrder::HighFirst);
-
+    const auto configure = [&](auto& target) {
+        target.NamePort(acquisition::PortName(portOptions));
+        target.ServeWeb(options.WebAddress, options.WebPort);
+        target.ServeModbus(options.ModbusAddress, options.ModbusPort, options.ModbusUnit,
+                           options.ModbusLowWordFirst ? integration::WordOrder::LowFirst
+                                                      : integration::WordOrder::HighFirst);
+    };
+    const auto environment = [&](service::DialogPresenter& dialogs) {
+        return service::StationEnvironment{
+            clock,
+            dialogs,
+            ui::RegionalSettingsOf(QLocale::system()),
+            executable,
+            "Data/",
+            [&](const channels::UstavkiTable& ustavki, const common::Clock& portClock) {
+                return acquisition::MakePort(portOptions, ustavki, portClock);
+            }};
+    };
     ui::SignalWatcher signalWatcher;
-    QObject::connect(&signalWatcher, &ui::SignalWatcher::endRequested, &app, [&] { program.RequestEnd(); });
+
+    if (options.Headless) {
+        service::StandardErrorPresenter dialogs;
+        service::Station station(environment(dialogs));
+        configure(station);
+        QObject::connect(&signalWatcher, &ui::SignalWatcher::endRequested, app.get(), [&] {
+            station.MarkEnding();
+            QCoreApplication::quit();
+        });
+        return service::RunHeadless(station);
+    }
+
+    static_cast<QApplication*>(app.get())->setQuitOnLastWindowClosed(false);
+    ui::MessageBoxPresenter dialogs(QString::fromStdString(channels::ProgramTitle(executable)));
+    ui::Program program(environment(dialogs));
+    configure(program);
+    QObject::connect(&signalWatcher, &ui::SignalWatcher::endRequested, app.get(),
+                     [&] { program.RequestEnd(); });
 
     // The session is ending (Windows end of session, X11 logout): save now, the process may not get
     // back to the event loop.
-    QObject::connect(&app, &QGuiApplication::commitDataRequest, &app, [&] {
-        program.Shutdown();
-        QCoreApplication::quit();
-    });
+    QObject::connect(static_cast<QGuiApplication*>(app.get()), &QGuiApplication::commitDataRequest, app.get(),
+                     [&] {
+                         program.Shutdown();
+                         QCoreApplication::quit();
+                     });
 
     if (!program.Start())
-        return ui::kExitAlreadyRunning;
-    app.exec();
+        return service::kExitAlreadyRunning;
+    QCoreApplication::exec();
     program.Shutdown();
     return program.Status();
 }

@@ -7,7 +7,7 @@
 #include "common/OperatorMessages.h"
 #include "common/RegionalSettings.h"
 #include "monitor/DaySummary.h"
-#include "ui/app/GuardedHandler.h"
+#include "service/recorder/HandlerGuard.h"
 
 #include <QVector>
 #include <QWidget>
@@ -35,7 +35,7 @@ public:
         const common::Clock& Clock;
         common::RegionalSettings Regional;
         common::OperatorMessages& Messages;
-        HandlerGuard& Guard;
+        service::HandlerGuard& Guard;
     };
 
     explicit ArchiveViewerWindow(Services services, QWidget* parent = nullptr);

@@ -1,14 +1,12 @@
 #include "ui/monitor/MainWindow.h"
 
 #include "monitor/ArchiveStatusLine.h"
-#include "monitor/ScanCycle.h"
+#include "monitor/MotorCaptions.h"
 #include "ui/monitor/MimicWidgets.h"
-#include "ui/monitor/MotorCaptions.h"
 #include "ui/widgets/DesignLook.h"
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QLabel>
 #include <QMenuBar>
@@ -43,7 +41,7 @@ QFont CaptionFont() {
         if (metrics.height() > 15)
             return false;
         for (int n = 1; n <= channels::kChannelCount; ++n) {
-            const MotorCaption& caption = MotorCaptionOf(n);
+            const monitor::MotorCaption& caption = monitor::MotorCaptionOf(n);
             for (int line = 0; line < caption.LineCount; ++line) {
                 const std::string_view utf8 = caption.Lines[line];
                 const QString text = QString::fromUtf8(utf8.data(), static_cast<int>(utf8.size()));
@@ -61,23 +59,11 @@ QFont CaptionFont() {
 } // namespace
 
 QColor PanelColour(monitor::PanelState state) {
-    switch (state) {
-    case monitor::PanelState::Overloaded:
-        return QColor(255, 0, 0);
-    case monitor::PanelState::AboveNominal:
-        return QColor(255, 255, 0);
-    case monitor::PanelState::Running:
-        return QColor(0, 255, 0);
-    case monitor::PanelState::Off:
-    case monitor::PanelState::Unchanged:
-        break;
-    }
-    return QColor(150, 150, 150);
+    return QColor::fromRgb(static_cast<QRgb>(monitor::PanelRgb(state)));
 }
 
-MainWindow::MainWindow(Services services, const QString& caption)
-    : services_(services), timer1Boxes_(services.Dialogs), timer2Boxes_(services.Dialogs),
-      timer1Guard_(timer1Boxes_), timer2Guard_(timer2Boxes_) {
+MainWindow::MainWindow(service::Recorder& recorder, service::HandlerGuard& guard, const QString& caption)
+    : recorder_(recorder), guard_(guard) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(caption);
 
@@ -102,10 +88,8 @@ MainWindow::MainWindow(Services services, const QString& caption)
     resize(qMax(991, panel->minimumWidth()),
            qMax(746, panel->minimumHeight() + menu->sizeHint().height()) + statusBar()->sizeHint().height());
 
-    timer1_.setObjectName(QStringLiteral("Timer1"));
-    timer2_.setObjectName(QStringLiteral("Timer2"));
-    connect(&timer1_, &QTimer::timeout, this, &MainWindow::Timer1Timer);
-    connect(&timer2_, &QTimer::timeout, this, &MainWindow::Timer2Timer);
+    connect(&recorder_, &service::Recorder::scanned, this, &MainWindow::RefreshDisplay);
+    connect(&recorder_, &service::Recorder::historyStepped, this, &MainWindow::RefreshArchiveStatus);
 }
 
 MainWindow::~MainWindow() = default;
@@ -143,7 +127,7 @@ void MainWindow::BuildMimic(QWidget* panel) {
             connect(motor, &MotorPanel::clicked, this, &MainWindow::Pan1Click);
             panels_[n - 1] = motor;
 
-            const MotorCaption& caption = MotorCaptionOf(n);
+            const monitor::MotorCaption& caption = monitor::MotorCaptionOf(n);
             for (int line = 0; line < caption.LineCount; ++line) {
                 auto* text = new InertLabel(motor);
                 const std::string_view utf8 = caption.Lines[line];
@@ -171,8 +155,8 @@ void MainWindow::BuildMimic(QWidget* panel) {
 
 void MainWindow::BuildArchiveStrip() {
     std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(services_.Archive.Folder(), error);
-    archiveFolderShown_ = error ? services_.Archive.Folder() : absolute.lexically_normal().string();
+    const std::filesystem::path absolute = std::filesystem::absolute(recorder_.Archive().Folder(), error);
+    archiveFolderShown_ = error ? recorder_.Archive().Folder() : absolute.lexically_normal().string();
 
     QStatusBar* strip = statusBar();
     strip->setObjectName(QStringLiteral("ArchiveStatus"));
@@ -202,7 +186,7 @@ void MainWindow::BuildArchiveStrip() {
 
 void MainWindow::RefreshArchiveStatus() {
     const monitor::ArchiveStatusLine line = monitor::DescribeArchive(
-        services_.Archive.Status(), services_.Archive.Snapshot(), archiveFolderShown_);
+        recorder_.Archive().Status(), recorder_.Archive().Snapshot(), archiveFolderShown_);
     const QString info = QString::fromStdString(line.Info);
     const QString warning = QString::fromStdString(line.Warning);
     if (archiveInfo_->text() != info)
@@ -225,7 +209,7 @@ void MainWindow::ShowServiceProblem(const QString& text) {
 }
 
 void MainWindow::RefreshDisplay() {
-    auto& data = services_.Data;
+    const auto& data = recorder_.Data();
     for (int n = 1; n <= channels::kChannelCount; ++n) {
         const double value = data.Current(n).Value;
         const auto i = static_cast<std::size_t>(n - 1);
@@ -252,54 +236,35 @@ void MainWindow::RefreshDisplay() {
     emit displayRefreshed();
 }
 
-void MainWindow::Timer1Timer() {
-    timer1Guard_([&] {
-        QElapsedTimer cycle;
-        cycle.start();
-        const bool ran = monitor::RunScanCycle(services_.Protocol, services_.Data, services_.Clock,
-                                               timer1Boxes_, avgCountReset_);
-        lastScanSeconds_ = static_cast<double>(cycle.nsecsElapsed()) / 1e9;
-        if (ran)
-            RefreshDisplay();
-    });
-}
-
-void MainWindow::Timer2Timer() {
-    timer2Guard_([&] {
-        monitor::RunHistoryStep(services_.Archive, services_.Data, services_.Clock);
-        RefreshArchiveStatus();
-    });
-}
-
 void MainWindow::SelectChannel(int channel) {
     emit channelFieldsRequested(channel);
-    services_.Data.SelChannel = static_cast<std::uint8_t>(channel);
+    recorder_.Data().SelChannel = static_cast<std::uint8_t>(channel);
 }
 
 void MainWindow::Pan1Click(int tag) {
-    services_.Guard([&] {
+    guard_([&] {
         emit calibrationRequested();
         SelectChannel(static_cast<std::uint8_t>(tag));
     });
 }
 
 void MainWindow::GroupBox1Click(int tag) {
-    services_.Guard([&] {
-        services_.Data.SelSection = static_cast<std::uint8_t>(tag);
+    guard_([&] {
+        recorder_.Data().SelSection = static_cast<std::uint8_t>(tag);
         emit sectionRequested(tag);
     });
 }
 
 void MainWindow::N1Click() {
-    services_.Guard([&] { emit scanTimingRequested(); });
+    guard_([&] { emit scanTimingRequested(); });
 }
 
 void MainWindow::N2Click() {
-    services_.Guard([&] { emit coefficientCalculationRequested(); });
+    guard_([&] { emit coefficientCalculationRequested(); });
 }
 
 void MainWindow::N3Click() {
-    services_.Guard([&] { emit archiveViewerRequested(); });
+    guard_([&] { emit archiveViewerRequested(); });
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -1,18 +1,12 @@
 #pragma once
 
-#include "acquisition/ScanProtocol.h"
-#include "archive/Archive.h"
 #include "channels/ChannelData.h"
-#include "common/Clock.h"
-#include "common/OperatorMessages.h"
 #include "monitor/PanelState.h"
-#include "ui/app/DeferredBoxes.h"
-#include "ui/app/GuardedHandler.h"
+#include "service/recorder/HandlerGuard.h"
+#include "service/recorder/Recorder.h"
 
 #include <QMainWindow>
-#include <QTimer>
 #include <array>
-#include <functional>
 
 class QAction;
 class QLabel;
@@ -25,30 +19,14 @@ class SectionFrame;
 // The panel colour of each motor state; the switched-off grey stands apart from the other three.
 QColor PanelColour(monitor::PanelState state);
 
-// TForm1, the mimic panel: 72 motor panels in six section frames, each with its current label,
-// and the two timers that drive acquisition and the archive.
+// TForm1, the mimic panel: 72 motor panels in six section frames, each with its current label, and
+// the archive line; it shows the recorder's cycles and opens the other windows from its menu.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    struct Services {
-        channels::ChannelData& Data;
-        acquisition::ScanProtocol& Protocol;
-        archive::Archive& Archive;
-        const common::Clock& Clock;
-        common::OperatorMessages& Messages;
-        HandlerGuard& Guard;
-        // Where the timers' boxes go once their handler has returned.
-        DialogPresenter& Dialogs;
-    };
-
-    MainWindow(Services services, const QString& caption);
+    // `guard` runs the menu's and the panels' handlers.
+    MainWindow(service::Recorder& recorder, service::HandlerGuard& guard, const QString& caption);
     ~MainWindow() override;
-
-    QTimer& Timer1() { return timer1_; }
-    QTimer& Timer2() { return timer2_; }
-
-    // Where the scan timing window's averaging field is put back to "5".
-    void SetAvgCountResetHook(std::function<void()> hook) { avgCountReset_ = std::move(hook); }
 
     // Fills the selected channel's fields in the windows that show them, then sets SelChannel.
     void SelectChannel(int channel);
@@ -70,10 +48,6 @@ public:
     SectionFrame* Frame(int section) const { return frames_.at(static_cast<std::size_t>(section - 1)); }
 
 public slots:
-    void Timer1Timer();
-    // How long the last scan cycle took, for the metrics; read on displayRefreshed.
-    double LastScanSeconds() const { return lastScanSeconds_; }
-    void Timer2Timer();
     void Pan1Click(int tag);
     void GroupBox1Click(int tag);
     void N1Click();
@@ -100,21 +74,14 @@ private:
     void BuildMimic(QWidget* panel);
     void BuildArchiveStrip();
 
-    Services services_;
-    QTimer timer1_;
-    QTimer timer2_;
-    DeferredBoxes timer1Boxes_;
-    DeferredBoxes timer2Boxes_;
-    HandlerGuard timer1Guard_;
-    HandlerGuard timer2Guard_;
-    std::function<void()> avgCountReset_;
+    service::Recorder& recorder_;
+    service::HandlerGuard& guard_;
     std::array<MotorPanel*, channels::kChannelCount> panels_{};
     std::array<QLabel*, channels::kChannelCount> labels_{};
     std::array<SectionFrame*, channels::kSectionCount> frames_{};
     std::array<double, channels::kChannelCount> shownValues_{};
     std::array<bool, channels::kChannelCount> valueShown_{};
     std::array<QColor, channels::kChannelCount> shownColours_{};
-    double lastScanSeconds_ = 0;
     QLabel* archiveInfo_ = nullptr;
     QLabel* archiveWarning_ = nullptr;
     QLabel* webWarning_ = nullptr;

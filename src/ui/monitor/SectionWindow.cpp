@@ -40,7 +40,7 @@ QString Utf8(std::string_view text) {
 } // namespace
 
 SectionWindow::SectionWindow(channels::ChannelData& data, const common::RegionalSettings& regional,
-                             HandlerGuard& guard, QWidget* parent)
+                             service::HandlerGuard& guard, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
       data_(data), regional_(regional), guard_(guard), keys_(channels::kRingSize),

@@ -2,7 +2,7 @@
 
 #include "channels/ChannelData.h"
 #include "common/RegionalSettings.h"
-#include "ui/app/GuardedHandler.h"
+#include "service/recorder/HandlerGuard.h"
 
 #include <QVector>
 #include <QWidget>
@@ -24,8 +24,8 @@ class TrendChart;
 class SectionWindow : public QWidget {
     Q_OBJECT
 public:
-    SectionWindow(channels::ChannelData& data, const common::RegionalSettings& regional, HandlerGuard& guard,
-                  QWidget* parent = nullptr);
+    SectionWindow(channels::ChannelData& data, const common::RegionalSettings& regional,
+                  service::HandlerGuard& guard, QWidget* parent = nullptr);
     ~SectionWindow() override;
 
     void ShowModeless();
@@ -65,7 +65,7 @@ private:
 
     channels::ChannelData& data_;
     common::RegionalSettings regional_;
-    HandlerGuard& guard_;
+    service::HandlerGuard& guard_;
     QVector<double> keys_;
     QVector<double> values_;
     QVector<double> times_;

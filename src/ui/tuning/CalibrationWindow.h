@@ -3,8 +3,8 @@
 #include "channels/ChannelData.h"
 #include "common/OperatorMessages.h"
 #include "common/RegionalSettings.h"
+#include "service/recorder/HandlerGuard.h"
 #include "tuning/Calibration.h"
-#include "ui/app/GuardedHandler.h"
 
 #include <QWidget>
 #include <functional>
@@ -29,7 +29,7 @@ public:
         // Built anew for every write: the settings file beside the executable.
         std::function<std::string()> SettingsPath;
         common::OperatorMessages& Messages;
-        HandlerGuard& Guard;
+        service::HandlerGuard& Guard;
     };
 
     explicit CalibrationWindow(Services services, QWidget* parent = nullptr);

@@ -34,7 +34,7 @@ QString Shown(double value, char separator) {
 } // namespace
 
 CoefficientWindow::CoefficientWindow(common::RegionalSettings regional, common::OperatorMessages& messages,
-                                     HandlerGuard& guard, QWidget* parent)
+                                     service::HandlerGuard& guard, QWidget* parent)
     : QMainWindow(parent, kToolWindowFlags), regional_(std::move(regional)), messages_(messages),
       guard_(guard) {
     setObjectName(QStringLiteral("F_razchet"));

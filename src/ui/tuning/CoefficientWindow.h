@@ -2,7 +2,7 @@
 
 #include "common/OperatorMessages.h"
 #include "common/RegionalSettings.h"
-#include "ui/app/GuardedHandler.h"
+#include "service/recorder/HandlerGuard.h"
 
 #include <QMainWindow>
 #include <array>
@@ -19,7 +19,7 @@ class CoefficientWindow : public QMainWindow {
     Q_OBJECT
 public:
     CoefficientWindow(common::RegionalSettings regional, common::OperatorMessages& messages,
-                      HandlerGuard& guard, QWidget* parent = nullptr);
+                      service::HandlerGuard& guard, QWidget* parent = nullptr);
 
     QLineEdit* Edit(int number) const { return edits_.at(static_cast<std::size_t>(number - 1)); }
     QLabel* Label6() const { return label6_; }
@@ -46,7 +46,7 @@ private:
 
     common::RegionalSettings regional_;
     common::OperatorMessages& messages_;
-    HandlerGuard& guard_;
+    service::HandlerGuard& guard_;
     // X1, Y1, X2, Y2, as the entries were last read.
     std::array<double, 4> points_{};
     double k_ = 0;

@@ -63,7 +63,8 @@ void SetIntervalIfChanged(QTimer& timer, int ms) {
 } // namespace
 
 ScanTimingWindow::ScanTimingWindow(channels::ChannelData& data, QTimer& timer1, QTimer& timer2,
-                                   common::OperatorMessages& messages, HandlerGuard& guard, QWidget* parent)
+                                   common::OperatorMessages& messages, service::HandlerGuard& guard,
+                                   QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
       data_(data), timer1_(timer1), timer2_(timer2), messages_(messages), guard_(guard) {

@@ -2,7 +2,7 @@
 
 #include "channels/ChannelData.h"
 #include "common/OperatorMessages.h"
-#include "ui/app/GuardedHandler.h"
+#include "service/recorder/HandlerGuard.h"
 
 #include <QWidget>
 
@@ -18,7 +18,8 @@ class ScanTimingWindow : public QWidget {
     Q_OBJECT
 public:
     ScanTimingWindow(channels::ChannelData& data, QTimer& timer1, QTimer& timer2,
-                     common::OperatorMessages& messages, HandlerGuard& guard, QWidget* parent = nullptr);
+                     common::OperatorMessages& messages, service::HandlerGuard& guard,
+                     QWidget* parent = nullptr);
 
     void ShowModeless();
     // The averaging recovered from a count of 0: the field shows the count now in force.
@@ -39,7 +40,7 @@ private:
     QTimer& timer1_;
     QTimer& timer2_;
     common::OperatorMessages& messages_;
-    HandlerGuard& guard_;
+    service::HandlerGuard& guard_;
     QSpinBox* upDown1_;
     QSpinBox* upDown2_;
     QLineEdit* maskEdit7_;

@@ -1,6 +1,6 @@
 #ifdef __linux__
 
-#include "ui/web/NativeSocket.h"
+#include "service/web/NativeSocket.h"
 
 #include <linux/sockios.h>
 #include <sys/ioctl.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/web/DayCsvJob.h"
-#include "ui/web/HttpConnection.h"
+#include "service/web/DayCsvJob.h"
+#include "service/web/HttpConnection.h"
 
 #include <QByteArray>
 #include <QObject>

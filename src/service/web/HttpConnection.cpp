@@ -1,6 +1,6 @@
-#include "ui/web/HttpConnection.h"
+#include "service/web/HttpConnection.h"
 
-#include "ui/web/NativeSocket.h"
+#include "service/web/NativeSocket.h"
 
 #include <QTcpSocket>
 

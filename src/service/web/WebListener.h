@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/web/HttpConnection.h"
+#include "service/web/HttpConnection.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>

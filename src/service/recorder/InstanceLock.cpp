@@ -1,10 +1,10 @@
-#include "ui/app/InstanceLock.h"
+#include "service/recorder/InstanceLock.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 
-namespace registrator::ui {
+namespace registrator::service {
 
 namespace {
 
@@ -79,4 +79,4 @@ QString InstanceLock::RefusalText(const Holder& holder) {
            QStringLiteral("\nВторая копия программы не запускается.");
 }
 
-} // namespace registrator::ui
+} // namespace registrator::service

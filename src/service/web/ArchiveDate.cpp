@@ -1,4 +1,4 @@
-#include "ui/web/ArchiveDate.h"
+#include "service/web/ArchiveDate.h"
 
 #include <cstdio>
 

@@ -1,12 +1,11 @@
-#include "ui/web/WebView.h"
+#include "service/web/WebView.h"
 
 #include "common/DateTime.h"
-#include "ui/monitor/MainWindow.h"
-#include "ui/web/ArchiveDate.h"
-#include "ui/web/DayCsvAnswer.h"
-#include "ui/web/HttpConnection.h"
-#include "ui/web/WebListener.h"
-#include "ui/web/WebPages.h"
+#include "service/web/ArchiveDate.h"
+#include "service/web/DayCsvAnswer.h"
+#include "service/web/HttpConnection.h"
+#include "service/web/WebListener.h"
+#include "service/web/WebPages.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -15,6 +14,11 @@
 namespace registrator::web {
 
 namespace {
+
+// "#rrggbb", as the page's styles take it.
+QString RgbName(monitor::PanelState state) {
+    return QStringLiteral("#%1").arg(monitor::PanelRgb(state), 6, 16, QLatin1Char('0'));
+}
 
 // A page this far behind its stream is let go, even while it still takes a little.
 constexpr qint64 kMaxStreamBacklog = 256 * 1024;
@@ -130,7 +134,7 @@ QByteArray WebView::PanelJson() const {
         texts.append(refreshedAt_ == 0 ? QStringLiteral("000")
                                        : QString::fromStdString(
                                              monitor::CurrentLabelText(services_.Data.Current(n).Value)));
-        colours.append(ui::PanelColour(states_[n]).name());
+        colours.append(RgbName(states_[n]));
     }
     QJsonObject panel{{"texts", texts},
                       {"colours", colours},
@@ -153,6 +157,12 @@ QByteArray WebView::HealthJson() const {
         {"pages", Pages()},
         {"rejectedRequests", static_cast<qint64>(listener_->Rejected())},
     };
+    if (boxes_) {
+        // What a box would have told the operator: without windows nobody else hears it.
+        const auto [count, last] = boxes_();
+        health.insert(QStringLiteral("messages"), static_cast<qint64>(count));
+        health.insert(QStringLiteral("lastMessage"), last);
+    }
     return QJsonDocument(health).toJson(QJsonDocument::Compact);
 }
 
@@ -180,7 +190,7 @@ QByteArray WebView::MotorJson(int channel) const {
                                                     : QString::fromStdString(monitor::CurrentLabelText(
                                                           services_.Data.Current(channel).Value))},
                       {"state", StateWord(state)},
-                      {"colour", ui::PanelColour(state).name()},
+                      {"colour", RgbName(state)},
                       {"times", times},
                       {"values", values}};
     return QJsonDocument(motor).toJson(QJsonDocument::Compact);

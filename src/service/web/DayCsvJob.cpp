@@ -1,4 +1,4 @@
-#include "ui/web/DayCsvJob.h"
+#include "service/web/DayCsvJob.h"
 
 #include <system_error>
 #include <thread>

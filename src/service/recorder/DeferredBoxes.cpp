@@ -1,8 +1,8 @@
-#include "ui/app/DeferredBoxes.h"
+#include "service/recorder/DeferredBoxes.h"
 
 #include <QMetaObject>
 
-namespace registrator::ui {
+namespace registrator::service {
 
 DeferredBoxes::DeferredBoxes(DialogPresenter& target, QObject* parent) : QObject(parent), target_(target) {}
 
@@ -39,4 +39,4 @@ void DeferredBoxes::Defer(std::function<void(DialogPresenter&)> show) {
         Qt::QueuedConnection);
 }
 
-} // namespace registrator::ui
+} // namespace registrator::service

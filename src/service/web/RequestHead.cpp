@@ -1,4 +1,4 @@
-#include "ui/web/RequestHead.h"
+#include "service/web/RequestHead.h"
 
 #include <QList>
 #include <algorithm>

@@ -1,8 +1,8 @@
-#include "ui/monitor/MotorCaptions.h"
+#include "monitor/MotorCaptions.h"
 
 #include "channels/ChannelData.h"
 
-namespace registrator::ui {
+namespace registrator::monitor {
 
 const MotorCaption& MotorCaptionOf(int channel) {
     static constexpr std::array<MotorCaption, channels::kChannelCount> captions = {{
@@ -82,4 +82,4 @@ const MotorCaption& MotorCaptionOf(int channel) {
     return captions.at(static_cast<std::size_t>(channel - 1));
 }
 
-} // namespace registrator::ui
+} // namespace registrator::monitor

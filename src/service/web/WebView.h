@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace registrator::web {
 
@@ -55,6 +56,8 @@ public:
 
     // What /metrics serves (the Prometheus text); without one, /metrics is not found.
     void SetMetricsSource(std::function<std::string()> metrics) { metrics_ = std::move(metrics); }
+    // The boxes raised since start and the last one's text, for /health.
+    void SetBoxesSource(std::function<std::pair<std::uint64_t, QString>()> boxes) { boxes_ = std::move(boxes); }
 
     int Pages() const { return static_cast<int>(streams_.size()); }
     const WebListener& Listener() const { return *listener_; }
@@ -78,6 +81,7 @@ private:
     QList<QPointer<HttpConnection>> streams_;
     monitor::ShownPanelStates states_;
     std::function<std::string()> metrics_;
+    std::function<std::pair<std::uint64_t, QString>()> boxes_;
     common::TDateTime refreshedAt_ = 0; // time of day of the last refresh, 0 before the first
     QElapsedTimer sinceSent_;
     qint64 pushIntervalMs_ = 200;

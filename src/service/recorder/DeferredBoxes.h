@@ -1,12 +1,12 @@
 #pragma once
 
 #include "common/OperatorMessages.h"
-#include "ui/app/ErrorBoxes.h"
+#include "service/recorder/OperatorBoxes.h"
 
 #include <QObject>
 #include <functional>
 
-namespace registrator::ui {
+namespace registrator::service {
 
 // The boxes one timer's handler raises. Qt never fires a timer again while its own handler has not
 // returned, so a box opened inside the handler would stop that timer for as long as the operator
@@ -32,4 +32,4 @@ private:
     bool busy_ = false;
 };
 
-} // namespace registrator::ui
+} // namespace registrator::service

@@ -1,6 +1,6 @@
-#include "ui/app/GuardedHandler.h"
+#include "service/recorder/HandlerGuard.h"
 
-namespace registrator::ui {
+namespace registrator::service {
 
 void HandlerGuard::Report(const QString& message) const noexcept {
     try {
@@ -10,4 +10,4 @@ void HandlerGuard::Report(const QString& message) const noexcept {
     }
 }
 
-} // namespace registrator::ui
+} // namespace registrator::service

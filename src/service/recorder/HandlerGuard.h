@@ -1,12 +1,12 @@
 #pragma once
 
-#include "ui/app/ErrorBoxes.h"
+#include "service/recorder/OperatorBoxes.h"
 
 #include <QString>
 #include <exception>
 #include <utility>
 
-namespace registrator::ui {
+namespace registrator::service {
 
 // Runs one event handler; a failure ends the handler and goes to the general error box, so no
 // exception ever crosses the Qt event loop. Returns false when the handler failed.
@@ -31,4 +31,4 @@ private:
     DialogPresenter& dialogs_;
 };
 
-} // namespace registrator::ui
+} // namespace registrator::service

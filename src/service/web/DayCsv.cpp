@@ -1,4 +1,4 @@
-#include "ui/web/DayCsv.h"
+#include "service/web/DayCsv.h"
 
 #include "archive/ArchiveFile.h"
 #include "archive/RecordFiles.h"

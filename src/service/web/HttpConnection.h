@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/web/RequestHead.h"
+#include "service/web/RequestHead.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

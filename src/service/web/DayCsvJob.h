@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/web/DayCsv.h"
+#include "service/web/DayCsv.h"
 
 #include <QObject>
 #include <atomic>

@@ -1,6 +1,6 @@
 #ifdef _WIN32
 
-#include "ui/web/NativeSocket.h"
+#include "service/web/NativeSocket.h"
 
 #include <winsock2.h>
 

@@ -1,4 +1,4 @@
-#include "ui/web/WebListener.h"
+#include "service/web/WebListener.h"
 
 #include <QTcpSocket>
 #include <algorithm>

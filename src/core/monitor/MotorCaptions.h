@@ -3,7 +3,7 @@
 #include <array>
 #include <string_view>
 
-namespace registrator::ui {
+namespace registrator::monitor {
 
 // The fixed text lines painted on each motor panel of the mimic, top to bottom. These name the
 // plant's equipment and do not follow the operator-editable motor names.
@@ -14,4 +14,4 @@ struct MotorCaption {
 
 const MotorCaption& MotorCaptionOf(int channel);
 
-} // namespace registrator::ui
+} // namespace registrator::monitor

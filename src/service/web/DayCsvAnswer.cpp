@@ -1,4 +1,4 @@
-#include "ui/web/DayCsvAnswer.h"
+#include "service/web/DayCsvAnswer.h"
 
 namespace registrator::web {
 

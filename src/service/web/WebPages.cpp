@@ -1,6 +1,6 @@
-#include "ui/web/WebPages.h"
+#include "service/web/WebPages.h"
 
-#include "ui/monitor/MotorCaptions.h"
+#include "monitor/MotorCaptions.h"
 
 #include <QString>
 
@@ -70,7 +70,7 @@ QByteArray PanelPage(const QByteArray& panelJson) {
                 QStringLiteral("</h2><div class=\"row\">");
         for (int i = 0; i < channels::kChannelsPerSection; ++i) {
             const int n = channels::FirstChannelOfSection(s) + i;
-            const ui::MotorCaption& caption = ui::MotorCaptionOf(n);
+            const monitor::MotorCaption& caption = monitor::MotorCaptionOf(n);
             html += QStringLiteral("<a class=\"motor\" href=\"/motor/%1\"><div class=\"cap\" id=\"Pan%1\">")
                         .arg(n);
             for (int line = 0; line < caption.LineCount; ++line)
@@ -89,7 +89,7 @@ QByteArray PanelPage(const QByteArray& panelJson) {
 QByteArray MotorPage(int channel, const channels::TUstavka& settings) {
     const QString name = QString::fromStdString(settings.Name.Utf8()).toHtmlEscaped();
     // The panel's own lines, so a motor is recognised as on the mimic whatever its edited name.
-    const ui::MotorCaption& caption = ui::MotorCaptionOf(channel);
+    const monitor::MotorCaption& caption = monitor::MotorCaptionOf(channel);
     QString panelLines;
     for (int line = 0; line < caption.LineCount; ++line)
         panelLines += (line ? QStringLiteral(" ") : QString()) + Escaped(caption.Lines[line]);

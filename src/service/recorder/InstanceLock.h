@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-namespace registrator::ui {
+namespace registrator::service {
 
 // One running program per settings file and per archive folder: two would append to one day file
 // (two records a second, times going backwards) and both rewrite the settings at their end. The locks
@@ -42,4 +42,4 @@ private:
     std::vector<std::unique_ptr<QLockFile>> locks_;
 };
 
-} // namespace registrator::ui
+} // namespace registrator::service

@@ -1,0 +1,177 @@
+#include "service/recorder/Station.h"
+
+#include "channels/SettingsFile.h"
+#include "service/modbus/ModbusServer.h"
+#include "service/web/WebView.h"
+
+#include <QDateTime>
+#include <QHostAddress>
+#include <algorithm>
+#include <cstdio>
+#include <system_error>
+
+namespace registrator::service {
+
+namespace {
+
+// A port factory that made nothing: a port that is never ready.
+class NoPort final : public acquisition::PortAccess {
+public:
+    bool IsReady() const override { return false; }
+    std::uint8_t ReadRegister(std::uint8_t, std::uint8_t) override { return 0; }
+    void WriteRegister(std::uint8_t, std::uint8_t, std::uint8_t) override {}
+    std::uint32_t LastError() const override { return 0; }
+};
+
+} // namespace
+
+Station::Station(StationEnvironment environment)
+    : env_(std::move(environment)),
+      title_(QString::fromStdString(channels::ProgramTitle(env_.ExecutablePath))), boxLog_(env_.Dialogs),
+      dialogs_(boxLog_, ending_), messages_(dialogs_), guard_(dialogs_),
+      archive_(env_.ArchiveFolder, env_.Clock, messages_) {}
+
+Station::~Station() = default;
+
+std::string Station::SettingsPath() const {
+    return data_.BaseFolder + title_.toStdString() + ".INI";
+}
+
+bool Station::Acquire() {
+    // A second program must touch no file, and on a real port it would wait for the first to let go.
+    InstanceLock::Holder holder;
+    const std::string settings = channels::FolderOf(env_.ExecutablePath) + title_.toStdString() + ".INI";
+    if (!lock_.Acquire(QString::fromStdString(settings), QString::fromStdString(env_.ArchiveFolder),
+                       holder)) {
+        const QString text = InstanceLock::RefusalText(holder);
+        // Also where a script that started it looks, before a box that may stand on a screen nobody
+        // watches.
+        if (!env_.Dialogs.OnStandardError())
+            std::fprintf(stderr, "Registrator: %s\n",
+                         qPrintable(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' '))));
+        dialogs_.ShowOperatorMessage(text);
+        return false;
+    }
+    port_ = env_.MakePort(data_.Ustavki, env_.Clock);
+    if (!port_)
+        port_ = std::make_unique<NoPort>();
+    protocol_ = std::make_unique<acquisition::ScanProtocol>(*port_);
+    recorder_ = std::make_unique<service::Recorder>(
+        service::Recorder::Services{data_, *protocol_, archive_, env_.Clock, dialogs_});
+    connect(recorder_.get(), &Recorder::scanned, this, &Station::FollowScanCycle);
+    return true;
+}
+
+void Station::StartServers() {
+    if (!webAddress_.isEmpty())
+        StartWebView();
+    if (!modbusAddress_.isEmpty())
+        StartModbus();
+}
+
+void Station::StartUp(SettingsProgress& progress) {
+    guard_([&] {
+        if (!port_->IsReady()) {
+            portRefused_ = true;
+            const std::uint32_t code = port_->LastError();
+            std::fprintf(stderr, "Registrator: cannot open %s: %s (error %u); the program ends\n",
+                         portName_.c_str(), std::system_category().message(static_cast<int>(code)).c_str(),
+                         code);
+            dialogs_.ShowPortError(code);
+        }
+        data_.BaseFolder = channels::FolderOf(env_.ExecutablePath);
+        recorder_->StartUp({SettingsPath(), env_.Regional}, progress);
+    });
+    if (!portRefused_)
+        notify_.Ready(Simulated() ? "recording a simulated plant" : "recording");
+}
+
+void Station::Shutdown(SettingsProgress& progress) {
+    if (shutDown_ || !recorder_)
+        return;
+    shutDown_ = true;
+    notify_.Stopping();
+    // Before the port goes: nothing may answer from a half-ended program.
+    web_.reset();
+    modbus_.reset();
+    recorder_->StopTimers();
+    guard_([&] { recorder_->SaveSettings({SettingsPath(), env_.Regional}, progress); });
+    // The stopped recorder stays, for what still asks about its timers; it never ticks again.
+    protocol_.reset();
+    port_.reset();
+    // Held until the settings are on disk: a program started meanwhile must not read them half-saved.
+    lock_.Release();
+}
+
+void Station::StartWebView() {
+    auto view = std::make_unique<web::WebView>(web::WebView::Services{data_, archive_, env_.Clock, *port_});
+    QString why;
+    if (!view->Listen(QHostAddress(webAddress_), webPort_, why)) {
+        // The program runs on without it: the station matters more than the web page.
+        const QString place = webAddress_ + QLatin1Char(':') + QString::number(webPort_);
+        std::fprintf(stderr, "Registrator: web view not started on %s: %s\n", qPrintable(place),
+                     qPrintable(why));
+        emit serviceProblem(QStringLiteral("Веб-просмотр не запущен: ") + place + QStringLiteral(" — ") +
+                            view->ProblemText());
+        return;
+    }
+    web_ = std::move(view);
+    web_->SetMetricsSource([this] { return MetricsText(); });
+    web_->SetBoxesSource([this] { return std::make_pair(boxLog_.Count(), boxLog_.Last()); });
+}
+
+void Station::StartModbus() {
+    auto server = std::make_unique<ModbusServer>();
+    std::string why;
+    if (!server->Listen(modbusAddress_.toStdString(), modbusPort_, modbusUnit_, why)) {
+        // As for the web view: the station records on without it.
+        std::fprintf(stderr, "Registrator: Modbus server not started: %s\n", why.c_str());
+        emit serviceProblem(QStringLiteral("Modbus не запущен: ") + QString::fromStdString(why));
+        return;
+    }
+    modbus_ = std::move(server);
+    // Served before the first cycle too, with the status of a program starting up.
+    modbusImage_.Update(data_, shownStates_, CurrentStatus(), modbusOrder_);
+    modbus_->Publish(modbusImage_);
+}
+
+void Station::FollowScanCycle() {
+    ++scanCycles_;
+    notify_.CycleDone(SystemdNotify::Clock::now());
+    shownStates_.Follow(data_);
+    scanHistogram_.Observe(recorder_->LastScanSeconds());
+    if (modbus_) {
+        modbusImage_.Update(data_, shownStates_, CurrentStatus(), modbusOrder_);
+        modbus_->Publish(modbusImage_);
+    }
+    if (web_)
+        web_->PublishPanel();
+}
+
+integration::RecorderStatus Station::CurrentStatus() {
+    const archive::AppendStatus& appends = archive_.Status();
+    const bool today = appends.Day != 0 && appends.Day == env_.Clock.Today();
+    const std::uint64_t records = today ? appends.RecordsToday : 0;
+    if (records != recordsSeen_ && records != 0)
+        lastRecordUnix_ = static_cast<std::uint32_t>(QDateTime::currentSecsSinceEpoch());
+    recordsSeen_ = records;
+    integration::RecorderStatus status;
+    status.RecordsToday = static_cast<std::uint32_t>(records);
+    status.LastRecordUnix = lastRecordUnix_;
+    status.ScanCycles = scanCycles_;
+    status.PortState = Simulated() ? 1 : (port_->IsReady() ? 0 : 2);
+    status.AppendsFailing = appends.Failures != 0;
+    status.AvgCount = data_.AvgCount;
+    status.FastMs = static_cast<std::uint16_t>(std::min(recorder_->Timer1().interval(), 65535));
+    status.SlowMs = static_cast<std::uint16_t>(std::min(recorder_->Timer2().interval(), 65535));
+    status.Messages = static_cast<std::uint16_t>(std::min<std::uint64_t>(boxLog_.Count(), 65535));
+    return status;
+}
+
+std::string Station::MetricsText() {
+    const integration::RecorderStatus status = CurrentStatus();
+    return integration::PrometheusText({data_, shownStates_, status, scanHistogram_,
+                                        archive_.Status().Failures, modbus_ ? modbus_->Clients() : 0});
+}
+
+} // namespace registrator::service
