@@ -7,7 +7,8 @@ endif()
 
 install(TARGETS Registrator registrator-archive registrator-scan RUNTIME DESTINATION .)
 install(PROGRAMS packaging/registrator.sh DESTINATION .)
-install(FILES packaging/registrator.desktop packaging/registrator.svg README.md LICENSE DESTINATION .)
+install(FILES packaging/registrator.desktop packaging/registrator.svg packaging/registrator.service README.md LICENSE
+        DESTINATION .)
 # Qt's own dialogs speak Russian from these; a station's Qt may come without them.
 find_file(REGISTRATOR_QTBASE_RU qtbase_ru.qm PATHS /usr/share/qt6/translations NO_DEFAULT_PATH)
 if(REGISTRATOR_QTBASE_RU)

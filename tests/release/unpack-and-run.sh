@@ -35,7 +35,7 @@ release=$tmp/station/$name
 for file in Registrator registrator-archive registrator-scan registrator.sh; do
     [ -x "$release/$file" ] || fail "$file is missing or not executable"
 done
-for file in registrator.desktop registrator.svg README.md LICENSE; do
+for file in registrator.desktop registrator.svg registrator.service README.md LICENSE; do
     [ -s "$release/$file" ] || fail "$file is missing"
 done
 [ -d "$release/Data" ] || fail "the release has no Data folder"
