@@ -7,7 +7,7 @@ BUILD_PACKAGES=(
     xvfb xauth
     clang-14 libclang-rt-14-dev llvm-14
     qt6-websockets-dev chromium
-    libmodbus-dev mbpoll python3-pymodbus python3-serial-asyncio prometheus curl
+    libmodbus-dev mbpoll python3-pymodbus python3-serial-asyncio prometheus curl systemd
 )
 WINDOWS_PACKAGES=(
     g++-mingw-w64-x86-64-posix wine wine64
