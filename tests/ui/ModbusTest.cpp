@@ -101,12 +101,13 @@ TEST(Modbus, MbpollReadsWhatTheMainWindowShowsAtTheSameCycle) {
     }
     EXPECT_GE(seen.size(), 3u) << "the simulated plant shows several states";
 
-    const auto status = MbpollValues(RunClient(QStringLiteral("mbpoll"), Mbpoll(port, 1001, 12, "4")));
+    const auto status = MbpollValues(RunClient(QStringLiteral("mbpoll"), Mbpoll(port, 1001, 15, "4")));
     EXPECT_EQ(status.at(1007), QStringLiteral("1")) << "simulated port";
     EXPECT_EQ(status.at(1009), QStringLiteral("5")) << "AvgCount";
     EXPECT_EQ(status.at(1010), QString::number(program.Recorder().Timer1().interval()));
     EXPECT_EQ(status.at(1011), QString::number(program.Recorder().Timer2().interval()));
     EXPECT_EQ(status.at(1012), QStringLiteral("0")) << "no box raised";
+    EXPECT_EQ(status.at(1013), QStringLiteral("0")) << "no MQTT asked for";
     EXPECT_GT(status.at(1006).toInt(), 10) << "scan cycles counted";
     program.Shutdown();
 }

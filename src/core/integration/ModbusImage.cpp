@@ -98,6 +98,8 @@ void ModbusImage::Update(const channels::ChannelData& data, const monitor::Shown
     registers_[map::kStatus + 9] = status.FastMs;
     registers_[map::kStatus + 10] = status.SlowMs;
     registers_[map::kStatus + 11] = status.Messages;
+    registers_[map::kStatus + 12] = status.Broker;
+    Put32(registers_, map::kStatus + 13, status.BrokerWaiting, order);
 }
 
 } // namespace registrator::integration

@@ -1,12 +1,18 @@
 #include "service/recorder/Station.h"
 
 #include "channels/SettingsFile.h"
+#include "integration/MqttMessages.h"
+#include "monitor/PanelState.h"
 #include "service/modbus/ModbusServer.h"
+#include "service/mqtt/MqttPublisher.h"
 #include "service/web/WebView.h"
 
 #include <QDateTime>
 #include <QHostAddress>
+#include <QJsonObject>
 #include <algorithm>
+#include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <system_error>
 
@@ -59,6 +65,7 @@ bool Station::Acquire() {
     recorder_ = std::make_unique<service::Recorder>(
         service::Recorder::Services{data_, *protocol_, archive_, env_.Clock, dialogs_});
     connect(recorder_.get(), &Recorder::scanned, this, &Station::FollowScanCycle);
+    connect(recorder_.get(), &Recorder::historyStepped, this, &Station::FollowHistoryStep);
     return true;
 }
 
@@ -82,8 +89,12 @@ void Station::StartUp(SettingsProgress& progress) {
         data_.BaseFolder = channels::FolderOf(env_.ExecutablePath);
         recorder_->StartUp({SettingsPath(), env_.Regional}, progress);
     });
-    if (!portRefused_)
-        notify_.Ready(Simulated() ? "recording a simulated plant" : "recording");
+    if (portRefused_)
+        return;
+    // After start-up: its status tells the settings in force, and it reads only what is recorded.
+    if (!mqttOptions_.Url.empty())
+        StartMqtt();
+    notify_.Ready(Simulated() ? "recording a simulated plant" : "recording");
 }
 
 void Station::Shutdown(SettingsProgress& progress) {
@@ -95,6 +106,8 @@ void Station::Shutdown(SettingsProgress& progress) {
     web_.reset();
     modbus_.reset();
     recorder_->StopTimers();
+    // After the last record: what the broker has not acknowledged yet stays for the next start.
+    mqtt_.reset();
     guard_([&] { recorder_->SaveSettings({SettingsPath(), env_.Regional}, progress); });
     // The stopped recorder stays, for what still asks about its timers; it never ticks again.
     protocol_.reset();
@@ -117,7 +130,19 @@ void Station::StartWebView() {
     }
     web_ = std::move(view);
     web_->SetMetricsSource([this] { return MetricsText(); });
-    web_->SetBoxesSource([this] { return std::make_pair(boxLog_.Count(), boxLog_.Last()); });
+    web_->SetHealthExtras([this](QJsonObject& health) {
+        // What a box would have told the operator: without windows nobody else hears it.
+        health.insert(QStringLiteral("messages"), static_cast<qint64>(boxLog_.Count()));
+        health.insert(QStringLiteral("lastMessage"), boxLog_.Last());
+        if (mqtt_) {
+            const MqttState state = mqtt_->State();
+            health.insert(QStringLiteral("mqtt"),
+                          QJsonObject{{"connected", state.Connected},
+                                      {"problem", QString::fromStdString(state.Problem)},
+                                      {"waiting", static_cast<qint64>(state.Waiting)},
+                                      {"acknowledged", static_cast<qint64>(state.Acknowledged)}});
+        }
+    });
 }
 
 void Station::StartModbus() {
@@ -133,6 +158,69 @@ void Station::StartModbus() {
     // Served before the first cycle too, with the status of a program starting up.
     modbusImage_.Update(data_, shownStates_, CurrentStatus(), modbusOrder_);
     modbus_->Publish(modbusImage_);
+}
+
+void Station::StartMqtt() {
+    MqttSettings settings;
+    std::string why;
+    if (!ParseMqttUrl(mqttOptions_.Url, settings))
+        why = "not an mqtt:// or mqtts:// address: " + mqttOptions_.Url;
+    else if (!mqttOptions_.CredentialsFile.empty())
+        ReadMqttCredentials(mqttOptions_.CredentialsFile, settings, why);
+    if (!why.empty()) {
+        std::fprintf(stderr, "Registrator: MQTT publisher not started: %s\n", why.c_str());
+        emit serviceProblem(QStringLiteral("MQTT не запущен: ") + QString::fromStdString(why));
+        return;
+    }
+    settings.Station = mqttOptions_.Station;
+    settings.RecordsPerSecond = mqttOptions_.RecordsPerSecond;
+    settings.ArchiveFolder = env_.ArchiveFolder;
+    // One cursor per broker: a second broker gets every record too.
+    std::string broker = settings.Host + "-" + std::to_string(settings.Port);
+    for (char& c : broker)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.')
+            c = '_';
+    settings.CursorPath = env_.ArchiveFolder + "mqtt-" + broker + ".cursor";
+    settings.StartDay = env_.Clock.Today();
+    const std::string station = integration::JsonString(settings.Station);
+    settings.OnlineStatus = "{\"state\":\"online\",\"station\":" + station +
+                            ",\"version\":\"" REGISTRATOR_VERSION "\"" +
+                            ",\"simulated\":" + (Simulated() ? "true" : "false") +
+                            ",\"avgCount\":" + std::to_string(data_.AvgCount) +
+                            ",\"fastMs\":" + std::to_string(recorder_->Timer1().interval()) +
+                            ",\"slowMs\":" + std::to_string(recorder_->Timer2().interval()) + "}";
+    settings.OfflineStatus = "{\"state\":\"offline\",\"station\":" + station + "}";
+    mqtt_ = std::make_unique<MqttPublisher>(std::move(settings));
+    mqtt_->Start();
+}
+
+void Station::FollowHistoryStep() {
+    if (!mqtt_)
+        return;
+    mqtt_->Poke();
+    for (int n = 1; n <= channels::kChannelCount; ++n) {
+        const channels::TUstavka& settings = data_.Ustavki[n];
+        // On change only, as the label and the colour show it: whole amperes, not every flicker.
+        // The slot just archived: the step has moved the ring on to a fresh one.
+        const std::size_t archived = (data_.TokIndex + channels::kRingSize - 1) % channels::kRingSize;
+        const double current = std::nearbyint(data_.TokHistory.At(n, archived).Value);
+        std::string payload = integration::MotorJson(n, settings, current, shownStates_[n]);
+        if (payload != motorsSent_[n]) {
+            mqtt_->PublishRetained(integration::MqttTopic(mqttOptions_.Station, "motor/" + std::to_string(n)),
+                                   payload);
+            motorsSent_[n] = std::move(payload);
+        }
+    }
+    const MqttState state = mqtt_->State();
+    QString line = state.Connected ? QStringLiteral("MQTT: связь с брокером есть")
+                                   : QStringLiteral("MQTT: нет связи с брокером (") +
+                                         QString::fromStdString(state.Problem) + QLatin1Char(')');
+    if (state.Waiting > 1)
+        line += QStringLiteral(", ждут отправки: ") + QString::number(state.Waiting);
+    if (line != brokerLine_) {
+        brokerLine_ = line;
+        emit brokerChanged(line);
+    }
 }
 
 void Station::FollowScanCycle() {
@@ -165,6 +253,12 @@ integration::RecorderStatus Station::CurrentStatus() {
     status.FastMs = static_cast<std::uint16_t>(std::min(recorder_->Timer1().interval(), 65535));
     status.SlowMs = static_cast<std::uint16_t>(std::min(recorder_->Timer2().interval(), 65535));
     status.Messages = static_cast<std::uint16_t>(std::min<std::uint64_t>(boxLog_.Count(), 65535));
+    if (mqtt_) {
+        const MqttState state = mqtt_->State();
+        status.Broker = state.Connected ? 1 : 2;
+        status.BrokerWaiting =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(state.Waiting, 0xFFFFFFFFu));
+    }
     return status;
 }
 

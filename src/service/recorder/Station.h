@@ -18,6 +18,7 @@
 
 #include <QObject>
 #include <QString>
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -29,6 +30,15 @@ class WebView;
 namespace registrator::service {
 
 class ModbusServer;
+class MqttPublisher;
+
+// --mqtt and its companions, as given.
+struct MqttOptions {
+    std::string Url; // empty: no publisher
+    std::string Station;
+    std::string CredentialsFile;
+    double RecordsPerSecond = 200;
+};
 
 // What the program is started with; tests swap the clock, the boxes, the port and the folders.
 struct StationEnvironment {
@@ -71,6 +81,8 @@ public:
         modbusUnit_ = unit;
         modbusOrder_ = order;
     }
+    // Asks for the MQTT publisher.
+    void ServeMqtt(MqttOptions options) { mqttOptions_ = std::move(options); }
     // The port as the operator names it ("/dev/parport0"), for what an unavailable one says.
     void NamePort(std::string name) { portName_ = std::move(name); }
 
@@ -111,14 +123,23 @@ public:
     // Null unless asked for and listening.
     web::WebView* Web() { return web_.get(); }
     ModbusServer* Modbus() { return modbus_.get(); }
+    MqttPublisher* Mqtt() { return mqtt_.get(); }
+    // The broker line of the status strip ("" without MQTT).
+    QString BrokerLine() const { return brokerLine_; }
 
 signals:
     // A server did not start; the text is the operator's.
     void serviceProblem(const QString& text);
+    // The broker's state changed, in the operator's words.
+    void brokerChanged(const QString& line);
 
 private:
     void StartWebView();
     void StartModbus();
+    void StartMqtt();
+    // After every record: the publisher looks at the files, the motors' retained messages that
+    // changed, the broker line.
+    void FollowHistoryStep();
     // After every scan cycle: the panels' states, the cycle's time, the Modbus registers of that cycle.
     void FollowScanCycle();
     integration::RecorderStatus CurrentStatus();
@@ -152,6 +173,10 @@ private:
     quint16 modbusPort_ = 0;
     int modbusUnit_ = 1;
     integration::WordOrder modbusOrder_ = integration::WordOrder::HighFirst;
+    MqttOptions mqttOptions_;
+    std::unique_ptr<MqttPublisher> mqtt_;
+    std::array<std::string, channels::kChannelCount + 1> motorsSent_;
+    QString brokerLine_;
     std::uint32_t scanCycles_ = 0;
     std::uint64_t recordsSeen_ = 0;
     std::uint32_t lastRecordUnix_ = 0;

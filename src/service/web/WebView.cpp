@@ -157,12 +157,8 @@ QByteArray WebView::HealthJson() const {
         {"pages", Pages()},
         {"rejectedRequests", static_cast<qint64>(listener_->Rejected())},
     };
-    if (boxes_) {
-        // What a box would have told the operator: without windows nobody else hears it.
-        const auto [count, last] = boxes_();
-        health.insert(QStringLiteral("messages"), static_cast<qint64>(count));
-        health.insert(QStringLiteral("lastMessage"), last);
-    }
+    if (healthExtras_)
+        healthExtras_(health);
     return QJsonDocument(health).toJson(QJsonDocument::Compact);
 }
 

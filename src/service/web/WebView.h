@@ -8,6 +8,7 @@
 
 #include <QElapsedTimer>
 #include <QHostAddress>
+#include <QJsonObject>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -56,8 +57,8 @@ public:
 
     // What /metrics serves (the Prometheus text); without one, /metrics is not found.
     void SetMetricsSource(std::function<std::string()> metrics) { metrics_ = std::move(metrics); }
-    // The boxes raised since start and the last one's text, for /health.
-    void SetBoxesSource(std::function<std::pair<std::uint64_t, QString>()> boxes) { boxes_ = std::move(boxes); }
+    // What else /health tells of the program (its boxes, the broker), added to the JSON object.
+    void SetHealthExtras(std::function<void(QJsonObject&)> extras) { healthExtras_ = std::move(extras); }
 
     int Pages() const { return static_cast<int>(streams_.size()); }
     const WebListener& Listener() const { return *listener_; }
@@ -81,7 +82,7 @@ private:
     QList<QPointer<HttpConnection>> streams_;
     monitor::ShownPanelStates states_;
     std::function<std::string()> metrics_;
-    std::function<std::pair<std::uint64_t, QString>()> boxes_;
+    std::function<void(QJsonObject&)> healthExtras_;
     common::TDateTime refreshedAt_ = 0; // time of day of the last refresh, 0 before the first
     QElapsedTimer sinceSent_;
     qint64 pushIntervalMs_ = 200;

@@ -1,6 +1,7 @@
 #include "ui/app/CommandLine.h"
 
 #include <QHostAddress>
+#include <QRegularExpression>
 
 namespace registrator::ui {
 
@@ -10,6 +11,9 @@ const char* const kWebUsage = "--web needs ADDRESS:PORT, for example --web 127.0
 const char* const kModbusUsage = "--modbus needs ADDRESS:PORT, for example --modbus 0.0.0.0:502";
 const char* const kUnitUsage = "--modbus-unit needs a unit identifier from 1 to 247";
 const char* const kOrderUsage = "--modbus-word-order needs high-first or low-first";
+const char* const kMqttUsage = "--mqtt needs mqtt://HOST[:PORT] or mqtts://HOST[:PORT]";
+const char* const kMqttValueUsage = "--mqtt-station and --mqtt-credentials need a value";
+const char* const kRateUsage = "--mqtt-rate needs records a second, 0 for no limit";
 const char* const kPortUsage = "--port needs a device, for example --port /dev/parport0";
 
 // "127.0.0.1:8080", "0.0.0.0:8080" or "[::1]:8080": a numeric address, so nothing is looked up.
@@ -96,6 +100,31 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
                 return options;
             }
             options.ModbusLowWordFirst = value == QLatin1String("low-first");
+        } else if (TakeValue(arguments, i, "--mqtt", value)) {
+            if (!(value.startsWith(QLatin1String("mqtt://")) ||
+                  value.startsWith(QLatin1String("mqtts://"))) ||
+                value.size() <= 8) {
+                options.Error = Refused(kMqttUsage, value);
+                return options;
+            }
+            options.MqttUrl = value;
+        } else if (TakeValue(arguments, i, "--mqtt-station", value) ||
+                   TakeValue(arguments, i, "--mqtt-credentials", value)) {
+            if (value.isEmpty() || (arg.startsWith(QLatin1String("--mqtt-station")) &&
+                                    value.contains(QRegularExpression(QStringLiteral("[/#+\\s]"))))) {
+                options.Error = Refused(kMqttValueUsage, value);
+                return options;
+            }
+            (arg.startsWith(QLatin1String("--mqtt-station")) ? options.MqttStation
+                                                             : options.MqttCredentials) = value;
+        } else if (TakeValue(arguments, i, "--mqtt-rate", value)) {
+            bool ok = false;
+            const double rate = value.toDouble(&ok);
+            if (!ok || rate < 0 || rate > 1e6) {
+                options.Error = Refused(kRateUsage, value);
+                return options;
+            }
+            options.MqttRate = rate;
         } else {
             options.Error = QStringLiteral("unknown argument: ") + arg;
             return options;
@@ -128,6 +157,12 @@ QString CommandLineHelp(const QString& settingsFile) {
                "  --modbus-unit N the unit identifier answered (default 1)\n"
                "  --modbus-word-order high-first|low-first\n"
                "                  how 32-bit values lie in two registers (default high-first)\n"
+               "  --mqtt URL      also publish every record to an MQTT broker, mqtt://HOST[:PORT] or\n"
+               "                  mqtts://HOST[:PORT]; what the broker has not acknowledged is sent when it "
+               "is back\n"
+               "  --mqtt-station NAME  the station's name in the topics (default: this computer's name)\n"
+               "  --mqtt-credentials FILE  a file holding user:password, readable by its owner only\n"
+               "  --mqtt-rate N   records a second at most while catching up (default 200, 0: no limit)\n"
                "  --help          show this text\n"
                "\n"
                "Settings are kept in %1 beside the executable; the archive goes\n"

@@ -18,12 +18,18 @@ struct CommandLineOptions {
     quint16 ModbusPort = 0;
     int ModbusUnit = 1;
     bool ModbusLowWordFirst = false;
+    // --mqtt URL and its companions; an empty URL leaves the publisher off.
+    QString MqttUrl;
+    QString MqttStation; // empty: the computer's name
+    QString MqttCredentials;
+    double MqttRate = 200;
     QString Error; // not empty when the arguments could not be understood
 };
 
 // `Registrator [--headless] [--simulate] [--port DEVICE] [--web ADDRESS:PORT] [--modbus ADDRESS:PORT
 // [--modbus-unit N]
-// [--modbus-word-order high-first|low-first]] [--help]`; arguments[0] is the program.
+// [--modbus-word-order high-first|low-first]] [--mqtt URL [--mqtt-station NAME] [--mqtt-credentials FILE]
+// [--mqtt-rate N]] [--help]`; arguments[0] is the program.
 CommandLineOptions ParseCommandLine(const QStringList& arguments);
 // `settingsFile`: the settings file's full path, which the help names.
 QString CommandLineHelp(const QString& settingsFile);

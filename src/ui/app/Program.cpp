@@ -46,6 +46,7 @@ bool Program::Start() {
     service::Recorder& recorder = station_.Recorder();
     mainWindow_ = std::make_unique<MainWindow>(recorder, station_.Guard(), caption);
     connect(&station_, &service::Station::serviceProblem, mainWindow_.get(), &MainWindow::ShowServiceProblem);
+    connect(&station_, &service::Station::brokerChanged, mainWindow_.get(), &MainWindow::ShowBrokerLine);
 
     // Before start-up, whose boxes let the timers tick: the servers follow the window's colours from
     // the first refresh on, as a reading on a threshold keeps the colour it had.

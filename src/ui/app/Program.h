@@ -43,6 +43,7 @@ public:
     void ServeModbus(const QString& address, quint16 port, int unit, integration::WordOrder order) {
         station_.ServeModbus(address, port, unit, order);
     }
+    void ServeMqtt(service::MqttOptions options) { station_.ServeMqtt(std::move(options)); }
     void NamePort(std::string name) { station_.NamePort(std::move(name)); }
     // An end asked for from outside (a signal): ends whatever loop runs now, a start-up box included,
     // and the main loop as soon as it starts.

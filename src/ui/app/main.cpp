@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QLocale>
+#include <QSysInfo>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -72,6 +73,10 @@ int main(int argc, char* argv[]) {
         target.ServeModbus(options.ModbusAddress, options.ModbusPort, options.ModbusUnit,
                            options.ModbusLowWordFirst ? integration::WordOrder::LowFirst
                                                       : integration::WordOrder::HighFirst);
+        target.ServeMqtt({options.MqttUrl.toStdString(),
+                          (options.MqttStation.isEmpty() ? QSysInfo::machineHostName() : options.MqttStation)
+                              .toStdString(),
+                          options.MqttCredentials.toStdString(), options.MqttRate});
     };
     const auto environment = [&](service::DialogPresenter& dialogs) {
         return service::StationEnvironment{

@@ -208,6 +208,15 @@ void MainWindow::ShowServiceProblem(const QString& text) {
                                                        : webWarning_->text() + QStringLiteral("; ") + text);
 }
 
+void MainWindow::ShowBrokerLine(const QString& text) {
+    if (!brokerLine_) {
+        brokerLine_ = new QLabel(statusBar());
+        brokerLine_->setObjectName(QStringLiteral("BrokerLine"));
+        statusBar()->addPermanentWidget(brokerLine_);
+    }
+    brokerLine_->setText(text);
+}
+
 void MainWindow::RefreshDisplay() {
     const auto& data = recorder_.Data();
     for (int n = 1; n <= channels::kChannelCount; ++n) {

@@ -42,6 +42,9 @@ public:
     // the program runs.
     void ShowServiceProblem(const QString& text);
     QLabel* WebWarning() const { return webWarning_; }
+    // The MQTT broker's state, changing as the connection does.
+    void ShowBrokerLine(const QString& text);
+    QLabel* BrokerLine() const { return brokerLine_; }
 
     MotorPanel* Panel(int channel) const { return panels_.at(static_cast<std::size_t>(channel - 1)); }
     QLabel* CurrentLabel(int channel) const { return labels_.at(static_cast<std::size_t>(channel - 1)); }
@@ -85,6 +88,7 @@ private:
     QLabel* archiveInfo_ = nullptr;
     QLabel* archiveWarning_ = nullptr;
     QLabel* webWarning_ = nullptr;
+    QLabel* brokerLine_ = nullptr;
     std::string archiveFolderShown_;
 };
 

@@ -1,0 +1,153 @@
+#include "integration/DayFileQueue.h"
+
+#include "archive/ArchiveFile.h"
+#include "archive/RecordFiles.h"
+#include "common/AtomicFile.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace registrator::integration {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// "DD.MM.YYYY" as a day, or nothing.
+std::optional<common::TDateTime> ParseDay(std::string_view text) {
+    if (text.size() != 10 || text[2] != '.' || text[5] != '.')
+        return std::nullopt;
+    int parts[3] = {};
+    const std::size_t starts[3] = {0, 3, 6}, lengths[3] = {2, 2, 4};
+    for (int p = 0; p < 3; ++p)
+        for (std::size_t i = starts[p]; i < starts[p] + lengths[p]; ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return std::nullopt;
+            parts[p] = parts[p] * 10 + (text[i] - '0');
+        }
+    try {
+        return common::EncodeDate(parts[2], parts[1], parts[0]);
+    } catch (const std::invalid_argument&) {
+        return std::nullopt;
+    }
+}
+
+std::string DayFile(common::TDateTime day) {
+    return common::ArchiveDateText(day) + ".txt";
+}
+
+} // namespace
+
+std::string DayFileQueue::PathOf(common::TDateTime day) const {
+    return folder_ + DayFile(day);
+}
+
+std::vector<common::TDateTime> DayFileQueue::Days() const {
+    std::vector<common::TDateTime> days;
+    std::error_code error;
+    for (fs::directory_iterator it(common::PathFromUtf8(folder_), error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        // The day files only: "UST.txt" snapshots and the events beside them are not readings.
+        if (name.size() != 14 || name.compare(10, 4, ".txt") != 0)
+            continue;
+        if (const auto day = ParseDay(std::string_view(name).substr(0, 10)))
+            days.push_back(*day);
+    }
+    std::sort(days.begin(), days.end());
+    return days;
+}
+
+std::optional<common::TDateTime> DayFileQueue::NextDay(common::TDateTime after) const {
+    for (const common::TDateTime day : Days())
+        if (day > after)
+            return day;
+    return std::nullopt;
+}
+
+std::optional<common::TDateTime> DayFileQueue::NewestDay() const {
+    const auto days = Days();
+    if (days.empty())
+        return std::nullopt;
+    return days.back();
+}
+
+DayFileQueue::Step DayFileQueue::Read(const RecordKey& from, std::size_t max) {
+    Step step;
+    RecordKey key = from;
+    // A few days without files or with nothing left are passed over in one call.
+    for (int hops = 0; hops < 64; ++hops) {
+        archive::ArchiveFile file(PathOf(key.Day), archive::ArchiveFile::Mode::Read);
+        const std::uint64_t size = file.IsOpen() ? file.Size().value_or(0) : 0;
+        const std::uint64_t whole = size / archive::kArhivRecSize;
+        if (file.IsOpen() && key.Index < whole) {
+            const std::uint64_t count = std::min<std::uint64_t>(max, whole - key.Index);
+            std::vector<archive::TArhivRec> records(static_cast<std::size_t>(count));
+            if (!file.Seek(key.Index * archive::kArhivRecSize))
+                break;
+            const std::size_t got =
+                file.Read(records.data(), records.size() * archive::kArhivRecSize) / archive::kArhivRecSize;
+            for (std::size_t i = 0; i < got; ++i)
+                step.Records.push_back({{key.Day, key.Index + i}, records[i]});
+            key.Index += got;
+            break;
+        }
+        // Nothing more in this day: go on only once a later day has begun.
+        const auto next = NextDay(key.Day);
+        if (!next)
+            break;
+        const std::string name = DayFile(key.Day);
+        if (!file.IsOpen() && key.Index > 0) {
+            step.Gap = RecordGap{key, 0, "the day file " + name + " is gone"};
+        } else if (key.Index > whole) {
+            step.Gap =
+                RecordGap{{key.Day, whole},
+                          0,
+                          name + " holds fewer records than were already sent; its end is not sent again"};
+        } else if (size % archive::kArhivRecSize != 0) {
+            step.Gap = RecordGap{key, 1, name + " ends in a torn record"};
+        }
+        key = {*next, 0};
+        if (step.Gap)
+            break;
+    }
+    step.Next = key;
+    return step;
+}
+
+std::uint64_t DayFileQueue::Waiting(const RecordKey& from) const {
+    std::uint64_t waiting = 0;
+    for (const common::TDateTime day : Days()) {
+        if (day < from.Day)
+            continue;
+        std::error_code error;
+        const std::uint64_t size = fs::file_size(common::PathFromUtf8(PathOf(day)), error);
+        const std::uint64_t whole = error ? 0 : size / archive::kArhivRecSize;
+        waiting += day == from.Day ? (whole > from.Index ? whole - from.Index : 0) : whole;
+    }
+    return waiting;
+}
+
+std::optional<RecordKey> LoadPublishCursor(const std::string& path) {
+    std::ifstream in(common::PathFromUtf8(path));
+    std::string day;
+    std::uint64_t index = 0;
+    if (!(in >> day >> index))
+        return std::nullopt;
+    const auto parsed = ParseDay(day);
+    if (!parsed)
+        return std::nullopt;
+    return RecordKey{*parsed, index};
+}
+
+bool SavePublishCursor(const std::string& path, const RecordKey& next) {
+    std::ostringstream text;
+    text << common::ArchiveDateText(next.Day) << ' ' << next.Index << '\n';
+    return common::ReplaceFileAtomically(common::PathFromUtf8(path), text.str()) ==
+           common::ReplaceResult::Replaced;
+}
+
+} // namespace registrator::integration

@@ -1,0 +1,79 @@
+#include "service/mqtt/MqttPublisher.h"
+
+#include <filesystem>
+#include <fstream>
+
+namespace registrator::service {
+
+bool ParseMqttUrl(const std::string& url, MqttSettings& settings) {
+    std::string rest;
+    if (url.rfind("mqtt://", 0) == 0) {
+        settings.Tls = false;
+        settings.Port = 1883;
+        rest = url.substr(7);
+    } else if (url.rfind("mqtts://", 0) == 0) {
+        settings.Tls = true;
+        settings.Port = 8883;
+        rest = url.substr(8);
+    } else {
+        return false;
+    }
+    if (!rest.empty() && rest.back() == '/')
+        rest.pop_back();
+    if (rest.empty())
+        return false;
+    // "[::1]:1883" keeps the colons of its address inside the brackets.
+    const std::size_t close = rest.front() == '[' ? rest.find(']') : 0;
+    if (close == std::string::npos)
+        return false;
+    const std::size_t colon = rest.find(':', close);
+    if (colon != std::string::npos) {
+        const std::string port = rest.substr(colon + 1);
+        if (port.empty() || port.size() > 5 || port.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        const int number = std::stoi(port);
+        if (number < 1 || number > 65535)
+            return false;
+        settings.Port = number;
+        rest = rest.substr(0, colon);
+    }
+    if (rest.size() > 2 && rest.front() == '[' && rest.back() == ']')
+        rest = rest.substr(1, rest.size() - 2);
+    if (rest.empty() || rest.find_first_of("/@ ") != std::string::npos)
+        return false;
+    settings.Host = rest;
+    return true;
+}
+
+bool ReadMqttCredentials(const std::string& path, MqttSettings& settings, std::string& error) {
+    namespace fs = std::filesystem;
+    std::error_code code;
+    const fs::perms perms = fs::status(path, code).permissions();
+    if (code) {
+        error = path + ": " + code.message();
+        return false;
+    }
+#ifndef _WIN32
+    if ((perms & (fs::perms::group_all | fs::perms::others_all)) != fs::perms::none) {
+        error = path + " may be read by others; make it readable by its owner only (chmod 600)";
+        return false;
+    }
+#else
+    (void)perms;
+#endif
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    std::getline(in, line);
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.pop_back();
+    const std::size_t colon = line.find(':');
+    if (colon == std::string::npos || colon == 0) {
+        error = path + " does not hold user:password";
+        return false;
+    }
+    settings.User = line.substr(0, colon);
+    settings.Password = line.substr(colon + 1);
+    return true;
+}
+
+} // namespace registrator::service

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "integration/MqttMessages.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace registrator::service {
+
+struct MqttSettings {
+    std::string Host;
+    int Port = 1883;
+    bool Tls = false; // mqtts://, with the system's certificate authorities
+    std::string Station;
+    std::string User; // empty: no credentials
+    std::string Password;
+    double RecordsPerSecond = 200;  // 0: as fast as the broker takes them
+    std::string ArchiveFolder;      // "Data/"
+    std::string CursorPath;         // the broker's cursor file in the archive folder
+    common::TDateTime StartDay = 0; // where a first connection begins: this day's first record
+    std::string OnlineStatus;       // the retained status at connect (JSON)
+    std::string OfflineStatus;      // the connection's will, and what an orderly end publishes
+};
+
+// What the status strip, /health and the Modbus status registers show of the broker.
+struct MqttState {
+    bool Connected = false;
+    std::string Problem;            // why not connected, in the operator's words ("" when connected)
+    std::uint64_t Waiting = 0;      // records in the day files after the last acknowledged one
+    std::uint64_t Acknowledged = 0; // records the broker acknowledged since start
+};
+
+// Publishes every readings record of the day files to an MQTT broker, in order, QoS 1, from the
+// record after its cursor on: the files are the queue, so an outage of any length loses nothing, and
+// the cursor is written only once the broker has acknowledged. It runs on a thread of its own and
+// reads the files, never the recorder's memory, so nothing it waits for holds up a tick.
+class MqttPublisher {
+public:
+    explicit MqttPublisher(MqttSettings settings);
+    ~MqttPublisher(); // ends as Stop does
+    MqttPublisher(const MqttPublisher&) = delete;
+    MqttPublisher& operator=(const MqttPublisher&) = delete;
+
+    void Start();
+    // Publishes the offline status, lets the broker acknowledge what is in flight for a moment, saves
+    // the cursor and disconnects.
+    void Stop();
+    // A record was appended: look at the files now rather than at the next second.
+    void Poke();
+    // A motor's retained message; only the latest per topic is kept until it is sent.
+    void PublishRetained(const std::string& topic, std::string payload);
+
+    MqttState State() const;
+
+    struct Connection; // the library's client and what is in flight on it
+
+private:
+    void Run();
+    void Serve(Connection& connection);
+    bool WaitFor(std::chrono::milliseconds time); // false once stopping
+
+    MqttSettings settings_;
+    std::thread thread_;
+    std::atomic<bool> stopping_{false};
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    bool poked_ = false;
+    std::map<std::string, std::string> retained_;
+    MqttState state_;
+};
+
+// "mqtt://HOST[:PORT]" or "mqtts://HOST[:PORT]" into the settings; false when it is neither.
+bool ParseMqttUrl(const std::string& url, MqttSettings& settings);
+// A file holding "user:password", readable by its owner only; false with `error` said otherwise.
+bool ReadMqttCredentials(const std::string& path, MqttSettings& settings, std::string& error);
+
+} // namespace registrator::service

@@ -1,0 +1,118 @@
+#include "integration/DayFileQueue.h"
+
+#include "archive/RecordFiles.h"
+#include "support/TempFolder.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <gtest/gtest.h>
+
+namespace registrator::integration {
+namespace {
+
+const common::TDateTime kMonday = common::EncodeDate(2026, 12, 7);
+const common::TDateTime kTuesday = kMonday + 1;
+const common::TDateTime kWednesday = kMonday + 2;
+
+void WriteDay(const support::TempFolder& folder, common::TDateTime day, int records, int tornBytes = 0) {
+    std::ofstream out(folder.Slash() + common::ArchiveDateText(day) + ".txt", std::ios::binary);
+    for (int i = 0; i < records; ++i) {
+        archive::TArhivRec record;
+        record.Time = i / 86400.0;
+        record.Tok[0] = day * 1000 + i; // which record of which day it is
+        out.write(reinterpret_cast<const char*>(&record), sizeof record);
+    }
+    out << std::string(static_cast<std::size_t>(tornBytes), 'x');
+}
+
+// The files are the queue: read in order across days, a day left only once a later one has begun,
+// and whatever can never be sent said once as a gap.
+TEST(DayFileQueue, ReadsDayAfterDayAndReportsWhatIsLostOnce) {
+    support::TempFolder folder;
+    WriteDay(folder, kMonday, 3, 100); // a power cut tore its last record
+    WriteDay(folder, kTuesday, 2);
+    std::ofstream(folder.Slash() + common::ArchiveDateText(kTuesday) + "UST.txt") << "snapshot";
+    DayFileQueue queue(folder.Slash());
+    EXPECT_EQ(queue.Waiting({kMonday, 1}), 4u);
+
+    auto step = queue.Read({kMonday, 1}, 10);
+    ASSERT_EQ(step.Records.size(), 2u);
+    EXPECT_EQ(step.Records[0].first, (RecordKey{kMonday, 1}));
+    EXPECT_EQ(step.Records[1].second.Tok[0], kMonday * 1000 + 2);
+    EXPECT_FALSE(step.Gap);
+
+    step = queue.Read(step.Next, 10);
+    ASSERT_TRUE(step.Gap);
+    EXPECT_EQ(step.Gap->From, (RecordKey{kMonday, 3}));
+    EXPECT_EQ(step.Gap->Missing, 1u);
+    EXPECT_TRUE(step.Records.empty());
+    EXPECT_EQ(step.Next, (RecordKey{kTuesday, 0}));
+
+    step = queue.Read(step.Next, 1);
+    ASSERT_EQ(step.Records.size(), 1u);
+    step = queue.Read(step.Next, 10);
+    ASSERT_EQ(step.Records.size(), 1u);
+    EXPECT_EQ(step.Records[0].second.Tok[0], kTuesday * 1000 + 1);
+    // The newest day is never left: its next record may come any second.
+    step = queue.Read(step.Next, 10);
+    EXPECT_TRUE(step.Records.empty());
+    EXPECT_FALSE(step.Gap);
+    EXPECT_EQ(step.Next, (RecordKey{kTuesday, 2}));
+    WriteDay(folder, kTuesday, 3);
+    EXPECT_EQ(queue.Read(step.Next, 10).Records.size(), 1u);
+
+    // A cursor into a day file since removed: a gap, then the next day from its start.
+    step = queue.Read({kMonday - 3, 7}, 10);
+    ASSERT_TRUE(step.Gap);
+    EXPECT_NE(step.Gap->Reason.find("04.12.2026.txt is gone"), std::string::npos) << step.Gap->Reason;
+    EXPECT_EQ(step.Next, (RecordKey{kMonday, 0}));
+    // A day that was never recorded is no gap.
+    WriteDay(folder, kWednesday + 1, 1);
+    step = queue.Read({kWednesday, 0}, 10);
+    EXPECT_FALSE(step.Gap);
+    EXPECT_EQ(step.Records.size(), 1u);
+}
+
+TEST(DayFileQueue, TheCursorSurvivesAsTextAndRefusesWhatIsNotOne) {
+    support::TempFolder folder;
+    const std::string path = folder.Slash() + "mqtt-broker-1883.cursor";
+    EXPECT_FALSE(LoadPublishCursor(path));
+    ASSERT_TRUE(SavePublishCursor(path, {kTuesday, 86399}));
+    EXPECT_EQ(LoadPublishCursor(path), (RecordKey{kTuesday, 86399}));
+    std::ofstream(path) << "31.02.2026 5\n";
+    EXPECT_FALSE(LoadPublishCursor(path));
+}
+
+#ifndef _WIN32
+// The time of a record as a consumer reads it: local time with the offset in force on that day.
+TEST(MqttMessages, RecordsCarryTheirPlaceAndLocalTimeWithItsOffset) {
+    const char* saved = std::getenv("TZ");
+    const std::string before = saved ? saved : "";
+    setenv("TZ", "Europe/Berlin", 1);
+    tzset();
+    EXPECT_EQ(IsoLocalTime(common::EncodeDate(2026, 12, 9), common::EncodeTime(14, 3, 7, 250)),
+              "2026-12-09T14:03:07.250+01:00");
+    EXPECT_EQ(IsoLocalTime(common::EncodeDate(2026, 7, 1), common::EncodeTime(0, 0, 0, 5)),
+              "2026-07-01T00:00:00.005+02:00");
+    archive::TArhivRec record;
+    record.Time = common::EncodeTime(23, 59, 59, 0);
+    record.Tok[0] = 12.5;
+    record.Tok[71] = 1.0 / 3;
+    const std::string json = RecordJson("цех \"2\"", {kTuesday, 17}, record, true);
+    EXPECT_EQ(json.rfind("{\"station\":\"цех \\\"2\\\"\",\"day\":\"08.12.2026\",\"index\":17,"
+                         "\"time\":\"2026-12-08T23:59:59.000+01:00\",\"current\":[12.5,0,",
+                         0),
+              0u)
+        << json;
+    EXPECT_NE(json.find(",0.3333333333333333],\"historical\":true}"), std::string::npos) << json;
+    if (saved)
+        setenv("TZ", before.c_str(), 1);
+    else
+        unsetenv("TZ");
+    tzset();
+}
+#endif
+
+} // namespace
+} // namespace registrator::integration

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The MQTT publisher at its edges: a broker outage across midnight (the recorder's clock moved by
+# libfaketime), whose records of both days reach the table in order; and a broker that refuses the
+# credentials, which the status says while the program records on.
+# Usage: mqtt-edges.sh REGISTRATOR
+set -euo pipefail
+program=$(realpath "$1")
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/mqtt-rig.sh"
+
+start_historian
+faketime_lib=$(ls /usr/lib/*/faketime/libfaketime.so.1 | head -n 1)
+recorder_env=("LD_PRELOAD=$faketime_lib" "FAKETIME=@2026-12-09 23:59:36" FAKETIME_DONT_FAKE_MONOTONIC=1)
+start_recorder
+sleep 8
+kill_now "$broker_pid"
+sleep 30
+start_broker
+wait_caught_up
+stop_recorder
+[ -f Data/09.12.2026.txt ] && [ -f Data/10.12.2026.txt ] || fail "not two day files: $(ls Data)"
+/usr/bin/python3 "$here/check.py" Data "$tmp/received.log" "$tmp/pg" "$pg_port" st 10
+echo "an outage across midnight: both days' records, in order"
+
+# Refused credentials: said in the status, and the records go on.
+kill_now "$broker_pid"
+broker_passwords=$tmp/broker/passwords
+mosquitto_passwd -c -b "$broker_passwords" recorder right-password 2>/dev/null
+[ "$(id -u)" -eq 0 ] && chown mosquitto "$broker_passwords" 2>/dev/null || true
+broker_anonymous=false
+start_broker
+printf 'recorder:wrong-password\n' >"$tmp/credentials"
+chmod 600 "$tmp/credentials"
+recorder_env=()
+rm -f Data/*.cursor
+start_recorder --mqtt-credentials "$tmp/credentials"
+sleep 5
+health >"$tmp/health.json"
+/usr/bin/python3 - "$tmp/health.json" <<'PY'
+import json, sys
+health = json.load(open(sys.argv[1]))
+mqtt = health["mqtt"]
+assert not mqtt["connected"] and "authori" in mqtt["problem"].lower(), mqtt
+assert health["recordsToday"] >= 3, health
+print(f"refused credentials: \"{mqtt['problem']}\", {health['recordsToday']} records written meanwhile")
+PY
+stop_recorder
+# A credentials file others may read is not used at all.
+chmod 644 "$tmp/credentials"
+status=0
+timeout 10 ./Registrator --headless --simulate --mqtt "mqtt://127.0.0.1:$broker_port" \
+    --mqtt-credentials "$tmp/credentials" 2>"$tmp/open.log" &
+sleep 2
+kill -TERM $! && wait $! || status=$?
+grep -q "MQTT publisher not started: .* may be read by others" "$tmp/open.log" ||
+    fail "a readable credentials file was used: $(cat "$tmp/open.log")"
+echo "a credentials file others may read is refused"

@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Every record reaches a historian through a real broker: Debian's mosquitto on loopback, a durable
+# subscriber writing into a PostgreSQL table keyed by (station, day, index). Live records first; then
+# the broker killed for a minute and started again; then the recorder killed while it replays. After
+# each, the table holds exactly the day file's records with its currents.
+# Usage: mqtt-outage.sh REGISTRATOR
+set -euo pipefail
+program=$(realpath "$1")
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/mqtt-rig.sh"
+
+start_historian
+start_recorder --mqtt-rate 20
+sleep 30
+wait_caught_up
+/usr/bin/python3 "$here/check.py" Data "$tmp/received.log" "$tmp/pg" "$pg_port" st 0 Data/mqtt-127.0.0.1-$broker_port.cursor
+echo "live: every record once"
+
+kill_now "$broker_pid"
+sleep 60
+start_broker
+wait_caught_up
+/usr/bin/python3 "$here/check.py" Data "$tmp/received.log" "$tmp/pg" "$pg_port" st 10 Data/mqtt-127.0.0.1-$broker_port.cursor
+echo "broker killed for 60 s: nothing lost"
+
+# Killed while it replays a minute's backlog at 10 records a second, then started again.
+stop_recorder
+start_recorder --mqtt-rate 10
+wait_caught_up
+kill_now "$broker_pid"
+sleep 60
+start_broker
+replaying=
+for _ in $(seq 300); do
+    read -r connected waiting < <(broker_state)
+    if [ "$connected" = 1 ] && [ "$waiting" -gt 10 ] && [ "$waiting" -lt 50 ]; then
+        replaying=$waiting
+        break
+    fi
+    sleep 0.1
+done
+[ -n "$replaying" ] || fail "never saw the replay under way"
+kill_now "$recorder_pid"
+start_recorder --mqtt-rate 10
+wait_caught_up
+stop_recorder
+/usr/bin/python3 "$here/check.py" Data "$tmp/received.log" "$tmp/pg" "$pg_port" st 120
+echo "recorder killed with $replaying records still to replay: nothing lost, duplicates only from the unacknowledged batch"
