@@ -9,7 +9,7 @@ zip=$(realpath "$1")
 shots=${2:-}
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-ensure_packages curl python3 mbpoll unzip xvfb xauth imagemagick xdotool locales fonts-wine fonts-liberation "${WINDOWS_PACKAGES[@]}"
+ensure_packages curl python3 mbpoll mosquitto mosquitto-clients unzip xvfb xauth imagemagick xdotool locales fonts-wine fonts-liberation "${WINDOWS_PACKAGES[@]}"
 
 tmp=$(mktemp -d /tmp/registrator-wine-e2e.XXXXXX)
 export WINEPREFIX=$tmp/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -42,6 +42,14 @@ iconv -f WINDOWS-1251 -t UTF-8 "$tmp/demo.ini" | sed 's/^Koof_K=0,5/Koof_K=0.5/'
 free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 web_port=$(free_port)
 modbus_port=$(free_port)
+mqtt_port=$(free_port)
+# A Linux broker the Windows build publishes to, and a subscriber keeping what arrives.
+printf 'listener %s 127.0.0.1\nallow_anonymous true\n' "$mqtt_port" >"$tmp/mosquitto.conf"
+mosquitto -c "$tmp/mosquitto.conf" >"$tmp/mosquitto.log" 2>&1 &
+broker=$!
+sleep 0.5
+mosquitto_sub -h 127.0.0.1 -p "$mqtt_port" -q 1 -t 'registrator/win/records' >"$tmp/mqtt.txt" 2>&1 &
+subscriber=$!
 cat >"$tmp/session.sh" <<'EOF'
 #!/usr/bin/env bash
 set -u
@@ -62,7 +70,8 @@ finish() {
     wait "$1" || status=$?
     echo "$status"
 }
-wine Registrator.exe --simulate --web "127.0.0.1:$5" --modbus "127.0.0.1:$6" >"$3/simulate.log" 2>&1 &
+wine Registrator.exe --simulate --web "127.0.0.1:$5" --modbus "127.0.0.1:$6" --mqtt "mqtt://127.0.0.1:$7" \
+    --mqtt-station win >"$3/simulate.log" 2>&1 &
 pid=$!
 sleep 20
 import -window root "$3/main.png"
@@ -90,7 +99,10 @@ import -window root "$3/port.png"
 finish "$pid" >"$3/port.status"
 EOF
 chmod +x "$tmp/session.sh"
-xvfb-run -a -s "-screen 0 1280x1024x24" "$tmp/session.sh" "$app" "$shots" "$tmp" "$PWD/scripts/wine-fonts.sh" "$web_port" "$modbus_port"
+xvfb-run -a -s "-screen 0 1280x1024x24" "$tmp/session.sh" "$app" "$shots" "$tmp" "$PWD/scripts/wine-fonts.sh" "$web_port" "$modbus_port" \
+    "$mqtt_port"
+sleep 1
+kill "$subscriber" "$broker" 2>/dev/null || true
 
 # The mimic as drawn: all four panel colours on the screen.
 colours=$(convert "$tmp/main.png" -format %c histogram:info:- | tr 'a-f' 'A-F')
@@ -114,6 +126,18 @@ grep -q '"port":"simulated"' "$tmp/health.json" || fail "no web view: $(cat "$tm
 [ "$(grep -cE '^\[[0-9]+\]:' "$tmp/currents.txt")" -eq 72 ] || fail "no 72 currents over Modbus: $(cat "$tmp/currents.txt")"
 grep -qE '^\[1007\]:\s+1$' "$tmp/port-state.txt" || fail "Modbus port state: $(cat "$tmp/port-state.txt")"
 
+# MQTT from the Windows build to the Linux broker: the day file's records, in order, with its currents.
+python3 - "$tmp/mqtt.txt" "$app/Data/$day" <<'PY' || fail "MQTT: $(head -c 300 "$tmp/mqtt.txt")"
+import json, struct, sys
+messages = [json.loads(line) for line in open(sys.argv[1], encoding="utf-8")]
+data = open(sys.argv[2], "rb").read()
+records = [struct.unpack_from("<73d", data, i * 584)[1:] for i in range(len(data) // 584)]
+# The last record or two may still wait at the end: they go out at the next start.
+assert [m["index"] for m in messages] == list(range(len(messages))), [m["index"] for m in messages]
+assert len(records) - 2 <= len(messages) <= len(records), (len(messages), len(records))
+assert all(m["station"] == "win" and list(m["current"]) == list(records[m["index"]]) for m in messages)
+PY
+
 # The settings file: 72 sections, CRLF line ends, Windows-1251, the Russian decimal comma.
 ini=$app/Registrator.INI
 [ "$(grep -c $'^\\[Ustavki[0-9]*\\]\r$' "$ini")" -eq 72 ] || fail "the settings file lacks sections"
@@ -126,5 +150,5 @@ grep -q "^Name=$(printf 'Рыхлитель питателя 710' | iconv -f UTF
 [ "$(cat "$tmp/port.box")" != none ] || fail "no port error box: $(cat "$tmp/port.log")"
 [ "$(cat "$tmp/port.status")" -eq 1 ] || fail "a start without its port ended with status $(cat "$tmp/port.status")"
 grep -q "cannot open" "$tmp/port.log" || fail "no word of the port on standard error"
-echo "windows-e2e: the zip ran under wine: $records records, the four colours, the web view and Modbus, settings and snapshot saved," \
+echo "windows-e2e: the zip ran under wine: $records records, the four colours, the web view, Modbus and MQTT, settings and snapshot saved," \
     "the port error box and status 1 without --simulate"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds, once per machine, the Qt that the Windows build of the program links: Debian's own qt6-base
 # source (the same 6.4.2 as the Linux Qt) cross-compiled with mingw-w64 against the host tools of the
-# Linux Qt, and QCustomPlot and libmodbus from Debian's sources beside it. Everything goes to a cache folder outside
+# Linux Qt, and QCustomPlot, libmodbus and libmosquitto from Debian's sources beside it. Everything goes to a cache folder outside
 # the checkout, keyed by a hash of the recipe (the sources' versions, the configure options and the
 # toolchain file); a run that finds it takes seconds. Prints the install prefix on its last line.
 # REGISTRATOR_CACHE overrides the cache folder (default ${XDG_CACHE_HOME:-~/.cache}/registrator).
@@ -13,6 +13,7 @@ source scripts/packages.sh
 qt_source=qt6-base=6.4.2+dfsg-10
 qcp_source=qcustomplot=2.1.0+dfsg1-3.1
 modbus_source=libmodbus=3.1.6-2.1+deb12u1
+mosquitto_source=mosquitto=2.0.11-1.2+deb12u2
 toolchain=$here/cmake/mingw-w64-x86_64.cmake
 # Only what the program, its tools and its tests use: Core, Gui, Widgets, Network, PrintSupport and
 # Test, with the windows and offscreen platforms and the Windows styles. Debian's tarball lacks the
@@ -34,6 +35,7 @@ cache_root=${REGISTRATOR_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/registrator}
 qt_key=$({ echo "$qt_source" "${qt_options[@]}"; cat "$toolchain"; } | sha256sum | cut -c1-12)
 qcp_key=$(echo "$qcp_source" | sha256sum | cut -c1-12)
 modbus_key=$(echo "$modbus_source" | sha256sum | cut -c1-12)
+mosquitto_key=$(echo "$mosquitto_source" | sha256sum | cut -c1-12)
 prefix=$cache_root/windows-qt-6.4.2-$qt_key
 work=$cache_root/work-$qt_key
 jobs=$(nproc)
@@ -50,9 +52,10 @@ ensure_extras() {
         "$prefix/lib/fonts/"
 }
 
-if [ -f "$prefix/.qt-complete" ] && [ -f "$prefix/.qcustomplot-$qcp_key" ] && [ -f "$prefix/.libmodbus-$modbus_key" ]; then
+if [ -f "$prefix/.qt-complete" ] && [ -f "$prefix/.qcustomplot-$qcp_key" ] && [ -f "$prefix/.libmodbus-$modbus_key" ] &&
+    [ -f "$prefix/.libmosquitto-$mosquitto_key" ]; then
     [ -f "$prefix/translations/qtbase_ru.qm" ] && [ -f "$prefix/lib/fonts/DejaVuSans.ttf" ] || ensure_extras
-    say "Qt, QCustomPlot and libmodbus for Windows are cached in $prefix"
+    say "Qt, QCustomPlot, libmodbus and libmosquitto for Windows are cached in $prefix"
     echo "$prefix"
     exit 0
 fi
@@ -134,6 +137,26 @@ if [ ! -f "$prefix/.libmodbus-$modbus_key" ]; then
         exit 1
     }
     touch "$prefix/.libmodbus-$modbus_key"
+fi
+
+# The MQTT client library alone (no broker, tools or TLS: mingw has no OpenSSL here), a DLL of its own;
+# the program runs its network loop itself, so no threading library is needed either.
+if [ ! -f "$prefix/.libmosquitto-$mosquitto_key" ]; then
+    say "fetching and building Debian's $mosquitto_source"
+    fetch "$mosquitto_source" mosquitto
+    cmake -S "$work/src/mosquitto" -B "$work/mosquitto-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DWITH_TLS=OFF -DWITH_TLS_PSK=OFF \
+        -DWITH_CJSON=OFF -DWITH_BROKER=OFF -DWITH_APPS=OFF -DWITH_CLIENTS=OFF -DWITH_PLUGINS=OFF \
+        -DWITH_LIB_CPP=OFF -DWITH_THREADING=OFF -DDOCUMENTATION=OFF -DWITH_SRV=OFF >"$work/mosquitto.log" 2>&1 &&
+        nice -n 10 cmake --build "$work/mosquitto-build" -j "$jobs" >>"$work/mosquitto.log" 2>&1 &&
+        cmake --install "$work/mosquitto-build" >>"$work/mosquitto.log" 2>&1 &&
+        # Its install leaves out the import library that linking with the DLL needs.
+        cp "$(find "$work/mosquitto-build" -name 'libmosquitto.dll.a' | head -n 1)" "$prefix/lib/" || {
+        tail -n 40 "$work/mosquitto.log" >&2
+        say "the libmosquitto build failed; the whole log is $work/mosquitto.log"
+        exit 1
+    }
+    touch "$prefix/.libmosquitto-$mosquitto_key"
 fi
 ensure_extras
 
