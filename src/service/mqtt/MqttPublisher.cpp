@@ -7,6 +7,14 @@
 #include <cstring>
 #include <deque>
 #include <mosquitto.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
 #include <mutex>
 
 namespace registrator::service {
@@ -26,6 +34,15 @@ constexpr auto kConnectTimeout = 10s;
 void InitLibrary() {
     static std::once_flag once;
     std::call_once(once, [] { mosquitto_lib_init(); });
+}
+
+// A catch-up after a long outage may run flat out; the scan cycle on the other thread comes first.
+void YieldToTheTick() {
+#ifdef _WIN32
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL);
+#else
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+#endif
 }
 
 std::string Describe(int rc) {
@@ -121,6 +138,7 @@ bool MqttPublisher::WaitFor(std::chrono::milliseconds time) {
 }
 
 void MqttPublisher::Run() {
+    YieldToTheTick();
     InitLibrary();
     integration::DayFileQueue queue(settings_.ArchiveFolder);
     integration::RecordKey acked = integration::LoadPublishCursor(settings_.CursorPath)
@@ -295,7 +313,7 @@ void MqttPublisher::Serve(Connection& c) {
             c.AckedMoved = false;
             lastSave = now;
         }
-        if (now - lastState >= 1s) {
+        if (now - lastState >= 200ms) {
             const std::uint64_t waiting = queue.Waiting(c.Acked);
             std::lock_guard lock(mutex_);
             state_.Waiting = waiting;
