@@ -137,6 +137,7 @@ QString CommandLineHelp(const QString& settingsFile) {
     return QStringLiteral(
                "Usage: Registrator [--headless] [--simulate] [--port DEVICE] [--web ADDRESS:PORT] [--modbus "
                "ADDRESS:PORT]\n"
+               "                   [--mqtt URL]\n"
                "\n"
                "Records and shows the currents of the plant's 72 motors.\n"
                "\n"
