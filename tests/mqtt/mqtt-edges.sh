@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The MQTT publisher at its edges: a broker outage across midnight (the recorder's clock moved by
-# libfaketime), whose records of both days reach the table in order; and a broker that refuses the
-# credentials, which the status says while the program records on.
+# libfaketime), whose records of both days reach the table in order; a broker that refuses the
+# credentials, which the status says while the program records on; and mqtts:// to a broker whose
+# certificate is checked.
 # Usage: mqtt-edges.sh REGISTRATOR
 set -euo pipefail
 program=$(realpath "$1")
@@ -55,3 +56,34 @@ kill -TERM $! && wait $! || status=$?
 grep -q "MQTT publisher not started: .* may be read by others" "$tmp/open.log" ||
     fail "a readable credentials file was used: $(cat "$tmp/open.log")"
 echo "a credentials file others may read is refused"
+
+# mqtts://: a broker whose certificate a certificate authority of this test signs, trusted through
+# SSL_CERT_FILE, and refused without it.
+kill_now "$broker_pid"
+mkdir -p "$tmp/tls"
+(cd "$tmp/tls" &&
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout ca.key -out ca.pem -days 2 -subj "/CN=test CA" &&
+    openssl req -newkey rsa:2048 -nodes -keyout server.key -out server.csr -subj "/CN=localhost" &&
+    printf 'subjectAltName=DNS:localhost\n' >ext &&
+    openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -out server.pem -days 2 -extfile ext &&
+    chmod 644 server.key) >/dev/null 2>&1 || fail "no test certificates"
+broker_passwords=
+broker_anonymous=true
+broker_tls="cafile $tmp/tls/ca.pem
+certfile $tmp/tls/server.pem
+keyfile $tmp/tls/server.key"
+start_broker
+broker_url=mqtts://localhost:$broker_port
+for trusted in yes no; do
+    if [ $trusted = yes ]; then recorder_env=("SSL_CERT_FILE=$tmp/tls/ca.pem"); else recorder_env=(SSL_CERT_DIR=/nonexistent); fi
+    start_recorder
+    sleep 4
+    read -r connected waiting < <(broker_state)
+    stop_recorder
+    if [ $trusted = yes ]; then
+        [ "$connected" = 1 ] || fail "mqtts:// with the test's authority trusted: not connected: $(cat "$tmp/recorder.log" | tail -n 3)"
+    else
+        [ "$connected" = 0 ] || fail "mqtts:// connected to a broker whose certificate nobody vouches for"
+    fi
+done
+echo "mqtts:// connects to a broker whose certificate checks out, and not to one whose does not"

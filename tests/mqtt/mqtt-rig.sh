@@ -46,6 +46,7 @@ ${broker_passwords:+password_file $broker_passwords}
 persistence true
 persistence_location $tmp/broker/
 autosave_interval 1
+${broker_tls:-}
 CONF
     mosquitto -c "$tmp/broker/mosquitto.conf" >>"$tmp/broker/log" 2>&1 &
     broker_pid=$!
@@ -69,7 +70,7 @@ start_historian() {
     start_sink
 }
 start_recorder() {
-    env "${recorder_env[@]}" ./Registrator --headless --simulate --mqtt "mqtt://127.0.0.1:$broker_port" --mqtt-station st \
+    env "${recorder_env[@]}" ./Registrator --headless --simulate --mqtt "${broker_url:-mqtt://127.0.0.1:$broker_port}" --mqtt-station st \
         --web "127.0.0.1:$web_port" "$@" >>"$tmp/recorder.log" 2>&1 &
     recorder_pid=$!
     pids+=("$recorder_pid")

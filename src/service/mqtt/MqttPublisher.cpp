@@ -4,6 +4,7 @@
 #include "integration/DayFileQueue.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mosquitto.h>
@@ -174,8 +175,16 @@ void MqttPublisher::Run() {
         if (!settings_.User.empty())
             mosquitto_username_pw_set(client, settings_.User.c_str(), settings_.Password.c_str());
         int rc = MOSQ_ERR_SUCCESS;
-        if (settings_.Tls)
-            rc = mosquitto_tls_set(client, nullptr, "/etc/ssl/certs", nullptr, nullptr, nullptr);
+        if (settings_.Tls) {
+            // The system's certificate authorities, or those OpenSSL's own variables name.
+            const char* file = std::getenv("SSL_CERT_FILE");
+            const char* folder = std::getenv("SSL_CERT_DIR");
+            rc = mosquitto_tls_set(client, file,
+                                   file && !folder ? nullptr
+                                   : folder        ? folder
+                                                   : "/etc/ssl/certs",
+                                   nullptr, nullptr, nullptr);
+        }
         if (rc == MOSQ_ERR_SUCCESS)
             rc = mosquitto_connect_async(client, settings_.Host.c_str(), settings_.Port, 30);
         if (rc == MOSQ_ERR_SUCCESS) {
