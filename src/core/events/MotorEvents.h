@@ -1,0 +1,84 @@
+#pragma once
+
+#include "channels/ChannelData.h"
+#include "common/DateTime.h"
+#include "monitor/PanelState.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace registrator::events {
+
+enum class EventKind {
+    StartBegan,    // a motor left the switched-off state
+    StartEnded,    // its current first fell below nominal: peak and duration
+    LongStart,     // still above nominal when its start window ran out: an alarm
+    OverloadBegan, // above critical outside a start: an alarm
+    OverloadEnded, // peak and duration
+    AboveNominalBegan,
+    AboveNominalEnded,
+    Stopped,        // back to switched off
+    ConverterStuck, // the raw count held at full scale while the port answers: an alarm
+    ConverterFreed,
+    NoConverterAnswers, // all 72 at full scale: the converters' supply or cable, one alarm for all
+    ConvertersAnswer,
+};
+
+struct Event {
+    common::TDateTime Time = 0; // date and time
+    EventKind Kind = EventKind::StartBegan;
+    int Channel = 0;    // 0: the whole plant
+    double Peak = 0;    // amperes, for the ends of starts and overloads
+    double Seconds = 0; // how long the start or overload lasted
+    bool Alarm = false; // one the operator must acknowledge
+};
+
+// Motor-aware events from each converted scan cycle. A starting motor's inrush is a start, not an
+// overload: overloads and above-nominal spells count only outside a start, which ends when the current
+// first falls below nominal or when the motor's start window runs out (a long start: the mark of a
+// jammed or overloaded machine).
+class MotorEventDetector {
+public:
+    static constexpr double kDefaultStartWindowSeconds = 10;
+    // How long a converter must hold full scale before it is called stuck.
+    static constexpr double kStuckSeconds = 5;
+
+    // Start windows per channel, in seconds.
+    void SetStartWindow(int channel, double seconds) { startWindow_[channel] = seconds; }
+
+    // The cycle converted at `now`: each channel's current, raw count and settings.
+    void Observe(common::TDateTime now, const channels::ChannelData& data, std::vector<Event>& out);
+
+private:
+    struct Motor {
+        monitor::PanelState State = monitor::PanelState::Off;
+        bool Known = false;
+        bool Starting = false;
+        common::TDateTime StartedAt = 0;
+        double StartPeak = 0;
+        bool Overloaded = false;
+        common::TDateTime OverloadSince = 0;
+        double OverloadPeak = 0;
+        bool AboveNominal = false;
+        common::TDateTime AboveSince = 0;
+        common::TDateTime FullScaleSince = 0; // 0: not at full scale
+        bool Stuck = false;
+    };
+    void ObserveMotor(common::TDateTime now, int channel, double value, const channels::TUstavka& settings,
+                      std::vector<Event>& out);
+
+    std::array<Motor, channels::kChannelCount + 1> motors_{};
+    std::array<double, channels::kChannelCount + 1> startWindow_ = [] {
+        std::array<double, channels::kChannelCount + 1> windows{};
+        windows.fill(kDefaultStartWindowSeconds);
+        return windows;
+    }();
+    common::TDateTime allFullScaleSince_ = 0;
+    bool noneAnswer_ = false;
+};
+
+// The kind's name as the journal writes it.
+const char* EventKindText(EventKind kind);
+
+} // namespace registrator::events
