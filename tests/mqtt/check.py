@@ -20,15 +20,16 @@ limit = None
 if len(sys.argv) > 7:
     day, index = open(sys.argv[7]).read().split()
     limit = (sortable(day), int(index))
+# The table first: the files only grow, so whatever it holds is in them by the time they are read.
+db = psycopg2.connect(host=pg_dir, port=pg_port, user="postgres", dbname="postgres")
+with db.cursor() as c:
+    c.execute("SELECT day, index, current FROM readings WHERE station = %s", (station,))
+    table = {(day, index): current for day, index, current in c.fetchall()}
 files = {}
 for path in sorted(glob.glob(os.path.join(folder, "??.??.????.txt"))):
     data = open(path, "rb").read()
     records = [struct.unpack_from("<73d", data, i * 584)[1:] for i in range(len(data) // 584)]
     files[os.path.basename(path)[:10]] = records
-db = psycopg2.connect(host=pg_dir, port=pg_port, user="postgres", dbname="postgres")
-with db.cursor() as c:
-    c.execute("SELECT day, index, current FROM readings WHERE station = %s", (station,))
-    table = {(day, index): current for day, index, current in c.fetchall()}
 expected = {(day, i) for day, records in files.items() for i in range(len(records))
             if limit is None or (sortable(day), i) < limit}
 missing = sorted(expected - set(table))

@@ -22,6 +22,12 @@ stop_recorder
 [ -f Data/09.12.2026.txt ] && [ -f Data/10.12.2026.txt ] || fail "not two day files: $(ls Data)"
 /usr/bin/python3 "$here/check.py" Data "$tmp/received.log" "$tmp/pg" "$pg_port" st 10
 echo "an outage across midnight: both days' records, in order"
+# What stays on the broker for whoever subscribes later: the status of an orderly end, and each motor.
+mosquitto_sub -h 127.0.0.1 -p "$broker_port" -t registrator/st/status -t registrator/st/motor/7 -C 2 -W 5 \
+    >"$tmp/retained.txt" 2>&1 || true
+grep -q '"state":"offline"' "$tmp/retained.txt" || fail "no retained offline status: $(cat "$tmp/retained.txt")"
+grep -q '"channel":7,"name":"[^"]*","current":[0-9.]*,"state":"[a-z ]*","nominal"' "$tmp/retained.txt" ||
+    fail "no retained motor 7: $(cat "$tmp/retained.txt")"
 
 # Refused credentials: said in the status, and the records go on.
 kill_now "$broker_pid"

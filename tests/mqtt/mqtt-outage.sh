@@ -41,6 +41,9 @@ for _ in $(seq 300); do
 done
 [ -n "$replaying" ] || fail "never saw the replay under way"
 kill_now "$recorder_pid"
+# The connection's will: the broker tells the plant the recorder is gone.
+mosquitto_sub -h 127.0.0.1 -p "$broker_port" -t registrator/st/status -C 1 -W 5 >"$tmp/will.json" 2>&1 || true
+grep -q '"state":"offline"' "$tmp/will.json" || fail "no offline will after the kill: $(cat "$tmp/will.json")"
 start_recorder --mqtt-rate 10
 wait_caught_up
 stop_recorder
