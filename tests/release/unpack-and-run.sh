@@ -97,7 +97,7 @@ stop() { # PID: SIGTERM, then its exit status in $status once it has ended
 "$release/registrator.sh" --simulate >"$tmp/first.log" 2>&1 &
 pid=$!
 sleep 3
-listing() { (cd "$release" && find . -newer "$tmp/mark" -type f ! -name '*.lock' ! -name '??.??.????.txt' | sort); }
+listing() { (cd "$release" && find . -newer "$tmp/mark" -type f ! -name '*.lock' ! -name '??.??.????.txt' ! -name '??.??.????.events.csv' | sort); }
 touch "$tmp/mark"
 "$release/registrator.sh" --simulate >"$tmp/second.log" 2>&1 &
 second=$!

@@ -13,6 +13,17 @@ double SecondsBetween(common::TDateTime from, common::TDateTime to) {
     return (to - from) * kSecondsPerDay;
 }
 
+Event Make(common::TDateTime time, EventKind kind, int channel, double peak, double seconds, bool alarm) {
+    Event event;
+    event.Time = time;
+    event.Kind = kind;
+    event.Channel = channel;
+    event.Peak = peak;
+    event.Seconds = seconds;
+    event.Alarm = alarm;
+    return event;
+}
+
 // Within a microsecond: times a day's fraction apart are not exact.
 bool Lasted(common::TDateTime from, common::TDateTime to, double seconds) {
     return SecondsBetween(from, to) >= seconds - 1e-6;
@@ -31,13 +42,13 @@ void MotorEventDetector::Observe(common::TDateTime now, const channels::ChannelD
             allFullScaleSince_ = now;
         if (!noneAnswer_ && Lasted(allFullScaleSince_, now, kStuckSeconds)) {
             noneAnswer_ = true;
-            out.push_back({now, EventKind::NoConverterAnswers, 0, 0, 0, true});
+            out.push_back(Make(now, EventKind::NoConverterAnswers, 0, 0, 0, true));
         }
     } else {
         allFullScaleSince_ = 0;
         if (noneAnswer_) {
             noneAnswer_ = false;
-            out.push_back({now, EventKind::ConvertersAnswer, 0, 0, 0, false});
+            out.push_back(Make(now, EventKind::ConvertersAnswer, 0, 0, 0, false));
         }
     }
     for (int n = 1; n <= channels::kChannelCount; ++n) {
@@ -48,13 +59,13 @@ void MotorEventDetector::Observe(common::TDateTime now, const channels::ChannelD
                 motor.FullScaleSince = now;
             if (!motor.Stuck && Lasted(motor.FullScaleSince, now, kStuckSeconds)) {
                 motor.Stuck = true;
-                out.push_back({now, EventKind::ConverterStuck, n, 0, 0, true});
+                out.push_back(Make(now, EventKind::ConverterStuck, n, 0, 0, true));
             }
         } else {
             motor.FullScaleSince = 0;
             if (motor.Stuck) {
                 motor.Stuck = false;
-                out.push_back({now, EventKind::ConverterFreed, n, 0, 0, false});
+                out.push_back(Make(now, EventKind::ConverterFreed, n, 0, 0, false));
             }
         }
         if (!motor.Stuck && !all)
@@ -80,16 +91,16 @@ void MotorEventDetector::ObserveMotor(common::TDateTime now, int channel, double
 
     if (off) {
         if (m.Overloaded)
-            out.push_back({now, EventKind::OverloadEnded, channel, m.OverloadPeak,
-                           SecondsBetween(m.OverloadSince, now), false});
+            out.push_back(Make(now, EventKind::OverloadEnded, channel, m.OverloadPeak,
+                               SecondsBetween(m.OverloadSince, now), false));
         if (m.AboveNominal)
-            out.push_back(
-                {now, EventKind::AboveNominalEnded, channel, 0, SecondsBetween(m.AboveSince, now), false});
+            out.push_back(Make(now, EventKind::AboveNominalEnded, channel, 0,
+                               SecondsBetween(m.AboveSince, now), false));
         if (m.Starting)
-            out.push_back(
-                {now, EventKind::StartEnded, channel, m.StartPeak, SecondsBetween(m.StartedAt, now), false});
+            out.push_back(Make(now, EventKind::StartEnded, channel, m.StartPeak,
+                               SecondsBetween(m.StartedAt, now), false));
         if (!wasOff)
-            out.push_back({now, EventKind::Stopped, channel, 0, 0, false});
+            out.push_back(Make(now, EventKind::Stopped, channel, 0, 0, false));
         m.Overloaded = m.AboveNominal = m.Starting = false;
         m.State = state;
         return;
@@ -99,17 +110,17 @@ void MotorEventDetector::ObserveMotor(common::TDateTime now, int channel, double
         m.Starting = true;
         m.StartedAt = now;
         m.StartPeak = value;
-        out.push_back({now, EventKind::StartBegan, channel, 0, 0, false});
+        out.push_back(Make(now, EventKind::StartBegan, channel, 0, 0, false));
     }
     if (m.Starting) {
         m.StartPeak = std::max(m.StartPeak, value);
         const double lasted = SecondsBetween(m.StartedAt, now);
         if (value < settings.T_Nom) {
             m.Starting = false;
-            out.push_back({now, EventKind::StartEnded, channel, m.StartPeak, lasted, false});
+            out.push_back(Make(now, EventKind::StartEnded, channel, m.StartPeak, lasted, false));
         } else if (Lasted(m.StartedAt, now, startWindow_[channel])) {
             m.Starting = false;
-            out.push_back({now, EventKind::LongStart, channel, m.StartPeak, lasted, true});
+            out.push_back(Make(now, EventKind::LongStart, channel, m.StartPeak, lasted, true));
         }
     }
     if (!m.Starting) {
@@ -118,25 +129,25 @@ void MotorEventDetector::ObserveMotor(common::TDateTime now, int channel, double
         if (above && !m.AboveNominal) {
             m.AboveNominal = true;
             m.AboveSince = now;
-            out.push_back({now, EventKind::AboveNominalBegan, channel, 0, 0, false});
+            out.push_back(Make(now, EventKind::AboveNominalBegan, channel, 0, 0, false));
         }
         if (overloaded && !m.Overloaded) {
             m.Overloaded = true;
             m.OverloadSince = now;
             m.OverloadPeak = value;
-            out.push_back({now, EventKind::OverloadBegan, channel, 0, 0, true});
+            out.push_back(Make(now, EventKind::OverloadBegan, channel, 0, 0, true));
         }
         if (m.Overloaded)
             m.OverloadPeak = std::max(m.OverloadPeak, value);
         if (!overloaded && m.Overloaded) {
             m.Overloaded = false;
-            out.push_back({now, EventKind::OverloadEnded, channel, m.OverloadPeak,
-                           SecondsBetween(m.OverloadSince, now), false});
+            out.push_back(Make(now, EventKind::OverloadEnded, channel, m.OverloadPeak,
+                               SecondsBetween(m.OverloadSince, now), false));
         }
         if (!above && m.AboveNominal) {
             m.AboveNominal = false;
-            out.push_back(
-                {now, EventKind::AboveNominalEnded, channel, 0, SecondsBetween(m.AboveSince, now), false});
+            out.push_back(Make(now, EventKind::AboveNominalEnded, channel, 0,
+                               SecondsBetween(m.AboveSince, now), false));
         }
     }
     m.State = state;
@@ -168,6 +179,10 @@ const char* EventKindText(EventKind kind) {
         return "преобразователи не отвечают";
     case EventKind::ConvertersAnswer:
         return "преобразователи отвечают";
+    case EventKind::ProgramStarted:
+        return "запуск программы";
+    case EventKind::ProgramEnded:
+        return "завершение программы";
     }
     return "";
 }

@@ -23,6 +23,8 @@ enum class EventKind {
     ConverterFreed,
     NoConverterAnswers, // all 72 at full scale: the converters' supply or cable, one alarm for all
     ConvertersAnswer,
+    ProgramStarted,
+    ProgramEnded,
 };
 
 struct Event {
@@ -32,6 +34,7 @@ struct Event {
     double Peak = 0;    // amperes, for the ends of starts and overloads
     double Seconds = 0; // how long the start or overload lasted
     bool Alarm = false; // one the operator must acknowledge
+    std::string Text;   // what else there is to say (a program event's details)
 };
 
 // Motor-aware events from each converted scan cycle. A starting motor's inrush is a start, not an

@@ -35,7 +35,8 @@ Station::Station(StationEnvironment environment)
     : env_(std::move(environment)),
       title_(QString::fromStdString(channels::ProgramTitle(env_.ExecutablePath))), boxLog_(env_.Dialogs),
       dialogs_(boxLog_, ending_), messages_(dialogs_), guard_(dialogs_),
-      archive_(env_.ArchiveFolder, env_.Clock, messages_) {}
+      archive_(env_.ArchiveFolder, env_.Clock, messages_),
+      journal_(std::make_unique<events::EventJournal>(env_.ArchiveFolder)) {}
 
 Station::~Station() = default;
 
@@ -91,6 +92,7 @@ void Station::StartUp(SettingsProgress& progress) {
     });
     if (portRefused_)
         return;
+    JournalProgram(events::EventKind::ProgramStarted);
     // After start-up: its status tells the settings in force, and it reads only what is recorded.
     if (!mqttOptions_.Url.empty())
         StartMqtt();
@@ -108,6 +110,8 @@ void Station::Shutdown(SettingsProgress& progress) {
     recorder_->StopTimers();
     // After the last record: what the broker has not acknowledged yet stays for the next start.
     mqtt_.reset();
+    if (!portRefused_)
+        JournalProgram(events::EventKind::ProgramEnded);
     guard_([&] { recorder_->SaveSettings({SettingsPath(), env_.Regional}, progress); });
     // The stopped recorder stays, for what still asks about its timers; it never ticks again.
     protocol_.reset();
@@ -223,8 +227,24 @@ void Station::FollowHistoryStep() {
     }
 }
 
+void Station::Journal(const events::Event& event) {
+    journal_->Append(event, data_);
+}
+
+void Station::JournalProgram(events::EventKind kind) {
+    events::Event event;
+    event.Time = env_.Clock.Now();
+    event.Kind = kind;
+    event.Text = Simulated() ? "имитация" : "";
+    Journal(event);
+}
+
 void Station::FollowScanCycle() {
     ++scanCycles_;
+    cycleEvents_.clear();
+    eventDetector_.Observe(env_.Clock.Now(), data_, cycleEvents_);
+    for (const events::Event& event : cycleEvents_)
+        Journal(event);
     notify_.CycleDone(SystemdNotify::Clock::now());
     shownStates_.Follow(data_);
     scanHistogram_.Observe(recorder_->LastScanSeconds());

@@ -6,6 +6,8 @@
 #include "channels/ChannelData.h"
 #include "common/Clock.h"
 #include "common/RegionalSettings.h"
+#include "events/EventJournal.h"
+#include "events/MotorEvents.h"
 #include "integration/ModbusImage.h"
 #include "integration/PrometheusText.h"
 #include "monitor/ShownPanelStates.h"
@@ -22,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace registrator::web {
 class WebView;
@@ -140,6 +143,9 @@ private:
     // After every record: the publisher looks at the files, the motors' retained messages that
     // changed, the broker line.
     void FollowHistoryStep();
+    // Into the day's journal; a journal that cannot be written costs no record.
+    void Journal(const events::Event& event);
+    void JournalProgram(events::EventKind kind);
     // After every scan cycle: the panels' states, the cycle's time, the Modbus registers of that cycle.
     void FollowScanCycle();
     integration::RecorderStatus CurrentStatus();
@@ -169,6 +175,9 @@ private:
     monitor::ShownPanelStates shownStates_;
     SystemdNotify notify_ = SystemdNotify::FromEnvironment();
     integration::ScanHistogram scanHistogram_;
+    events::MotorEventDetector eventDetector_;
+    std::unique_ptr<events::EventJournal> journal_;
+    std::vector<events::Event> cycleEvents_;
     QString modbusAddress_; // empty: no Modbus server
     quint16 modbusPort_ = 0;
     int modbusUnit_ = 1;

@@ -1,0 +1,129 @@
+#include "events/EventJournal.h"
+
+#include "common/AtomicFile.h"
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+namespace registrator::events {
+
+namespace {
+
+constexpr const char* kBom = "\xEF\xBB\xBF";
+
+// One decimal, with the comma of the Russian settings; nothing for a figure the event has not.
+std::string Figure(double value) {
+    if (value == 0 || !std::isfinite(value))
+        return {};
+    const long long tenths = std::llround(value * 10);
+    std::string text = std::to_string(tenths / 10) + ',' + std::to_string(std::llabs(tenths % 10));
+    if (tenths < 0 && tenths / 10 == 0)
+        text.insert(0, "-");
+    return text;
+}
+
+// A field never breaks the line or the columns: ';' and line ends in a name become spaces.
+std::string Field(std::string text) {
+    for (char& c : text)
+        if (c == ';' || c == '\n' || c == '\r')
+            c = ' ';
+    return text;
+}
+
+} // namespace
+
+EventJournal::~EventJournal() {
+    if (file_)
+        std::fclose(file_);
+}
+
+std::string EventJournal::PathFor(common::TDateTime day) const {
+    return folder_ + common::ArchiveDateText(day) + ".events.csv";
+}
+
+std::string JournalLine(const Event& event, const channels::ChannelData& data) {
+    std::string line =
+        common::FormatDate(event.Time, "dd.MM.yyyy") + ' ' + common::FormatTime(event.Time, "HH:mm:ss");
+    line += ';';
+    line += EventKindText(event.Kind);
+    line += ';';
+    if (event.Channel >= 1 && event.Channel <= channels::kChannelCount) {
+        line += std::to_string(event.Channel);
+        line += ';';
+        line += channels::SectionName(channels::SectionOfChannel(event.Channel));
+        line += ';';
+        line += Field(data.Ustavki[event.Channel].Name.Utf8());
+    } else {
+        line += ";;";
+    }
+    line += ';' + Figure(event.Peak) + ';' + Figure(event.Seconds) + ';';
+    line += event.Alarm ? "да" : "";
+    line += ';' + Field(event.Text);
+    return line;
+}
+
+bool EventJournal::Open(common::TDateTime day) {
+    if (file_ && day == day_)
+        return true;
+    if (file_)
+        std::fclose(file_);
+    file_ = nullptr;
+    const std::filesystem::path path = common::PathFromUtf8(PathFor(day));
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (!error && size > 0) {
+        // A line a power cut tore: everything after the last line end goes.
+        std::ifstream in(path, std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (bytes.back() != '\n')
+            std::filesystem::resize_file(
+                path, bytes.rfind('\n') == std::string::npos ? 0 : bytes.rfind('\n') + 1, error);
+    }
+    const bool fresh = std::filesystem::file_size(path, error) == 0 || error;
+    file_ = std::fopen(path.string().c_str(), "ab");
+    if (!file_)
+        return false;
+    day_ = day;
+    if (fresh) {
+        std::fputs(kBom, file_);
+        std::fputs(kHeader, file_);
+        std::fputs("\r\n", file_);
+    }
+    return std::fflush(file_) == 0;
+}
+
+bool EventJournal::Append(const Event& event, const channels::ChannelData& data) {
+    if (!Open(common::DatePart(event.Time)))
+        return false;
+    const std::string line = JournalLine(event, data) + "\r\n";
+    return std::fwrite(line.data(), 1, line.size(), file_) == line.size() && std::fflush(file_) == 0;
+}
+
+std::vector<std::vector<std::string>> EventJournal::Read(const std::string& path) {
+    std::ifstream in(common::PathFromUtf8(path), std::ios::binary);
+    std::vector<std::vector<std::string>> lines;
+    std::string line;
+    bool first = true;
+    while (std::getline(in, line)) {
+        if (in.eof())
+            break; // no line end: torn
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (first) {
+            first = false;
+            continue;
+        }
+        std::vector<std::string> fields(1);
+        for (const char c : line) {
+            if (c == ';')
+                fields.emplace_back();
+            else
+                fields.back() += c;
+        }
+        lines.push_back(std::move(fields));
+    }
+    return lines;
+}
+
+} // namespace registrator::events

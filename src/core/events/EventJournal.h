@@ -1,0 +1,44 @@
+#pragma once
+
+#include "channels/ChannelData.h"
+#include "events/MotorEvents.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace registrator::events {
+
+// The day's event journal beside the archive, "DD.MM.YYYY.events.csv": UTF-8 with a byte-order mark
+// and ';' between the fields, numbers with a decimal comma, so a spreadsheet under Russian settings
+// opens it as it is. Lines are only ever appended, each flushed as it is written; a line a power cut
+// tore is cut off when the file is next opened.
+class EventJournal {
+public:
+    explicit EventJournal(std::string folder) : folder_(std::move(folder)) {}
+    ~EventJournal();
+    EventJournal(const EventJournal&) = delete;
+    EventJournal& operator=(const EventJournal&) = delete;
+
+    static constexpr const char* kHeader =
+        "время;событие;канал;секция;двигатель;пик, А;длительность, с;тревога;подробности";
+
+    // Appends the event to its day's file; false when the file cannot be written.
+    bool Append(const Event& event, const channels::ChannelData& data);
+    std::string PathFor(common::TDateTime day) const;
+
+    // The whole event lines of a journal file, its header left out; the fields as written.
+    static std::vector<std::vector<std::string>> Read(const std::string& path);
+
+private:
+    bool Open(common::TDateTime day);
+
+    std::string folder_;
+    std::FILE* file_ = nullptr;
+    common::TDateTime day_ = -1;
+};
+
+// The journal line of one event, without its line end.
+std::string JournalLine(const Event& event, const channels::ChannelData& data);
+
+} // namespace registrator::events

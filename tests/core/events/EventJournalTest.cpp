@@ -1,0 +1,54 @@
+#include "events/EventJournal.h"
+
+#include "support/TempFolder.h"
+
+#include <gtest/gtest.h>
+
+namespace registrator::events {
+namespace {
+
+using support::ReadFileBytes;
+using support::WriteFileBytes;
+
+// What a spreadsheet under Russian settings opens as it is, appended line by line, a day to a file,
+// and a line torn by a power cut cut off before the next one is written.
+TEST(EventJournal, AppendsDayFilesASpreadsheetOpensAndCutsOffATornLine) {
+    support::TempFolder folder;
+    channels::ChannelData data;
+    data.Ustavki[13].Name = common::MotorName::FromUtf8("Рыхлитель; питатель");
+    const common::TDateTime day = common::EncodeDate(2026, 12, 9);
+    Event overload;
+    overload.Time = day + common::EncodeTime(14, 3, 7, 0);
+    overload.Kind = EventKind::OverloadEnded;
+    overload.Channel = 13;
+    overload.Peak = 412.46;
+    overload.Seconds = 7.5;
+    {
+        EventJournal journal(folder.Slash());
+        ASSERT_TRUE(journal.Append(overload, data));
+        Event started;
+        started.Time = day + 1 + common::EncodeTime(0, 0, 1, 0);
+        started.Kind = EventKind::ProgramStarted;
+        started.Text = "после сбоя";
+        ASSERT_TRUE(journal.Append(started, data));
+    }
+    const std::string today = folder.File("09.12.2026.events.csv");
+    EXPECT_EQ(ReadFileBytes(today), std::string("\xEF\xBB\xBF") + EventJournal::kHeader +
+                                        "\r\n09.12.2026 14:03:07;перегрузка снята;13;Формовка А;"
+                                        "Рыхлитель  питатель;412,5;7,5;;\r\n");
+    EXPECT_EQ(EventJournal::Read(folder.File("10.12.2026.events.csv")),
+              (std::vector<std::vector<std::string>>{
+                  {"10.12.2026 00:00:01", "запуск программы", "", "", "", "", "", "", "после сбоя"}}));
+
+    WriteFileBytes(today, ReadFileBytes(today) + "09.12.2026 14:05:00;пус");
+    EXPECT_EQ(EventJournal::Read(today).size(), 1u) << "a torn line is no event";
+    EventJournal journal(folder.Slash());
+    overload.Time += 1.0 / 1440;
+    ASSERT_TRUE(journal.Append(overload, data));
+    const auto lines = EventJournal::Read(today);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[1][0], "09.12.2026 14:04:07");
+}
+
+} // namespace
+} // namespace registrator::events
