@@ -41,6 +41,11 @@ size=$(stat -c %s "Data/$day")
 [ $((size % 584)) -eq 0 ] || fail "the day file of $size bytes is not whole records"
 [ $((size / 584)) -ge $((before / 584 + 3)) ] || fail "too few records after the restart: $((size / 584))"
 grep -q '^\[Ustavki72\]' Registrator.INI || fail "the settings were not saved at the orderly end"
+# The journal tells the cut: the second start names the last record and the gap, and ends in order.
+journal="Data/${day%.txt}.events.csv"
+grep -qE ';запуск программы;;;;;;;после сбоя: последняя запись [0-9.]+ [0-9:]+, перерыв [0-9]+ с, имитация' "$journal" ||
+    fail "the journal does not tell the cut: $(grep 'запуск' "$journal")"
+tail -n 1 "$journal" | grep -q ';завершение программы;' || fail "the journal does not end in order"
 # The outage of about four seconds and more: no data, not a motor switched off or running.
 "$tool" summary "Data/$day" >"$tmp/summary.csv"
 python3 - "$tmp/summary.csv" <<'PY'

@@ -38,6 +38,11 @@ private:
     common::TDateTime day_ = -1;
 };
 
+// At start-up: what the start's journal line says of the end before it. Nothing after an orderly end
+// (the newest journal ends with the program's end) or on a first start; else that the program was cut
+// off, with the last record's time and the gap to `now`, from the newest day file.
+std::string PreviousEndNote(const std::string& folder, common::TDateTime now);
+
 // The journal line of one event, without its line end.
 std::string JournalLine(const Event& event, const channels::ChannelData& data);
 

@@ -92,7 +92,15 @@ void Station::StartUp(SettingsProgress& progress) {
     });
     if (portRefused_)
         return;
-    JournalProgram(events::EventKind::ProgramStarted);
+    {
+        events::Event started;
+        started.Time = env_.Clock.Now();
+        started.Kind = events::EventKind::ProgramStarted;
+        started.Text = events::PreviousEndNote(env_.ArchiveFolder, started.Time);
+        if (Simulated())
+            started.Text = started.Text.empty() ? "имитация" : started.Text + ", имитация";
+        Journal(started);
+    }
     // After start-up: its status tells the settings in force, and it reads only what is recorded.
     if (!mqttOptions_.Url.empty())
         StartMqtt();

@@ -1,5 +1,6 @@
 #include "events/EventJournal.h"
 
+#include "archive/ArchiveRecords.h"
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
@@ -48,6 +49,31 @@ TEST(EventJournal, AppendsDayFilesASpreadsheetOpensAndCutsOffATornLine) {
     const auto lines = EventJournal::Read(today);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1][0], "09.12.2026 14:04:07");
+}
+
+// A start after a kill or a power cut says so, with the last record's time and the gap; a start after an
+// orderly end, or the first ever, says nothing.
+TEST(EventJournal, AStartAfterAnUnorderlyEndSaysWhenTheLastRecordWas) {
+    support::TempFolder folder;
+    const common::TDateTime day = common::EncodeDate(2026, 12, 9);
+    const common::TDateTime now = day + common::EncodeTime(10, 1, 0, 0);
+    EXPECT_EQ(PreviousEndNote(folder.Slash(), now), "");
+    archive::TArhivRec records[2];
+    records[0].Time = common::EncodeTime(10, 0, 0, 0);
+    records[1].Time = common::EncodeTime(10, 0, 1, 0);
+    WriteFileBytes(folder.File("09.12.2026.txt"),
+                   std::string(reinterpret_cast<const char*>(records), sizeof records));
+    channels::ChannelData data;
+    EventJournal journal(folder.Slash());
+    Event event;
+    event.Time = day + common::EncodeTime(9, 0, 0, 0);
+    event.Kind = EventKind::ProgramStarted;
+    ASSERT_TRUE(journal.Append(event, data));
+    EXPECT_EQ(PreviousEndNote(folder.Slash(), now),
+              "после сбоя: последняя запись 09.12.2026 10:00:01, перерыв 59 с");
+    event.Kind = EventKind::ProgramEnded;
+    ASSERT_TRUE(journal.Append(event, data));
+    EXPECT_EQ(PreviousEndNote(folder.Slash(), now), "");
 }
 
 } // namespace
