@@ -207,4 +207,22 @@ std::string ArchiveDateText(TDateTime value) {
     return FormatDate(value, "dd.MM.yyyy");
 }
 
+std::optional<TDateTime> ArchiveDateValue(std::string_view text) {
+    if (text.size() != 10 || text[2] != '.' || text[5] != '.')
+        return std::nullopt;
+    int parts[3] = {};
+    const std::size_t starts[3] = {0, 3, 6}, lengths[3] = {2, 2, 4};
+    for (int p = 0; p < 3; ++p)
+        for (std::size_t i = starts[p]; i < starts[p] + lengths[p]; ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return std::nullopt;
+            parts[p] = parts[p] * 10 + (text[i] - '0');
+        }
+    try {
+        return EncodeDate(parts[2], parts[1], parts[0]);
+    } catch (const std::invalid_argument&) {
+        return std::nullopt;
+    }
+}
+
 } // namespace registrator::common

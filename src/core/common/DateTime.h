@@ -3,7 +3,9 @@
 #include "common/RegionalSettings.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace registrator::common {
 
@@ -47,5 +49,7 @@ std::string TimeText(TDateTime value, const RegionalSettings& settings);
 
 // The date text of archive file names: always dd.MM.yyyy, as existing installations have.
 std::string ArchiveDateText(TDateTime value);
+// The day an archive file name's "dd.MM.yyyy" names, or nothing when it names none.
+std::optional<TDateTime> ArchiveDateValue(std::string_view text);
 
 } // namespace registrator::common

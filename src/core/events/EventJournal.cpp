@@ -7,7 +7,6 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
 
 namespace registrator::events {
 
@@ -136,22 +135,24 @@ namespace registrator::events {
 namespace {
 
 // The newest file of the folder whose name is "DD.MM.YYYY" and `suffix`, by the date in its name.
-std::filesystem::path NewestByDate(const std::string& folder, const std::string& suffix) {
+std::filesystem::path NewestByDate(const std::string& folder, const std::string& suffix,
+                                   common::TDateTime* day = nullptr) {
     std::filesystem::path newest;
-    std::string newestKey;
+    common::TDateTime newestDay = -1;
     std::error_code error;
     for (std::filesystem::directory_iterator it(common::PathFromUtf8(folder), error), end;
          !error && it != end; it.increment(error)) {
         const std::string name = it->path().filename().string();
-        if (name.size() != 10 + suffix.size() || name.compare(10, std::string::npos, suffix) != 0 ||
-            name[2] != '.' || name[5] != '.')
+        if (name.size() != 10 + suffix.size() || name.compare(10, std::string::npos, suffix) != 0)
             continue;
-        const std::string key = name.substr(6, 4) + name.substr(3, 2) + name.substr(0, 2);
-        if (key > newestKey) {
-            newestKey = key;
+        const auto date = common::ArchiveDateValue(std::string_view(name).substr(0, 10));
+        if (date && *date > newestDay) {
+            newestDay = *date;
             newest = it->path();
         }
     }
+    if (day)
+        *day = newestDay;
     return newest;
 }
 
@@ -166,26 +167,20 @@ std::string PreviousEndNote(const std::string& folder, common::TDateTime now) {
         (lines.back().size() > 1 && lines.back()[1] == EventKindText(EventKind::ProgramEnded)))
         return {};
     std::string note = "после сбоя";
-    const std::filesystem::path day = NewestByDate(folder, ".txt");
+    common::TDateTime date = 0;
+    const std::filesystem::path day = NewestByDate(folder, ".txt", &date);
     std::error_code error;
     const auto size = day.empty() ? 0 : std::filesystem::file_size(day, error);
-    if (!error && size >= sizeof(archive::TArhivRec))
-        try {
-            archive::TArhivRec last;
-            std::ifstream in(day, std::ios::binary);
-            in.seekg(static_cast<std::streamoff>((size / sizeof last - 1) * sizeof last));
-            if (in.read(reinterpret_cast<char*>(&last), sizeof last)) {
-                const std::string name = day.filename().string();
-                const common::TDateTime date = common::EncodeDate(
-                    std::stoi(name.substr(6, 4)), std::stoi(name.substr(3, 2)), std::stoi(name.substr(0, 2)));
-                const common::TDateTime at = date + last.Time;
-                note += ": последняя запись " + common::FormatDate(at, "dd.MM.yyyy") + ' ' +
-                        common::FormatTime(at, "HH:mm:ss") + ", перерыв " +
-                        std::to_string(std::max<long long>(0, std::llround((now - at) * 86400))) + " с";
-            }
-        } catch (const std::exception&) {
-            // A day file whose name is no date: the note goes without the last record.
-        }
+    archive::TArhivRec last;
+    std::ifstream in(day, std::ios::binary);
+    if (!error && size >= sizeof last &&
+        in.seekg(static_cast<std::streamoff>((size / sizeof last - 1) * sizeof last)) &&
+        in.read(reinterpret_cast<char*>(&last), sizeof last)) {
+        const common::TDateTime at = date + last.Time;
+        note += ": последняя запись " + common::FormatDate(at, "dd.MM.yyyy") + ' ' +
+                common::FormatTime(at, "HH:mm:ss") + ", перерыв " +
+                std::to_string(std::max<long long>(0, std::llround((now - at) * 86400))) + " с";
+    }
     return note;
 }
 

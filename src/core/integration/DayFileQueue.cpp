@@ -8,32 +8,12 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 
 namespace registrator::integration {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// "DD.MM.YYYY" as a day, or nothing.
-std::optional<common::TDateTime> ParseDay(std::string_view text) {
-    if (text.size() != 10 || text[2] != '.' || text[5] != '.')
-        return std::nullopt;
-    int parts[3] = {};
-    const std::size_t starts[3] = {0, 3, 6}, lengths[3] = {2, 2, 4};
-    for (int p = 0; p < 3; ++p)
-        for (std::size_t i = starts[p]; i < starts[p] + lengths[p]; ++i) {
-            if (text[i] < '0' || text[i] > '9')
-                return std::nullopt;
-            parts[p] = parts[p] * 10 + (text[i] - '0');
-        }
-    try {
-        return common::EncodeDate(parts[2], parts[1], parts[0]);
-    } catch (const std::invalid_argument&) {
-        return std::nullopt;
-    }
-}
 
 std::string DayFile(common::TDateTime day) {
     return common::ArchiveDateText(day) + ".txt";
@@ -54,7 +34,7 @@ std::vector<common::TDateTime> DayFileQueue::Days() const {
         // The day files only: "UST.txt" snapshots and the events beside them are not readings.
         if (name.size() != 14 || name.compare(10, 4, ".txt") != 0)
             continue;
-        if (const auto day = ParseDay(std::string_view(name).substr(0, 10)))
+        if (const auto day = common::ArchiveDateValue(std::string_view(name).substr(0, 10)))
             days.push_back(*day);
     }
     std::sort(days.begin(), days.end());
@@ -137,7 +117,7 @@ std::optional<RecordKey> LoadPublishCursor(const std::string& path) {
     std::uint64_t index = 0;
     if (!(in >> day >> index))
         return std::nullopt;
-    const auto parsed = ParseDay(day);
+    const auto parsed = common::ArchiveDateValue(day);
     if (!parsed)
         return std::nullopt;
     return RecordKey{*parsed, index};

@@ -92,15 +92,8 @@ void Station::StartUp(SettingsProgress& progress) {
     });
     if (portRefused_)
         return;
-    {
-        events::Event started;
-        started.Time = env_.Clock.Now();
-        started.Kind = events::EventKind::ProgramStarted;
-        started.Text = events::PreviousEndNote(env_.ArchiveFolder, started.Time);
-        if (Simulated())
-            started.Text = started.Text.empty() ? "имитация" : started.Text + ", имитация";
-        Journal(started);
-    }
+    JournalProgram(events::EventKind::ProgramStarted,
+                   events::PreviousEndNote(env_.ArchiveFolder, env_.Clock.Now()));
     // After start-up: its status tells the settings in force, and it reads only what is recorded.
     if (!mqttOptions_.Url.empty())
         StartMqtt();
@@ -239,11 +232,13 @@ void Station::Journal(const events::Event& event) {
     journal_->Append(event, data_);
 }
 
-void Station::JournalProgram(events::EventKind kind) {
+void Station::JournalProgram(events::EventKind kind, std::string note) {
     events::Event event;
     event.Time = env_.Clock.Now();
     event.Kind = kind;
-    event.Text = Simulated() ? "имитация" : "";
+    if (Simulated())
+        note += note.empty() ? "имитация" : ", имитация";
+    event.Text = std::move(note);
     Journal(event);
 }
 

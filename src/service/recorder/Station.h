@@ -145,7 +145,7 @@ private:
     void FollowHistoryStep();
     // Into the day's journal; a journal that cannot be written costs no record.
     void Journal(const events::Event& event);
-    void JournalProgram(events::EventKind kind);
+    void JournalProgram(events::EventKind kind, std::string note = {});
     // After every scan cycle: the panels' states, the cycle's time, the Modbus registers of that cycle.
     void FollowScanCycle();
     integration::RecorderStatus CurrentStatus();
