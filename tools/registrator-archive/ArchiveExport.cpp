@@ -4,10 +4,13 @@
 #include "archive/ReadingsStream.h"
 #include "archive/RecordFiles.h"
 #include "channels/SettingsFile.h"
+#include "common/NumberText.h"
+#include "events/EventJournal.h"
 #include "monitor/DaySummary.h"
 #include "monitor/DaySummaryCsv.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -73,7 +76,8 @@ bool ParseArguments(const std::vector<std::string>& args, Options& options, std:
     }
     options.Command = positional[0];
     const bool summary = options.Command == "summary";
-    if (options.Command != "readings" && options.Command != "settings" && !summary) {
+    const bool events = options.Command == "events";
+    if (options.Command != "readings" && options.Command != "settings" && !summary && !events) {
         error = "unknown command \"" + options.Command + "\"";
         return false;
     }
@@ -91,6 +95,10 @@ bool ParseArguments(const std::vector<std::string>& args, Options& options, std:
         options.Snapshot = positional[2];
     if (summary && channels) {
         error = "summary writes all 72 motors; --channels does not apply to it";
+        return false;
+    }
+    if (events && channels) {
+        error = "events writes the whole journal; --channels does not apply to it";
         return false;
     }
     if (!summary && !options.Settings.empty()) {
@@ -188,12 +196,12 @@ bool IsRegularFile(const std::string& path) {
     return std::filesystem::is_regular_file(std::filesystem::u8path(path), error);
 }
 
-// "Data/06.12.2026.txt" -> "Data/06.12.2026UST.txt", the day's snapshot beside its readings.
-std::string SnapshotBeside(const std::string& readings) {
+// "Data/06.12.2026.txt" and "UST.txt" -> "Data/06.12.2026UST.txt": a file of the day beside its readings.
+std::string DayFileBeside(const std::string& readings, const std::string& suffix) {
     constexpr std::string_view kSuffix = ".txt";
     if (readings.size() <= kSuffix.size() || readings.compare(readings.size() - 4, 4, kSuffix) != 0)
         return {};
-    return readings.substr(0, readings.size() - 4) + "UST.txt";
+    return readings.substr(0, readings.size() - 4) + suffix;
 }
 
 // Where a day's motors came from.
@@ -225,7 +233,8 @@ std::optional<int> LoadDayMotors(const Options& options, const std::string& tool
         presentSource = monitor::ThresholdSource::PresentSettings;
     }
 
-    sources.SnapshotPath = options.Snapshot.empty() ? SnapshotBeside(options.File) : options.Snapshot;
+    sources.SnapshotPath =
+        options.Snapshot.empty() ? DayFileBeside(options.File, "UST.txt") : options.Snapshot;
     std::vector<archive::TUstRec> snapshot(archive::kUstRecCount);
     if (!sources.SnapshotPath.empty() && (!options.Snapshot.empty() || IsRegularFile(sources.SnapshotPath))) {
         sources.SnapshotRead = archive::ReadSnapshotFile(sources.SnapshotPath, snapshot);
@@ -303,6 +312,166 @@ int ExportSettings(const Options& options, archive::CsvForm form, std::ostream& 
     return status;
 }
 
+// The journal's columns by their place in its lines.
+enum JournalField : std::size_t {
+    kTime,
+    kKind,
+    kChannel,
+    kSection,
+    kName,
+    kPeak,
+    kSeconds,
+    kAlarm,
+    kDetails
+};
+
+std::optional<double> JournalFigure(const std::vector<std::string>& fields, JournalField field) {
+    return field < fields.size() ? common::ParseFloat(fields[field], ',') : std::nullopt;
+}
+
+// A journal that gives nothing to go by, in the words the reports use; nothing when it is one.
+std::optional<int> ReportNoJournal(std::ostream& err, const std::string& file,
+                                   const events::EventJournal::FileRead& read) {
+    if (!read.Opened)
+        return ReportFileTrouble(err, file, "cannot open: " + read.Error);
+    if (!read.Header && !read.Error.empty())
+        return ReportFileTrouble(err, file, "cannot read: " + read.Error);
+    if (!read.Header)
+        return ReportFileTrouble(err, file,
+                                 std::string("not an event journal: its first line is not the header \"") +
+                                     events::EventJournal::kHeader + '"');
+    return std::nullopt;
+}
+
+// Trouble past the header: the lines before it were still used.
+std::optional<int> ReportJournalTail(std::ostream& err, const std::string& file,
+                                     const events::EventJournal::FileRead& read, const char* done) {
+    const std::string before =
+        "; the " + std::to_string(read.Lines.size()) + " whole lines before it were " + done;
+    if (!read.Error.empty())
+        return ReportFileTrouble(err, file, "read failed" + before + ": " + read.Error);
+    if (read.TornBytes != 0)
+        return ReportFileTrouble(
+            err, file, "ends with a torn line of " + std::to_string(read.TornBytes) + " bytes" + before);
+    return std::nullopt;
+}
+
+// "06.12.2026 14:03:07" -> "2026-12-06 14:03:07" for the plain form; anything else stays as it is.
+std::string MachineTime(const std::string& text) {
+    if (text.size() != 19 || text[2] != '.' || text[5] != '.' || text[10] != ' ')
+        return text;
+    return text.substr(6, 4) + '-' + text.substr(3, 2) + '-' + text.substr(0, 2) + text.substr(10);
+}
+
+// Line by line as the journal has it; only the time and the figures change with the form, so kinds,
+// sections and details the tool does not know go out untouched.
+int ExportEvents(const Options& options, archive::CsvForm form, std::ostream& out, std::ostream& err) {
+    const events::EventJournal::FileRead read = events::EventJournal::ReadFile(options.File);
+    if (const auto status = ReportNoJournal(err, options.File, read))
+        return *status;
+    archive::CsvRow row(form);
+    row.StartFile(out);
+    for (const char* title : {"time", "event", "channel", "section", "name", "peak_current",
+                              "duration_seconds", "alarm", "details"})
+        row.Field(title);
+    row.WriteTo(out);
+    for (const std::vector<std::string>& fields : read.Lines) {
+        const auto text = [&](JournalField field) {
+            return field < fields.size() ? fields[field] : std::string();
+        };
+        row.Field(form == archive::CsvForm::Plain ? MachineTime(text(kTime)) : text(kTime));
+        for (const JournalField field : {kKind, kChannel, kSection, kName})
+            row.Field(text(field));
+        for (const JournalField field : {kPeak, kSeconds}) {
+            if (const auto figure = JournalFigure(fields, field))
+                row.Number(*figure);
+            else
+                row.Field(text(field));
+        }
+        row.Field(text(kAlarm));
+        // A ';' a later version lets into the details must not lose what follows it.
+        std::string details = text(kDetails);
+        for (std::size_t i = kDetails + 1; i < fields.size(); ++i)
+            details += ';' + fields[i];
+        row.Field(details);
+        row.WriteTo(out);
+    }
+    out.flush();
+    return ReportJournalTail(err, options.File, read, "written").value_or(kExitOk);
+}
+
+// What the day's journal says of one motor; a figure without a line to take it from stays empty.
+struct JournalMotor {
+    int Starts = 0;
+    int LongStarts = 0;
+    int Overloads = 0;
+    std::optional<double> StartPeak;
+    std::optional<double> LongestStart;
+    std::optional<double> LongestOverload;
+};
+
+std::array<JournalMotor, kChannels + 1> TallyJournal(const std::vector<std::vector<std::string>>& lines) {
+    using events::EventKind;
+    using events::EventKindText;
+    // The journal leaves a figure of zero empty.
+    const auto most = [](std::optional<double>& slot, std::optional<double> value) {
+        slot = std::max(slot.value_or(0), value.value_or(0));
+    };
+    std::array<JournalMotor, kChannels + 1> motors{};
+    for (const std::vector<std::string>& fields : lines) {
+        std::string notChannel;
+        const auto channel =
+            fields.size() > kChannel ? ParseChannelNumber(fields[kChannel], notChannel) : std::nullopt;
+        if (!channel)
+            continue;
+        JournalMotor& motor = motors[static_cast<std::size_t>(*channel)];
+        const std::string& kind = fields[kKind];
+        if (kind == EventKindText(EventKind::StartBegan)) {
+            ++motor.Starts;
+        } else if (kind == EventKindText(EventKind::StartEnded) ||
+                   kind == EventKindText(EventKind::LongStart)) {
+            most(motor.StartPeak, JournalFigure(fields, kPeak));
+            most(motor.LongestStart, JournalFigure(fields, kSeconds));
+            if (kind == EventKindText(EventKind::LongStart))
+                ++motor.LongStarts;
+        } else if (kind == EventKindText(EventKind::OverloadBegan)) {
+            ++motor.Overloads;
+        } else if (kind == EventKindText(EventKind::OverloadEnded)) {
+            most(motor.LongestOverload, JournalFigure(fields, kSeconds));
+        }
+    }
+    return motors;
+}
+
+// The summary's columns from the journal beside FILE: all empty without one.
+monitor::MoreSummaryColumns JournalColumns(const std::array<JournalMotor, kChannels + 1>* motors) {
+    monitor::MoreSummaryColumns columns;
+    columns.Titles = {
+        "journal_starts",      "journal_start_peak_current", "journal_longest_start_seconds",
+        "journal_long_starts", "journal_overloads",          "journal_longest_overload_seconds"};
+    columns.Fields = [motors](int channel, archive::CsvRow& row) {
+        if (!motors) {
+            for (int i = 0; i < 6; ++i)
+                row.Field("");
+            return;
+        }
+        const JournalMotor& motor = (*motors)[static_cast<std::size_t>(channel)];
+        const auto figure = [&row](const std::optional<double>& value) {
+            if (value)
+                row.Number(*value);
+            else
+                row.Field("");
+        };
+        row.Field(std::to_string(motor.Starts));
+        figure(motor.StartPeak);
+        figure(motor.LongestStart);
+        row.Field(std::to_string(motor.LongStarts));
+        row.Field(std::to_string(motor.Overloads));
+        figure(motor.LongestOverload);
+    };
+    return columns;
+}
+
 // Two passes over FILE, in bounded memory.
 int ExportSummary(const Options& options, archive::CsvForm form, std::ostream& out, std::ostream& err,
                   const std::string& toolFolder) {
@@ -323,7 +492,15 @@ int ExportSummary(const Options& options, archive::CsvForm form, std::ostream& o
             return stream.Error().empty();
         },
         sources.Day.Motors, summaries);
-    monitor::WriteDaySummaryCsv(out, summaries, sources.Day, form);
+
+    const std::string journalPath = DayFileBeside(options.File, ".events.csv");
+    const bool journalThere = !journalPath.empty() && IsRegularFile(journalPath);
+    events::EventJournal::FileRead journal;
+    if (journalThere)
+        journal = events::EventJournal::ReadFile(journalPath);
+    const auto tally = TallyJournal(journal.Lines);
+    const monitor::MoreSummaryColumns columns = JournalColumns(journal.Header ? &tally : nullptr);
+    monitor::WriteDaySummaryCsv(out, summaries, sources.Day, form, &columns);
 
     const std::string others = !sources.SettingsPath.empty()
                                    ? "the thresholds of " + sources.SettingsPath
@@ -333,6 +510,14 @@ int ExportSummary(const Options& options, archive::CsvForm form, std::ostream& o
         err << kTool << options.File << ": no snapshot of the day"
             << (sources.SnapshotPath.empty() ? "" : " (" + sources.SnapshotPath + ")") << "; summed up with "
             << others << '\n';
+    if (!journalThere)
+        err << kTool << options.File << ": no event journal of the day"
+            << (journalPath.empty() ? "" : " (" + journalPath + ")") << "; its columns are left empty\n";
+    std::optional<int> journalStatus;
+    if (journalThere)
+        journalStatus = ReportNoJournal(err, journalPath, journal);
+    if (journalThere && !journalStatus)
+        journalStatus = ReportJournalTail(err, journalPath, journal, "counted");
     if (!read)
         return ReportReadFailure(err, options.File, ReadOf(stream));
     if (!snapshotRead.Error.empty())
@@ -346,7 +531,7 @@ int ExportSummary(const Options& options, archive::CsvForm form, std::ostream& o
         return ReportFileTrouble(err, sources.SnapshotPath,
                                  "holds " + std::to_string(snapshotRead.Records) +
                                      " of the 72 channel records; the others were summed up with " + others);
-    return kExitOk;
+    return journalStatus.value_or(kExitOk);
 }
 
 } // namespace
@@ -404,6 +589,7 @@ std::string HelpText() {
     return "Usage: registrator-archive readings FILE [--channels LIST] [--excel]\n"
            "       registrator-archive settings FILE [--channels LIST] [--excel]\n"
            "       registrator-archive summary FILE [SNAPSHOT] [--settings INI] [--excel]\n"
+           "       registrator-archive events JOURNAL [--excel]\n"
            "\n"
            "Writes one archive file of the recorder as CSV to standard output.\n"
            "\n"
@@ -422,12 +608,20 @@ std::string HelpText() {
            "                  snapshot (SNAPSHOT, else the dd.mm.yyyyUST.txt beside FILE) where it holds\n"
            "                  the motor, else from the present settings (--settings INI, else the\n"
            "                  Registrator.INI beside this tool, else the program's defaults); the\n"
-           "                  switch-off current always from the present settings. The last column,\n"
-           "                  thresholds_from, says which: snapshot, settings or defaults.\n"
+           "                  switch-off current always from the present settings; thresholds_from\n"
+           "                  says which: snapshot, settings or defaults. The journal_ columns after it\n"
+           "                  count starts, long starts and overloads in the day's event journal\n"
+           "                  (the dd.mm.yyyy.events.csv beside FILE); empty without one.\n"
+           "  events JOURNAL  a day's event journal (Data/dd.mm.yyyy.events.csv): a header row, then its\n"
+           "                  lines: time (yyyy-mm-dd HH:MM:SS, with --excel dd.mm.yyyy HH:MM:SS as the\n"
+           "                  journal has it), event, channel, section, name, peak current (A),\n"
+           "                  duration (s), alarm (\"да\") and details, the texts as the journal has\n"
+           "                  them.\n"
            "\n"
            "Options:\n"
            "  --channels LIST  only these channels, in the order given: numbers 1-72 and ranges,\n"
-           "                   for example 1,5,13-24. A channel may appear once. Not for summary.\n"
+           "                   for example 1,5,13-24. A channel may appear once. Not for summary or\n"
+           "                   events.\n"
            "  --settings INI   summary only: the present settings file (the switch-off currents, and\n"
            "                   the thresholds of motors the day's snapshot does not hold).\n"
            "  --excel          ';' between fields and ',' as the decimal separator (in numbers and in the\n"
@@ -441,8 +635,8 @@ std::string HelpText() {
            "Exit status: 0 when every record was written; 1 when the file is missing, unreadable or\n"
            "empty, holds more than 72 settings records or lacks a channel asked for (all 72 unless\n"
            "--channels says otherwise), or ends with an unfinished record (the whole records before it\n"
-           "are still written); 2 when the command line is wrong. Every problem is described on\n"
-           "standard error.\n";
+           "are still written); likewise when a journal is no journal (no header line) or ends with a\n"
+           "torn line; 2 when the command line is wrong. Every problem is described on standard error.\n";
 }
 
 int RunArchiveTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
@@ -460,6 +654,8 @@ int RunArchiveTool(const std::vector<std::string>& args, std::ostream& out, std:
     const archive::CsvForm form = options.Excel ? archive::CsvForm::Spreadsheet : archive::CsvForm::Plain;
     if (options.Command == "summary")
         return ExportSummary(options, form, out, err, toolFolder);
+    if (options.Command == "events")
+        return ExportEvents(options, form, out, err);
     return options.Command == "readings" ? ExportReadings(options, form, out, err, toolFolder)
                                          : ExportSettings(options, form, out, err);
 }

@@ -4,7 +4,9 @@
 #include "common/AtomicFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -102,19 +104,28 @@ bool EventJournal::Append(const Event& event, const channels::ChannelData& data)
     return std::fwrite(line.data(), 1, line.size(), file_) == line.size() && std::fflush(file_) == 0;
 }
 
-std::vector<std::vector<std::string>> EventJournal::Read(const std::string& path) {
+EventJournal::FileRead EventJournal::ReadFile(const std::string& path) {
+    FileRead read;
     std::ifstream in(common::PathFromUtf8(path), std::ios::binary);
-    std::vector<std::vector<std::string>> lines;
+    read.Opened = in.is_open();
+    if (!read.Opened) {
+        read.Error = std::strerror(errno);
+        return read;
+    }
     std::string line;
     bool first = true;
     while (std::getline(in, line)) {
-        if (in.eof())
-            break; // no line end: torn
+        const bool torn = in.eof();
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         if (first) {
             first = false;
+            read.Header = std::string_view(line).substr(line.starts_with(kBom) ? 3 : 0) == kHeader;
             continue;
+        }
+        if (torn) {
+            read.TornBytes = line.size();
+            break;
         }
         std::vector<std::string> fields(1);
         for (const char c : line) {
@@ -123,9 +134,15 @@ std::vector<std::vector<std::string>> EventJournal::Read(const std::string& path
             else
                 fields.back() += c;
         }
-        lines.push_back(std::move(fields));
+        read.Lines.push_back(std::move(fields));
     }
-    return lines;
+    if (in.bad())
+        read.Error = std::strerror(errno);
+    return read;
+}
+
+std::vector<std::vector<std::string>> EventJournal::Read(const std::string& path) {
+    return ReadFile(path).Lines;
 }
 
 } // namespace registrator::events

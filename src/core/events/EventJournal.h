@@ -27,6 +27,15 @@ public:
     bool Append(const Event& event, const channels::ChannelData& data);
     std::string PathFor(common::TDateTime day) const;
 
+    // What one pass over a journal file found.
+    struct FileRead {
+        bool Opened = false;
+        bool Header = false; // the first line is the journal's header: it is a journal
+        std::vector<std::vector<std::string>> Lines; // the whole event lines, the fields as written
+        std::size_t TornBytes = 0;                   // a last line without its line end, left out
+        std::string Error;                           // the system's reason when opening or reading failed
+    };
+    static FileRead ReadFile(const std::string& path);
     // The whole event lines of a journal file, its header left out; the fields as written.
     static std::vector<std::vector<std::string>> Read(const std::string& path);
 

@@ -28,7 +28,7 @@ const char* ThresholdSourceWord(ThresholdSource source) {
 }
 
 void WriteDaySummaryCsv(std::ostream& out, const DaySummaries& summaries, const DayMotors& day,
-                        archive::CsvForm form) {
+                        archive::CsvForm form, const MoreSummaryColumns* more) {
     archive::CsvRow row(form);
     row.StartFile(out);
     for (const char* title : {"channel", "name", "nominal_current", "critical_current", "switch_off_current",
@@ -36,6 +36,9 @@ void WriteDaySummaryCsv(std::ostream& out, const DaySummaries& summaries, const 
                               "overloaded_seconds", "no_data_seconds", "starts", "peak_current", "peak_time",
                               "overload_episodes", "longest_overload_seconds", "thresholds_from"})
         row.Field(title);
+    if (more)
+        for (const std::string& title : more->Titles)
+            row.Field(title);
     row.WriteTo(out);
     for (int n = 1; n <= channels::kChannelCount; ++n) {
         const auto i = static_cast<std::size_t>(n - 1);
@@ -61,6 +64,8 @@ void WriteDaySummaryCsv(std::ostream& out, const DaySummaries& summaries, const 
         row.Field(std::to_string(s.OverloadCount));
         row.Number(Seconds(s.LongestOverloadSeconds));
         row.Field(ThresholdSourceWord(day.Source[i]));
+        if (more)
+            more->Fields(n, row);
         row.WriteTo(out);
     }
     out.flush();
