@@ -200,4 +200,18 @@ void SettingsFile::LoadAll(UstavkiTable& ustavki, const ProgressCallback& progre
     }
 }
 
+std::array<double, kChannelCount + 1> SettingsFile::ReadStartWindows(double fallback) const {
+    std::array<double, kChannelCount + 1> windows{};
+    windows.fill(fallback);
+    const IniDocument doc = LoadForReading(common::PathFromUtf8(path_));
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        const auto value = IniDocument::Find(doc.Entries(SectionOf(channel)), "StartWindow");
+        const auto seconds = value ? common::ParseFloatAnySeparator(*value) : std::nullopt;
+        // At most a day: beyond that the start would never end, which is no window.
+        if (seconds && *seconds > 0 && *seconds <= 86400)
+            windows[channel] = *seconds;
+    }
+    return windows;
+}
+
 } // namespace registrator::channels

@@ -3,6 +3,7 @@
 #include "channels/ChannelData.h"
 #include "common/RegionalSettings.h"
 
+#include <array>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -47,6 +48,11 @@ public:
     // Progress reaches 72 only once the file has been replaced.
     void SaveAll(const UstavkiTable& ustavki, const ProgressCallback& progress = {});
     void LoadAll(UstavkiTable& ustavki, const ProgressCallback& progress = {}) const;
+
+    // Each motor's start window in seconds, from a key of our own beside the seven ("StartWindow",
+    // which the engineer sets by hand and nothing here writes); `fallback` where it is missing, not a
+    // number, or not above zero. The seven's load and save leave the key as it stands.
+    std::array<double, kChannelCount + 1> ReadStartWindows(double fallback) const;
 
     // Runs after the new text is on disk beside the file and before it replaces the file; tests
     // stop the process there to show that the old file survives.

@@ -104,28 +104,34 @@ bool EventJournal::Append(const Event& event, const channels::ChannelData& data)
     return std::fwrite(line.data(), 1, line.size(), file_) == line.size() && std::fflush(file_) == 0;
 }
 
-EventJournal::FileRead EventJournal::ReadFile(const std::string& path) {
-    FileRead read;
+namespace {
+
+// One pass from `offset` on: the whole lines, the header checked where the file starts, a line without
+// its end (torn, or still being written) left out and counted.
+void Scan(const std::string& path, std::uint64_t& offset, EventJournal::FileRead& read) {
     std::ifstream in(common::PathFromUtf8(path), std::ios::binary);
     read.Opened = in.is_open();
     if (!read.Opened) {
         read.Error = std::strerror(errno);
-        return read;
+        return;
     }
+    if (!in.seekg(static_cast<std::streamoff>(offset)))
+        return;
     std::string line;
-    bool first = true;
+    bool header = offset == 0;
     while (std::getline(in, line)) {
-        const bool torn = in.eof();
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (first) {
-            first = false;
-            read.Header = std::string_view(line).substr(line.starts_with(kBom) ? 3 : 0) == kHeader;
-            continue;
-        }
-        if (torn) {
+        if (in.eof()) {
             read.TornBytes = line.size();
             break;
+        }
+        offset += line.size() + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (header) {
+            header = false;
+            read.Header =
+                std::string_view(line).substr(line.starts_with(kBom) ? 3 : 0) == EventJournal::kHeader;
+            continue;
         }
         std::vector<std::string> fields(1);
         for (const char c : line) {
@@ -138,11 +144,25 @@ EventJournal::FileRead EventJournal::ReadFile(const std::string& path) {
     }
     if (in.bad())
         read.Error = std::strerror(errno);
+}
+
+} // namespace
+
+EventJournal::FileRead EventJournal::ReadFile(const std::string& path) {
+    FileRead read;
+    std::uint64_t offset = 0;
+    Scan(path, offset, read);
     return read;
 }
 
 std::vector<std::vector<std::string>> EventJournal::Read(const std::string& path) {
     return ReadFile(path).Lines;
+}
+
+std::vector<std::vector<std::string>> EventJournal::ReadFrom(const std::string& path, std::uint64_t& offset) {
+    FileRead read;
+    Scan(path, offset, read);
+    return std::move(read.Lines);
 }
 
 } // namespace registrator::events

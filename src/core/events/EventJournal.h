@@ -3,6 +3,7 @@
 #include "channels/ChannelData.h"
 #include "events/MotorEvents.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -38,6 +39,9 @@ public:
     static FileRead ReadFile(const std::string& path);
     // The whole event lines of a journal file, its header left out; the fields as written.
     static std::vector<std::vector<std::string>> Read(const std::string& path);
+    // The whole lines after byte `offset` (0: the file's start, its header left out), and `offset`
+    // moved past the last of them: what a view that follows the day's file reads at each new event.
+    static std::vector<std::vector<std::string>> ReadFrom(const std::string& path, std::uint64_t& offset);
 
 private:
     bool Open(common::TDateTime day);

@@ -183,6 +183,20 @@ const char* EventKindText(EventKind kind) {
         return "запуск программы";
     case EventKind::ProgramEnded:
         return "завершение программы";
+    case EventKind::PortNotReady:
+        return "порт не готов";
+    case EventKind::AveragingReset:
+        return "сброс усреднения";
+    case EventKind::ArchiveFailing:
+        return "сбой записи архива";
+    case EventKind::ArchiveRecovered:
+        return "запись архива восстановлена";
+    case EventKind::DayChanged:
+        return "новый день";
+    case EventKind::CalibrationChanged:
+        return "изменение калибровки";
+    case EventKind::Acknowledged:
+        return "квитирование";
     }
     return "";
 }

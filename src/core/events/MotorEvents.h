@@ -25,6 +25,13 @@ enum class EventKind {
     ConvertersAnswer,
     ProgramStarted,
     ProgramEnded,
+    PortNotReady,       // the program ends at start-up: the system's words in the text
+    AveragingReset,     // the averaging failed on a count of 0 and went back to 5
+    ArchiveFailing,     // an append to the day file failed: an alarm, records are being lost
+    ArchiveRecovered,   // appends go through again
+    DayChanged,         // the first line of a new day's journal written by a running program
+    CalibrationChanged, // "применить" changed a channel: the fields, old and new, in the text
+    Acknowledged,       // the operator acknowledged an alarm: which, and since when, in the text
 };
 
 struct Event {

@@ -100,6 +100,8 @@ void ModbusImage::Update(const channels::ChannelData& data, const monitor::Shown
     registers_[map::kStatus + 11] = status.Messages;
     registers_[map::kStatus + 12] = status.Broker;
     Put32(registers_, map::kStatus + 13, status.BrokerWaiting, order);
+    registers_[map::kStatus + 15] = status.ActiveAlarms;
+    registers_[map::kStatus + 16] = status.UnacknowledgedAlarms;
 }
 
 } // namespace registrator::integration

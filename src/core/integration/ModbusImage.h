@@ -25,6 +25,8 @@ struct RecorderStatus {
     std::uint16_t Messages = 0;      // boxes raised since start, stopping at 65535
     std::uint16_t Broker = 0;        // 0 no MQTT asked for, 1 connected, 2 not connected
     std::uint32_t BrokerWaiting = 0; // records not yet acknowledged by the broker
+    std::uint16_t ActiveAlarms = 0;  // alarms whose condition still holds
+    std::uint16_t UnacknowledgedAlarms = 0;
 };
 
 // The register map other systems read, one block per kind of figure. Holding (3) and input (4)
@@ -35,7 +37,7 @@ constexpr int kRawCounts = 100;     // the averaged raw count x
 constexpr int kStates = 200;        // 0 off, 1 running, 2 above nominal, 3 above critical
 constexpr int kFloatCurrents = 300; // two registers each
 constexpr int kStatus = 1000;
-constexpr int kStatusCount = 15;
+constexpr int kStatusCount = 17;
 constexpr int kRegisterEnd = kStatus + kStatusCount;
 
 constexpr int kAboveCritical = 0; // bits

@@ -103,6 +103,10 @@ std::string PrometheusText(const MetricsInput& input) {
     Sample(out, "registrator_port_state", input.Status.PortState);
     Head(out, "registrator_modbus_clients", "gauge", "Modbus TCP clients connected.");
     Sample(out, "registrator_modbus_clients", input.ModbusClients);
+    Head(out, "registrator_alarms_active", "gauge", "Alarms whose condition still holds.");
+    Sample(out, "registrator_alarms_active", input.Status.ActiveAlarms);
+    Head(out, "registrator_alarms_unacknowledged", "gauge", "Alarms the operator has not acknowledged.");
+    Sample(out, "registrator_alarms_unacknowledged", input.Status.UnacknowledgedAlarms);
     return out;
 }
 
