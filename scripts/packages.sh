@@ -2,7 +2,7 @@
 # BUILD_PACKAGES: build, run and test the program (clang, its runtimes and symbolizer for the fuzz targets). WINDOWS_PACKAGES: the Windows cross-build check.
 BUILD_PACKAGES=(
     g++ cmake ninja-build pkg-config clang-format
-    qt6-base-dev libqcustomplot-dev libqcustomplot2.1-qt6 qt6-translations-l10n
+    qt6-base-dev libqcustomplot-dev libqcustomplot2.1-qt6 qt6-translations-l10n qt6-multimedia-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb xauth
     clang-14 libclang-rt-14-dev llvm-14

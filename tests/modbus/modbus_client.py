@@ -42,13 +42,13 @@ f1 = c.read_holding_registers(300, 72, slave=unit).registers
 f2 = c.read_holding_registers(372, 72, slave=unit).registers
 result["floats_high_first"] = floats(f1 + f2, True)
 result["floats_low_first"] = floats(f1 + f2, False)
-result["status"] = c.read_input_registers(1000, 15, slave=unit).registers
+result["status"] = c.read_input_registers(1000, 17, slave=unit).registers
 result["above_critical"] = [int(b) for b in c.read_discrete_inputs(0, 72, slave=unit).bits[:72]]
 result["running"] = [int(b) for b in c.read_discrete_inputs(200, 72, slave=unit).bits[:72]]
 result["exceptions"] = {
     "126 registers": exception(c.read_holding_registers(0, 126, slave=unit)),
     "past the currents": exception(c.read_holding_registers(70, 3, slave=unit)),
-    "past the status": exception(c.read_input_registers(1014, 2, slave=unit)),
+    "past the status": exception(c.read_input_registers(1016, 2, slave=unit)),
     "coils": exception(c.read_coils(0, 8, slave=unit)),
     "write register": exception(c.write_register(0, 7, slave=unit)),
     "write registers": exception(c.write_registers(0, [7, 7], slave=unit)),

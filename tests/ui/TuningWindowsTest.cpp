@@ -100,8 +100,8 @@ class CalibrationWindowTest : public ::testing::Test {
 protected:
     CalibrationWindowTest()
         : messages(dialogs), guard(dialogs),
-          window(CalibrationWindow::Services{data, common::RegionalSettings::Russian(),
-                                             [this] { return path; }, messages, guard}) {
+          window(CalibrationWindow::Services{
+              data, common::RegionalSettings::Russian(), [this] { return path; }, messages, guard, {}}) {
         for (int n = 1; n <= channels::kChannelCount; ++n)
             data.Ustavki[n] = channels::DefaultUstavka(n);
         data.SelChannel = 9;
@@ -293,8 +293,8 @@ struct TheThreeTuningWindows {
     QTimer timer1;
     QTimer timer2;
     CoefficientWindow coefficients{common::RegionalSettings::Russian(), messages, guard};
-    CalibrationWindow calibration{CalibrationWindow::Services{data, common::RegionalSettings::Russian(),
-                                                              [] { return std::string(); }, messages, guard}};
+    CalibrationWindow calibration{CalibrationWindow::Services{
+        data, common::RegionalSettings::Russian(), [] { return std::string(); }, messages, guard, {}}};
     ScanTimingWindow timing{data, timer1, timer2, messages, guard};
 
     std::array<QWidget*, 3> All() { return {&coefficients, &calibration, &timing}; }

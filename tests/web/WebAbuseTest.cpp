@@ -147,7 +147,7 @@ TEST(WebAbuse, IdleCrowdsStalledReadersAndHugeHeadsLeaveScanningAndArchivingAsTh
             for (int i = 0; i < 3; ++i)
                 quiet.push_back(OpenQuietly(running.Port(), Get("/archive/01.12.2026.csv")));
             for (int i = 0; i < 5; ++i)
-                quiet.push_back(OpenQuietly(running.Port(), Get("/events")));
+                quiet.push_back(OpenQuietly(running.Port(), Get("/stream")));
             for (int i = 0; i < 5; ++i)
                 statusesOfHugeHeads.push_back(
                     Send(running.Port(),

@@ -126,7 +126,7 @@ TEST(WebProtocol, LetsGoOfStalledReadersTricklingHeadsAndIdleClientsButNotOfSlow
             // Without the fix a live stream that was never read stayed open for minutes.
             clients.emplace_back([&] {
                 const int fd = Connect(port, nullptr, 4096);
-                (void)SendAll(fd, Get("/events"));
+                (void)SendAll(fd, Get("/stream"));
                 stalled = SecondsUntilClosed(fd);
                 ::close(fd);
             });
@@ -171,7 +171,7 @@ TEST(WebProtocol, LetsGoOfStalledReadersTricklingHeadsAndIdleClientsButNotOfSlow
             for (int i = 0; i <= WebListener::kMaxStreamsPerClient + 1; ++i) {
                 fds.push_back(
                     Connect(port, i <= WebListener::kMaxStreamsPerClient ? "127.0.0.3" : "127.0.0.4"));
-                (void)SendAll(fds.back(), Get("/events"));
+                (void)SendAll(fds.back(), Get("/stream"));
                 const std::vector<Exchange> answer = ReadAnswers(fds.back(), 1, 2s);
                 pages.push_back(answer.empty() ? 0 : answer.front().Status);
             }

@@ -1,7 +1,9 @@
 #include "service/recorder/Station.h"
 
 #include "channels/SettingsFile.h"
+#include "events/CalibrationAudit.h"
 #include "integration/MqttMessages.h"
+#include "monitor/ArchiveStatusLine.h"
 #include "monitor/PanelState.h"
 #include "service/modbus/ModbusServer.h"
 #include "service/mqtt/MqttPublisher.h"
@@ -67,6 +69,8 @@ bool Station::Acquire() {
         service::Recorder::Services{data_, *protocol_, archive_, env_.Clock, dialogs_});
     connect(recorder_.get(), &Recorder::scanned, this, &Station::FollowScanCycle);
     connect(recorder_.get(), &Recorder::historyStepped, this, &Station::FollowHistoryStep);
+    connect(recorder_.get(), &Recorder::avgCountReset, this,
+            [this] { JournalProgram(events::EventKind::AveragingReset, "опросов в усреднении: 5"); });
     return true;
 }
 
@@ -90,10 +94,20 @@ void Station::StartUp(SettingsProgress& progress) {
         data_.BaseFolder = channels::FolderOf(env_.ExecutablePath);
         recorder_->StartUp({SettingsPath(), env_.Regional}, progress);
     });
-    if (portRefused_)
+    if (portRefused_) {
+        JournalProgram(events::EventKind::PortNotReady,
+                       portName_ + ": " +
+                           std::system_category().message(static_cast<int>(port_->LastError())));
         return;
+    }
     JournalProgram(events::EventKind::ProgramStarted,
                    events::PreviousEndNote(env_.ArchiveFolder, env_.Clock.Now()));
+    journalDay_ = env_.Clock.Today();
+    // Each motor's own start window, set by hand in the settings file; read once, as the rest is.
+    const auto windows = channels::SettingsFile(SettingsPath(), env_.Regional)
+                             .ReadStartWindows(events::MotorEventDetector::kDefaultStartWindowSeconds);
+    for (int n = 1; n <= channels::kChannelCount; ++n)
+        eventDetector_.SetStartWindow(n, windows[n]);
     // After start-up: its status tells the settings in force, and it reads only what is recorded.
     if (!mqttOptions_.Url.empty())
         StartMqtt();
@@ -135,10 +149,14 @@ void Station::StartWebView() {
     }
     web_ = std::move(view);
     web_->SetMetricsSource([this] { return MetricsText(); });
+    web_->SetEvents(&alarms_, [this] { return journal_->PathFor(env_.Clock.Today()); });
     web_->SetHealthExtras([this](QJsonObject& health) {
         // What a box would have told the operator: without windows nobody else hears it.
         health.insert(QStringLiteral("messages"), static_cast<qint64>(boxLog_.Count()));
         health.insert(QStringLiteral("lastMessage"), boxLog_.Last());
+        health.insert(QStringLiteral("alarms"),
+                      QJsonObject{{"active", alarms_.ActiveCount()},
+                                  {"unacknowledged", alarms_.UnacknowledgedCount()}});
         if (mqtt_) {
             const MqttState state = mqtt_->State();
             health.insert(QStringLiteral("mqtt"),
@@ -200,6 +218,7 @@ void Station::StartMqtt() {
 }
 
 void Station::FollowHistoryStep() {
+    JournalArchive();
     if (!mqtt_)
         return;
     mqtt_->Poke();
@@ -228,8 +247,52 @@ void Station::FollowHistoryStep() {
     }
 }
 
+void Station::JournalArchive() {
+    const archive::AppendStatus& appends = archive_.Status();
+    if ((appends.Failures != 0) != archiveFailing_) {
+        archiveFailing_ = !archiveFailing_;
+        events::Event event;
+        event.Time = env_.Clock.Now();
+        event.Kind =
+            archiveFailing_ ? events::EventKind::ArchiveFailing : events::EventKind::ArchiveRecovered;
+        event.Alarm = archiveFailing_;
+        if (archiveFailing_)
+            event.Text = monitor::DescribeArchive(appends, archive_.Snapshot(), env_.ArchiveFolder).Warning;
+        Journal(event);
+    }
+    const common::TDateTime today = env_.Clock.Today();
+    if (journalDay_ != 0 && today != journalDay_) {
+        journalDay_ = today;
+        JournalProgram(events::EventKind::DayChanged);
+    }
+}
+
 void Station::Journal(const events::Event& event) {
+    // A journal that cannot be written costs no record; the alarm still sounds.
     journal_->Append(event, data_);
+    if (alarms_.Follow(event))
+        emit alarmsChanged();
+    emit journalled();
+}
+
+void Station::Acknowledge(events::EventKind kind, int channel) {
+    for (const events::Event& event : alarms_.Acknowledge(kind, channel, env_.Clock.Now()))
+        journal_->Append(event, data_);
+    emit alarmsChanged();
+    emit journalled();
+}
+
+void Station::AcknowledgeAll() {
+    for (const events::Event& event : alarms_.AcknowledgeAll(env_.Clock.Now()))
+        journal_->Append(event, data_);
+    emit alarmsChanged();
+    emit journalled();
+}
+
+void Station::JournalCalibration(int channel, const channels::TUstavka& before,
+                                 const channels::TUstavka& after) {
+    if (const auto event = events::CalibrationChange(env_.Clock.Now(), channel, before, after))
+        Journal(*event);
 }
 
 void Station::JournalProgram(events::EventKind kind, std::string note) {
@@ -276,6 +339,8 @@ integration::RecorderStatus Station::CurrentStatus() {
     status.FastMs = static_cast<std::uint16_t>(std::min(recorder_->Timer1().interval(), 65535));
     status.SlowMs = static_cast<std::uint16_t>(std::min(recorder_->Timer2().interval(), 65535));
     status.Messages = static_cast<std::uint16_t>(std::min<std::uint64_t>(boxLog_.Count(), 65535));
+    status.ActiveAlarms = static_cast<std::uint16_t>(std::min(alarms_.ActiveCount(), 65535));
+    status.UnacknowledgedAlarms = static_cast<std::uint16_t>(std::min(alarms_.UnacknowledgedCount(), 65535));
     if (mqtt_) {
         const MqttState state = mqtt_->State();
         status.Broker = state.Connected ? 1 : 2;

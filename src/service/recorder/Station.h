@@ -6,6 +6,7 @@
 #include "channels/ChannelData.h"
 #include "common/Clock.h"
 #include "common/RegionalSettings.h"
+#include "events/ActiveAlarms.h"
 #include "events/EventJournal.h"
 #include "events/MotorEvents.h"
 #include "integration/ModbusImage.h"
@@ -130,11 +131,25 @@ public:
     // The broker line of the status strip ("" without MQTT).
     QString BrokerLine() const { return brokerLine_; }
 
+    const events::ActiveAlarms& Alarms() const { return alarms_; }
+    // The operator's acknowledgement, into the journal; only the windows call these.
+    void Acknowledge(events::EventKind kind, int channel);
+    void AcknowledgeAll();
+    // An apply of the calibration window stored `after` over `before`: into the journal when it changed
+    // anything.
+    void JournalCalibration(int channel, const channels::TUstavka& before, const channels::TUstavka& after);
+    // Where the day's journal is.
+    std::string JournalPath(common::TDateTime day) const { return journal_->PathFor(day); }
+
 signals:
     // A server did not start; the text is the operator's.
     void serviceProblem(const QString& text);
     // The broker's state changed, in the operator's words.
     void brokerChanged(const QString& line);
+    // An alarm came, cleared or was acknowledged.
+    void alarmsChanged();
+    // A line went into the journal.
+    void journalled();
 
 private:
     void StartWebView();
@@ -143,6 +158,8 @@ private:
     // After every record: the publisher looks at the files, the motors' retained messages that
     // changed, the broker line.
     void FollowHistoryStep();
+    // What the archive's appends and the calendar did at this record, into the journal.
+    void JournalArchive();
     // Into the day's journal; a journal that cannot be written costs no record.
     void Journal(const events::Event& event);
     void JournalProgram(events::EventKind kind, std::string note = {});
@@ -178,6 +195,9 @@ private:
     events::MotorEventDetector eventDetector_;
     std::unique_ptr<events::EventJournal> journal_;
     std::vector<events::Event> cycleEvents_;
+    events::ActiveAlarms alarms_;
+    bool archiveFailing_ = false;
+    common::TDateTime journalDay_ = 0;
     QString modbusAddress_; // empty: no Modbus server
     quint16 modbusPort_ = 0;
     int modbusUnit_ = 1;

@@ -20,6 +20,8 @@ body{margin:0;font-family:sans-serif;background:#e8e8e8}
 #status.stale{background:#b00000}
 #status.stale~section{filter:grayscale(1);opacity:.35}
 #sim{font-weight:bold;color:#ffd040;margin-right:1em}
+#alarms{margin:8px;padding:4px 10px;background:#c80000;color:#fff;border-radius:4px;font-size:15px}
+#alarms li.done{opacity:.7}#alarms a{color:#fff}
 #archive{float:right}#archive a{color:#9cf}
 section{margin:8px;background:#f4f4f4;border:1px solid #999;border-radius:4px;padding:4px 6px 6px}
 h2{font-size:16px;margin:2px 0 6px}
@@ -41,13 +43,21 @@ function show(p){
   if(p.day){ document.getElementById('csv').href='/archive/'+p.day+'.csv';
     document.getElementById('summary').href='/archive/'+p.day+'/summary.csv';
     document.getElementById('day').textContent=p.day; }
+  const box=document.getElementById('alarms');
+  if(p.alarms){ box.hidden=!p.alarms.length;
+    const key=JSON.stringify(p.alarms)+p.alarmCount;
+    if(box.dataset.key!==key){ box.dataset.key=key; const list=box.querySelector('ul'); list.textContent='';
+      p.alarms.forEach(a=>{ const li=document.createElement('li');
+        li.textContent=a.text+(a.active?'':' — снята')+(a.acknowledged?' — квитирована':'');
+        if(!a.active||a.acknowledged) li.className='done'; list.appendChild(li); });
+      box.querySelector('b').textContent='Тревоги: '+p.alarmCount; } }
   when.textContent=p.refreshed?('данные на '+p.refreshed):'данных ещё нет';
   document.body.dataset.updates=String(Number(document.body.dataset.updates||0)+1);
   last=Date.now(); status.classList.remove('stale');
 }
 show(JSON.parse(document.getElementById('initial').textContent));
 document.body.dataset.updates='0';
-const events=new EventSource('/events');
+const events=new EventSource('/stream');
 events.addEventListener('panel',e=>show(JSON.parse(e.data)));
 setInterval(()=>{ if(Date.now()-last>3000){ status.classList.add('stale');
   when.textContent=when.textContent.replace(/^(нет связи с программой, )?/,'нет связи с программой, '); } },1000);
@@ -64,7 +74,8 @@ QByteArray PanelPage(const QByteArray& panelJson) {
         QStringLiteral("</style></head><body><div id=\"status\"><span id=\"sim\" hidden>имитация</span>"
                        "Регистратор · <span id=\"when\"></span><span id=\"archive\">архив за <span "
                        "id=\"day\"></span>: <a id=\"csv\" download>записи</a> · <a id=\"summary\" "
-                       "download>итоги дня</a></span></div>");
+                       "download>итоги дня</a> · <a href=\"/events\">журнал событий</a></span></div>"
+                       "<div id=\"alarms\" hidden><b></b> (квитирование — в программе)<ul></ul></div>");
     for (int s = 1; s <= channels::kSectionCount; ++s) {
         html += QStringLiteral("<section><h2>") + Escaped(channels::SectionName(s)) +
                 QStringLiteral("</h2><div class=\"row\">");
@@ -84,6 +95,33 @@ QByteArray PanelPage(const QByteArray& panelJson) {
             QString::fromUtf8(panelJson) + QStringLiteral("</script><script>") +
             QString::fromUtf8(kPanelScript) + QStringLiteral("</script></body></html>");
     return html.toUtf8();
+}
+
+QByteArray EventsPage() {
+    return QByteArrayLiteral(R"(<!DOCTYPE html><html lang="ru"><head><meta charset="utf-8">
+<meta name="viewport" content="width=device-width,initial-scale=1"><title>Журнал событий</title><style>
+body{margin:0;font-family:sans-serif}header{position:sticky;top:0;padding:6px 10px;background:#203040;color:#fff}
+header a{color:#9cf}table{border-collapse:collapse;margin:6px;font-size:14px}
+td,th{border:1px solid #bbb;padding:2px 6px;text-align:left}th{background:#e0e0e0}
+tr.alarm{background:#ffd6d6}td.n{text-align:right}
+</style></head><body><header><a href="/">← панель</a> · журнал событий за <span id="day"></span> ·
+<span id="count"></span></header>
+<table><thead><tr><th>время</th><th>событие</th><th>канал</th><th>секция</th><th>двигатель</th><th>пик, А</th>
+<th>длительность, с</th><th>тревога</th><th>подробности</th></tr></thead><tbody id="lines"></tbody></table>
+<script>
+let shown=-1;
+async function load(){ try{ const r=await fetch('/events/data',{cache:'no-store'}); if(!r.ok) return;
+  const d=await r.json(); document.getElementById('day').textContent=d.day;
+  document.getElementById('count').textContent='событий: '+d.count+(d.count>d.lines.length?' (последние '+d.lines.length+')':'');
+  if(d.count===shown) return; shown=d.count;
+  const body=document.getElementById('lines'); body.textContent='';
+  for(const f of d.lines){ const tr=document.createElement('tr'); if(f[7]) tr.className='alarm';
+    f.forEach((v,i)=>{ const td=document.createElement('td'); td.textContent=v; if(i==2||i==5||i==6) td.className='n'; tr.appendChild(td); });
+    body.appendChild(tr); }
+  document.body.dataset.updates=String(Number(document.body.dataset.updates||0)+1);
+ }catch(e){} }
+load(); setInterval(load,2000);
+</script></body></html>)");
 }
 
 QByteArray MotorPage(int channel, const channels::TUstavka& settings) {

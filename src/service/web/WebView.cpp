@@ -25,6 +25,7 @@ constexpr qint64 kMaxStreamBacklog = 256 * 1024;
 
 const QByteArray kHtml = "text/html; charset=utf-8";
 const QByteArray kJson = "application/json";
+constexpr int kAlarmsShown = 20;
 const QByteArray kPlainText = "text/plain; charset=utf-8";
 
 // "/motor/7" -> 7; only the plain numbers 1..72.
@@ -141,7 +142,36 @@ QByteArray WebView::PanelJson() const {
                       {"refreshed", refreshedAt_ == 0 ? QString() : TimeOfDay(refreshedAt_)},
                       {"simulated", !services_.Port.SimulationNote().empty()},
                       {"day", QString::fromStdString(common::ArchiveDateText(services_.Clock.Today()))}};
+    if (alarms_) {
+        // The ones still waiting for the operator, newest first; the count says how many more there are.
+        QJsonArray waiting;
+        for (const events::Alarm& alarm : alarms_->List()) {
+            if (waiting.size() == kAlarmsShown)
+                break;
+            waiting.append(QJsonObject{{"text", QString::fromStdString(events::AlarmText(alarm))},
+                                       {"active", alarm.Active},
+                                       {"acknowledged", alarm.Acknowledged}});
+        }
+        panel.insert(QStringLiteral("alarms"), waiting);
+        panel.insert(QStringLiteral("alarmCount"), static_cast<int>(alarms_->List().size()));
+    }
     return QJsonDocument(panel).toJson(QJsonDocument::Compact);
+}
+
+QByteArray WebView::EventsJson() {
+    journalTail_.Follow(todayJournal_());
+    QJsonArray lines;
+    // Newest first, as the journal window shows them.
+    for (auto it = journalTail_.Lines().rbegin(); it != journalTail_.Lines().rend(); ++it) {
+        QJsonArray fields;
+        for (const std::string& field : *it)
+            fields.append(QString::fromStdString(field));
+        lines.append(fields);
+    }
+    QJsonObject answer{{"day", QString::fromStdString(common::ArchiveDateText(services_.Clock.Today()))},
+                       {"count", static_cast<qint64>(journalTail_.Count())},
+                       {"lines", lines}};
+    return QJsonDocument(answer).toJson(QJsonDocument::Compact);
 }
 
 QByteArray WebView::HealthJson() const {
@@ -200,8 +230,12 @@ void WebView::Serve(HttpConnection& connection, const RequestHead& request) {
 bool WebView::Route(HttpConnection& connection, const QString& path) {
     if (path == QLatin1String("/"))
         Answer(connection, 200, PanelPage(PanelJson()), kHtml);
-    else if (path == QLatin1String("/events"))
+    else if (path == QLatin1String("/stream"))
         OpenStream(connection);
+    else if (path == QLatin1String("/events") && todayJournal_)
+        Answer(connection, 200, EventsPage(), kHtml);
+    else if (path == QLatin1String("/events/data") && todayJournal_)
+        Answer(connection, 200, EventsJson(), kJson);
     else if (path == QLatin1String("/health"))
         Answer(connection, 200, HealthJson(), kJson);
     else if (path == QLatin1String("/metrics") && metrics_)

@@ -4,6 +4,8 @@
 #include "archive/Archive.h"
 #include "channels/ChannelData.h"
 #include "common/Clock.h"
+#include "events/ActiveAlarms.h"
+#include "events/JournalTail.h"
 #include "monitor/ShownPanelStates.h"
 
 #include <QElapsedTimer>
@@ -60,6 +62,13 @@ public:
     // What else /health tells of the program (its boxes, the broker), added to the JSON object.
     void SetHealthExtras(std::function<void(QJsonObject&)> extras) { healthExtras_ = std::move(extras); }
 
+    // The alarms shown on top of the panel page, and where today's journal is, for /events; without
+    // them the page has no alarms and /events is not found.
+    void SetEvents(const events::ActiveAlarms* alarms, std::function<std::string()> todayJournal) {
+        alarms_ = alarms;
+        todayJournal_ = std::move(todayJournal);
+    }
+
     int Pages() const { return static_cast<int>(streams_.size()); }
     const WebListener& Listener() const { return *listener_; }
 
@@ -72,12 +81,16 @@ private:
     void Push();
     QByteArray PanelJson() const;
     QByteArray HealthJson() const;
+    QByteArray EventsJson();
     QByteArray MotorJson(int channel) const;
     void OpenStream(HttpConnection& connection);
     void ServeDayCsv(HttpConnection& connection, const std::string& date, bool summary);
     void Answer(HttpConnection& connection, int status, const QByteArray& body, const QByteArray& type);
 
     Services services_;
+    const events::ActiveAlarms* alarms_ = nullptr;
+    std::function<std::string()> todayJournal_;
+    events::JournalTail journalTail_{500};
     WebListener* listener_;
     QList<QPointer<HttpConnection>> streams_;
     monitor::ShownPanelStates states_;

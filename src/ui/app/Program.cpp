@@ -3,6 +3,9 @@
 #include "ui/archive/ArchiveFolderWindow.h"
 #include "ui/archive/ArchiveViewerWindow.h"
 #include "ui/channels/ProgressWindow.h"
+#include "ui/events/AlarmLine.h"
+#include "ui/events/AlarmSound.h"
+#include "ui/events/JournalWindow.h"
 #include "ui/monitor/MainWindow.h"
 #include "ui/monitor/MotorGraphWindow.h"
 #include "ui/monitor/SectionWindow.h"
@@ -69,8 +72,11 @@ bool Program::Start() {
     connect(mainWindow_.get(), &MainWindow::scanTimingRequested, timingWindow_.get(),
             &ScanTimingWindow::ShowModeless);
 
-    calibrationWindow_ = std::make_unique<CalibrationWindow>(
-        CalibrationWindow::Services{data, regional, [this] { return SettingsPath(); }, messages, guard});
+    calibrationWindow_ = std::make_unique<CalibrationWindow>(CalibrationWindow::Services{
+        data, regional, [this] { return SettingsPath(); }, messages, guard,
+        [this](int channel, const channels::TUstavka& before, const channels::TUstavka& after) {
+            station_.JournalCalibration(channel, before, after);
+        }});
     connect(mainWindow_.get(), &MainWindow::calibrationRequested, calibrationWindow_.get(),
             &CalibrationWindow::OpenForEditing);
     // After the main window's own handler, so the line shows the tick's converted slot.
@@ -106,6 +112,22 @@ bool Program::Start() {
             &MotorGraphWindow::ShowChannelFields);
     connect(mainWindow_.get(), &MainWindow::channelFieldsRequested, calibrationWindow_.get(),
             &CalibrationWindow::FillFields);
+    journalWindow_ = std::make_unique<JournalWindow>(station_);
+    alarmSound_ = std::make_unique<AlarmSound>();
+    connect(mainWindow_.get(), &MainWindow::journalRequested, journalWindow_.get(),
+            &JournalWindow::ShowModeless);
+    connect(&station_, &service::Station::journalled, journalWindow_.get(), &JournalWindow::FollowJournal);
+    connect(&station_, &service::Station::alarmsChanged, journalWindow_.get(), &JournalWindow::RefreshAlarms);
+    connect(&station_, &service::Station::alarmsChanged, this, &Program::ShowAlarms);
+    connect(alarmSound_.get(), &AlarmSound::silenceChanged, this, &Program::ShowAlarms);
+    AlarmLine* line = mainWindow_->Alarms();
+    connect(line, &AlarmLine::acknowledgeRequested, this, [this] {
+        if (const events::Alarm* alarm = station_.Alarms().Loudest())
+            station_.Acknowledge(alarm->Kind, alarm->Channel);
+    });
+    connect(line, &AlarmLine::silenceRequested, this, [this] { alarmSound_->SilenceFor(10); });
+    ShowAlarms();
+
     connect(mainWindow_.get(), &MainWindow::closing, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     mainWindow_->show();
     // Queued only now: the progress window paints by handling pending events, which would have
@@ -113,6 +135,16 @@ bool Program::Start() {
     if (quitWhenLoopRuns_ || station_.Ending())
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     return true;
+}
+
+void Program::ShowAlarms() {
+    const events::ActiveAlarms& alarms = station_.Alarms();
+    const events::Alarm* loudest = alarms.Loudest();
+    alarmSound_->SetAlarming(loudest != nullptr);
+    const QDateTime until = alarmSound_->SilencedUntil();
+    mainWindow_->ShowAlarm(loudest ? QString::fromStdString(events::AlarmText(*loudest)) : QString(),
+                           alarms.UnacknowledgedCount() - 1,
+                           until.isValid() ? until.toString(QStringLiteral("HH:mm")) : QString());
 }
 
 void Program::RequestEnd() {
@@ -129,9 +161,10 @@ void Program::Shutdown() {
     // No tick may run inside a box shown while the program ends.
     station_.Recorder().StopTimers();
     mainWindow_->hide();
-    for (QWidget* window : std::initializer_list<QWidget*>{
-             timingWindow_.get(), calibrationWindow_.get(), sectionWindow_.get(), coefficientWindow_.get(),
-             aboutWindow_.get(), archiveViewerWindow_.get(), archiveFolderWindow_.get()})
+    for (QWidget* window : std::initializer_list<QWidget*>{timingWindow_.get(), calibrationWindow_.get(),
+                                                           sectionWindow_.get(), coefficientWindow_.get(),
+                                                           aboutWindow_.get(), archiveViewerWindow_.get(),
+                                                           archiveFolderWindow_.get(), journalWindow_.get()})
         if (window)
             window->hide();
     WindowProgress progress;

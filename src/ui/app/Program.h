@@ -19,6 +19,8 @@ class AboutWindow;
 class SectionWindow;
 class ArchiveViewerWindow;
 class ArchiveFolderWindow;
+class JournalWindow;
+class AlarmSound;
 } // namespace registrator::ui
 
 namespace registrator::ui {
@@ -65,6 +67,8 @@ public:
     SectionWindow& Section() { return *sectionWindow_; }
     ArchiveViewerWindow& ArchiveViewer() { return *archiveViewerWindow_; }
     ArchiveFolderWindow& ArchiveFolder() { return *archiveFolderWindow_; }
+    JournalWindow& Journal() { return *journalWindow_; }
+    AlarmSound& Sound() { return *alarmSound_; }
     acquisition::PortAccess* Port() { return station_.Port(); }
     // Null unless asked for and listening.
     web::WebView* Web() { return station_.Web(); }
@@ -74,6 +78,9 @@ public:
     int Status() const { return station_.Status(); }
 
 private:
+    // The alarm line and the tone after any change of the alarms or of the silence.
+    void ShowAlarms();
+
     service::Station station_;
     std::unique_ptr<MainWindow> mainWindow_;
     std::unique_ptr<MotorGraphWindow> motorGraphWindow_;
@@ -84,6 +91,8 @@ private:
     std::unique_ptr<SectionWindow> sectionWindow_;
     std::unique_ptr<ArchiveViewerWindow> archiveViewerWindow_;
     std::unique_ptr<ArchiveFolderWindow> archiveFolderWindow_;
+    std::unique_ptr<JournalWindow> journalWindow_;
+    std::unique_ptr<AlarmSound> alarmSound_;
     bool quitWhenLoopRuns_ = false;
 };
 

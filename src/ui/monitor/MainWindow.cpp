@@ -2,6 +2,7 @@
 
 #include "monitor/ArchiveStatusLine.h"
 #include "monitor/MotorCaptions.h"
+#include "ui/events/AlarmLine.h"
 #include "ui/monitor/MimicWidgets.h"
 #include "ui/widgets/DesignLook.h"
 
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QToolBar>
 #include <algorithm>
 #include <filesystem>
 
@@ -76,6 +78,7 @@ MainWindow::MainWindow(service::Recorder& recorder, service::HandlerGuard& guard
     addItem("N1", QStringLiteral("настройка"), &MainWindow::N1Click);
     addItem("N2", QStringLiteral("расчёт"), &MainWindow::N2Click);
     addItem("N3", QStringLiteral("архив"), &MainWindow::N3Click);
+    addItem("N4", QStringLiteral("журнал событий"), &MainWindow::N4Click);
 
     auto* panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("Panel1"));
@@ -83,6 +86,18 @@ MainWindow::MainWindow(service::Recorder& recorder, service::HandlerGuard& guard
     BuildMimic(panel);
     panel->setMinimumSize(kFrameLeft + kFrameWidth + 4, kFrameTops.back() + 123 + 4);
     BuildArchiveStrip();
+    // A bar of its own between the panel and the status strip, shown only while an alarm waits.
+    auto* alarmBar = new QToolBar(this);
+    alarmBar->setObjectName(QStringLiteral("AlarmBar"));
+    alarmBar->setMovable(false);
+    alarmBar->setFloatable(false);
+    alarmBar->toggleViewAction()->setVisible(false);
+    alarmLine_ = new AlarmLine(alarmBar);
+    alarmBar->addWidget(alarmLine_)->setVisible(true);
+    addToolBar(Qt::BottomToolBarArea, alarmBar);
+    alarmBar->hide();
+    alarmBar_ = alarmBar;
+    connect(alarmLine_, &AlarmLine::journalRequested, this, &MainWindow::journalRequested);
     // 999 x 780 outside, as designed: the client area a Windows frame leaves of it, and the archive
     // line below it.
     resize(qMax(991, panel->minimumWidth()),
@@ -274,6 +289,15 @@ void MainWindow::N2Click() {
 
 void MainWindow::N3Click() {
     guard_([&] { emit archiveViewerRequested(); });
+}
+
+void MainWindow::N4Click() {
+    guard_([&] { emit journalRequested(); });
+}
+
+void MainWindow::ShowAlarm(const QString& text, int more, const QString& silencedUntil) {
+    alarmLine_->Show(text, more, silencedUntil);
+    alarmBar_->setVisible(!text.isEmpty());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

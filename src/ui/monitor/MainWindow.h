@@ -13,6 +13,7 @@ class QLabel;
 
 namespace registrator::ui {
 
+class AlarmLine;
 class MotorPanel;
 class SectionFrame;
 
@@ -45,6 +46,11 @@ public:
     // The MQTT broker's state, changing as the connection does.
     void ShowBrokerLine(const QString& text);
     QLabel* BrokerLine() const { return brokerLine_; }
+    // Above the status strip while an alarm waits for the operator.
+    AlarmLine* Alarms() const { return alarmLine_; }
+    // The newest alarm not acknowledged, how many more, and until when the tone is silenced ("" when it
+    // is not); an empty text takes the line away.
+    void ShowAlarm(const QString& text, int more, const QString& silencedUntil);
 
     MotorPanel* Panel(int channel) const { return panels_.at(static_cast<std::size_t>(channel - 1)); }
     QLabel* CurrentLabel(int channel) const { return labels_.at(static_cast<std::size_t>(channel - 1)); }
@@ -56,6 +62,7 @@ public slots:
     void N1Click();
     void N2Click();
     void N3Click();
+    void N4Click();
 
 signals:
     // Emitted inside SelectChannel before SelChannel changes, so the other windows fill their fields.
@@ -65,6 +72,7 @@ signals:
     void scanTimingRequested();
     void coefficientCalculationRequested();
     void archiveViewerRequested();
+    void journalRequested();
     void sectionRequested(int section);
     void closing();
     // The labels and colours now show the current slot.
@@ -89,6 +97,8 @@ private:
     QLabel* archiveWarning_ = nullptr;
     QLabel* webWarning_ = nullptr;
     QLabel* brokerLine_ = nullptr;
+    AlarmLine* alarmLine_ = nullptr;
+    QWidget* alarmBar_ = nullptr;
     std::string archiveFolderShown_;
 };
 

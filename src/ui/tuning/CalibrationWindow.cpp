@@ -258,6 +258,16 @@ void CalibrationWindow::Apply() {
     // Shown only by a panel click, which selects; a window with no channel has nothing to store into.
     if (channel < 1 || channel > channels::kChannelCount)
         return;
+    // Whatever the apply stored before it stopped is in the table, and so in the journal.
+    struct Audit {
+        const Services& services;
+        int channel;
+        channels::TUstavka before;
+        ~Audit() {
+            if (services.Applied)
+                services.Applied(channel, before, services.Data.Ustavki[channel]);
+        }
+    } audit{services_, channel, services_.Data.Ustavki[channel]};
     channels::SettingsFile file(services_.SettingsPath(), services_.Regional);
     const tuning::CalibrationOutcome outcome = tuning::ApplyCalibration(
         EntriesFrom(*this), services_.Data.Ustavki, channel, file, services_.Regional, services_.Messages);

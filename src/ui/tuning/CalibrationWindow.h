@@ -30,6 +30,10 @@ public:
         std::function<std::string()> SettingsPath;
         common::OperatorMessages& Messages;
         service::HandlerGuard& Guard;
+        // After every apply, also one a bad field or a failed write cut short: what the channel held
+        // before and holds now, for the journal.
+        std::function<void(int channel, const channels::TUstavka& before, const channels::TUstavka& after)>
+            Applied;
     };
 
     explicit CalibrationWindow(Services services, QWidget* parent = nullptr);
