@@ -41,7 +41,7 @@ EventJournal::~EventJournal() {
 }
 
 std::string EventJournal::PathFor(common::TDateTime day) const {
-    return folder_ + common::ArchiveDateText(day) + ".events.csv";
+    return folder_ + common::ArchiveDateText(day) + kFileSuffix;
 }
 
 std::string JournalLine(const Event& event, const channels::ChannelData& data) {
@@ -102,6 +102,17 @@ bool EventJournal::Append(const Event& event, const channels::ChannelData& data)
     return std::fwrite(line.data(), 1, line.size(), file_) == line.size() && std::fflush(file_) == 0;
 }
 
+std::vector<std::string> SplitJournalLine(std::string_view line) {
+    std::vector<std::string> fields(1);
+    for (const char c : line) {
+        if (c == ';')
+            fields.emplace_back();
+        else
+            fields.back() += c;
+    }
+    return fields;
+}
+
 std::vector<std::vector<std::string>> EventJournal::Read(const std::string& path) {
     std::ifstream in(common::PathFromUtf8(path), std::ios::binary);
     std::vector<std::vector<std::string>> lines;
@@ -116,14 +127,7 @@ std::vector<std::vector<std::string>> EventJournal::Read(const std::string& path
             first = false;
             continue;
         }
-        std::vector<std::string> fields(1);
-        for (const char c : line) {
-            if (c == ';')
-                fields.emplace_back();
-            else
-                fields.back() += c;
-        }
-        lines.push_back(std::move(fields));
+        lines.push_back(SplitJournalLine(line));
     }
     return lines;
 }
@@ -159,7 +163,7 @@ std::filesystem::path NewestByDate(const std::string& folder, const std::string&
 } // namespace
 
 std::string PreviousEndNote(const std::string& folder, common::TDateTime now) {
-    const std::filesystem::path journal = NewestByDate(folder, ".events.csv");
+    const std::filesystem::path journal = NewestByDate(folder, EventJournal::kFileSuffix);
     if (journal.empty())
         return {};
     const auto lines = EventJournal::Read(journal.string());

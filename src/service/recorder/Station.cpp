@@ -186,6 +186,7 @@ void Station::StartMqtt() {
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.')
             c = '_';
     settings.CursorPath = env_.ArchiveFolder + "mqtt-" + broker + ".cursor";
+    settings.EventsCursorPath = env_.ArchiveFolder + "mqtt-" + broker + ".events.cursor";
     settings.StartDay = env_.Clock.Today();
     const std::string station = integration::JsonString(settings.Station);
     settings.OnlineStatus = "{\"state\":\"online\",\"station\":" + station +
@@ -230,6 +231,8 @@ void Station::FollowHistoryStep() {
 
 void Station::Journal(const events::Event& event) {
     journal_->Append(event, data_);
+    if (mqtt_)
+        mqtt_->Poke();
 }
 
 void Station::JournalProgram(events::EventKind kind, std::string note) {
