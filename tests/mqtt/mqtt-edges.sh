@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The MQTT publisher at its edges: a broker outage across midnight (the recorder's clock moved by
-# libfaketime), whose records of both days reach the table in order; a broker that refuses the
+# libfaketime), whose records and journal lines of both days reach the tables in order; a broker that refuses the
 # credentials, which the status says while the program records on; and mqtts:// to a broker whose
 # certificate is checked.
 # Usage: mqtt-edges.sh REGISTRATOR
@@ -21,7 +21,7 @@ wait_caught_up
 stop_recorder
 [ -f Data/09.12.2026.txt ] && [ -f Data/10.12.2026.txt ] || fail "not two day files: $(ls Data)"
 /usr/bin/python3 "$here/check.py" Data "$tmp/received.log" "$tmp/pg" "$pg_port" st 10
-echo "an outage across midnight: both days' records, in order"
+echo "an outage across midnight: both days' records and journal lines, in order"
 # What stays on the broker for whoever subscribes later: the status of an orderly end, and each motor.
 mosquitto_sub -h 127.0.0.1 -p "$broker_port" -t registrator/st/status -t registrator/st/motor/7 -C 2 -W 5 \
     >"$tmp/retained.txt" 2>&1 || true

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Every record reaches a historian through a real broker: Debian's mosquitto on loopback, a durable
-# subscriber writing into a PostgreSQL table keyed by (station, day, index). Live records first; then
-# the broker killed for a minute and started again; then the recorder killed while it replays. After
-# each, the table holds exactly the day file's records with its currents.
+# Every record and every journal line reaches a historian through a real broker: Debian's mosquitto
+# on loopback, a durable subscriber writing into PostgreSQL tables keyed by (station, day, index) and
+# (station, day, line). Live first; then the broker killed for a minute and started again; then the
+# recorder killed while it replays. After each, the tables hold exactly the day file's records with
+# its currents and the journal's lines with their fields.
 # Usage: mqtt-outage.sh REGISTRATOR
 set -euo pipefail
 program=$(realpath "$1")
@@ -14,7 +15,7 @@ start_recorder --mqtt-rate 20
 sleep 30
 wait_caught_up
 /usr/bin/python3 "$here/check.py" Data "$tmp/received.log" "$tmp/pg" "$pg_port" st 0 Data/mqtt-127.0.0.1-$broker_port.cursor
-echo "live: every record once"
+echo "live: every record and journal line once"
 
 kill_now "$broker_pid"
 sleep 60

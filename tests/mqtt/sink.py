@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """A durable MQTT subscriber, as a plant's historian would run one: QoS 1, a session the broker keeps,
-every record into a PostgreSQL table keyed by (station, day, index) so duplicates fall away, and every
-message received also logged, so the test can count the duplicates.
+every record into a PostgreSQL table keyed by (station, day, index) and every journal line into one keyed
+by (station, day, line), so duplicates fall away, and every message received also logged, so the test can
+count the duplicates.
 Usage: sink.py BROKER_PORT PG_SOCKET_DIR PG_PORT LOG"""
 import json
 import sys
@@ -16,12 +17,16 @@ with db.cursor() as c:
     c.execute("""CREATE TABLE IF NOT EXISTS readings (
         station text, day text, index integer, time timestamptz, current double precision[],
         historical boolean, PRIMARY KEY (station, day, index))""")
+    c.execute("""CREATE TABLE IF NOT EXISTS events (
+        station text, day text, line integer, time timestamptz, kind text, channel integer, section text,
+        motor text, peak double precision, seconds double precision, alarm boolean, text text,
+        PRIMARY KEY (station, day, line))""")
     c.execute("CREATE TABLE IF NOT EXISTS gaps (station text, day text, from_index integer, reason text)")
 log = open(log_path, "a", buffering=1)
 
 
 def on_connect(client, userdata, flags, rc):
-    client.subscribe([("registrator/+/records", 1), ("registrator/+/gap", 1)])
+    client.subscribe([("registrator/+/records", 1), ("registrator/+/events", 1), ("registrator/+/gap", 1)])
 
 
 def on_message(client, userdata, message):
@@ -32,9 +37,15 @@ def on_message(client, userdata, message):
                          ON CONFLICT (station, day, index) DO NOTHING""",
                       (payload["station"], payload["day"], payload["index"], payload["time"],
                        payload["current"], payload["historical"]))
+        elif message.topic.endswith("/events"):
+            c.execute("""INSERT INTO events VALUES (%s, %s, %s, %s, %s, %s, %s, %s, %s, %s, %s, %s)
+                         ON CONFLICT (station, day, line) DO NOTHING""",
+                      tuple(payload[k] for k in ("station", "day", "line", "time", "kind", "channel", "section",
+                                                 "motor", "peak", "seconds", "alarm", "text")))
         else:
             c.execute("INSERT INTO gaps VALUES (%s, %s, %s, %s)",
-                      (payload["station"], payload["day"], payload["fromIndex"], payload["reason"]))
+                      (payload["station"], payload["day"], payload.get("fromIndex", payload.get("fromLine")),
+                       payload["reason"]))
     log.write(message.topic + " " + json.dumps(payload) + "\n")
 
 

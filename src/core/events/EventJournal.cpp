@@ -43,7 +43,7 @@ EventJournal::~EventJournal() {
 }
 
 std::string EventJournal::PathFor(common::TDateTime day) const {
-    return folder_ + common::ArchiveDateText(day) + ".events.csv";
+    return folder_ + common::ArchiveDateText(day) + kFileSuffix;
 }
 
 std::string JournalLine(const Event& event, const channels::ChannelData& data) {
@@ -104,6 +104,17 @@ bool EventJournal::Append(const Event& event, const channels::ChannelData& data)
     return std::fwrite(line.data(), 1, line.size(), file_) == line.size() && std::fflush(file_) == 0;
 }
 
+std::vector<std::string> SplitJournalLine(std::string_view line) {
+    std::vector<std::string> fields(1);
+    for (const char c : line) {
+        if (c == ';')
+            fields.emplace_back();
+        else
+            fields.back() += c;
+    }
+    return fields;
+}
+
 namespace {
 
 // One pass from `offset` on: the whole lines, the header checked where the file starts, a line without
@@ -133,14 +144,7 @@ void Scan(const std::string& path, std::uint64_t& offset, EventJournal::FileRead
                 std::string_view(line).substr(line.starts_with(kBom) ? 3 : 0) == EventJournal::kHeader;
             continue;
         }
-        std::vector<std::string> fields(1);
-        for (const char c : line) {
-            if (c == ';')
-                fields.emplace_back();
-            else
-                fields.back() += c;
-        }
-        read.Lines.push_back(std::move(fields));
+        read.Lines.push_back(SplitJournalLine(line));
     }
     if (in.bad())
         read.Error = std::strerror(errno);
@@ -196,7 +200,7 @@ std::filesystem::path NewestByDate(const std::string& folder, const std::string&
 } // namespace
 
 std::string PreviousEndNote(const std::string& folder, common::TDateTime now) {
-    const std::filesystem::path journal = NewestByDate(folder, ".events.csv");
+    const std::filesystem::path journal = NewestByDate(folder, EventJournal::kFileSuffix);
     if (journal.empty())
         return {};
     const auto lines = EventJournal::Read(journal.string());

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace registrator::events {
@@ -21,6 +22,8 @@ public:
     EventJournal(const EventJournal&) = delete;
     EventJournal& operator=(const EventJournal&) = delete;
 
+    // After the day's "DD.MM.YYYY" in the file's name.
+    static constexpr const char* kFileSuffix = ".events.csv";
     static constexpr const char* kHeader =
         "время;событие;канал;секция;двигатель;пик, А;длительность, с;тревога;подробности";
 
@@ -55,6 +58,9 @@ private:
 // (the newest journal ends with the program's end) or on a first start; else that the program was cut
 // off, with the last record's time and the gap to `now`, from the newest day file.
 std::string PreviousEndNote(const std::string& folder, common::TDateTime now);
+
+// The fields of one journal line (without its line end), as written.
+std::vector<std::string> SplitJournalLine(std::string_view line);
 
 // The journal line of one event, without its line end.
 std::string JournalLine(const Event& event, const channels::ChannelData& data);

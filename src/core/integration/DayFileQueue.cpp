@@ -25,20 +25,29 @@ std::string DayFileQueue::PathOf(common::TDateTime day) const {
     return folder_ + DayFile(day);
 }
 
-std::vector<common::TDateTime> DayFileQueue::Days() const {
+std::vector<common::TDateTime> DaysWithFiles(const std::string& folder,
+                                             std::initializer_list<std::string_view> suffixes) {
     std::vector<common::TDateTime> days;
     std::error_code error;
-    for (fs::directory_iterator it(common::PathFromUtf8(folder_), error), end; !error && it != end;
+    for (fs::directory_iterator it(common::PathFromUtf8(folder), error), end; !error && it != end;
          it.increment(error)) {
         const std::string name = it->path().filename().string();
-        // The day files only: "UST.txt" snapshots and the events beside them are not readings.
-        if (name.size() != 14 || name.compare(10, 4, ".txt") != 0)
+        // By the whole name: "DD.MM.YYYYUST.txt" snapshots are no day files.
+        const bool named = std::any_of(suffixes.begin(), suffixes.end(), [&](std::string_view suffix) {
+            return name.size() == 10 + suffix.size() && name.compare(10, suffix.size(), suffix) == 0;
+        });
+        if (!named)
             continue;
         if (const auto day = common::ArchiveDateValue(std::string_view(name).substr(0, 10)))
             days.push_back(*day);
     }
     std::sort(days.begin(), days.end());
+    days.erase(std::unique(days.begin(), days.end()), days.end());
     return days;
+}
+
+std::vector<common::TDateTime> DayFileQueue::Days() const {
+    return DaysWithFiles(folder_, {".txt"});
 }
 
 std::optional<common::TDateTime> DayFileQueue::NextDay(common::TDateTime after) const {
@@ -79,23 +88,28 @@ DayFileQueue::Step DayFileQueue::Read(const RecordKey& from, std::size_t max) {
         const auto next = NextDay(key.Day);
         if (!next)
             break;
-        const std::string name = DayFile(key.Day);
-        if (!file.IsOpen() && key.Index > 0) {
-            step.Gap = RecordGap{key, 0, "the day file " + name + " is gone"};
-        } else if (key.Index > whole) {
-            step.Gap =
-                RecordGap{{key.Day, whole},
-                          0,
-                          name + " holds fewer records than were already sent; its end is not sent again"};
-        } else if (size % archive::kArhivRecSize != 0) {
-            step.Gap = RecordGap{key, 1, name + " ends in a torn record"};
-        }
+        step.Gap = GapLeavingDay(key, file.IsOpen(), whole, size % archive::kArhivRecSize != 0,
+                                 {"day file", DayFile(key.Day), "record"});
         key = {*next, 0};
         if (step.Gap)
             break;
     }
     step.Next = key;
     return step;
+}
+
+std::optional<RecordGap> GapLeavingDay(const RecordKey& at, bool exists, std::uint64_t whole, bool torn,
+                                       const DayFileNames& names) {
+    if (!exists && at.Index > 0)
+        return RecordGap{at, 0, "the " + names.File + " " + names.Name + " is gone"};
+    if (at.Index > whole)
+        return RecordGap{{at.Day, whole},
+                         0,
+                         names.Name + " holds fewer " + names.Item +
+                             "s than were already sent; its end is not sent again"};
+    if (torn)
+        return RecordGap{at, 1, names.Name + " ends in a torn " + names.Item};
+    return std::nullopt;
 }
 
 std::uint64_t DayFileQueue::Waiting(const RecordKey& from) const {

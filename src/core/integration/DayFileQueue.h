@@ -5,8 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace registrator::integration {
@@ -47,6 +49,20 @@ private:
 
     std::string folder_;
 };
+
+// How a queue's files and what they hold are named in a gap's reason: "day file", "09.12.2026.txt",
+// "record".
+struct DayFileNames {
+    std::string File, Name, Item;
+};
+// What is lost when a queue leaves the day `at` is in for the next: the file gone under it, fewer
+// whole items in it (`whole`) than were already sent, or its end torn. Nothing when none is.
+std::optional<RecordGap> GapLeavingDay(const RecordKey& at, bool exists, std::uint64_t whole, bool torn,
+                                       const DayFileNames& names);
+
+// The days of the folder's files named "DD.MM.YYYY" and one of `suffixes`, each once, in date order.
+std::vector<common::TDateTime> DaysWithFiles(const std::string& folder,
+                                             std::initializer_list<std::string_view> suffixes);
 
 // The last record a broker acknowledged, kept as "DD.MM.YYYY N" (N: records of that day acknowledged,
 // so the next to send). Written by replacing the file whole, so a kill leaves the old cursor or the new.

@@ -1,8 +1,14 @@
 #include "integration/MqttMessages.h"
 
+#include "events/EventJournal.h"
+
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <ctime>
+#include <optional>
+#include <stdexcept>
+#include <vector>
 
 namespace registrator::integration {
 
@@ -52,6 +58,32 @@ const char* StateName(monitor::PanelState state) {
         break;
     }
     return "off";
+}
+
+// "1149,0" as the journal writes figures; NaN (null in JSON) for an empty or unreadable field.
+double JournalNumber(std::string text) {
+    std::replace(text.begin(), text.end(), ',', '.');
+    double value = NAN;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size() ? value : NAN;
+}
+
+// "dd.MM.yyyy HH:mm:ss", the journal's time.
+std::optional<common::TDateTime> JournalTime(std::string_view text) {
+    const auto day = common::ArchiveDateValue(text.substr(0, 10));
+    if (!day || text.size() != 19 || text[10] != ' ' || text[13] != ':' || text[16] != ':')
+        return std::nullopt;
+    int parts[3] = {};
+    for (int p = 0; p < 3; ++p) {
+        const std::string_view digits = text.substr(11 + 3 * p, 2);
+        if (std::from_chars(digits.data(), digits.data() + 2, parts[p]).ptr != digits.data() + 2)
+            return std::nullopt;
+    }
+    try {
+        return *day + common::EncodeTime(parts[0], parts[1], parts[2], 0);
+    } catch (const std::invalid_argument&) {
+        return std::nullopt;
+    }
 }
 
 } // namespace
@@ -166,6 +198,43 @@ std::string RecordJson(std::string_view station, const RecordKey& key, const arc
     return out;
 }
 
+std::string EventJson(std::string_view station, const RecordKey& key, std::string_view line) {
+    std::vector<std::string> fields = events::SplitJournalLine(line);
+    fields.resize(std::max<std::size_t>(fields.size(), 9));
+    std::string out;
+    OpenWithPlace(out, station, key, "line");
+    out += ",\"time\":";
+    const std::optional<common::TDateTime> time = JournalTime(fields[0]);
+    out += time ? '"' + IsoLocalTime(common::DatePart(*time), common::TimePart(*time)) + '"' : "null";
+    out += ",\"kind\":";
+    out += JsonString(fields[1]);
+    const double channel = JournalNumber(fields[2]);
+    out += ",\"channel\":";
+    AppendNumber(out, channel == std::trunc(channel) ? channel : NAN);
+    const auto appendText = [&](const char* name, const std::string& text) {
+        out += ",\"";
+        out += name;
+        out += "\":";
+        out += text.empty() ? "null" : JsonString(text);
+    };
+    appendText("section", fields[3]);
+    appendText("motor", fields[4]);
+    out += ",\"peak\":";
+    AppendNumber(out, JournalNumber(fields[5]));
+    out += ",\"seconds\":";
+    AppendNumber(out, JournalNumber(fields[6]));
+    out += ",\"alarm\":";
+    out += fields[7] == "да" ? "true" : "false";
+    // The writer keeps ';' out of the fields; one that got into the text anyway stays in it.
+    std::string text = fields[8];
+    for (std::size_t i = 9; i < fields.size(); ++i)
+        text += ';' + fields[i];
+    out += ",\"text\":";
+    out += JsonString(text);
+    out += '}';
+    return out;
+}
+
 std::string MotorJson(int channel, const channels::TUstavka& settings, double current,
                       monitor::PanelState state) {
     std::string out = "{\"channel\":";
@@ -185,9 +254,9 @@ std::string MotorJson(int channel, const channels::TUstavka& settings, double cu
 }
 
 std::string GapJson(std::string_view station, const RecordKey& from, std::uint64_t missing,
-                    std::string_view reason) {
+                    std::string_view reason, const char* placeName) {
     std::string out;
-    OpenWithPlace(out, station, from, "fromIndex");
+    OpenWithPlace(out, station, from, placeName);
     out += ",\"missing\":";
     if (missing == 0)
         out += "null";

@@ -30,14 +30,19 @@ std::string IsoLocalTime(common::TDateTime day, common::TDateTime timeOfDay);
 std::string RecordJson(std::string_view station, const RecordKey& key, const archive::TArhivRec& record,
                        bool historical);
 
+// One line of the event journal, `key` its day and its index among the day's event lines: the time
+// as records give it, the kind and texts as written, the figures as numbers, null where it has none.
+std::string EventJson(std::string_view station, const RecordKey& key, std::string_view line);
+
 // One motor as the mimic shows it: name, current (whole amperes, as its label), state and thresholds.
 std::string MotorJson(int channel, const channels::TUstavka& settings, double current,
                       monitor::PanelState state);
 
 // What a consumer is told when records it will never get are skipped: from which record, how many
 // if known, and why.
+// `placeName` is "fromIndex" for records, "fromLine" for journal lines.
 std::string GapJson(std::string_view station, const RecordKey& from, std::uint64_t missing,
-                    std::string_view reason);
+                    std::string_view reason, const char* placeName = "fromIndex");
 
 // A JSON string literal of UTF-8 text, quotes included.
 std::string JsonString(std::string_view utf8);

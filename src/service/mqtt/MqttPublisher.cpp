@@ -2,7 +2,9 @@
 
 #include "common/Clock.h"
 #include "integration/DayFileQueue.h"
+#include "integration/JournalQueue.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -25,8 +27,10 @@ namespace {
 using Steady = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-// Records sent and not yet acknowledged at most; beyond it the files wait.
+// Messages sent and not yet acknowledged at most; beyond it the files wait.
 constexpr std::size_t kWindow = 100;
+// Of those, journal lines at most: the rest is always there for the records.
+constexpr std::size_t kEventShare = 10;
 // A record older than this when it goes out is sent late: "historical".
 constexpr double kLiveSeconds = 10;
 constexpr auto kCursorEvery = 250ms;
@@ -52,12 +56,16 @@ std::string Describe(int rc) {
     return mosquitto_strerror(rc);
 }
 
+// The two queues one connection sends: the day files' records and the journals' lines.
+enum Stream : std::size_t { kRecords, kEvents, kStreams };
+
 } // namespace
 
 struct MqttPublisher::Connection {
     struct InFlight {
         int Mid = 0;
-        integration::RecordKey After; // the queue's place once this message is acknowledged
+        Stream Of = kRecords;
+        integration::RecordKey After; // its queue's place once this message is acknowledged
         bool Acked = false;
     };
     mosquitto* Client = nullptr;
@@ -65,9 +73,10 @@ struct MqttPublisher::Connection {
     bool Lost = false;
     int Refused = 0; // the CONNACK code of a refusal
     std::deque<InFlight> Flight;
-    integration::RecordKey Acked; // the first record not yet acknowledged
-    bool AckedMoved = false;
-    std::uint64_t AckCount = 0;
+    std::array<std::size_t, kStreams> InFlightOf{};
+    std::array<integration::RecordKey, kStreams> Acked; // each queue's first place not yet acknowledged
+    std::array<bool, kStreams> AckedMoved{};
+    std::uint64_t AckCount = 0; // records only
     int OfflineMid = -1;
     bool OfflineAcked = false;
 
@@ -82,14 +91,31 @@ struct MqttPublisher::Connection {
         for (InFlight& message : Flight)
             if (message.Mid == mid)
                 message.Acked = true;
-        // The cursor moves only over an unbroken run from the oldest, so it never passes a record
+        // The cursors move only over an unbroken run from the oldest, so neither passes a message
         // the broker has not taken.
         while (!Flight.empty() && Flight.front().Acked) {
-            Acked = Flight.front().After;
+            const InFlight& message = Flight.front();
+            Acked[message.Of] = message.After;
+            AckedMoved[message.Of] = true;
+            --InFlightOf[message.Of];
+            if (message.Of == kRecords)
+                ++AckCount;
             Flight.pop_front();
-            AckedMoved = true;
-            ++AckCount;
         }
+    }
+
+    // The cursors that moved; true when there were any.
+    bool SaveCursors(const MqttSettings& settings) {
+        const std::array<const std::string*, kStreams> paths = {&settings.CursorPath,
+                                                                &settings.EventsCursorPath};
+        bool any = false;
+        for (std::size_t s = 0; s < kStreams; ++s)
+            if (AckedMoved[s]) {
+                integration::SavePublishCursor(*paths[s], Acked[s]);
+                AckedMoved[s] = false;
+                any = true;
+            }
+        return any;
     }
 };
 
@@ -142,8 +168,10 @@ void MqttPublisher::Run() {
     YieldToTheTick();
     InitLibrary();
     integration::DayFileQueue queue(settings_.ArchiveFolder);
-    integration::RecordKey acked = integration::LoadPublishCursor(settings_.CursorPath)
-                                       .value_or(integration::RecordKey{settings_.StartDay, 0});
+    const integration::RecordKey start{settings_.StartDay, 0};
+    std::array<integration::RecordKey, kStreams> acked = {
+        integration::LoadPublishCursor(settings_.CursorPath).value_or(start),
+        integration::LoadPublishCursor(settings_.EventsCursorPath).value_or(start)};
     const std::string clientId = "registrator-" + settings_.Station;
     const std::string statusTopic = integration::MqttTopic(settings_.Station, "status");
     auto backoff = 1s;
@@ -194,8 +222,7 @@ void MqttPublisher::Run() {
             state_.Problem = Describe(rc);
         }
         acked = connection.Acked;
-        if (connection.AckedMoved)
-            integration::SavePublishCursor(settings_.CursorPath, acked);
+        connection.SaveCursors(settings_);
         {
             std::lock_guard lock(mutex_);
             state_.Connected = false;
@@ -203,7 +230,7 @@ void MqttPublisher::Run() {
                 state_.Problem = mosquitto_connack_string(connection.Refused);
             else if (state_.Problem.empty())
                 state_.Problem = "the connection to the broker was lost";
-            state_.Waiting = queue.Waiting(acked);
+            state_.Waiting = queue.Waiting(acked[kRecords]);
         }
         if (connection.Connected)
             backoff = 1s;
@@ -214,20 +241,64 @@ void MqttPublisher::Run() {
 }
 
 void MqttPublisher::Serve(Connection& c) {
-    integration::DayFileQueue queue(settings_.ArchiveFolder);
+    integration::DayFileQueue days(settings_.ArchiveFolder);
+    integration::JournalQueue journals(settings_.ArchiveFolder);
     common::SystemClock clock;
-    const std::string recordsTopic = integration::MqttTopic(settings_.Station, "records");
+    const std::array<std::string, kStreams> topics = {integration::MqttTopic(settings_.Station, "records"),
+                                                      integration::MqttTopic(settings_.Station, "events")};
     const std::string gapTopic = integration::MqttTopic(settings_.Station, "gap");
     const std::string statusTopic = integration::MqttTopic(settings_.Station, "status");
-    integration::RecordKey next = c.Acked;
+    std::array<integration::RecordKey, kStreams> next = c.Acked;
     const auto started = Steady::now();
-    auto lastSave = started, lastLook = Steady::time_point{}, lastState = Steady::time_point{},
-         lastRefill = started;
-    bool caughtUp = false, wasConnected = false;
-    double tokens = 0;
+    auto now = started, lastSave = started, lastState = Steady::time_point{}, lastRefill = started;
+    std::array<Steady::time_point, kStreams> lastLook{};
+    std::array<bool, kStreams> caughtUp{};
+    double tokens = 0; // records' only: the journal's lines are few, and paced by their share alone
+    bool wasConnected = false;
+    const double rate = settings_.RecordsPerSecond;
     const auto publish = [&](const std::string& topic, const std::string& payload, bool retain, int* mid) {
         return mosquitto_publish(c.Client, mid, topic.c_str(), static_cast<int>(payload.size()),
                                  payload.data(), 1, retain);
+    };
+    const auto send = [&](Stream of, const std::string& topic, const std::string& payload,
+                          const integration::RecordKey& after) {
+        int mid = 0;
+        if (publish(topic, payload, false, &mid) != MOSQ_ERR_SUCCESS)
+            return false;
+        c.Flight.push_back({mid, of, after, false});
+        ++c.InFlightOf[of];
+        next[of] = after;
+        return true;
+    };
+    // Fills the window from one queue while it has something, room within its share, and for the
+    // records tokens. A message the library refuses ends the round there; the queue goes on from it
+    // the next time.
+    const auto pump = [&](Stream of, std::size_t share, const char* placeName, const auto& read,
+                          const auto items, const auto& payloadOf) {
+        const bool paced = of == kRecords && rate > 0;
+        while (!caughtUp[of] && c.InFlightOf[of] < share && c.Flight.size() < kWindow &&
+               (!paced || tokens >= 1)) {
+            const std::size_t room = std::min(kWindow - c.Flight.size(), share - c.InFlightOf[of]);
+            const std::size_t want =
+                paced ? std::min<std::size_t>(room, static_cast<std::size_t>(tokens)) : room;
+            const auto step = read(next[of], want);
+            const auto& gap = step.Gap;
+            if (gap && !send(of, gapTopic,
+                             integration::GapJson(settings_.Station, gap->From, gap->Missing, gap->Reason,
+                                                  placeName),
+                             step.Next))
+                return;
+            if ((step.*items).empty() && !gap) {
+                caughtUp[of] = true;
+                lastLook[of] = now;
+                return;
+            }
+            for (const auto& [key, item] : step.*items) {
+                if (!send(of, topics[of], payloadOf(key, item), {key.Day, key.Index + 1}))
+                    return;
+                tokens -= paced ? 1 : 0;
+            }
+        }
     };
     while (true) {
         const int rc = mosquitto_loop(c.Client, 20, 1);
@@ -236,7 +307,7 @@ void MqttPublisher::Serve(Connection& c) {
             state_.Problem = c.Refused ? "" : Describe(rc == MOSQ_ERR_SUCCESS ? MOSQ_ERR_CONN_LOST : rc);
             return;
         }
-        const auto now = Steady::now();
+        now = Steady::now();
         if (!c.Connected) {
             if (now - started > kConnectTimeout) {
                 std::lock_guard lock(mutex_);
@@ -276,54 +347,38 @@ void MqttPublisher::Serve(Connection& c) {
         for (const auto& [topic, payload] : retained)
             publish(topic, payload, true, nullptr);
 
-        const double rate = settings_.RecordsPerSecond;
         if (rate > 0) {
             tokens = std::min(tokens + rate * std::chrono::duration<double>(now - lastRefill).count(),
                               std::max(1.0, rate / 10));
             lastRefill = now;
         }
-        // Caught up, the files are looked at again when a record is appended, or each second.
-        if (caughtUp && (poked || now - lastLook >= 1s))
-            caughtUp = false;
-        while (!caughtUp && c.Flight.size() < kWindow && (rate <= 0 || tokens >= 1)) {
-            const std::size_t room = kWindow - c.Flight.size();
-            const std::size_t want =
-                rate > 0 ? std::min<std::size_t>(room, static_cast<std::size_t>(tokens)) : room;
-            integration::DayFileQueue::Step step = queue.Read(next, want);
-            if (step.Gap) {
-                int mid = 0;
-                publish(gapTopic,
-                        integration::GapJson(settings_.Station, step.Gap->From, step.Gap->Missing,
-                                             step.Gap->Reason),
-                        false, &mid);
-                c.Flight.push_back({mid, step.Next, false});
-            }
-            if (step.Records.empty() && !step.Gap) {
-                caughtUp = true;
-                lastLook = now;
-                break;
-            }
-            const common::TDateTime nowValue = clock.Now();
-            for (const auto& [key, record] : step.Records) {
+        // Caught up, the files are looked at again when something is appended, or each second.
+        for (std::size_t s = 0; s < kStreams; ++s)
+            if (caughtUp[s] && (poked || now - lastLook[s] >= 1s))
+                caughtUp[s] = false;
+        // The journal first, within its share: its few lines never wait behind a catch-up of
+        // records, and never hold one up.
+        pump(
+            kEvents, kEventShare, "fromLine",
+            [&](const integration::RecordKey& from, std::size_t max) { return journals.Read(from, max); },
+            &integration::JournalQueue::Step::Lines,
+            [&](const integration::RecordKey& key, const std::string& line) {
+                return integration::EventJson(settings_.Station, key, line);
+            });
+        const common::TDateTime nowValue = clock.Now();
+        pump(
+            kRecords, kWindow, "fromIndex",
+            [&](const integration::RecordKey& from, std::size_t max) { return days.Read(from, max); },
+            &integration::DayFileQueue::Step::Records,
+            [&](const integration::RecordKey& key, const archive::TArhivRec& record) {
                 const double age = (nowValue - (key.Day + record.Time)) * 86400.0;
-                int mid = 0;
-                if (publish(recordsTopic,
-                            integration::RecordJson(settings_.Station, key, record, age > kLiveSeconds),
-                            false, &mid) != MOSQ_ERR_SUCCESS)
-                    break;
-                c.Flight.push_back({mid, {key.Day, key.Index + 1}, false});
-                tokens -= 1;
-            }
-            next = step.Next;
-        }
+                return integration::RecordJson(settings_.Station, key, record, age > kLiveSeconds);
+            });
 
-        if (c.AckedMoved && now - lastSave >= kCursorEvery) {
-            integration::SavePublishCursor(settings_.CursorPath, c.Acked);
-            c.AckedMoved = false;
+        if (now - lastSave >= kCursorEvery && c.SaveCursors(settings_))
             lastSave = now;
-        }
         if (now - lastState >= 200ms) {
-            const std::uint64_t waiting = queue.Waiting(c.Acked);
+            const std::uint64_t waiting = days.Waiting(c.Acked[kRecords]);
             std::lock_guard lock(mutex_);
             state_.Waiting = waiting;
             state_.Acknowledged += c.AckCount;

@@ -24,6 +24,7 @@ struct MqttSettings {
     double RecordsPerSecond = 200;  // 0: as fast as the broker takes them
     std::string ArchiveFolder;      // "Data/"
     std::string CursorPath;         // the broker's cursor file in the archive folder
+    std::string EventsCursorPath;   // its cursor into the event journals, beside it
     common::TDateTime StartDay = 0; // where a first connection begins: this day's first record
     std::string OnlineStatus;       // the retained status at connect (JSON)
     std::string OfflineStatus;      // the connection's will, and what an orderly end publishes
@@ -34,13 +35,14 @@ struct MqttState {
     bool Connected = false;
     std::string Problem;            // why not connected, in the operator's words ("" when connected)
     std::uint64_t Waiting = 0;      // records in the day files after the last acknowledged one
-    std::uint64_t Acknowledged = 0; // records the broker acknowledged since start
+    std::uint64_t Acknowledged = 0; // records the broker acknowledged since start (not journal lines)
 };
 
-// Publishes every readings record of the day files to an MQTT broker, in order, QoS 1, from the
-// record after its cursor on: the files are the queue, so an outage of any length loses nothing, and
-// the cursor is written only once the broker has acknowledged. It runs on a thread of its own and
-// reads the files, never the recorder's memory, so nothing it waits for holds up a tick.
+// Publishes every readings record of the day files and every line of the event journals to an MQTT
+// broker, each in order, QoS 1, from the place after its cursor on: the files are the queues, so an
+// outage of any length loses nothing, and a cursor is written only once the broker has acknowledged.
+// It runs on a thread of its own and reads the files, never the recorder's memory, so nothing it
+// waits for holds up a tick.
 class MqttPublisher {
 public:
     explicit MqttPublisher(MqttSettings settings);
@@ -52,7 +54,7 @@ public:
     // Publishes the offline status, lets the broker acknowledge what is in flight for a moment, saves
     // the cursor and disconnects.
     void Stop();
-    // A record was appended: look at the files now rather than at the next second.
+    // A record or a journal line was appended: look at the files now rather than at the next second.
     void Poke();
     // A motor's retained message; only the latest per topic is kept until it is sent.
     void PublishRetained(const std::string& topic, std::string payload);

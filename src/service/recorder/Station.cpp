@@ -204,6 +204,7 @@ void Station::StartMqtt() {
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.')
             c = '_';
     settings.CursorPath = env_.ArchiveFolder + "mqtt-" + broker + ".cursor";
+    settings.EventsCursorPath = env_.ArchiveFolder + "mqtt-" + broker + ".events.cursor";
     settings.StartDay = env_.Clock.Today();
     const std::string station = integration::JsonString(settings.Station);
     settings.OnlineStatus = "{\"state\":\"online\",\"station\":" + station +
@@ -270,6 +271,8 @@ void Station::JournalArchive() {
 void Station::Journal(const events::Event& event) {
     // A journal that cannot be written costs no record; the alarm still sounds.
     journal_->Append(event, data_);
+    if (mqtt_)
+        mqtt_->Poke();
     if (alarms_.Follow(event))
         emit alarmsChanged();
     emit journalled();
@@ -277,16 +280,14 @@ void Station::Journal(const events::Event& event) {
 
 void Station::Acknowledge(events::EventKind kind, int channel) {
     for (const events::Event& event : alarms_.Acknowledge(kind, channel, env_.Clock.Now()))
-        journal_->Append(event, data_);
+        Journal(event);
     emit alarmsChanged();
-    emit journalled();
 }
 
 void Station::AcknowledgeAll() {
     for (const events::Event& event : alarms_.AcknowledgeAll(env_.Clock.Now()))
-        journal_->Append(event, data_);
+        Journal(event);
     emit alarmsChanged();
-    emit journalled();
 }
 
 void Station::JournalCalibration(int channel, const channels::TUstavka& before,

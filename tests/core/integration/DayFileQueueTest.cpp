@@ -1,6 +1,7 @@
 #include "integration/DayFileQueue.h"
 
 #include "archive/RecordFiles.h"
+#include "events/EventJournal.h"
 #include "support/TempFolder.h"
 
 #include <cstdlib>
@@ -85,12 +86,29 @@ TEST(DayFileQueue, TheCursorSurvivesAsTextAndRefusesWhatIsNotOne) {
 }
 
 #ifndef _WIN32
+// Berlin's time zone for one test, whatever the machine's is.
+class InBerlin {
+public:
+    InBerlin() : saved_(std::getenv("TZ") != nullptr), before_(saved_ ? std::getenv("TZ") : "") {
+        setenv("TZ", "Europe/Berlin", 1);
+        tzset();
+    }
+    ~InBerlin() {
+        if (saved_)
+            setenv("TZ", before_.c_str(), 1);
+        else
+            unsetenv("TZ");
+        tzset();
+    }
+
+private:
+    bool saved_;
+    std::string before_;
+};
+
 // The time of a record as a consumer reads it: local time with the offset in force on that day.
 TEST(MqttMessages, RecordsCarryTheirPlaceAndLocalTimeWithItsOffset) {
-    const char* saved = std::getenv("TZ");
-    const std::string before = saved ? saved : "";
-    setenv("TZ", "Europe/Berlin", 1);
-    tzset();
+    const InBerlin zone;
     EXPECT_EQ(IsoLocalTime(common::EncodeDate(2026, 12, 9), common::EncodeTime(14, 3, 7, 250)),
               "2026-12-09T14:03:07.250+01:00");
     EXPECT_EQ(IsoLocalTime(common::EncodeDate(2026, 7, 1), common::EncodeTime(0, 0, 0, 5)),
@@ -106,11 +124,42 @@ TEST(MqttMessages, RecordsCarryTheirPlaceAndLocalTimeWithItsOffset) {
               0u)
         << json;
     EXPECT_NE(json.find(",0.3333333333333333],\"historical\":true}"), std::string::npos) << json;
-    if (saved)
-        setenv("TZ", before.c_str(), 1);
-    else
-        unsetenv("TZ");
-    tzset();
+}
+
+// A journal line as the writer leaves it, as a consumer gets it: its place, the time as records give
+// it, the Russian texts as written, figures as numbers, and null for what the line has not.
+TEST(MqttMessages, JournalLinesCarryTheirPlaceTimeAndFigures) {
+    const InBerlin zone;
+    channels::ChannelData data;
+    data.Ustavki[14].Name = common::MotorName::FromUtf8("Насос \"2\"");
+    events::Event overload;
+    overload.Time = kWednesday + 1 + common::EncodeTime(14, 3, 7, 0);
+    overload.Kind = events::EventKind::OverloadEnded;
+    overload.Channel = 14;
+    overload.Peak = 1149;
+    overload.Seconds = 3.5;
+    overload.Alarm = true;
+    EXPECT_EQ(
+        EventJson("st", {kWednesday + 1, 5}, events::JournalLine(overload, data)),
+        "{\"station\":\"st\",\"day\":\"10.12.2026\",\"line\":5,\"time\":\"2026-12-10T14:03:07.000+01:00\","
+        "\"kind\":\"перегрузка снята\",\"channel\":14,\"section\":\"Формовка А\",\"motor\":\"Насос "
+        "\\\"2\\\"\","
+        "\"peak\":1149,\"seconds\":3.5,\"alarm\":true,\"text\":\"\"}");
+    events::Event started;
+    started.Time = kMonday + common::EncodeTime(0, 0, 1, 0);
+    started.Kind = events::EventKind::ProgramStarted;
+    started.Text = "после сбоя";
+    EXPECT_EQ(
+        EventJson("st", {kMonday, 0}, events::JournalLine(started, data)),
+        "{\"station\":\"st\",\"day\":\"07.12.2026\",\"line\":0,\"time\":\"2026-12-07T00:00:01.000+01:00\","
+        "\"kind\":\"запуск программы\",\"channel\":null,\"section\":null,\"motor\":null,\"peak\":null,"
+        "\"seconds\":null,\"alarm\":false,\"text\":\"после сбоя\"}");
+    // Whatever a line holds, the message stays JSON.
+    EXPECT_EQ(
+        EventJson("st", {kMonday, 1}, "32.12.2026 25:00:00;пуск;1,5"),
+        "{\"station\":\"st\",\"day\":\"07.12.2026\",\"line\":1,\"time\":null,\"kind\":\"пуск\","
+        "\"channel\":null,\"section\":null,\"motor\":null,\"peak\":null,\"seconds\":null,\"alarm\":false,"
+        "\"text\":\"\"}");
 }
 #endif
 
