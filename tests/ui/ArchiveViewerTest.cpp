@@ -45,16 +45,7 @@ protected:
     }
     ~ArchiveViewerTest() override { program.Shutdown(); }
 
-    ProgramEnvironment Environment() {
-        return ProgramEnvironment{clock,
-                                  dialogs,
-                                  common::RegionalSettings::Russian(),
-                                  (folder.Path() / "bin" / "REGISTRATOR.EXE").string(),
-                                  folder.Slash() + "Data/",
-                                  [](const channels::UstavkiTable&, const common::Clock&) {
-                                      return std::make_unique<FixedStatusPort>(true, 0);
-                                  }};
-    }
+    ProgramEnvironment Environment() { return testing::FolderEnvironment(clock, dialogs, folder); }
     ArchiveViewerWindow& Viewer() { return program.ArchiveViewer(); }
     TrendChart& Chart() { return *Viewer().Chart1(); }
     std::filesystem::path DataFile(const std::string& name) const { return folder.Path() / "Data" / name; }

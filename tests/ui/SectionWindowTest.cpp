@@ -40,16 +40,7 @@ protected:
     }
     ~SectionWindowTest() override { program.Shutdown(); }
 
-    ProgramEnvironment Environment() {
-        return ProgramEnvironment{clock,
-                                  dialogs,
-                                  common::RegionalSettings::Russian(),
-                                  (folder.Path() / "bin" / "REGISTRATOR.EXE").string(),
-                                  folder.Slash() + "Data/",
-                                  [](const channels::UstavkiTable&, const common::Clock&) {
-                                      return std::make_unique<FixedStatusPort>(true, 0);
-                                  }};
-    }
+    ProgramEnvironment Environment() { return testing::FolderEnvironment(clock, dialogs, folder); }
     channels::ChannelData& Data() { return program.Data(); }
     SectionWindow& Window() { return program.Section(); }
     TrendChart& Chart() { return *Window().Chart1(); }

@@ -1,11 +1,14 @@
 #pragma once
 
 #include "acquisition/PortAccess.h"
+#include "support/TempFolder.h"
 #include "ui/app/ErrorBoxes.h"
+#include "ui/app/Program.h"
 
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 namespace registrator::ui::testing {
 
@@ -43,5 +46,21 @@ private:
     std::uint32_t error_;
     std::uint8_t status_;
 };
+
+// A program over a test folder: its executable in bin/, its archive in Data/; a ready port unless told.
+inline ProgramEnvironment FolderEnvironment(
+    const common::Clock& clock, service::DialogPresenter& dialogs, const support::TempFolder& folder,
+    std::function<std::unique_ptr<acquisition::PortAccess>(const channels::UstavkiTable&,
+                                                           const common::Clock&)>
+        makePort = [](const channels::UstavkiTable&, const common::Clock&) {
+            return std::make_unique<FixedStatusPort>(true, 0);
+        }) {
+    return ProgramEnvironment{clock,
+                              dialogs,
+                              common::RegionalSettings::Russian(),
+                              (folder.Path() / "bin" / "REGISTRATOR.EXE").string(),
+                              folder.Slash() + "Data/",
+                              std::move(makePort)};
+}
 
 } // namespace registrator::ui::testing

@@ -41,6 +41,8 @@ void MotorEventDetector::Observe(common::TDateTime now, const channels::ChannelD
         if (allFullScaleSince_ == 0)
             allFullScaleSince_ = now;
         if (!noneAnswer_ && Lasted(allFullScaleSince_, now, kStuckSeconds)) {
+            for (int n = 1; n <= channels::kChannelCount; ++n)
+                ForgetMotor(now, n, out);
             noneAnswer_ = true;
             out.push_back(Make(now, EventKind::NoConverterAnswers, 0, 0, 0, true));
         }
@@ -58,6 +60,7 @@ void MotorEventDetector::Observe(common::TDateTime now, const channels::ChannelD
             if (motor.FullScaleSince == 0)
                 motor.FullScaleSince = now;
             if (!motor.Stuck && Lasted(motor.FullScaleSince, now, kStuckSeconds)) {
+                ForgetMotor(now, n, out);
                 motor.Stuck = true;
                 out.push_back(Make(now, EventKind::ConverterStuck, n, 0, 0, true));
             }
@@ -71,6 +74,22 @@ void MotorEventDetector::Observe(common::TDateTime now, const channels::ChannelD
         if (!motor.Stuck && !all)
             ObserveMotor(now, n, data.Current(n).Value, data.Ustavki[n], out);
     }
+}
+
+void MotorEventDetector::ForgetMotor(common::TDateTime now, int channel, std::vector<Event>& out) {
+    Motor& m = motors_[channel];
+    // What the full scale began is no start: it goes unsaid. An overload from before it ends here, so
+    // its alarm does not stand for as long as the fault.
+    if (m.Overloaded)
+        out.push_back(Make(now, EventKind::OverloadEnded, channel, m.OverloadPeak,
+                           SecondsBetween(m.OverloadSince, now), false));
+    if (m.AboveNominal)
+        out.push_back(
+            Make(now, EventKind::AboveNominalEnded, channel, 0, SecondsBetween(m.AboveSince, now), false));
+    // Once it answers again, the first cycle learns where the motor stands, as at start-up.
+    const common::TDateTime fullScaleSince = m.FullScaleSince;
+    m = Motor{};
+    m.FullScaleSince = fullScaleSince;
 }
 
 void MotorEventDetector::ObserveMotor(common::TDateTime now, int channel, double value,

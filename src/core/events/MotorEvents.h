@@ -75,6 +75,7 @@ private:
         common::TDateTime FullScaleSince = 0; // 0: not at full scale
         bool Stuck = false;
     };
+    void ForgetMotor(common::TDateTime now, int channel, std::vector<Event>& out);
     void ObserveMotor(common::TDateTime now, int channel, double value, const channels::TUstavka& settings,
                       std::vector<Event>& out);
 

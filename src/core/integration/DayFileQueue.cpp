@@ -69,6 +69,9 @@ DayFileQueue::Step DayFileQueue::Read(const RecordKey& from, std::size_t max) {
     RecordKey key = from;
     // A few days without files or with nothing left are passed over in one call.
     for (int hops = 0; hops < 64; ++hops) {
+        // Looked for before the size is taken: a record appended in between, and a later day begun
+        // after it, must not make this day look finished without that record.
+        const auto next = NextDay(key.Day);
         archive::ArchiveFile file(PathOf(key.Day), archive::ArchiveFile::Mode::Read);
         const std::uint64_t size = file.IsOpen() ? file.Size().value_or(0) : 0;
         const std::uint64_t whole = size / archive::kArhivRecSize;
@@ -85,7 +88,6 @@ DayFileQueue::Step DayFileQueue::Read(const RecordKey& from, std::size_t max) {
             break;
         }
         // Nothing more in this day: go on only once a later day has begun.
-        const auto next = NextDay(key.Day);
         if (!next)
             break;
         step.Gap = GapLeavingDay(key, file.IsOpen(), whole, size % archive::kArhivRecSize != 0,

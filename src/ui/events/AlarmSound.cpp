@@ -9,8 +9,9 @@
 #include <QTemporaryFile>
 #include <QUrl>
 #elif defined(_WIN32)
-#include <mmsystem.h>
 #include <windows.h>
+// After windows.h, whose types it uses.
+#include <mmsystem.h>
 #endif
 
 namespace registrator::ui {

@@ -76,9 +76,12 @@ TEST(MotorEvents, AConverterHeldAtFullScaleIsAFaultAndAllOfThemOneFault) {
     std::string seen;
     for (int s = 0; s < 6; ++s)
         seen += plant.Step({{3, 2000}}, {{3, 1023}});
-    EXPECT_EQ(seen, "3 выше номинала; 3 перегрузка ALARM; 3 неисправность преобразователя ALARM; ");
-    EXPECT_EQ(plant.Step({{3, 50}}, {{3, 500}}),
-              "3 преобразователь исправен; 3 перегрузка снята peak 2000 for 6 s; 3 ниже номинала for 6 s; ");
+    // What the full scale shows is no current: the overload ends where the fault is called.
+    EXPECT_EQ(seen, "3 выше номинала; 3 перегрузка ALARM; 3 перегрузка снята peak 2000 for 5 s; "
+                    "3 ниже номинала for 5 s; 3 неисправность преобразователя ALARM; ");
+    // Answering again, the motor is learnt afresh: no start from the fault's end.
+    EXPECT_EQ(plant.Step({{3, 50}}, {{3, 500}}), "3 преобразователь исправен; ");
+    EXPECT_EQ(plant.Step({{3, 200}}, {{3, 500}}), "3 выше номинала; 3 перегрузка ALARM; ");
 
     std::initializer_list<std::pair<int, double>> none = {};
     for (int n = 1; n <= channels::kChannelCount; ++n)
@@ -86,7 +89,8 @@ TEST(MotorEvents, AConverterHeldAtFullScaleIsAFaultAndAllOfThemOneFault) {
     seen.clear();
     for (int s = 0; s < 7; ++s)
         seen += plant.Step({{3, 2000}}, none);
-    EXPECT_EQ(seen, "0 преобразователи не отвечают ALARM; ");
+    EXPECT_EQ(seen, "3 перегрузка снята peak 200 for 6 s; 3 ниже номинала for 6 s; "
+                    "0 преобразователи не отвечают ALARM; ");
     EXPECT_EQ(plant.Step({{3, 50}}, {{1, 10}}), "0 преобразователи отвечают; ");
 }
 

@@ -1,0 +1,171 @@
+#include "UiTestSupport.h"
+#include "acquisition/SimulatedPort.h"
+#include "events/EventJournal.h"
+#include "support/TempFolder.h"
+#include "ui/app/Program.h"
+#include "ui/events/AlarmLine.h"
+#include "ui/events/AlarmSound.h"
+#include "ui/events/JournalWindow.h"
+#include "ui/monitor/MainWindow.h"
+#include "ui/tuning/CalibrationWindow.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QTreeWidget>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <map>
+
+namespace registrator::ui {
+namespace {
+
+// What the converters read: the test sets each channel's count before every cycle.
+class ScriptedInputs final : public acquisition::ConverterInputs {
+public:
+    void SampleCounts(acquisition::ConverterCounts& out) override { out = counts; }
+    acquisition::ConverterCounts counts{};
+};
+
+// Through the whole program: the scripted counts go through the port, the scan protocol, the averaging
+// and the conversion of each scan cycle, and the events come out in the day's journal. Five motors of
+// 1 A a count, nominal 100 A, critical 150 A, off at 5 A or below; motor 2 with a start window of
+// 3 s of its own in the settings file.
+class EventsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories(folder.Path() / "bin");
+        std::filesystem::create_directories(folder.Path() / "Data");
+        std::ofstream ini(folder.Path() / "bin" / "Registrator.INI", std::ios::binary);
+        for (int n = 1; n <= 5; ++n)
+            ini << "[Ustavki" << n << "]\r\nName=Мотор " << n
+                << "\r\nKoof_K=1\r\nKoof_B=0\r\nT_Nom=100\r\nT_Max=150\r\nMoshn=55\r\nOborot=5\r\n"
+                << (n == 2 ? "StartWindow=3\r\n" : "");
+    }
+    ProgramEnvironment Environment() {
+        return testing::FolderEnvironment(clock, dialogs, folder,
+                                          [this](const channels::UstavkiTable&, const common::Clock&) {
+                                              return std::make_unique<acquisition::SimulatedPort>(inputs);
+                                          });
+    }
+    // One second of the plant: the counts given, the rest as they were, then one scan cycle.
+    void Second(Program& program, std::map<int, int> counts) {
+        for (auto [channel, count] : counts)
+            inputs.counts[static_cast<std::size_t>(channel - 1)] = static_cast<std::uint16_t>(count);
+        clock.AdvanceMs(1000);
+        program.Recorder().Timer1Timer();
+    }
+    // The journal's motor lines: "channel kind [peak] [seconds]".
+    std::vector<std::string> MotorLines() const {
+        std::vector<std::string> lines;
+        for (const auto& f : events::EventJournal::Read(folder.File("Data/06.12.2026.events.csv")))
+            if (!f[2].empty() && f[1] != "изменение калибровки" && f[1] != "квитирование")
+                lines.push_back(f[2] + ' ' + f[1] + (f[5].empty() ? "" : ' ' + f[5]) +
+                                (f[6].empty() ? "" : ' ' + f[6]) + (f[7].empty() ? "" : " !"));
+        return lines;
+    }
+
+    support::TempFolder folder;
+    common::SettableClock clock{common::EncodeDate(2026, 12, 6) + common::EncodeTime(8, 30, 0, 0)};
+    testing::RecordingDialogs dialogs;
+    ScriptedInputs inputs;
+};
+
+TEST_F(EventsTest, AScriptedProfileGivesEachEventWithItsFigures) {
+    Program program(Environment());
+    ASSERT_TRUE(program.Start());
+    program.Recorder().StopTimers();
+    Second(program, {}); // every motor known as off
+    // Motor 1: a start whose inrush passes critical, a run, an overload, a stop.
+    // Motor 2: a start that outlasts its own 3 s window. Motor 3: a converter stuck at full scale.
+    Second(program, {{1, 400}, {2, 400}, {3, 1023}});
+    Second(program, {{1, 300}});
+    Second(program, {{1, 90}});
+    Second(program, {{1, 95}});
+    Second(program, {{1, 200}, {2, 120}});
+    Second(program, {{1, 230}});
+    Second(program, {{1, 90}, {3, 1023}});
+    Second(program, {{1, 0}, {3, 50}});
+    EXPECT_EQ(MotorLines(),
+              (std::vector<std::string>{
+                  "1 пуск", "2 пуск", "3 пуск", // a converter at full scale looks like a start at first
+                  "1 пуск завершён 400,0 2,0", "2 затянутый пуск 400,0 3,0 !", "2 выше номинала",
+                  "2 перегрузка !", "1 выше номинала", "1 перегрузка !", "2 перегрузка снята 400,0 1,0",
+                  "3 неисправность преобразователя !", "1 перегрузка снята 230,0 2,0", "1 ниже номинала 2,0",
+                  "1 останов", "3 преобразователь исправен"}));
+    const auto lines = events::EventJournal::Read(folder.File("Data/06.12.2026.events.csv"));
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front()[1], "запуск программы");
+}
+
+TEST_F(EventsTest, AlarmsSoundUntilAcknowledgedAndCalibrationChangesAreJournalled) {
+    Program program(Environment());
+    ASSERT_TRUE(program.Start());
+    program.Recorder().StopTimers();
+    Second(program, {});
+    Second(program, {{4, 90}});
+    Second(program, {{4, 60}});
+    Second(program, {{4, 200}}); // an overload of a running motor
+    AlarmLine* line = program.Main().Alarms();
+    EXPECT_FALSE(line->isHidden());
+    EXPECT_NE(line->Text()->toolTip().indexOf(QStringLiteral("перегрузка")), -1);
+    EXPECT_NE(line->Text()->toolTip().indexOf(QStringLiteral("канал 4")), -1);
+    EXPECT_TRUE(program.Sound().Sounding());
+    const int played = program.Sound().Played();
+    EXPECT_GE(played, 1);
+
+    // Silenced, it stays in the line; acknowledged, it goes from the line but stays listed while active.
+    line->SilenceButton()->click();
+    EXPECT_FALSE(program.Sound().Sounding());
+    EXPECT_TRUE(line->SilenceButton()->text().startsWith(QStringLiteral("без звука до ")));
+    EXPECT_FALSE(line->isHidden());
+    line->AcknowledgeButton()->click();
+    EXPECT_TRUE(line->isHidden());
+    EXPECT_EQ(program.Station().Alarms().UnacknowledgedCount(), 0);
+    EXPECT_EQ(program.Station().Alarms().ActiveCount(), 1);
+
+    // A second alarm, acknowledged from the journal window with "квитировать все".
+    Second(program, {{5, 400}});
+    Second(program, {{5, 1023}});
+    for (int s = 0; s < 5; ++s)
+        Second(program, {});
+    EXPECT_FALSE(line->isHidden());
+    JournalWindow& journal = program.Journal();
+    journal.ShowModeless();
+    EXPECT_EQ(journal.AlarmList()->topLevelItemCount(), 2);
+    journal.AcknowledgeAllButton()->click();
+    EXPECT_TRUE(line->isHidden());
+    EXPECT_FALSE(journal.AcknowledgeAllButton()->isEnabled());
+
+    // "применить" with a new nominal current: old and new in the journal.
+    program.Main().SelectChannel(4);
+    program.Calibration().Edit4()->setText(QStringLiteral("120"));
+    program.Calibration().Button1Click();
+    ASSERT_EQ(program.Data().Ustavki[4].T_Nom, 120);
+
+    const auto lines = events::EventJournal::Read(folder.File("Data/06.12.2026.events.csv"));
+    std::vector<std::string> audit;
+    for (const auto& f : lines)
+        if (f[1] == "квитирование" || f[1] == "изменение калибровки")
+            audit.push_back(f[0].substr(11) + ' ' + f[2] + ' ' + f[1] + ": " + f[8]);
+    EXPECT_EQ(audit,
+              (std::vector<std::string>{"08:30:04 4 квитирование: перегрузка с 08:30:04",
+                                        "08:30:11 5 квитирование: неисправность преобразователя с 08:30:11",
+                                        "08:30:11 4 изменение калибровки: Ток ном.: 100 → 120"}));
+
+    // The window follows the journal and filters it.
+    const int all = journal.Table()->model()->rowCount();
+    EXPECT_EQ(static_cast<std::size_t>(all), lines.size());
+    journal.KindChoice()->setCurrentText(QStringLiteral("квитирование"));
+    EXPECT_EQ(journal.Table()->model()->rowCount(), 2);
+    journal.SectionChoice()->setCurrentIndex(1);
+    journal.MotorChoice()->setCurrentIndex(journal.MotorChoice()->findData(5));
+    EXPECT_EQ(journal.Table()->model()->rowCount(), 1);
+    EXPECT_EQ(journal.Table()->model()->index(0, JournalModel::Channel).data().toString(),
+              QStringLiteral("5"));
+}
+
+} // namespace
+} // namespace registrator::ui
