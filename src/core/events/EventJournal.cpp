@@ -37,6 +37,34 @@ std::string Field(std::string text) {
 
 } // namespace
 
+namespace {
+
+// A line a power cut tore: everything after the last line end goes. Only the file's end is read: a
+// line is far shorter than what is looked at, and a day's journal may be long.
+void CutTornLine(const std::filesystem::path& path) {
+    std::error_code error;
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error || size == 0)
+        return;
+    constexpr std::uintmax_t kTail = 64 * 1024;
+    const std::uintmax_t from = size > kTail ? size - kTail : 0;
+    std::ifstream in(path, std::ios::binary);
+    std::string tail(static_cast<std::size_t>(size - from), '\0');
+    if (!in.seekg(static_cast<std::streamoff>(from)) ||
+        !in.read(tail.data(), static_cast<std::streamsize>(tail.size())))
+        return;
+    in.close();
+    if (tail.back() == '\n')
+        return;
+    const std::size_t end = tail.rfind('\n');
+    if (end != std::string::npos)
+        std::filesystem::resize_file(path, from + end + 1, error);
+    else if (from == 0)
+        std::filesystem::resize_file(path, 0, error);
+}
+
+} // namespace
+
 EventJournal::~EventJournal() {
     if (file_)
         std::fclose(file_);
@@ -75,15 +103,7 @@ bool EventJournal::Open(common::TDateTime day) {
     file_ = nullptr;
     const std::filesystem::path path = common::PathFromUtf8(PathFor(day));
     std::error_code error;
-    const auto size = std::filesystem::file_size(path, error);
-    if (!error && size > 0) {
-        // A line a power cut tore: everything after the last line end goes.
-        std::ifstream in(path, std::ios::binary);
-        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (bytes.back() != '\n')
-            std::filesystem::resize_file(
-                path, bytes.rfind('\n') == std::string::npos ? 0 : bytes.rfind('\n') + 1, error);
-    }
+    CutTornLine(path);
     const bool fresh = std::filesystem::file_size(path, error) == 0 || error;
     file_ = std::fopen(path.string().c_str(), "ab");
     if (!file_)
@@ -198,6 +218,12 @@ std::filesystem::path NewestByDate(const std::string& folder, const std::string&
 }
 
 } // namespace
+
+void RepairNewestJournal(const std::string& folder) {
+    const std::filesystem::path journal = NewestByDate(folder, EventJournal::kFileSuffix);
+    if (!journal.empty())
+        CutTornLine(journal);
+}
 
 std::string PreviousEndNote(const std::string& folder, common::TDateTime now) {
     const std::filesystem::path journal = NewestByDate(folder, EventJournal::kFileSuffix);

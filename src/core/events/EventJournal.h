@@ -54,6 +54,10 @@ private:
     common::TDateTime day_ = -1;
 };
 
+// At start-up, before anything is journalled: the newest journal's torn last line, which a power cut
+// left on a day the program may not write again, is cut off.
+void RepairNewestJournal(const std::string& folder);
+
 // At start-up: what the start's journal line says of the end before it. Nothing after an orderly end
 // (the newest journal ends with the program's end) or on a first start; else that the program was cut
 // off, with the last record's time and the gap to `now`, from the newest day file.

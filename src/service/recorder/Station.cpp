@@ -100,6 +100,7 @@ void Station::StartUp(SettingsProgress& progress) {
                            std::system_category().message(static_cast<int>(port_->LastError())));
         return;
     }
+    events::RepairNewestJournal(env_.ArchiveFolder);
     JournalProgram(events::EventKind::ProgramStarted,
                    events::PreviousEndNote(env_.ArchiveFolder, env_.Clock.Now()));
     journalDay_ = env_.Clock.Today();

@@ -48,7 +48,7 @@ JournalWindow::JournalWindow(service::Station& station, QWidget* parent)
     : QWidget(parent), station_(station), model_(this), filter_(this) {
     setObjectName(QStringLiteral("F_Journal"));
     setWindowTitle(QStringLiteral("журнал событий"));
-    resize(1180, 640);
+    resize(1260, 680);
     auto* layout = new QVBoxLayout(this);
 
     auto* alarmsBox = new QGroupBox(QStringLiteral("действующие тревоги"), this);

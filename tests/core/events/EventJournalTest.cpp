@@ -49,6 +49,13 @@ TEST(EventJournal, AppendsDayFilesASpreadsheetOpensAndCutsOffATornLine) {
     const auto lines = EventJournal::Read(today);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[1][0], "09.12.2026 14:04:07");
+
+    // Torn on a day the program will not write again: the next start cuts it off all the same.
+    const std::string tomorrow = folder.File("10.12.2026.events.csv");
+    const std::string whole = ReadFileBytes(tomorrow);
+    WriteFileBytes(tomorrow, whole + "10.12.2026 00:00:02;перегр");
+    RepairNewestJournal(folder.Slash());
+    EXPECT_EQ(ReadFileBytes(tomorrow), whole);
 }
 
 // A start after a kill or a power cut says so, with the last record's time and the gap; a start after an
