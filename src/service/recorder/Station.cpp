@@ -269,26 +269,33 @@ void Station::JournalArchive() {
     }
 }
 
-void Station::Journal(const events::Event& event) {
+void Station::Journal(const std::vector<events::Event>& lines, bool alarmsChanged) {
+    if (lines.empty() && !alarmsChanged)
+        return;
     // A journal that cannot be written costs no record; the alarm still sounds.
-    journal_->Append(event, data_);
-    if (mqtt_)
+    for (const events::Event& event : lines) {
+        journal_->Append(event, data_);
+        alarmsChanged = alarms_.Follow(event) || alarmsChanged;
+    }
+    // Once for a cycle's lines, however many: each wakes the publisher and the windows redraw.
+    if (mqtt_ && !lines.empty())
         mqtt_->Poke();
-    if (alarms_.Follow(event))
-        emit alarmsChanged();
-    emit journalled();
+    if (alarmsChanged)
+        emit this->alarmsChanged();
+    if (!lines.empty())
+        emit journalled();
+}
+
+void Station::Journal(const events::Event& event) {
+    Journal(std::vector<events::Event>{event});
 }
 
 void Station::Acknowledge(events::EventKind kind, int channel) {
-    for (const events::Event& event : alarms_.Acknowledge(kind, channel, env_.Clock.Now()))
-        Journal(event);
-    emit alarmsChanged();
+    Journal(alarms_.Acknowledge(kind, channel, env_.Clock.Now()), true);
 }
 
 void Station::AcknowledgeAll() {
-    for (const events::Event& event : alarms_.AcknowledgeAll(env_.Clock.Now()))
-        Journal(event);
-    emit alarmsChanged();
+    Journal(alarms_.AcknowledgeAll(env_.Clock.Now()), true);
 }
 
 void Station::JournalCalibration(int channel, const channels::TUstavka& before,
@@ -311,8 +318,7 @@ void Station::FollowScanCycle() {
     ++scanCycles_;
     cycleEvents_.clear();
     eventDetector_.Observe(env_.Clock.Now(), data_, cycleEvents_);
-    for (const events::Event& event : cycleEvents_)
-        Journal(event);
+    Journal(cycleEvents_);
     notify_.CycleDone(SystemdNotify::Clock::now());
     shownStates_.Follow(data_);
     scanHistogram_.Observe(recorder_->LastScanSeconds());

@@ -162,6 +162,8 @@ private:
     void JournalArchive();
     // Into the day's journal; a journal that cannot be written costs no record.
     void Journal(const events::Event& event);
+    // The lines in order, then one word to those who follow the journal and, when they changed, the alarms.
+    void Journal(const std::vector<events::Event>& lines, bool alarmsChanged = false);
     void JournalProgram(events::EventKind kind, std::string note = {});
     // After every scan cycle: the panels' states, the cycle's time, the Modbus registers of that cycle.
     void FollowScanCycle();

@@ -159,8 +159,8 @@ void JournalWindow::ShowModeless() {
         day_->setDate(today); // opens the day
     else
         OpenDay();
-    RefreshAlarms();
     show();
+    RefreshAlarms();
     raise();
     activateWindow();
 }
@@ -185,6 +185,9 @@ void JournalWindow::FollowJournal() {
 }
 
 void JournalWindow::RefreshAlarms() {
+    // A closed window is filled when it opens.
+    if (!isVisible())
+        return;
     const events::ActiveAlarms& alarms = station_.Alarms();
     const channels::ChannelData& data = station_.Data();
     const int kind = alarms_->currentItem() ? alarms_->currentItem()->data(0, kKindRole).toInt() : -1;
