@@ -1,7 +1,7 @@
 # The Debian packages the project needs, in one place. Sourced by the entry points.
 # BUILD_PACKAGES: build, run and test the program (clang, its runtimes and symbolizer for the fuzz targets). WINDOWS_PACKAGES: the Windows cross-build check.
 BUILD_PACKAGES=(
-    g++ cmake ninja-build pkg-config clang-format
+    g++ cmake ninja-build pkg-config clang-format locales
     qt6-base-dev libqcustomplot-dev libqcustomplot2.1-qt6 qt6-translations-l10n qt6-multimedia-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     xvfb xauth

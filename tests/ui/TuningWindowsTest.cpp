@@ -1,5 +1,6 @@
 #include "UiTestSupport.h"
 #include "common/Cp1251.h"
+#include "support/CommaLocale.h"
 #include "support/TempFolder.h"
 #include "ui/app/Program.h"
 #include "ui/monitor/MainWindow.h"
@@ -226,6 +227,23 @@ TEST_F(CoefficientWindowTest, ShowsKAndBWithFourDecimalsAndTheCheck) {
     // Through the rounded K the second point comes out at 0,9999, as the operator would get it.
     EXPECT_TRUE(window.CheckLine()->text().contains(QStringLiteral("k·X2−b = 0,9999 ")));
     EXPECT_TRUE(dialogs.Boxes.isEmpty());
+}
+
+// Under LANG=ru_RU.UTF-8, where Qt gives the C library a decimal comma, K showed as "2," and the check
+// as "(Y1 = 0,)".
+TEST_F(CoefficientWindowTest, TheSameTextsUnderTheCLocaleQtSetsForRussian) {
+    const support::CommaLocale comma;
+    if (!comma.Active())
+        GTEST_SKIP() << "no Russian locale on this system";
+    Calculate("0", "0", "1", "2");
+    EXPECT_EQ(window.Label6()->text(), QStringLiteral("2"));
+    EXPECT_EQ(window.Label7()->text(), QStringLiteral("0"));
+    EXPECT_TRUE(window.CheckLine()->text().contains(QStringLiteral("k·X1−b = 0 (Y1 = 0),")))
+        << window.CheckLine()->text().toStdString();
+    Calculate("0", "-0,5", "3", "0,5");
+    EXPECT_EQ(window.Label6()->text(), QStringLiteral("0,3333"));
+    EXPECT_EQ(window.Label7()->text(), QStringLiteral("0,5"));
+    EXPECT_TRUE(dialogs.Boxes.isEmpty()) << dialogs.Boxes.join('\n').toStdString();
 }
 
 TEST_F(CoefficientWindowTest, BadEntriesAndEqualXValuesLeaveThePreviousResults) {

@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 
 namespace registrator::common {
@@ -13,6 +12,8 @@ constexpr int kSignificantDigits = 15;
 // The largest double, 1.7976931348623157E308, cut (not rounded) to 15 digits.
 constexpr int kLargestExponent = 308;
 constexpr std::string_view kLargestDigits = "179769313486231";
+// Sign, the 309 whole digits of the largest double, the point and four decimals.
+constexpr std::size_t kFixedDigitsRoom = 1 + 309 + 1 + 4;
 
 std::string NonFiniteText(double value) {
     if (std::isnan(value))
@@ -69,9 +70,12 @@ std::string FloatToText(double value, char decimalSeparator) {
         return "0";
 
     // Rounding to 15 significant digits comes first: it decides the exponent, and so the form.
+    // to_chars writes a full stop whatever the C library's locale says.
     char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*e", kSignificantDigits - 1, value);
-    const std::string_view text(buffer);
+    const char* end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific,
+                                    kSignificantDigits - 1)
+                          .ptr;
+    const std::string_view text(buffer, static_cast<std::size_t>(end - buffer));
     const bool negative = text.front() == '-';
     const std::size_t mantissaStart = negative ? 1 : 0;
     const std::size_t ePos = text.find('e');
@@ -120,10 +124,11 @@ std::string FloatToText(double value, char decimalSeparator) {
 std::string FloatToTextFourDecimals(double value, char decimalSeparator) {
     if (!std::isfinite(value))
         return NonFiniteText(value);
-    // %.4f rounds the exact binary value, halves to even.
-    const int length = std::snprintf(nullptr, 0, "%.4f", value);
-    std::string out(static_cast<std::size_t>(length), '\0');
-    std::snprintf(out.data(), out.size() + 1, "%.4f", value);
+    // Rounds the exact binary value, halves to even, as "%.4f" would in the C locale; "%.4f" itself
+    // writes the separator of the locale that Qt takes from the system.
+    char buffer[kFixedDigitsRoom];
+    std::string out(buffer,
+                    std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 4).ptr);
     while (out.back() == '0')
         out.pop_back();
     if (out.back() == '.')

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <locale>
 #include <sstream>
 
 namespace registrator::integration {
@@ -129,6 +130,8 @@ std::uint64_t DayFileQueue::Waiting(const RecordKey& from) const {
 
 std::optional<RecordKey> LoadPublishCursor(const std::string& path) {
     std::ifstream in(common::PathFromUtf8(path));
+    // The cursor's number is plain digits, whatever locale the program was given.
+    in.imbue(std::locale::classic());
     std::string day;
     std::uint64_t index = 0;
     if (!(in >> day >> index))
@@ -141,6 +144,7 @@ std::optional<RecordKey> LoadPublishCursor(const std::string& path) {
 
 bool SavePublishCursor(const std::string& path, const RecordKey& next) {
     std::ostringstream text;
+    text.imbue(std::locale::classic());
     text << common::ArchiveDateText(next.Day) << ' ' << next.Index << '\n';
     return common::ReplaceFileAtomically(common::PathFromUtf8(path), text.str()) ==
            common::ReplaceResult::Replaced;

@@ -1,11 +1,14 @@
 #include "common/NumberText.h"
 
+#include "support/CommaLocale.h"
+
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
 #include <vector>
 
 using namespace registrator::common;
+using registrator::support::CommaLocale;
 
 namespace {
 
@@ -98,6 +101,18 @@ TEST(FloatToTextFourDecimals, RoundsTheExactBinaryValueHalvesToEven) {
     EXPECT_EQ(FloatToTextFourDecimals(0.03125, ','), "0,0312"); // exact half: even neighbour
     EXPECT_EQ(FloatToTextFourDecimals(0.09375, ','), "0,0938");
     EXPECT_EQ(FloatToTextFourDecimals(0.00005, ','), "0,0001"); // binary value lies above the half
+}
+
+// Qt sets the C library's locale from LANG: under ru_RU.UTF-8 "%.4f" wrote "2,0000", and the
+// coefficient window showed K as "2,".
+TEST(NumberText, TheCLibrarysCommaLocaleChangesNoText) {
+    const CommaLocale comma;
+    if (!comma.Active())
+        GTEST_SKIP() << "no Russian locale on this system";
+    EXPECT_EQ(FloatToTextFourDecimals(2, ','), "2");
+    EXPECT_EQ(FloatToTextFourDecimals(-1234.5678, '.'), "-1234.5678");
+    EXPECT_EQ(FloatToText(1.5e20, '.'), "1.5E20");
+    EXPECT_EQ(ParseFloatAnySeparator("-1,5E3"), -1500.0);
 }
 
 TEST(FloatToTextFourDecimals, NonFiniteValuesGiveWords) {
