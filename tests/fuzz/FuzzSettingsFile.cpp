@@ -1,5 +1,6 @@
 // The settings file: whatever a file held, the settings loaded from it, once saved, read back as
-// they were saved, whether into a new file or into the old one with its other lines kept.
+// they were saved, whether into a new file or into the old one with its other lines kept; a file
+// that holds no text is left as it was.
 #include "FuzzCheck.h"
 #include "channels/SettingsFile.h"
 #include "common/NumberText.h"
@@ -44,7 +45,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto regional = common::RegionalSettings::Russian();
 
     channels::UstavkiTable loaded;
-    channels::SettingsFile(original, regional).LoadAll(loaded);
+    if (channels::SettingsFile(original, regional).LoadAll(loaded) == channels::SettingsLoad::NotText) {
+        // Bytes of no text are never written to, whatever a save is asked.
+        bool refused = false;
+        try {
+            channels::SettingsFile(original, regional).SaveAll(loaded);
+        } catch (const channels::SettingsWriteError&) {
+            refused = true;
+        }
+        FUZZ_CHECK(refused && support::ReadFileBytes(original) ==
+                                  std::string(reinterpret_cast<const char*>(data), size));
+        return 0;
+    }
 
     channels::SettingsFile(fresh, regional).SaveAll(loaded);
     channels::UstavkiTable fromFresh;

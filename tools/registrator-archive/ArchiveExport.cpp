@@ -16,7 +16,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <span>
 
 namespace registrator::tools {
@@ -226,10 +225,14 @@ std::optional<int> LoadDayMotors(const Options& options, const std::string& tool
         sources.SettingsPath = toolFolder + "Registrator.INI";
     auto presentSource = monitor::ThresholdSource::ProgramDefaults;
     if (!sources.SettingsPath.empty()) {
-        // A missing file would load as the defaults without a word.
-        if (!std::ifstream(std::filesystem::u8path(sources.SettingsPath), std::ios::binary))
+        // A missing or unreadable file would load as the defaults without a word.
+        const channels::SettingsLoad found =
+            channels::SettingsFile(sources.SettingsPath, common::RegionalSettings::Russian())
+                .LoadAll(present);
+        if (found == channels::SettingsLoad::Missing)
             return ReportFileTrouble(err, sources.SettingsPath, "cannot open the settings file");
-        channels::SettingsFile(sources.SettingsPath, common::RegionalSettings::Russian()).LoadAll(present);
+        if (found == channels::SettingsLoad::NotText)
+            return ReportFileTrouble(err, sources.SettingsPath, "the settings file holds no text");
         presentSource = monitor::ThresholdSource::PresentSettings;
     }
 

@@ -7,7 +7,6 @@
 #include "acquisition/ScanProtocol.h"
 #include "channels/SettingsFile.h"
 
-#include <fstream>
 
 #if defined(__linux__)
 #include "acquisition/LinuxLptPortConnection.h"
@@ -90,13 +89,12 @@ int RunScanTool(const std::vector<std::string>& args, std::ostream& out, std::os
     auto data = std::make_unique<channels::ChannelData>();
     const bool withAmperes = !options.SettingsPath.empty();
     if (withAmperes) {
-        // The program quietly takes defaults for a missing file; a technician who names one means it.
-        if (!std::ifstream(options.SettingsPath, std::ios::binary)) {
+        // The program takes defaults for a missing or unreadable file; a technician who names one means it.
+        if (channels::SettingsFile(options.SettingsPath, common::RegionalSettings::Russian())
+                .LoadAll(data->Ustavki) != channels::SettingsLoad::Read) {
             err << kTool << "cannot read the settings file " << options.SettingsPath << '\n';
             return kScanExitBadSettings;
         }
-        channels::SettingsFile(options.SettingsPath, common::RegionalSettings::Russian())
-            .LoadAll(data->Ustavki);
     } else {
         for (int channel = 1; channel <= kScanChannels; ++channel)
             data->Ustavki[channel] = channels::DefaultUstavka(channel);

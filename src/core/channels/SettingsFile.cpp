@@ -5,6 +5,7 @@
 #include "common/Cp1251.h"
 #include "common/NumberText.h"
 
+#include <algorithm>
 #include <array>
 #include <fstream>
 #include <sstream>
@@ -97,7 +98,8 @@ void WriteChannelTo(IniDocument& doc, const UstavkiTable& ustavki, int channel, 
 }
 
 // The file's text as Windows-1251, for reads and writes alike: a file edited on a modern system may be
-// UTF-8, and a save must rewrite the very text that was read, not its bytes taken as Windows-1251.
+// UTF-8 or UTF-16, and a save must rewrite the very text that was read, not its bytes taken as
+// Windows-1251.
 std::optional<std::string> ReadText(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in)
@@ -109,16 +111,46 @@ std::optional<std::string> ReadText(const fs::path& path) {
     return common::TextFileToCp1251(std::move(bytes).str());
 }
 
-// For reading: a file that is missing or cannot be read gives every key its default.
-IniDocument LoadForReading(const fs::path& path) {
-    std::error_code error;
-    if (!fs::is_regular_file(path, error))
-        return IniDocument::Parse({});
-    return IniDocument::Parse(ReadText(path).value_or(std::string{}));
+// NUL and the control characters other than blanks, line ends and the end-of-file mark of old editors.
+bool HoldsNonTextBytes(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\v' && byte != '\f' && byte != '\r' &&
+               byte != 0x1A;
+    });
 }
 
-// For writing: a missing file starts empty; one that is there but cannot be read must not be
-// replaced by a file that holds only our sections.
+bool HoldsAChannelKey(const IniDocument& doc) {
+    for (int channel = 1; channel <= kChannelCount; ++channel)
+        if (!doc.Entries(SectionOf(channel)).empty())
+            return true;
+    return false;
+}
+
+// The document of a file's text; nothing for bytes that are no text. A text file with a stray
+// control byte still gives the channels it holds.
+std::optional<IniDocument> ParseText(std::string_view text) {
+    IniDocument doc = IniDocument::Parse(text);
+    if (HoldsNonTextBytes(text) && !HoldsAChannelKey(doc))
+        return std::nullopt;
+    return doc;
+}
+
+// For reading: a file that is missing, cannot be read or holds no text gives every key its default.
+std::pair<IniDocument, SettingsLoad> LoadForReading(const fs::path& path) {
+    std::error_code error;
+    const std::optional<std::string> text =
+        fs::is_regular_file(path, error) ? ReadText(path) : std::optional<std::string>{};
+    if (!text)
+        return {IniDocument::Parse({}), SettingsLoad::Missing};
+    std::optional<IniDocument> doc = ParseText(*text);
+    if (!doc)
+        return {IniDocument::Parse({}), SettingsLoad::NotText};
+    return {*std::move(doc), SettingsLoad::Read};
+}
+
+// For writing: a missing file starts empty; one that is there but cannot be read, or holds no text,
+// must not be replaced by a file that holds only our sections, nor have them appended to its bytes.
 IniDocument LoadForWriting(const fs::path& path, const std::string& pathText) {
     std::error_code error;
     const fs::file_status status = fs::status(path, error);
@@ -127,9 +159,10 @@ IniDocument LoadForWriting(const fs::path& path, const std::string& pathText) {
     if (!fs::is_regular_file(status))
         throw SettingsWriteError(pathText);
     const std::optional<std::string> text = ReadText(path);
-    if (!text)
+    std::optional<IniDocument> doc = text ? ParseText(*text) : std::nullopt;
+    if (!doc)
         throw SettingsWriteError(pathText);
-    return IniDocument::Parse(*text);
+    return *std::move(doc);
 }
 
 void ReplaceFile(const fs::path& path, const std::string& pathText, std::string_view bytes,
@@ -173,7 +206,7 @@ void SettingsFile::WriteChannel(const UstavkiTable& ustavki, int channel) {
 }
 
 void SettingsFile::ReadChannel(UstavkiTable& ustavki, int channel) const {
-    ReadChannelFrom(LoadForReading(common::PathFromUtf8(path_)), ustavki, channel);
+    ReadChannelFrom(LoadForReading(common::PathFromUtf8(path_)).first, ustavki, channel);
 }
 
 void SettingsFile::SaveAll(const UstavkiTable& ustavki, const ProgressCallback& progress) {
@@ -190,20 +223,38 @@ void SettingsFile::SaveAll(const UstavkiTable& ustavki, const ProgressCallback& 
         progress(kChannelCount);
 }
 
-void SettingsFile::LoadAll(UstavkiTable& ustavki, const ProgressCallback& progress) const {
+SettingsLoad SettingsFile::LoadAll(UstavkiTable& ustavki, const ProgressCallback& progress) const {
     ResetForLoading(ustavki);
-    const IniDocument doc = LoadForReading(common::PathFromUtf8(path_));
+    const auto [doc, found] = LoadForReading(common::PathFromUtf8(path_));
     for (int channel = 1; channel <= kChannelCount; ++channel) {
         ReadChannelFrom(doc, ustavki, channel);
         if (progress)
             progress(channel);
     }
+    return found;
+}
+
+std::optional<std::string> SettingsFile::SetAside(common::TDateTime now) {
+    const std::string stem = path_ + ".unreadable-" + common::FormatDate(now, "yyyy-MM-dd");
+    constexpr int kMostKeptADay = 1000;
+    for (int n = 1; n <= kMostKeptADay; ++n) {
+        const std::string kept = n == 1 ? stem : stem + '-' + std::to_string(n);
+        const fs::path keptPath = common::PathFromUtf8(kept);
+        std::error_code error;
+        if (fs::exists(fs::symlink_status(keptPath, error)))
+            continue;
+        fs::rename(common::PathFromUtf8(path_), keptPath, error);
+        if (error)
+            return std::nullopt;
+        return kept;
+    }
+    return std::nullopt;
 }
 
 std::array<double, kChannelCount + 1> SettingsFile::ReadStartWindows(double fallback) const {
     std::array<double, kChannelCount + 1> windows{};
     windows.fill(fallback);
-    const IniDocument doc = LoadForReading(common::PathFromUtf8(path_));
+    const IniDocument doc = LoadForReading(common::PathFromUtf8(path_)).first;
     for (int channel = 1; channel <= kChannelCount; ++channel) {
         const auto value = IniDocument::Find(doc.Entries(SectionOf(channel)), "StartWindow");
         const auto seconds = value ? common::ParseFloatAnySeparator(*value) : std::nullopt;
@@ -212,6 +263,16 @@ std::array<double, kChannelCount + 1> SettingsFile::ReadStartWindows(double fall
             windows[channel] = *seconds;
     }
     return windows;
+}
+
+std::string NotTextMessage(const std::string& path, const std::optional<std::string>& keptAs) {
+    std::string text =
+        "Не удаётся прочитать файл настроек " + path +
+        ": он не текстовый или в неизвестной кодировке. Всем каналам даны значения по умолчанию.";
+    if (keptAs)
+        return text + " Прежний файл сохранён без изменений как " + *keptAs + ", программа запишет новый.";
+    return text +
+           " Отложить прежний файл не удалось, поэтому программа не будет записывать в него настройки.";
 }
 
 } // namespace registrator::channels

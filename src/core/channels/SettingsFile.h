@@ -1,10 +1,12 @@
 #pragma once
 
 #include "channels/ChannelData.h"
+#include "common/DateTime.h"
 #include "common/RegionalSettings.h"
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -24,6 +26,15 @@ private:
 // Called after each channel of a load or save with the channel's number, 1..72.
 using ProgressCallback = std::function<void(int channel)>;
 
+// What a load found. Only a file read as text gives a channel anything but its defaults.
+enum class SettingsLoad {
+    Read,
+    // No file, or none this process may open.
+    Missing,
+    // Bytes no text holds (a binary file, or an encoding not known here) and not one key of a channel.
+    NotText,
+};
+
 // Program title from the executable's path: file name up to its first '.', first character kept,
 // every further letter in lower case ("/opt/REGISTRATOR.EXE" -> "Registrator", "ЩИТ.exe" -> "Щит").
 std::string ProgramTitle(const std::string& executablePath);
@@ -35,8 +46,9 @@ std::string FolderOf(const std::string& executablePath);
 // of all channels replaces it once, after the last channel. A file that this process may not write
 // is never replaced, and the new file keeps the old one's mode and, where allowed, its owner. In a
 // folder where no temporary file may be made, a writable file is rewritten in place. A failed write
-// leaves the old file as it was. The file is Windows-1251; one saved as UTF-8 elsewhere is read as
-// such and saved as Windows-1251.
+// leaves the old file as it was. The file is Windows-1251; one saved as UTF-8 or UTF-16 elsewhere is
+// read as such and saved as Windows-1251. A file that holds no text is never written to: only once
+// SetAside has moved it away does a write make a file of its own.
 class SettingsFile {
 public:
     SettingsFile(std::string path, common::RegionalSettings regional);
@@ -47,7 +59,10 @@ public:
     void ReadChannel(UstavkiTable& ustavki, int channel) const;
     // Progress reaches 72 only once the file has been replaced.
     void SaveAll(const UstavkiTable& ustavki, const ProgressCallback& progress = {});
-    void LoadAll(UstavkiTable& ustavki, const ProgressCallback& progress = {}) const;
+    SettingsLoad LoadAll(UstavkiTable& ustavki, const ProgressCallback& progress = {}) const;
+    // Moves a file that holds no text to "<file>.unreadable-<yyyy-MM-dd>" (then "-2", "-3"... beside an
+    // earlier one, never over it), unchanged. The new path, or nothing when it could not be moved.
+    std::optional<std::string> SetAside(common::TDateTime now);
 
     // Each motor's start window in seconds, from a key of our own beside the seven ("StartWindow",
     // which the engineer sets by hand and nothing here writes); `fallback` where it is missing, not a
@@ -63,5 +78,9 @@ private:
     common::RegionalSettings regional_;
     std::function<void()> beforeReplace_;
 };
+
+// The operator's box at start-up for a settings file that holds no text: kept as `keptAs`, or left
+// where it is when it could not be moved.
+std::string NotTextMessage(const std::string& path, const std::optional<std::string>& keptAs);
 
 } // namespace registrator::channels

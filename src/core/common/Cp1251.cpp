@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 
 namespace registrator::common {
 
@@ -94,6 +95,56 @@ bool IsUtf8WithNonAscii(std::string_view text) {
     return nonAscii;
 }
 
+// UTF-16 to Windows-1251. Strictly, an odd byte, an unpaired surrogate or a NUL means the bytes are
+// no UTF-16 text; otherwise they become '?' (an odd last byte is dropped), as any character that
+// Windows-1251 lacks does.
+std::optional<std::string> Utf16ToCp1251(std::string_view bytes, bool bigEndian, bool strict) {
+    if (strict && bytes.size() % 2 != 0)
+        return std::nullopt;
+    const auto unit = [&](std::size_t i) -> char32_t {
+        const auto first = static_cast<unsigned char>(bytes[i]);
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? first << 8 | second : second << 8 | first;
+    };
+    const auto isLow = [](char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; };
+    std::string out;
+    out.reserve(bytes.size() / 2);
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        char32_t cp = unit(i);
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 3 < bytes.size() && isLow(unit(i + 2))) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (unit(i + 2) - 0xDC00);
+            i += 2;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            if (strict)
+                return std::nullopt;
+            cp = '?';
+        }
+        if (strict && cp == 0)
+            return std::nullopt;
+        out += FromUnicode(cp);
+    }
+    return out;
+}
+
+// UTF-16 without its mark, as some editors save it: Windows-1251 and UTF-8 text hold no zero byte,
+// while UTF-16 has one in every ASCII character, always on the same side of it. Whether it is big
+// endian, or nothing when the bytes do not look so.
+std::optional<bool> Utf16WithoutMark(std::string_view bytes) {
+    if (bytes.size() < 2 || bytes.size() % 2 != 0)
+        return std::nullopt;
+    std::size_t zerosFirst = 0;
+    std::size_t zerosSecond = 0;
+    for (std::size_t i = 0; i < bytes.size(); i += 2) {
+        zerosFirst += bytes[i] == '\0';
+        zerosSecond += bytes[i + 1] == '\0';
+    }
+    const std::size_t units = bytes.size() / 2;
+    // Mostly ASCII, as an INI file's keys, numbers and line ends are.
+    if (std::max(zerosFirst, zerosSecond) * 4 < units || zerosFirst == zerosSecond)
+        return std::nullopt;
+    return zerosFirst > zerosSecond;
+}
+
 // Lower case of the Latin, Greek and Cyrillic capitals; any other character is its own.
 char32_t LowerCase(char32_t cp) {
     const auto evenUpper = [&](char32_t first, char32_t last) {
@@ -171,7 +222,14 @@ std::string Utf8ToCp1251(std::string_view utf8) {
 
 std::string TextFileToCp1251(std::string bytes) {
     constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-    if (std::string_view(bytes).starts_with(kByteOrderMark))
+    const std::string_view view(bytes);
+    if (view.starts_with("\xFF\xFE") || view.starts_with("\xFE\xFF"))
+        return *Utf16ToCp1251(view.substr(2), view[0] == '\xFE', false);
+    if (const std::optional<bool> bigEndian = Utf16WithoutMark(view)) {
+        if (auto text = Utf16ToCp1251(view, *bigEndian, true))
+            return *std::move(text);
+    }
+    if (view.starts_with(kByteOrderMark))
         bytes.erase(0, kByteOrderMark.size());
     if (IsUtf8WithNonAscii(bytes))
         return Utf8ToCp1251(bytes);

@@ -28,10 +28,14 @@ void Recorder::StartUp(const SettingsPlace& settings, SettingsProgress& progress
     data.AvgCount = 5;
 
     progress.Begin(QStringLiteral("ИДЕТ ЗАГРУЗКА"));
-    channels::SettingsFile(settings.Path, settings.Regional).LoadAll(data.Ustavki, [&](int channel) {
-        progress.ChannelDone(channel);
-    });
+    channels::SettingsFile file(settings.Path, settings.Regional);
+    const channels::SettingsLoad found =
+        file.LoadAll(data.Ustavki, [&](int channel) { progress.ChannelDone(channel); });
     progress.End();
+    // Defaults in silence, and our sections appended to the unreadable bytes at exit, otherwise.
+    if (found == channels::SettingsLoad::NotText)
+        services_.Dialogs.ShowOperatorMessage(QString::fromStdString(
+            channels::NotTextMessage(settings.Path, file.SetAside(services_.Clock.Now()))));
 
     services_.Protocol.WritePpiMode(acquisition::kPpiModeWord);
     // A day's snapshot is otherwise written only when midnight passes while the program runs; a

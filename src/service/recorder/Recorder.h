@@ -64,7 +64,8 @@ public:
     const archive::Archive& Archive() const { return services_.Archive; }
 
     // The timers start at 10 ms and 1 s, the day and the slot start over, the settings file is read
-    // channel by channel, the converters are put in word mode and the day's snapshot is made sure of.
+    // channel by channel (one that holds no text is set aside, with a box), the converters are put in
+    // word mode and the day's snapshot is made sure of.
     void StartUp(const SettingsPlace& settings, SettingsProgress& progress);
     // The timers stop, so no tick runs inside a box shown while the program ends.
     void StopTimers();

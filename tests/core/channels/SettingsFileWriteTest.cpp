@@ -13,6 +13,7 @@
 #include "channels/SettingsFile.h"
 #include "common/AtomicFile.h"
 #include "common/Cp1251.h"
+#include "common/DateTime.h"
 #include "support/TempFolder.h"
 
 using namespace registrator::channels;
@@ -28,6 +29,13 @@ std::string DefaultSection(int n, const std::string& eol) {
     const std::string s = std::to_string(n);
     return "[Ustavki" + s + "]" + eol + "Name=" + s + eol + "Koof_K=50" + eol + "Koof_B=1" + eol +
            "T_Nom=560" + eol + "T_Max=540" + eol + "Moshn=200" + eol + "Oborot=320" + eol;
+}
+
+// A saved file: `first` as channel 1's section, the other channels' default sections after it, CRLF.
+std::string WithDefaultsAfter(std::string first) {
+    for (int n = 2; n <= kChannelCount; ++n)
+        first += DefaultSection(n, "\r\n");
+    return first;
 }
 
 UstavkiTable Defaults() {
@@ -179,11 +187,9 @@ TEST_F(SettingsFileWrite, AByteOrderMarkHidesNoSectionAndIsNotSaved) {
     file_.LoadAll(ustavki_);
     EXPECT_EQ(ustavki_[1].Koof_K, 7);
     file_.SaveAll(ustavki_);
-    std::string expected = "[Ustavki1]\r\nKoof_K=7\r\nName=1\r\nKoof_B=1\r\nT_Nom=560\r\nT_Max=540\r\n"
-                           "Moshn=200\r\nOborot=320\r\n";
-    for (int n = 2; n <= kChannelCount; ++n)
-        expected += DefaultSection(n, "\r\n");
-    EXPECT_EQ(ReadFileBytes(path_), expected);
+    EXPECT_EQ(ReadFileBytes(path_),
+              WithDefaultsAfter("[Ustavki1]\r\nKoof_K=7\r\nName=1\r\nKoof_B=1\r\nT_Nom=560\r\n"
+                                "T_Max=540\r\nMoshn=200\r\nOborot=320\r\n"));
 }
 
 // A UTF-8 file's names were loaded as byte pairs cut at 25 letters and saved over the whole ones.
@@ -213,6 +219,55 @@ TEST_F(SettingsFileWrite, AWindows1251FileIsReadAndSavedByteForByte) {
     EXPECT_EQ(ustavki_[1].Name.Utf8(), "Дымосос №1");
     file_.SaveAll(ustavki_);
     EXPECT_EQ(ReadFileBytes(path_), before);
+}
+
+// A UTF-16 file read as defaults, and the save appended 72 Windows-1251 sections to it, with lone CRs.
+TEST_F(SettingsFileWrite, AUtf16FileIsReadAndSavedAsWindows1251) {
+    std::string utf16 = "\xFF\xFE";
+    for (const char16_t unit : std::u16string_view(u"[Ustavki1]\r\nName=Насос\r\nKoof_K=0,5\r\n"))
+        utf16 += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+    WriteFileBytes(path_, utf16);
+    EXPECT_EQ(file_.LoadAll(ustavki_), SettingsLoad::Read);
+    EXPECT_EQ(ustavki_[1].Name.Utf8(), "Насос");
+    EXPECT_EQ(ustavki_[1].Koof_K, 0.5);
+    file_.SaveAll(ustavki_);
+    EXPECT_EQ(ReadFileBytes(path_),
+              registrator::common::Utf8ToCp1251(WithDefaultsAfter(
+                  "[Ustavki1]\r\nName=Насос\r\nKoof_K=0,5\r\nKoof_B=1\r\nT_Nom=560\r\nT_Max=540\r\n"
+                  "Moshn=200\r\nOborot=320\r\n")));
+}
+
+// A binary file gave every channel its defaults in silence, and each save appended to it.
+TEST_F(SettingsFileWrite, AFileOfNoTextIsNeverWrittenToUntilSetAsideUnderANewName) {
+    const std::string binary("\x7F"
+                             "ELF\x02\x01\x01\x00\x00\x00[Ustavki1]\x00\x03\x00>\x00",
+                             24);
+    WriteFileBytes(path_, binary);
+    EXPECT_EQ(file_.LoadAll(ustavki_), SettingsLoad::NotText);
+    EXPECT_EQ(ustavki_[1].Koof_K, 50);
+    EXPECT_THROW(file_.SaveAll(ustavki_), SettingsWriteError);
+    EXPECT_THROW(file_.WriteChannel(ustavki_, 1), SettingsWriteError);
+    EXPECT_EQ(ReadFileBytes(path_), binary);
+
+    const auto day = registrator::common::EncodeDate(2026, 12, 6);
+    EXPECT_EQ(file_.SetAside(day), path_ + ".unreadable-2026-12-06");
+    file_.SaveAll(ustavki_);
+    EXPECT_EQ(ReadFileBytes(path_).rfind(DefaultSection(1, "\r\n") + "[Ustavki2]", 0), 0u);
+    // The same day again: beside the first, never over it.
+    WriteFileBytes(path_, std::string(100, '\0'));
+    EXPECT_EQ(file_.LoadAll(ustavki_), SettingsLoad::NotText);
+    EXPECT_EQ(file_.SetAside(day), path_ + ".unreadable-2026-12-06-2");
+    EXPECT_EQ(ReadFileBytes(path_ + ".unreadable-2026-12-06"), binary);
+    EXPECT_EQ(ReadFileBytes(path_ + ".unreadable-2026-12-06-2"), std::string(100, '\0'));
+    EXPECT_FALSE(fs::exists(path_));
+
+    // A text file with a stray control byte still gives the channels it holds, and keeps the byte.
+    const std::string stray("\x01\x00\r\n", 4);
+    WriteFileBytes(path_, "[Ustavki1]\r\nKoof_K=7\r\n" + stray);
+    EXPECT_EQ(file_.LoadAll(ustavki_), SettingsLoad::Read);
+    EXPECT_EQ(ustavki_[1].Koof_K, 7);
+    file_.SaveAll(ustavki_);
+    EXPECT_NE(ReadFileBytes(path_).find(stray), std::string::npos);
 }
 
 TEST_F(SettingsFileWrite, AMissingFolderRaisesTheWriteError) {

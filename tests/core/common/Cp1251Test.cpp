@@ -45,6 +45,31 @@ TEST(Cp1251, MalformedUtf8BecomesQuestionMarks) {
     EXPECT_EQ(Utf8ToCp1251("\xF5\x80\x80\x80"), "????");
 }
 
+std::string Utf16Bytes(std::u16string_view text, bool bigEndian) {
+    std::string bytes;
+    for (const char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8);
+        const char low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
+}
+
+// A file saved as "Unicode" by a modern editor was taken for Windows-1251, NULs between its letters,
+// and every channel got its defaults.
+TEST(TextFileToCp1251, Utf16EitherByteOrderWithOrWithoutItsMark) {
+    const std::string expected = Utf8ToCp1251("[Ustavki1]\r\nName=Насос №1 ?\r\n");
+    for (const bool bigEndian : {false, true}) {
+        // U+1F600 comes as a surrogate pair: one character that Windows-1251 lacks.
+        const std::string text = Utf16Bytes(u"[Ustavki1]\r\nName=Насос №1 \U0001F600\r\n", bigEndian);
+        EXPECT_EQ(TextFileToCp1251(text), expected) << bigEndian;
+        EXPECT_EQ(TextFileToCp1251(Utf16Bytes(u"\uFEFF", bigEndian) + text), expected) << bigEndian;
+    }
+    // Without a mark the zero bytes decide, and bytes that merely hold zeros stay as they are.
+    const std::string binary("\x01\x00\x00\x02\x00\x00\x7F\x00", 8);
+    EXPECT_EQ(TextFileToCp1251(binary), binary);
+}
+
 TEST(MotorName, EveryAssignmentKeepsTheFirst50Characters) {
     const std::string sixty(60, 'x');
     EXPECT_EQ(MotorName::FromCp1251(sixty).Cp1251(), std::string(50, 'x'));
