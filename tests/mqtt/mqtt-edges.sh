@@ -11,12 +11,14 @@ source "$here/mqtt-rig.sh"
 
 start_historian
 faketime_lib=$(ls /usr/lib/*/faketime/libfaketime.so.1 | head -n 1)
-recorder_env=("LD_PRELOAD=$faketime_lib" "FAKETIME=@2026-12-09 23:59:36" FAKETIME_DONT_FAKE_MONOTONIC=1)
+recorder_env=("LD_PRELOAD=$faketime_lib" "FAKETIME=@2026-12-09 23:59:20" FAKETIME_DONT_FAKE_MONOTONIC=1)
 start_recorder
 # Some of the first day's records sent live, the broker away over midnight until the new day's file
 # has records.
 wait_until 60 health_says 'm["acknowledged"] > 0' || fail "nothing acknowledged: $(health)"
+check_stored 0 >/dev/null
 kill_now "$broker_pid"
+[ ! -f Data/10.12.2026.txt ] || fail "midnight came before the broker went away"
 wait_until 120 has_day_records 10.12.2026 3 || fail "no records of the new day: $(ls -l Data)"
 start_broker
 wait_caught_up

@@ -14,20 +14,21 @@ start_historian
 start_recorder --mqtt-rate 20
 wait_records 30
 wait_caught_up
-/usr/bin/python3 "$here/check.py" Data "$tmp/received.log" "$tmp/pg" "$pg_port" st 0 Data/mqtt-127.0.0.1-$broker_port.cursor
+check_stored 0
 echo "live: every record and journal line once"
 
 kill_now "$broker_pid"
 wait_records 60
 start_broker
 wait_caught_up
-/usr/bin/python3 "$here/check.py" Data "$tmp/received.log" "$tmp/pg" "$pg_port" st 10 Data/mqtt-127.0.0.1-$broker_port.cursor
+check_stored 10
 echo "broker killed for 60 s: nothing lost"
 
 # Killed while it replays a minute's backlog at 10 records a second, then started again.
 stop_recorder
 start_recorder --mqtt-rate 10
 wait_caught_up
+check_stored 10
 kill_now "$broker_pid"
 wait_records 60
 start_broker

@@ -118,6 +118,12 @@ health() { curl -sf "http://127.0.0.1:$web_port/health" || true; }
 health_says() {
     health | /usr/bin/python3 -c "import json,sys; h=json.load(sys.stdin); m=h['mqtt']; sys.exit(0 if ($1) else 1)" 2>/dev/null
 }
+# Until the sink has stored everything the broker acknowledged, at most MAX_DUPLICATES received twice:
+# a broker killed outright loses what it has acknowledged and not yet delivered.
+check_stored() {
+    /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/check.py" Data "$tmp/received.log" "$tmp/pg" "$pg_port" st "$1" \
+        "Data/mqtt-127.0.0.1-$broker_port.cursor"
+}
 # Until the broker has acknowledged all but the record being written.
 wait_caught_up() {
     wait_until 60 health_says 'm["connected"] and m["waiting"] <= 1' || fail "the publisher did not catch up: $(health)"
