@@ -23,7 +23,8 @@ def day_of(path):
 
 
 def newest(pattern):
-    return max(glob.glob(os.path.join(folder, pattern)), key=lambda p: day_of(p)[6:] + day_of(p)[3:5] + day_of(p)[:2])
+    by_date = lambda path: day_of(path)[6:] + day_of(path)[3:5] + day_of(path)[:2]
+    return max(glob.glob(os.path.join(folder, pattern)), key=by_date)
 
 
 def recorded():
@@ -38,7 +39,7 @@ if sys.argv[1] == "stop":
     sys.exit(0)
 
 log_path, ends = sys.argv[3], int(sys.argv[4])
-since = int(sys.argv[5]) if len(sys.argv) > 5 else None
+since = int(sys.argv[5]) if len(sys.argv) > 5 else 0
 reasons = sys.argv[6:]
 
 
@@ -64,10 +65,10 @@ def missing():
         if leaf in ("records", "events"):
             key = (leaf, p["day"], p.get("index", p.get("line")))
             got.add(key)
-            if since is not None and n >= since:
+            if n >= since:
                 later.add(key)
         offline += leaf == "status" and p["state"] == "offline"
-        if leaf == "gap" and since is not None and n >= since:
+        if leaf == "gap" and n >= since:
             gaps.append(p["reason"])
     lost = sorted(expected() - got)
     if lost:
@@ -77,7 +78,7 @@ def missing():
     for reason in reasons:
         if not any(reason in gap for gap in gaps):
             return f"no gap saying \"{reason}\": {gaps}"
-    if since is not None:
+    if reasons:
         for leaf, pattern in (("records", "??.??.????.txt"), ("events", "??.??.????.events.csv")):
             first = (leaf, day_of(newest(pattern)), 0)
             if first not in later:
