@@ -8,7 +8,7 @@ BUILD_PACKAGES=(
     clang-14 libclang-rt-14-dev llvm-14
     qt6-websockets-dev chromium
     libmodbus-dev mbpoll python3-pymodbus python3-serial-asyncio prometheus curl systemd
-    libmosquitto-dev mosquitto mosquitto-clients python3-paho-mqtt postgresql python3-psycopg2 faketime
+    libmosquitto-dev mosquitto mosquitto-clients python3-paho-mqtt postgresql python3-psycopg2 faketime stress-ng
 )
 WINDOWS_PACKAGES=(
     g++-mingw-w64-x86-64-posix wine wine64

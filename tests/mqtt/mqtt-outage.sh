@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Every record and every journal line reaches a historian through a real broker: Debian's mosquitto
 # on loopback, a durable subscriber writing into PostgreSQL tables keyed by (station, day, index) and
-# (station, day, line). Live first; then the broker killed for a minute and started again; then the
-# recorder killed while it replays. After each, the tables hold exactly the day file's records with
+# (station, day, line). Live first; then the broker killed for a minute's records and started again;
+# then the recorder killed while it replays. After each, the tables hold exactly the day file's records with
 # its currents and the journal's lines with their fields.
 # Usage: mqtt-outage.sh REGISTRATOR
 set -euo pipefail
@@ -12,24 +12,25 @@ source "$here/mqtt-rig.sh"
 
 start_historian
 start_recorder --mqtt-rate 20
-sleep 30
+wait_records 30
 wait_caught_up
-/usr/bin/python3 "$here/check.py" Data "$tmp/received.log" "$tmp/pg" "$pg_port" st 0 Data/mqtt-127.0.0.1-$broker_port.cursor
+check_stored 0
 echo "live: every record and journal line once"
 
 kill_now "$broker_pid"
-sleep 60
+wait_records 60
 start_broker
 wait_caught_up
-/usr/bin/python3 "$here/check.py" Data "$tmp/received.log" "$tmp/pg" "$pg_port" st 10 Data/mqtt-127.0.0.1-$broker_port.cursor
+check_stored 10
 echo "broker killed for 60 s: nothing lost"
 
 # Killed while it replays a minute's backlog at 10 records a second, then started again.
 stop_recorder
 start_recorder --mqtt-rate 10
 wait_caught_up
+check_stored 10
 kill_now "$broker_pid"
-sleep 60
+wait_records 60
 start_broker
 replaying=
 for _ in $(seq 300); do

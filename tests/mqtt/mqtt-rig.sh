@@ -1,5 +1,5 @@
 # The pieces of the MQTT tests: a private broker, PostgreSQL cluster and sink, and the recorder under
-# test; sourced with $program set. Everything lives in $tmp and goes at the end.
+# test; sourced with $program set. Everything lives in $tmp and goes at the end (KEEP_TMP=1 keeps it to look at).
 tmp=$(mktemp -d /tmp/registrator-mqtt.XXXXXX)
 chmod 755 "$tmp"
 pids=()
@@ -8,7 +8,7 @@ pg_bin=$(ls -d /usr/lib/postgresql/*/bin | sort -V | tail -n 1)
 cleanup() {
     kill -KILL "${pids[@]}" 2>/dev/null || true
     [ -f "$tmp/pg/data/postmaster.pid" ] && as_postgres "$pg_bin/pg_ctl" -D "$tmp/pg/data" -m immediate stop >/dev/null 2>&1
-    rm -rf "$tmp"
+    [ -n "${KEEP_TMP:-}" ] || rm -rf "$tmp"
 }
 trap cleanup EXIT
 fail() {
@@ -61,7 +61,7 @@ start_sink() {
     /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/sink.py" "$broker_port" "$tmp/pg" "$pg_port" "$tmp/received.log" \
         >>"$tmp/sink.log" 2>&1 &
     pids+=($!)
-    sleep 1
+    wait_until 60 grep -q subscribed "$tmp/sink.log" || fail "the sink did not subscribe: $(cat "$tmp/sink.log")"
 }
 # The broker with its durable subscriber writing into PostgreSQL.
 start_historian() {
@@ -78,7 +78,31 @@ start_recorder() {
 stop_recorder() {
     kill -TERM "$recorder_pid"
     wait "$recorder_pid" || fail "the recorder did not end in order"
-    sleep 1
+}
+# Until COMMAND succeeds, looked at every tenth of a second; false after SECONDS.
+wait_until() {
+    local seconds=$1
+    shift
+    for _ in $(seq $((seconds * 10))); do
+        "$@" && return
+        sleep 0.1
+    done
+    return 1
+}
+# The whole records of the day files, and until they are at least N.
+records_in_files() {
+    local n=0 file
+    for file in Data/??.??.????.txt; do
+        [ -f "$file" ] && n=$((n + $(stat -c %s "$file") / 584))
+    done
+    echo "$n"
+}
+has_records() { [ "$(records_in_files)" -ge "$1" ]; }
+has_day_records() { [ -f "Data/$1.txt" ] && [ "$(stat -c %s "Data/$1.txt")" -ge $(($2 * 584)) ]; }
+# Until the recorder has written N more records: the scenario's time, counted in what it leaves.
+wait_records() {
+    local target=$(($(records_in_files) + $1))
+    wait_until $(($1 * 5 + 30)) has_records "$target" || fail "$target records never written: $(records_in_files)"
 }
 # Without the shell's report of a job it killed.
 kill_now() {
@@ -90,14 +114,17 @@ broker_state() {
     health | /usr/bin/python3 -c 'import json,sys; m=json.load(sys.stdin)["mqtt"]; print(int(m["connected"]), m["waiting"])' 2>/dev/null || echo "0 0"
 }
 health() { curl -sf "http://127.0.0.1:$web_port/health" || true; }
-# Until the broker has acknowledged all but the record being written, and the sink has had a moment.
+# /health's "mqtt" object: whether the Python expression, with m for it and h for the whole, holds.
+health_says() {
+    health | /usr/bin/python3 -c "import json,sys; h=json.load(sys.stdin); m=h['mqtt']; sys.exit(0 if ($1) else 1)" 2>/dev/null
+}
+# Until the sink has stored everything the broker acknowledged, at most MAX_DUPLICATES received twice:
+# a broker killed outright loses what it has acknowledged and not yet delivered.
+check_stored() {
+    /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/check.py" Data "$tmp/received.log" "$tmp/pg" "$pg_port" st "$1" \
+        "Data/mqtt-127.0.0.1-$broker_port.cursor"
+}
+# Until the broker has acknowledged all but the record being written.
 wait_caught_up() {
-    for _ in $(seq 120); do
-        if health | /usr/bin/python3 -c 'import json,sys; m=json.load(sys.stdin)["mqtt"]; sys.exit(0 if m["connected"] and m["waiting"] <= 1 else 1)' 2>/dev/null; then
-            sleep 1.5
-            return
-        fi
-        sleep 0.5
-    done
-    fail "the publisher did not catch up: $(health)"
+    wait_until 60 health_says 'm["connected"] and m["waiting"] <= 1' || fail "the publisher did not catch up: $(health)"
 }

@@ -29,6 +29,10 @@ def on_connect(client, userdata, flags, rc):
     client.subscribe([("registrator/+/records", 1), ("registrator/+/events", 1), ("registrator/+/gap", 1)])
 
 
+def on_subscribe(client, userdata, mid, granted_qos):
+    print("subscribed", flush=True)
+
+
 def on_message(client, userdata, message):
     payload = json.loads(message.payload)
     with db.cursor() as c:
@@ -52,6 +56,7 @@ def on_message(client, userdata, message):
 client = mqtt.Client(client_id="historian", clean_session=False)
 client.on_connect = on_connect
 client.on_message = on_message
+client.on_subscribe = on_subscribe
 client.reconnect_delay_set(min_delay=1, max_delay=1)
 while True:
     try:

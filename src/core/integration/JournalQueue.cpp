@@ -9,19 +9,24 @@
 
 namespace registrator::integration {
 
-JournalQueue::Step JournalQueue::Read(const RecordKey& from, std::size_t max) {
+namespace {
+
+const DayFileNames kNames{"journal", events::EventJournal::kFileSuffix, "line"};
+
+} // namespace
+
+std::vector<common::TDateTime> JournalQueue::Days() const {
+    return DaysWithFiles(folder_, {".txt", events::EventJournal::kFileSuffix});
+}
+
+JournalQueue::Step JournalQueue::Read(const RecordKey& from, std::size_t max, common::TDateTime today) {
     Step step;
     RecordKey key = from;
-    for (int hops = 0; hops < 64; ++hops) {
+    step.Gap = BackToToday(key, today, Days(), left_, kNames);
+    for (int hops = 0; hops < 64 && !step.Gap; ++hops) {
         // Looked for before the file is read, so that a line appended meanwhile is not passed over.
-        std::optional<common::TDateTime> next;
-        for (const common::TDateTime day :
-             DaysWithFiles(folder_, {".txt", events::EventJournal::kFileSuffix}))
-            if (day > key.Day) {
-                next = day;
-                break;
-            }
-        const std::string name = common::ArchiveDateText(key.Day) + events::EventJournal::kFileSuffix;
+        const auto next = DayAfter(Days(), key.Day, today);
+        const std::string name = kNames.NameOf(key.Day);
         const std::filesystem::path path = common::PathFromUtf8(folder_ + name);
         std::error_code error;
         const std::uint64_t size = std::filesystem::file_size(path, error);
@@ -64,15 +69,23 @@ JournalQueue::Step JournalQueue::Read(const RecordKey& from, std::size_t max) {
             knownOffset_ = (resume ? knownOffset_ : 0) + at;
             break;
         }
-        if (!next)
+        if (!next) {
+            if (skipped < key.Index)
+                step.Gap = RestartDay(key, exists, kNames);
             break;
-        step.Gap = GapLeavingDay(key, exists, skipped, !ended, {"journal", name, "line"});
+        }
+        step.Gap = GapLeavingDay(key, exists, skipped, !ended, kNames);
+        left_ = key;
         key = {*next, 0};
-        if (step.Gap)
-            break;
     }
     step.Next = key;
     return step;
+}
+
+std::uint64_t JournalQueue::Waiting(const RecordKey& from, common::TDateTime today) const {
+    return ItemsWaiting(from, today, Days(), left_, kNames, [this](common::TDateTime day) {
+        return events::EventJournal::Read(folder_ + kNames.NameOf(day)).size();
+    });
 }
 
 } // namespace registrator::integration

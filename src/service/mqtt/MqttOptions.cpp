@@ -1,9 +1,21 @@
 #include "service/mqtt/MqttPublisher.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 namespace registrator::service {
+
+std::string SayLeftover(const MqttLeftover& left) {
+    if (left.Records + left.Lines == 0)
+        return {};
+    std::fprintf(
+        stderr,
+        "Registrator: MQTT: left for the next start, not acknowledged: %llu records, %llu journal lines\n",
+        static_cast<unsigned long long>(left.Records), static_cast<unsigned long long>(left.Lines));
+    return "MQTT: не отправлено записей " + std::to_string(left.Records) + ", строк журнала " +
+           std::to_string(left.Lines) + ", уйдут при следующем запуске";
+}
 
 bool ParseMqttUrl(const std::string& url, MqttSettings& settings) {
     std::string rest;

@@ -35,6 +35,8 @@ constexpr std::size_t kEventShare = 10;
 constexpr double kLiveSeconds = 10;
 constexpr auto kCursorEvery = 250ms;
 constexpr auto kConnectTimeout = 10s;
+// How long an orderly end waits for the broker to take what was written before it.
+constexpr auto kEndWait = 5s;
 
 void InitLibrary() {
     static std::once_flag once;
@@ -56,12 +58,19 @@ std::string Describe(int rc) {
     return mosquitto_strerror(rc);
 }
 
+int Publish(mosquitto* client, const std::string& topic, const std::string& payload, bool retain, int* mid) {
+    return mosquitto_publish(client, mid, topic.c_str(), static_cast<int>(payload.size()), payload.data(), 1,
+                             retain);
+}
+
 // The two queues one connection sends: the day files' records and the journals' lines.
 enum Stream : std::size_t { kRecords, kEvents, kStreams };
 
 } // namespace
 
 struct MqttPublisher::Connection {
+    explicit Connection(const std::string& folder) : Days(folder), Journals(folder) {}
+
     struct InFlight {
         int Mid = 0;
         Stream Of = kRecords;
@@ -79,6 +88,13 @@ struct MqttPublisher::Connection {
     std::uint64_t AckCount = 0; // records only
     int OfflineMid = -1;
     bool OfflineAcked = false;
+    // Each queue as it is read: the next place to send, and whether the last look found nothing more.
+    integration::DayFileQueue Days;
+    integration::JournalQueue Journals;
+    std::array<integration::RecordKey, kStreams> Next;
+    std::array<bool, kStreams> CaughtUp{};
+    std::array<Steady::time_point, kStreams> LastLook{};
+    double Tokens = 0; // records' only: the journal's lines are few, and paced by their share alone
 
     ~Connection() {
         if (Client)
@@ -132,7 +148,7 @@ void MqttPublisher::Start() {
         thread_ = std::thread([this] { Run(); });
 }
 
-void MqttPublisher::Stop() {
+MqttLeftover MqttPublisher::Stop() {
     {
         std::lock_guard lock(mutex_);
         stopping_ = true;
@@ -140,6 +156,8 @@ void MqttPublisher::Stop() {
     wake_.notify_all();
     if (thread_.joinable())
         thread_.join();
+    std::lock_guard lock(mutex_);
+    return left_;
 }
 
 void MqttPublisher::Poke() {
@@ -176,7 +194,7 @@ void MqttPublisher::Run() {
     const std::string statusTopic = integration::MqttTopic(settings_.Station, "status");
     auto backoff = 1s;
     while (!stopping_) {
-        Connection connection;
+        Connection connection(settings_.ArchiveFolder);
         connection.Acked = acked;
         connection.Client = mosquitto_new(clientId.c_str(), true, &connection);
         if (!connection.Client) {
@@ -230,7 +248,7 @@ void MqttPublisher::Run() {
                 state_.Problem = mosquitto_connack_string(connection.Refused);
             else if (state_.Problem.empty())
                 state_.Problem = "the connection to the broker was lost";
-            state_.Waiting = queue.Waiting(acked[kRecords]);
+            state_.Waiting = queue.Waiting(acked[kRecords], clock_.Today());
         }
         if (connection.Connected)
             backoff = 1s;
@@ -238,76 +256,23 @@ void MqttPublisher::Run() {
             break;
         backoff = std::min<std::chrono::seconds>(backoff * 2, 10s);
     }
+    const common::TDateTime today = clock_.Today();
+    const MqttLeftover left{
+        queue.Waiting(acked[kRecords], today),
+        integration::JournalQueue(settings_.ArchiveFolder).Waiting(acked[kEvents], today)};
+    std::lock_guard lock(mutex_);
+    left_ = left;
 }
 
 void MqttPublisher::Serve(Connection& c) {
-    integration::DayFileQueue days(settings_.ArchiveFolder);
-    integration::JournalQueue journals(settings_.ArchiveFolder);
-    common::SystemClock clock;
-    const std::array<std::string, kStreams> topics = {integration::MqttTopic(settings_.Station, "records"),
-                                                      integration::MqttTopic(settings_.Station, "events")};
-    const std::string gapTopic = integration::MqttTopic(settings_.Station, "gap");
     const std::string statusTopic = integration::MqttTopic(settings_.Station, "status");
-    std::array<integration::RecordKey, kStreams> next = c.Acked;
+    c.Next = c.Acked;
     const auto started = Steady::now();
-    auto now = started, lastSave = started, lastState = Steady::time_point{}, lastRefill = started;
-    std::array<Steady::time_point, kStreams> lastLook{};
-    std::array<bool, kStreams> caughtUp{};
-    double tokens = 0; // records' only: the journal's lines are few, and paced by their share alone
+    auto lastSave = started, lastState = Steady::time_point{}, lastRefill = started;
     bool wasConnected = false;
     const double rate = settings_.RecordsPerSecond;
-    const auto publish = [&](const std::string& topic, const std::string& payload, bool retain, int* mid) {
-        return mosquitto_publish(c.Client, mid, topic.c_str(), static_cast<int>(payload.size()),
-                                 payload.data(), 1, retain);
-    };
-    const auto send = [&](Stream of, const std::string& topic, const std::string& payload,
-                          const integration::RecordKey& after) {
-        int mid = 0;
-        if (publish(topic, payload, false, &mid) != MOSQ_ERR_SUCCESS)
-            return false;
-        c.Flight.push_back({mid, of, after, false});
-        ++c.InFlightOf[of];
-        next[of] = after;
-        return true;
-    };
-    // Fills the window from one queue while it has something, room within its share, and for the
-    // records tokens. A message the library refuses ends the round there; the queue goes on from it
-    // the next time.
-    const auto pump = [&](Stream of, std::size_t share, const char* placeName, const auto& read,
-                          const auto items, const auto& payloadOf) {
-        const bool paced = of == kRecords && rate > 0;
-        while (!caughtUp[of] && c.InFlightOf[of] < share && c.Flight.size() < kWindow &&
-               (!paced || tokens >= 1)) {
-            const std::size_t room = std::min(kWindow - c.Flight.size(), share - c.InFlightOf[of]);
-            const std::size_t want =
-                paced ? std::min<std::size_t>(room, static_cast<std::size_t>(tokens)) : room;
-            const auto step = read(next[of], want);
-            const auto& gap = step.Gap;
-            if (gap && !send(of, gapTopic,
-                             integration::GapJson(settings_.Station, gap->From, gap->Missing, gap->Reason,
-                                                  placeName),
-                             step.Next))
-                return;
-            if ((step.*items).empty() && !gap) {
-                caughtUp[of] = true;
-                lastLook[of] = now;
-                return;
-            }
-            for (const auto& [key, item] : step.*items) {
-                if (!send(of, topics[of], payloadOf(key, item), {key.Day, key.Index + 1}))
-                    return;
-                tokens -= paced ? 1 : 0;
-            }
-        }
-    };
-    while (true) {
-        const int rc = mosquitto_loop(c.Client, 20, 1);
-        if (rc != MOSQ_ERR_SUCCESS || c.Lost || c.Refused) {
-            std::lock_guard lock(mutex_);
-            state_.Problem = c.Refused ? "" : Describe(rc == MOSQ_ERR_SUCCESS ? MOSQ_ERR_CONN_LOST : rc);
-            return;
-        }
-        now = Steady::now();
+    while (Turn(c)) {
+        const auto now = Steady::now();
         if (!c.Connected) {
             if (now - started > kConnectTimeout) {
                 std::lock_guard lock(mutex_);
@@ -320,65 +285,32 @@ void MqttPublisher::Serve(Connection& c) {
         }
         if (!wasConnected) {
             wasConnected = true;
-            publish(statusTopic, settings_.OnlineStatus, true, nullptr);
+            Publish(c.Client, statusTopic, settings_.OnlineStatus, true, nullptr);
             std::lock_guard lock(mutex_);
             state_.Connected = true;
             state_.Problem.clear();
         }
         if (stopping_) {
-            // An orderly end: the offline status retained, and a moment for the acknowledgements.
-            publish(statusTopic, settings_.OfflineStatus, true, &c.OfflineMid);
-            const auto until = Steady::now() + 1s;
-            while (Steady::now() < until && !(c.OfflineAcked && c.Flight.empty()) && !c.Lost &&
-                   mosquitto_loop(c.Client, 20, 1) == MOSQ_ERR_SUCCESS) {
-            }
-            mosquitto_disconnect(c.Client);
-            mosquitto_loop(c.Client, 20, 1);
+            EndInOrder(c);
             return;
         }
 
-        std::map<std::string, std::string> retained;
-        bool poked = false;
-        {
-            std::lock_guard lock(mutex_);
-            retained.swap(retained_);
-            std::swap(poked, poked_);
-        }
-        for (const auto& [topic, payload] : retained)
-            publish(topic, payload, true, nullptr);
-
+        const bool poked = SendRetained(c);
         if (rate > 0) {
-            tokens = std::min(tokens + rate * std::chrono::duration<double>(now - lastRefill).count(),
-                              std::max(1.0, rate / 10));
+            c.Tokens = std::min(c.Tokens + rate * std::chrono::duration<double>(now - lastRefill).count(),
+                                std::max(1.0, rate / 10));
             lastRefill = now;
         }
         // Caught up, the files are looked at again when something is appended, or each second.
         for (std::size_t s = 0; s < kStreams; ++s)
-            if (caughtUp[s] && (poked || now - lastLook[s] >= 1s))
-                caughtUp[s] = false;
-        // The journal first, within its share: its few lines never wait behind a catch-up of
-        // records, and never hold one up.
-        pump(
-            kEvents, kEventShare, "fromLine",
-            [&](const integration::RecordKey& from, std::size_t max) { return journals.Read(from, max); },
-            &integration::JournalQueue::Step::Lines,
-            [&](const integration::RecordKey& key, const std::string& line) {
-                return integration::EventJson(settings_.Station, key, line);
-            });
-        const common::TDateTime nowValue = clock.Now();
-        pump(
-            kRecords, kWindow, "fromIndex",
-            [&](const integration::RecordKey& from, std::size_t max) { return days.Read(from, max); },
-            &integration::DayFileQueue::Step::Records,
-            [&](const integration::RecordKey& key, const archive::TArhivRec& record) {
-                const double age = (nowValue - (key.Day + record.Time)) * 86400.0;
-                return integration::RecordJson(settings_.Station, key, record, age > kLiveSeconds);
-            });
+            if (c.CaughtUp[s] && (poked || now - c.LastLook[s] >= 1s))
+                c.CaughtUp[s] = false;
+        Fill(c, true);
 
         if (now - lastSave >= kCursorEvery && c.SaveCursors(settings_))
             lastSave = now;
         if (now - lastState >= 200ms) {
-            const std::uint64_t waiting = days.Waiting(c.Acked[kRecords]);
+            const std::uint64_t waiting = c.Days.Waiting(c.Acked[kRecords], clock_.Today());
             std::lock_guard lock(mutex_);
             state_.Waiting = waiting;
             state_.Acknowledged += c.AckCount;
@@ -386,6 +318,116 @@ void MqttPublisher::Serve(Connection& c) {
             lastState = now;
         }
     }
+}
+
+bool MqttPublisher::Turn(Connection& c) {
+    const int rc = mosquitto_loop(c.Client, 20, 1);
+    if (rc == MOSQ_ERR_SUCCESS && !c.Lost && !c.Refused)
+        return true;
+    std::lock_guard lock(mutex_);
+    state_.Problem = c.Refused ? "" : Describe(rc == MOSQ_ERR_SUCCESS ? MOSQ_ERR_CONN_LOST : rc);
+    return false;
+}
+
+bool MqttPublisher::SendRetained(Connection& c) {
+    std::map<std::string, std::string> retained;
+    bool poked = false;
+    {
+        std::lock_guard lock(mutex_);
+        retained.swap(retained_);
+        std::swap(poked, poked_);
+    }
+    for (const auto& [topic, payload] : retained)
+        Publish(c.Client, topic, payload, true, nullptr);
+    return poked;
+}
+
+void MqttPublisher::Fill(Connection& c, bool paced) {
+    const std::array<std::string, kStreams> topics = {integration::MqttTopic(settings_.Station, "records"),
+                                                      integration::MqttTopic(settings_.Station, "events")};
+    const std::string gapTopic = integration::MqttTopic(settings_.Station, "gap");
+    const auto now = Steady::now();
+    const common::TDateTime clockNow = clock_.Now();
+    const common::TDateTime today = common::DatePart(clockNow);
+    const auto send = [&](Stream of, const std::string& topic, const std::string& payload,
+                          const integration::RecordKey& after) {
+        int mid = 0;
+        if (Publish(c.Client, topic, payload, false, &mid) != MOSQ_ERR_SUCCESS)
+            return false;
+        c.Flight.push_back({mid, of, after, false});
+        ++c.InFlightOf[of];
+        c.Next[of] = after;
+        return true;
+    };
+    // Fills the window from one queue while it has something, room within its share, and for paced
+    // records tokens. A message the library refuses ends the round there; the queue goes on from it
+    // the next time.
+    const auto pump = [&](Stream of, std::size_t share, const char* placeName, const auto& read,
+                          const auto items, const auto& payloadOf) {
+        const bool pace = paced && of == kRecords && settings_.RecordsPerSecond > 0;
+        while (!c.CaughtUp[of] && c.InFlightOf[of] < share && c.Flight.size() < kWindow &&
+               (!pace || c.Tokens >= 1)) {
+            const std::size_t room = std::min(kWindow - c.Flight.size(), share - c.InFlightOf[of]);
+            const std::size_t want =
+                pace ? std::min<std::size_t>(room, static_cast<std::size_t>(c.Tokens)) : room;
+            const auto step = read(c.Next[of], want);
+            const auto& gap = step.Gap;
+            if (gap && !send(of, gapTopic,
+                             integration::GapJson(settings_.Station, gap->From, gap->Missing, gap->Reason,
+                                                  placeName),
+                             step.Next))
+                return;
+            if ((step.*items).empty() && !gap) {
+                c.CaughtUp[of] = true;
+                c.LastLook[of] = now;
+                return;
+            }
+            for (const auto& [key, item] : step.*items) {
+                if (!send(of, topics[of], payloadOf(key, item), {key.Day, key.Index + 1}))
+                    return;
+                c.Tokens -= pace ? 1 : 0;
+            }
+        }
+    };
+    // The journal first, within its share: its few lines never wait behind a catch-up of records, and
+    // never hold one up.
+    pump(
+        kEvents, kEventShare, "fromLine",
+        [&](const integration::RecordKey& from, std::size_t max) {
+            return c.Journals.Read(from, max, today);
+        },
+        &integration::JournalQueue::Step::Lines,
+        [&](const integration::RecordKey& key, const std::string& line) {
+            return integration::EventJson(settings_.Station, key, line);
+        });
+    pump(
+        kRecords, kWindow, "fromIndex",
+        [&](const integration::RecordKey& from, std::size_t max) { return c.Days.Read(from, max, today); },
+        &integration::DayFileQueue::Step::Records,
+        [&](const integration::RecordKey& key, const archive::TArhivRec& record) {
+            const double age = (clockNow - (key.Day + record.Time)) * 86400.0;
+            return integration::RecordJson(settings_.Station, key, record, age > kLiveSeconds);
+        });
+}
+
+void MqttPublisher::EndInOrder(Connection& c) {
+    // The files are looked at once more: the last append's poke may not have been seen. Unpaced, since
+    // no tick waits any more.
+    SendRetained(c);
+    c.CaughtUp = {};
+    for (const auto until = Steady::now() + kEndWait;
+         !(c.CaughtUp[kRecords] && c.CaughtUp[kEvents] && c.Flight.empty()) && Steady::now() < until;) {
+        Fill(c, false);
+        if (!Turn(c))
+            return; // the connection's will says the rest
+    }
+    const std::string statusTopic = integration::MqttTopic(settings_.Station, "status");
+    Publish(c.Client, statusTopic, settings_.OfflineStatus, true, &c.OfflineMid);
+    for (const auto until = Steady::now() + 1s; !c.OfflineAcked && Steady::now() < until;)
+        if (!Turn(c))
+            return;
+    mosquitto_disconnect(c.Client);
+    mosquitto_loop(c.Client, 20, 1);
 }
 
 } // namespace registrator::service

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Clock.h"
 #include "integration/MqttMessages.h"
 
 #include <atomic>
@@ -38,6 +39,12 @@ struct MqttState {
     std::uint64_t Acknowledged = 0; // records the broker acknowledged since start (not journal lines)
 };
 
+// What an orderly end left unacknowledged, for the next start to send.
+struct MqttLeftover {
+    std::uint64_t Records = 0;
+    std::uint64_t Lines = 0; // of the event journals
+};
+
 // Publishes every readings record of the day files and every line of the event journals to an MQTT
 // broker, each in order, QoS 1, from the place after its cursor on: the files are the queues, so an
 // outage of any length loses nothing, and a cursor is written only once the broker has acknowledged.
@@ -51,9 +58,10 @@ public:
     MqttPublisher& operator=(const MqttPublisher&) = delete;
 
     void Start();
-    // Publishes the offline status, lets the broker acknowledge what is in flight for a moment, saves
-    // the cursor and disconnects.
-    void Stop();
+    // While connected, sends every record and journal line written so far and waits for the broker to
+    // acknowledge them, for five seconds at most; then publishes the offline status, saves the cursors
+    // and disconnects. What is left waits for the next start.
+    MqttLeftover Stop();
     // A record or a journal line was appended: look at the files now rather than at the next second.
     void Poke();
     // A motor's retained message; only the latest per topic is kept until it is sent.
@@ -61,11 +69,20 @@ public:
 
     MqttState State() const;
 
-    struct Connection; // the library's client and what is in flight on it
+    struct Connection; // the library's client, what is in flight on it, and where its queues are
 
 private:
     void Run();
+    // One connection, from its connect to its end.
     void Serve(Connection& connection);
+    // One round of the library's network loop; false, with the problem said, once the connection failed.
+    bool Turn(Connection& connection);
+    // The motors' retained messages set since the last; true when the files were poked meanwhile.
+    bool SendRetained(Connection& connection);
+    // Fills the window from both queues; `paced` holds the records to --mqtt-rate.
+    void Fill(Connection& connection, bool paced);
+    // An orderly end while connected: what was written before it, then the offline status.
+    void EndInOrder(Connection& connection);
     bool WaitFor(std::chrono::milliseconds time); // false once stopping
 
     MqttSettings settings_;
@@ -76,7 +93,13 @@ private:
     bool poked_ = false;
     std::map<std::string, std::string> retained_;
     MqttState state_;
+    MqttLeftover left_;
+    common::SystemClock clock_;
 };
+
+// What an orderly end left, said on standard error; the end's journal line says it in the words
+// returned ("" when nothing was left).
+std::string SayLeftover(const MqttLeftover& left);
 
 // "mqtt://HOST[:PORT]" or "mqtts://HOST[:PORT]" into the settings; false when it is neither.
 bool ParseMqttUrl(const std::string& url, MqttSettings& settings);

@@ -10,7 +10,9 @@ MqttPublisher::MqttPublisher(MqttSettings settings) : settings_(std::move(settin
 }
 MqttPublisher::~MqttPublisher() = default;
 void MqttPublisher::Start() {}
-void MqttPublisher::Stop() {}
+MqttLeftover MqttPublisher::Stop() {
+    return left_;
+}
 void MqttPublisher::Poke() {}
 void MqttPublisher::PublishRetained(const std::string&, std::string) {}
 MqttState MqttPublisher::State() const {

@@ -124,10 +124,15 @@ void Station::Shutdown(SettingsProgress& progress) {
     web_.reset();
     modbus_.reset();
     recorder_->StopTimers();
-    // After the last record: what the broker has not acknowledged yet stays for the next start.
-    mqtt_.reset();
+    // After the last record and before the end's own line: what was written goes to the broker first,
+    // and what it did not take stays for the next start, said here.
+    std::string unsent;
+    if (mqtt_) {
+        unsent = SayLeftover(mqtt_->Stop());
+        mqtt_.reset();
+    }
     if (!portRefused_)
-        JournalProgram(events::EventKind::ProgramEnded);
+        JournalProgram(events::EventKind::ProgramEnded, unsent);
     guard_([&] { recorder_->SaveSettings({SettingsPath(), env_.Regional}, progress); });
     // The stopped recorder stays, for what still asks about its timers; it never ticks again.
     protocol_.reset();

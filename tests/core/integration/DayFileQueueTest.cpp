@@ -15,6 +15,7 @@ namespace {
 const common::TDateTime kMonday = common::EncodeDate(2026, 12, 7);
 const common::TDateTime kTuesday = kMonday + 1;
 const common::TDateTime kWednesday = kMonday + 2;
+const common::TDateTime kLater = kMonday + 30; // the clock's day, after every file's
 
 void WriteDay(const support::TempFolder& folder, common::TDateTime day, int records, int tornBytes = 0) {
     std::ofstream out(folder.Slash() + common::ArchiveDateText(day) + ".txt", std::ios::binary);
@@ -35,44 +36,95 @@ TEST(DayFileQueue, ReadsDayAfterDayAndReportsWhatIsLostOnce) {
     WriteDay(folder, kTuesday, 2);
     std::ofstream(folder.Slash() + common::ArchiveDateText(kTuesday) + "UST.txt") << "snapshot";
     DayFileQueue queue(folder.Slash());
-    EXPECT_EQ(queue.Waiting({kMonday, 1}), 4u);
+    EXPECT_EQ(queue.Waiting({kMonday, 1}, kLater), 4u);
 
-    auto step = queue.Read({kMonday, 1}, 10);
+    auto step = queue.Read({kMonday, 1}, 10, kLater);
     ASSERT_EQ(step.Records.size(), 2u);
     EXPECT_EQ(step.Records[0].first, (RecordKey{kMonday, 1}));
     EXPECT_EQ(step.Records[1].second.Tok[0], kMonday * 1000 + 2);
     EXPECT_FALSE(step.Gap);
 
-    step = queue.Read(step.Next, 10);
+    step = queue.Read(step.Next, 10, kLater);
     ASSERT_TRUE(step.Gap);
     EXPECT_EQ(step.Gap->From, (RecordKey{kMonday, 3}));
     EXPECT_EQ(step.Gap->Missing, 1u);
     EXPECT_TRUE(step.Records.empty());
     EXPECT_EQ(step.Next, (RecordKey{kTuesday, 0}));
 
-    step = queue.Read(step.Next, 1);
+    step = queue.Read(step.Next, 1, kLater);
     ASSERT_EQ(step.Records.size(), 1u);
-    step = queue.Read(step.Next, 10);
+    step = queue.Read(step.Next, 10, kLater);
     ASSERT_EQ(step.Records.size(), 1u);
     EXPECT_EQ(step.Records[0].second.Tok[0], kTuesday * 1000 + 1);
     // The newest day is never left: its next record may come any second.
-    step = queue.Read(step.Next, 10);
+    step = queue.Read(step.Next, 10, kLater);
     EXPECT_TRUE(step.Records.empty());
     EXPECT_FALSE(step.Gap);
     EXPECT_EQ(step.Next, (RecordKey{kTuesday, 2}));
     WriteDay(folder, kTuesday, 3);
-    EXPECT_EQ(queue.Read(step.Next, 10).Records.size(), 1u);
+    EXPECT_EQ(queue.Read(step.Next, 10, kLater).Records.size(), 1u);
 
     // A cursor into a day file since removed: a gap, then the next day from its start.
-    step = queue.Read({kMonday - 3, 7}, 10);
+    step = queue.Read({kMonday - 3, 7}, 10, kLater);
     ASSERT_TRUE(step.Gap);
     EXPECT_NE(step.Gap->Reason.find("04.12.2026.txt is gone"), std::string::npos) << step.Gap->Reason;
     EXPECT_EQ(step.Next, (RecordKey{kMonday, 0}));
     // A day that was never recorded is no gap.
     WriteDay(folder, kWednesday + 1, 1);
-    step = queue.Read({kWednesday, 0}, 10);
+    step = queue.Read({kWednesday, 0}, 10, kLater);
     EXPECT_FALSE(step.Gap);
     EXPECT_EQ(step.Records.size(), 1u);
+}
+
+testing::AssertionResult Says(const std::optional<RecordGap>& gap, const std::string& words) {
+    if (!gap)
+        return testing::AssertionFailure() << "no gap";
+    if (gap->Reason.find(words) == std::string::npos)
+        return testing::AssertionFailure() << gap->Reason;
+    return testing::AssertionSuccess();
+}
+
+// Without these, a cursor ahead of the files stopped publishing for good, with nothing said and 0
+// records waiting.
+TEST(DayFileQueue, APlaceAheadOfTheFilesIsSaidOnceAndTheRecordsThatExistAreSent) {
+    support::TempFolder folder;
+    DayFileQueue queue(folder.Slash());
+    // The clock set a day forward and back: the records written after it came back are sent.
+    WriteDay(folder, kMonday, 3);
+    auto step = queue.Read({kMonday, 0}, 10, kMonday);
+    WriteDay(folder, kTuesday, 2);
+    step = queue.Read(step.Next, 10, kTuesday);
+    ASSERT_EQ(step.Records.size(), 2u);
+    WriteDay(folder, kMonday, 5);
+    EXPECT_EQ(queue.Waiting(step.Next, kMonday), 4u) << "Monday's two new, Tuesday's two again";
+    step = queue.Read(step.Next, 10, kMonday);
+    EXPECT_TRUE(Says(step.Gap, "the cursor is at 08.12.2026, a day the clock has not reached"));
+    step = queue.Read(step.Next, 10, kMonday);
+    ASSERT_EQ(step.Records.size(), 2u);
+    EXPECT_EQ(step.Records[0].second.Tok[0], kMonday * 1000 + 3);
+    step = queue.Read(step.Next, 10, kMonday);
+    EXPECT_FALSE(step.Gap) << "Tuesday's file is not entered before Tuesday";
+    EXPECT_EQ(step.Next, (RecordKey{kMonday, 5}));
+    // A queue that never left Monday (a restart) sends it again from its first record.
+    EXPECT_EQ(DayFileQueue(folder.Slash()).Read({kMonday + 400, 9}, 10, kMonday).Next,
+              (RecordKey{kMonday, 0}));
+
+    // Today's file begun again after it was deleted, shorter than the cursor: its records are sent.
+    EXPECT_EQ(queue.Waiting({kTuesday, 50}, kTuesday), 2u);
+    step = queue.Read({kTuesday, 50}, 10, kTuesday);
+    EXPECT_TRUE(Says(step.Gap, "it is sent again from its first record"));
+    EXPECT_EQ(queue.Read(step.Next, 10, kTuesday).Records.size(), 2u);
+    // Deleted and not yet begun again: said at once, and its first records are not skipped.
+    step = queue.Read({kWednesday, 7}, 10, kWednesday);
+    EXPECT_TRUE(Says(step.Gap, "the day file 09.12.2026.txt is gone"));
+    WriteDay(folder, kWednesday, 1);
+    EXPECT_EQ(queue.Read(step.Next, 10, kWednesday).Records.size(), 1u);
+    // A negative cursor is past any end.
+    const std::string path = folder.Slash() + "mqtt-broker-1883.cursor";
+    std::ofstream(path) << "08.12.2026 -3\n";
+    step = queue.Read(*LoadPublishCursor(path), 10, kTuesday);
+    EXPECT_TRUE(Says(step.Gap, "08.12.2026.txt holds fewer records"));
+    EXPECT_EQ(step.Next, (RecordKey{kTuesday, 0}));
 }
 
 TEST(DayFileQueue, TheCursorSurvivesAsTextAndRefusesWhatIsNotOne) {
