@@ -103,12 +103,49 @@ TEST(Plant, EveryMotorStartsWithAnInrushRunsAndStops) {
     for (const auto& [channel, states] : history) {
         int starts = 0, stops = 0;
         for (std::size_t i = 1; i < states.size(); ++i) {
-            starts += states[i - 1] == PanelState::Off && states[i] == PanelState::Overloaded;
+            // On its way up through the transducer the current may be caught in the running band.
+            const std::size_t up = states[i] == PanelState::Running && i + 1 < states.size() ? i + 1 : i;
+            starts += states[i - 1] == PanelState::Off && states[up] == PanelState::Overloaded;
             stops += states[i - 1] == PanelState::Running && states[i] == PanelState::Off;
         }
         EXPECT_GE(starts, 2) << "channel " << channel;
         EXPECT_GE(stops, 2) << "channel " << channel;
     }
+}
+
+// What a station's current transducer shows: a start rises through the running band over several scan
+// cycles of 10 ms, and is above critical a few time constants after it left the switched-off state.
+TEST(Plant, StartsRiseThroughTheTransducerOverAFewScanCycles) {
+    Panel panel(5, kMorning);
+    std::map<int, PanelState> last;
+    std::map<int, int> rising;                 // cycles since the channel left off, until it is overloaded
+    std::map<int, std::vector<int>> rises;     // those cycles, start by start
+    for (int tick = 0; tick < 12000; ++tick) { // two minutes
+        panel.Tick(1, 10);
+        for (int channel = 1; channel <= channels::kChannelCount; ++channel) {
+            const PanelState state = panel.State(channel);
+            if (last.contains(channel) && last[channel] == PanelState::Off && state != PanelState::Off)
+                rising[channel] = 0;
+            if (rising.contains(channel)) {
+                if (state == PanelState::Overloaded)
+                    rises[channel].push_back(rising[channel]);
+                if (state == PanelState::Overloaded || state == PanelState::Off)
+                    rising.erase(channel);
+                else
+                    ++rising[channel];
+            }
+            last[channel] = state;
+        }
+    }
+    std::size_t starts = 0;
+    for (const auto& [channel, cycles] : rises) {
+        starts += cycles.size();
+        for (const int n : cycles) {
+            EXPECT_GE(n, 3) << "channel " << channel;
+            EXPECT_LE(n, 30) << "channel " << channel;
+        }
+    }
+    EXPECT_GE(starts, 100u);
 }
 
 TEST(Plant, ReplaysExactlyForTheSameSeedAndTime) {
@@ -148,6 +185,9 @@ TEST(Plant, AimsAtWhateverCalibrationIsLoaded) {
         offsetStates.insert(panel.State(30));
         fineMax = std::max(fineMax, panel.data.Current(5).Value);
     }
+    // A current on its way between two duties may read a threshold exactly.
+    fineStates.erase(PanelState::Unchanged);
+    offsetStates.erase(PanelState::Unchanged);
     EXPECT_EQ(4u, fineStates.size());
     EXPECT_EQ((std::set<PanelState>{PanelState::Overloaded, PanelState::Running, PanelState::Off}),
               offsetStates);
