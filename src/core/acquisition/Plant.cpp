@@ -4,6 +4,7 @@
 #include "common/Rounding.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace registrator::acquisition {
@@ -43,19 +44,6 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
     const std::int64_t q = a / b;
     return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
-
-// Where one motor is within its section's run.
-struct Cycle {
-    std::int64_t Number = 0;
-    std::int64_t Time = 0; // since the start of the cycle
-    std::int64_t Period = 0;
-};
-
-struct Window {
-    std::int64_t From = 0;
-    std::int64_t Length = 0;
-    bool Contains(std::int64_t t) const { return t >= From && t < From + Length; }
-};
 
 bool InBand(MotorDuty duty, double v, const channels::TUstavka& u) {
     const double oborot = u.Oborot;
@@ -99,45 +87,93 @@ MotorDuty Plant::DutyAt(int channel, std::int64_t ms) const {
     return MomentAt(channel, ms).Duty;
 }
 
-Plant::Moment Plant::MomentAt(int channel, std::int64_t ms) const {
+Plant::Run Plant::RunAt(int channel, std::int64_t ms) const {
     const int section = channels::SectionOfChannel(channel);
     const int place = (channel - 1) % channels::kChannelsPerSection;
     const auto s = static_cast<std::uint64_t>(section);
     const auto c = static_cast<std::uint64_t>(channel);
 
     // Each section repeats a run of 35 to 70 seconds, shifted by its own phase.
-    Cycle cycle;
-    cycle.Period = 35000 + static_cast<std::int64_t>(35000 * Unit(s, 0, kPeriod));
-    const std::int64_t shifted = ms + static_cast<std::int64_t>(cycle.Period * Unit(s, 0, kPhase));
-    cycle.Number = FloorDiv(shifted, cycle.Period);
-    cycle.Time = shifted - cycle.Number * cycle.Period;
-    const auto n = static_cast<std::uint64_t>(cycle.Number);
-    const auto period = static_cast<double>(cycle.Period);
+    Run run;
+    run.Period = 35000 + static_cast<std::int64_t>(35000 * Unit(s, 0, kPeriod));
+    const auto shift = static_cast<std::int64_t>(static_cast<double>(run.Period) * Unit(s, 0, kPhase));
+    const std::int64_t number = FloorDiv(ms + shift, run.Period);
+    run.Begin = number * run.Period - shift;
+    const auto n = static_cast<std::uint64_t>(number);
+    const auto period = static_cast<double>(run.Period);
 
-    if (Unit(c, n, kSkip) < 0.08)
-        return {MotorDuty::Off, 0};
+    run.Skipped = Unit(c, n, kSkip) < 0.08;
     // The section idles a while, then its motors start one after another and stop in reverse.
     const auto idle = static_cast<std::int64_t>(period * (0.10 + 0.15 * Unit(s, n, kIdle)));
-    const std::int64_t start = idle + place * 1200 + static_cast<std::int64_t>(600 * Unit(c, n, kStart));
-    const std::int64_t stop =
-        cycle.Period - place * 400 - static_cast<std::int64_t>(period * 0.05 * Unit(c, n, kStop));
-    if (cycle.Time < start || cycle.Time >= stop)
-        return {MotorDuty::Off, 0};
-
-    const std::int64_t inrush = 1000 + static_cast<std::int64_t>(1000 * Unit(c, n, kInrush));
-    const std::int64_t running = cycle.Time - start;
-    if (running < inrush)
-        return {MotorDuty::Starting, static_cast<double>(running) / static_cast<double>(inrush)};
-    const auto span = static_cast<double>(stop - start - inrush);
+    run.Start = idle + place * 1200 + static_cast<std::int64_t>(600 * Unit(c, n, kStart));
+    run.Stop = run.Period - place * 400 - static_cast<std::int64_t>(period * 0.05 * Unit(c, n, kStop));
+    run.Inrush = 1000 + static_cast<std::int64_t>(1000 * Unit(c, n, kInrush));
+    const auto span = static_cast<double>(run.Stop - run.Start - run.Inrush);
     const auto window = [&](std::uint64_t at, std::uint64_t length, double minMs, double extraMs) {
-        return Window{start + inrush + static_cast<std::int64_t>(span * (0.1 + 0.6 * Unit(c, n, at))),
+        return Window{run.Start + run.Inrush + static_cast<std::int64_t>(span * (0.1 + 0.6 * Unit(c, n, at))),
                       static_cast<std::int64_t>(minMs + extraMs * Unit(c, n, length))};
     };
-    if (Unit(c, n, kOverload) < 0.3 && window(kOverloadAt, kOverloadLength, 2000, 3000).Contains(cycle.Time))
+    if (Unit(c, n, kOverload) < 0.3)
+        run.Overload = window(kOverloadAt, kOverloadLength, 2000, 3000);
+    if (Unit(c, n, kHeavy) < 0.45)
+        run.Heavy = window(kHeavyAt, kHeavyLength, 4000, 6000);
+    return run;
+}
+
+Plant::Moment Plant::MomentAt(int channel, std::int64_t ms) const {
+    return MomentIn(RunAt(channel, ms), ms);
+}
+
+Plant::Moment Plant::MomentIn(const Run& run, std::int64_t ms) {
+    const std::int64_t time = ms - run.Begin;
+    if (run.Skipped || time < run.Start || time >= run.Stop)
+        return {MotorDuty::Off, 0};
+    const std::int64_t running = time - run.Start;
+    if (running < run.Inrush)
+        return {MotorDuty::Starting, static_cast<double>(running) / static_cast<double>(run.Inrush)};
+    if (run.Overload.Contains(time))
         return {MotorDuty::Overloaded, 0};
-    if (Unit(c, n, kHeavy) < 0.45 && window(kHeavyAt, kHeavyLength, 4000, 6000).Contains(cycle.Time))
+    if (run.Heavy.Contains(time))
         return {MotorDuty::Heavy, 0};
     return {MotorDuty::Running, 0};
+}
+
+double Plant::Lag(int channel, std::int64_t ms, const Run& run) const {
+    // Each change of duty within the last few time constants: the part of its jump the transducer
+    // has yet to follow. Runs last far longer than that, so only this run and the one before count.
+    std::array<std::int64_t, 16> changes{};
+    std::size_t count = 0;
+    const auto add = [&](std::int64_t at) {
+        if (at <= ms && ms - at < kLagSpanMs &&
+            std::find(changes.begin(), changes.begin() + count, at) == changes.begin() + count)
+            changes[count++] = at;
+    };
+    const auto addRun = [&](const Run& r) {
+        if (r.Skipped)
+            return;
+        add(r.Begin + r.Start);
+        add(r.Begin + r.Start + r.Inrush);
+        add(r.Begin + r.Stop);
+        for (const Window& window : {r.Overload, r.Heavy}) {
+            if (window.Length > 0) {
+                add(r.Begin + window.From);
+                add(r.Begin + window.From + window.Length);
+            }
+        }
+    };
+    if (ms - run.Begin < kLagSpanMs)
+        addRun(RunAt(channel, run.Begin - 1));
+    addRun(run);
+    double lag = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::int64_t at = changes[i];
+        const Moment then = MomentAt(channel, at);
+        const Moment just = MomentAt(channel, at - 1);
+        if (then.Duty != just.Duty)
+            lag -= (CurrentFor(channel, at, then) - CurrentFor(channel, at - 1, just)) *
+                   std::exp(-static_cast<double>(ms - at) / kLagMs);
+    }
+    return lag;
 }
 
 double Plant::CurrentAt(int channel, std::int64_t ms) const {
@@ -177,18 +213,21 @@ double Plant::CurrentFor(int channel, std::int64_t ms, const Moment& moment) con
 
 std::uint16_t Plant::CountAt(int channel, std::int64_t ms) const {
     const channels::TUstavka& u = ustavki_[channel];
-    const Moment moment = MomentAt(channel, ms);
+    const Run run = RunAt(channel, ms);
+    const Moment moment = MomentIn(run, ms);
     const MotorDuty duty = moment.Duty;
-    const double current = CurrentFor(channel, ms, moment);
+    const double lag = Lag(channel, ms, run);
+    const double current = CurrentFor(channel, ms, moment) + lag;
     double aimed = u.Koof_K != 0 ? (current + u.Koof_B) / u.Koof_K : 0;
     if (!std::isfinite(aimed))
         aimed = 0;
     const int count = static_cast<int>(common::RoundHalfEven(std::clamp(aimed, 0.0, double{kMaxCount})));
-    // Coarse coefficients can round the current out of its band: take a neighbouring count that
-    // lands inside, if there is one.
+    // Coarse coefficients can round a settled current out of its band: take a neighbouring count that
+    // lands inside, if there is one. On its way between two duties the current belongs to neither.
     for (const int step : {0, -1, 1, -2, 2}) {
         const int candidate = count + step;
-        if (candidate >= 0 && candidate <= kMaxCount && InBand(duty, ConvertCount(candidate, u), u))
+        if (lag == 0 && candidate >= 0 && candidate <= kMaxCount &&
+            InBand(duty, ConvertCount(candidate, u), u))
             return static_cast<std::uint16_t>(candidate);
     }
     return static_cast<std::uint16_t>(count);

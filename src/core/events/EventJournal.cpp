@@ -17,8 +17,8 @@ namespace {
 constexpr const char* kBom = "\xEF\xBB\xBF";
 
 // One decimal, with the comma of the Russian settings; nothing for a figure the event has not.
-std::string Figure(double value) {
-    if (value == 0 || !std::isfinite(value))
+std::string Figure(double value, bool carried = false) {
+    if ((value == 0 && !carried) || !std::isfinite(value))
         return {};
     const long long tenths = std::llround(value * 10);
     std::string text = std::to_string(tenths / 10) + ',' + std::to_string(std::llabs(tenths % 10));
@@ -89,7 +89,10 @@ std::string JournalLine(const Event& event, const channels::ChannelData& data) {
     } else {
         line += ";;";
     }
-    line += ';' + Figure(event.Peak) + ';' + Figure(event.Seconds) + ';';
+    // The ends of starts, overloads and above-nominal spells say how long they lasted, however short.
+    const bool lasted = event.Kind == EventKind::StartEnded || event.Kind == EventKind::LongStart ||
+                        event.Kind == EventKind::OverloadEnded || event.Kind == EventKind::AboveNominalEnded;
+    line += ';' + Figure(event.Peak) + ';' + Figure(event.Seconds, lasted) + ';';
     line += event.Alarm ? "да" : "";
     line += ';' + Field(event.Text);
     return line;

@@ -1,6 +1,8 @@
 #include "events/MotorEvents.h"
 
 #include <algorithm>
+#include <array>
+#include <cmath>
 
 namespace registrator::events {
 
@@ -23,6 +25,14 @@ Event Make(common::TDateTime time, EventKind kind, int channel, double peak, dou
     event.Alarm = alarm;
     return event;
 }
+
+// The panel's states from the lowest current up; the enum lists them from the highest down.
+constexpr int Rank(monitor::PanelState state) {
+    return static_cast<int>(monitor::PanelState::Off) - static_cast<int>(state);
+}
+constexpr std::array kByRank = {monitor::PanelState::Off, monitor::PanelState::Running,
+                                monitor::PanelState::AboveNominal, monitor::PanelState::Overloaded};
+static_assert(Rank(monitor::PanelState::Overloaded) == 3 && Rank(monitor::PanelState::Running) == 1);
 
 // Within a microsecond: times a day's fraction apart are not exact.
 bool Lasted(common::TDateTime from, common::TDateTime to, double seconds) {
@@ -56,7 +66,7 @@ void MotorEventDetector::Observe(common::TDateTime now, const channels::ChannelD
     for (int n = 1; n <= channels::kChannelCount; ++n) {
         Motor& motor = motors_[n];
         // A converter stuck at full scale reads as the largest current: no motor events from it.
-        if (!noneAnswer_ && !all && data.RawCount(n) >= kFullScale) {
+        if (!all && data.RawCount(n) >= kFullScale) {
             if (motor.FullScaleSince == 0)
                 motor.FullScaleSince = now;
             if (!motor.Stuck && Lasted(motor.FullScaleSince, now, kStuckSeconds)) {
@@ -71,9 +81,14 @@ void MotorEventDetector::Observe(common::TDateTime now, const channels::ChannelD
                 out.push_back(Make(now, EventKind::ConverterFreed, n, 0, 0, false));
             }
         }
-        if (!motor.Stuck && !all)
+        // A cycle that does not show the motor leaves nothing to judge the one before it by; that
+        // one may have mixed the fault's scans with the motor's.
+        if (motor.Stuck || all)
+            motor.Pending = false;
+        else
             ObserveMotor(now, n, data.Current(n).Value, data.Ustavki[n], out);
     }
+    firstCycle_ = false;
 }
 
 void MotorEventDetector::ForgetMotor(common::TDateTime now, int channel, std::vector<Event>& out) {
@@ -86,7 +101,7 @@ void MotorEventDetector::ForgetMotor(common::TDateTime now, int channel, std::ve
     if (m.AboveNominal)
         out.push_back(
             Make(now, EventKind::AboveNominalEnded, channel, 0, SecondsBetween(m.AboveSince, now), false));
-    // Once it answers again, the first cycle learns where the motor stands, as at start-up.
+    // Once it answers again the motor is learnt afresh, with no start of its own.
     const common::TDateTime fullScaleSince = m.FullScaleSince;
     m = Motor{};
     m.FullScaleSince = fullScaleSince;
@@ -98,75 +113,106 @@ void MotorEventDetector::ObserveMotor(common::TDateTime now, int channel, double
     monitor::PanelState state = monitor::ClassifyReading(value, settings);
     // On a threshold exactly the reading keeps the state it had, as the panel keeps its colour.
     if (state == monitor::PanelState::Unchanged)
-        state = m.State;
-    const bool wasOff = !m.Known || m.State == monitor::PanelState::Off;
-    const bool off = state == monitor::PanelState::Off;
-    // The first cycle only learns where each motor stands; a motor already running has no start.
-    if (!m.Known) {
+        state = m.Raw;
+    m.Raw = state;
+    if (m.Known) {
+        if (m.Pending)
+            Confirm(channel, state, settings, out);
+    } else if (firstCycle_ || m.Pending) {
+        // At start-up the first cycle only learns where each motor stands: a motor already running
+        // has no start. After a fault the first cycle may mix the fault's scans in: the second learns.
         m.Known = true;
         m.State = state;
-        return;
     }
+    m.Pending = true;
+    m.PendingAt = now;
+    m.PendingValue = value;
+    m.PendingState = state;
+}
 
-    if (off) {
+void MotorEventDetector::Confirm(int channel, monitor::PanelState next, const channels::TUstavka& settings,
+                                 std::vector<Event>& out) {
+    Motor& m = motors_[channel];
+    const common::TDateTime at = m.PendingAt;
+    const double value = m.PendingValue;
+    const int low = std::min(Rank(m.PendingState), Rank(next));
+    const int high = std::max(Rank(m.PendingState), Rank(next));
+    int rank = Rank(m.State);
+    if (low > rank)
+        rank = low;
+    else if (high < rank)
+        rank = high;
+    const monitor::PanelState state = kByRank[static_cast<std::size_t>(rank)];
+    const bool wasOff = m.State == monitor::PanelState::Off;
+
+    if (state == monitor::PanelState::Off) {
         if (m.Overloaded)
-            out.push_back(Make(now, EventKind::OverloadEnded, channel, m.OverloadPeak,
-                               SecondsBetween(m.OverloadSince, now), false));
+            out.push_back(Make(at, EventKind::OverloadEnded, channel, m.OverloadPeak,
+                               SecondsBetween(m.OverloadSince, at), false));
         if (m.AboveNominal)
-            out.push_back(Make(now, EventKind::AboveNominalEnded, channel, 0,
-                               SecondsBetween(m.AboveSince, now), false));
+            out.push_back(
+                Make(at, EventKind::AboveNominalEnded, channel, 0, SecondsBetween(m.AboveSince, at), false));
         if (m.Starting)
-            out.push_back(Make(now, EventKind::StartEnded, channel, m.StartPeak,
-                               SecondsBetween(m.StartedAt, now), false));
+            out.push_back(Make(at, EventKind::StartEnded, channel, m.StartPeak,
+                               SecondsBetween(m.StartedAt, at), false));
         if (!wasOff)
-            out.push_back(Make(now, EventKind::Stopped, channel, 0, 0, false));
+            out.push_back(Make(at, EventKind::Stopped, channel, 0, 0, false));
         m.Overloaded = m.AboveNominal = m.Starting = false;
         m.State = state;
         return;
     }
 
+    const bool above = rank >= Rank(monitor::PanelState::AboveNominal);
     if (wasOff) {
         m.Starting = true;
-        m.StartedAt = now;
-        m.StartPeak = value;
-        out.push_back(Make(now, EventKind::StartBegan, channel, 0, 0, false));
+        m.StartReached = false;
+        m.StartedAt = m.RiseAt = at;
+        m.StartPeak = m.RiseLevel = value;
+        out.push_back(Make(at, EventKind::StartBegan, channel, 0, 0, false));
     }
     if (m.Starting) {
         m.StartPeak = std::max(m.StartPeak, value);
-        const double lasted = SecondsBetween(m.StartedAt, now);
-        if (value < settings.T_Nom) {
+        m.StartReached = m.StartReached || above;
+        if (value > m.RiseLevel + kRiseShareOfNominal * std::abs(settings.T_Nom)) {
+            m.RiseLevel = value;
+            m.RiseAt = at;
+        }
+        // One that never got above nominal lasted until its current stopped rising.
+        const double lasted = SecondsBetween(m.StartedAt, m.StartReached ? at : m.RiseAt);
+        const bool windowOut = Lasted(m.StartedAt, at, startWindow_[channel]);
+        if ((m.StartReached && !above) ||
+            (!m.StartReached && (windowOut || Lasted(m.RiseAt, at, kSettleSeconds)))) {
             m.Starting = false;
-            out.push_back(Make(now, EventKind::StartEnded, channel, m.StartPeak, lasted, false));
-        } else if (Lasted(m.StartedAt, now, startWindow_[channel])) {
+            out.push_back(Make(at, EventKind::StartEnded, channel, m.StartPeak, lasted, false));
+        } else if (windowOut) {
             m.Starting = false;
-            out.push_back(Make(now, EventKind::LongStart, channel, m.StartPeak, lasted, true));
+            out.push_back(Make(at, EventKind::LongStart, channel, m.StartPeak, lasted, true));
         }
     }
     if (!m.Starting) {
         const bool overloaded = state == monitor::PanelState::Overloaded;
-        const bool above = overloaded || state == monitor::PanelState::AboveNominal;
         if (above && !m.AboveNominal) {
             m.AboveNominal = true;
-            m.AboveSince = now;
-            out.push_back(Make(now, EventKind::AboveNominalBegan, channel, 0, 0, false));
+            m.AboveSince = at;
+            out.push_back(Make(at, EventKind::AboveNominalBegan, channel, 0, 0, false));
         }
         if (overloaded && !m.Overloaded) {
             m.Overloaded = true;
-            m.OverloadSince = now;
+            m.OverloadSince = at;
             m.OverloadPeak = value;
-            out.push_back(Make(now, EventKind::OverloadBegan, channel, 0, 0, true));
+            out.push_back(Make(at, EventKind::OverloadBegan, channel, 0, 0, true));
         }
         if (m.Overloaded)
             m.OverloadPeak = std::max(m.OverloadPeak, value);
         if (!overloaded && m.Overloaded) {
             m.Overloaded = false;
-            out.push_back(Make(now, EventKind::OverloadEnded, channel, m.OverloadPeak,
-                               SecondsBetween(m.OverloadSince, now), false));
+            out.push_back(Make(at, EventKind::OverloadEnded, channel, m.OverloadPeak,
+                               SecondsBetween(m.OverloadSince, at), false));
         }
         if (!above && m.AboveNominal) {
             m.AboveNominal = false;
-            out.push_back(Make(now, EventKind::AboveNominalEnded, channel, 0,
-                               SecondsBetween(m.AboveSince, now), false));
+            out.push_back(
+                Make(at, EventKind::AboveNominalEnded, channel, 0, SecondsBetween(m.AboveSince, at), false));
         }
     }
     m.State = state;

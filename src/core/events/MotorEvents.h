@@ -12,7 +12,7 @@ namespace registrator::events {
 
 enum class EventKind {
     StartBegan,    // a motor left the switched-off state
-    StartEnded,    // its current first fell below nominal: peak and duration
+    StartEnded,    // its current fell back below nominal, or settled short of it: peak and duration
     LongStart,     // still above nominal when its start window ran out: an alarm
     OverloadBegan, // above critical outside a start: an alarm
     OverloadEnded, // peak and duration
@@ -45,14 +45,27 @@ struct Event {
 };
 
 // Motor-aware events from each converted scan cycle. A starting motor's inrush is a start, not an
-// overload: overloads and above-nominal spells count only outside a start, which ends when the current
-// first falls below nominal or when the motor's start window runs out (a long start: the mark of a
-// jammed or overloaded machine).
+// overload: overloads and above-nominal spells count only outside a start. A start ends when its
+// current, having risen above nominal, falls back below it; when, never having got there, it has not
+// risen for kSettleSeconds; or when the motor's start window runs out (still above nominal: a long
+// start, the mark of a jammed or overloaded machine).
+//
+// "Above nominal" is the panel's state: above nominal or above critical, whichever is lower.
+//
+// A motor switches on at any moment, so a cycle may average scans of the old current with scans of the
+// new one. Such a cycle's reading lies between the two, so every cycle is judged together with the
+// next: the motor takes a higher state only where both stand above its present one, and a lower one
+// only where both stand below. A cycle's events carry its own time and are given out when the next
+// cycle arrives.
 class MotorEventDetector {
 public:
     static constexpr double kDefaultStartWindowSeconds = 10;
     // How long a converter must hold full scale before it is called stuck.
     static constexpr double kStuckSeconds = 5;
+    // How long a start that never reached nominal must go without rising before it is over, and by
+    // how much of nominal its current must pass its last high to count as rising.
+    static constexpr double kSettleSeconds = 2;
+    static constexpr double kRiseShareOfNominal = 0.05;
 
     // Start windows per channel, in seconds.
     void SetStartWindow(int channel, double seconds) { startWindow_[channel] = seconds; }
@@ -62,11 +75,19 @@ public:
 
 private:
     struct Motor {
-        monitor::PanelState State = monitor::PanelState::Off;
+        monitor::PanelState State = monitor::PanelState::Off; // as confirmed
+        monitor::PanelState Raw = monitor::PanelState::Off;   // the last cycle's own
         bool Known = false;
+        bool Pending = false; // the last cycle observed the motor and waits for this one
+        common::TDateTime PendingAt = 0;
+        double PendingValue = 0;
+        monitor::PanelState PendingState = monitor::PanelState::Off;
         bool Starting = false;
+        bool StartReached = false; // above nominal since the start began
         common::TDateTime StartedAt = 0;
         double StartPeak = 0;
+        double RiseLevel = 0; // the start's current when it last rose
+        common::TDateTime RiseAt = 0;
         bool Overloaded = false;
         common::TDateTime OverloadSince = 0;
         double OverloadPeak = 0;
@@ -78,6 +99,8 @@ private:
     void ForgetMotor(common::TDateTime now, int channel, std::vector<Event>& out);
     void ObserveMotor(common::TDateTime now, int channel, double value, const channels::TUstavka& settings,
                       std::vector<Event>& out);
+    void Confirm(int channel, monitor::PanelState next, const channels::TUstavka& settings,
+                 std::vector<Event>& out);
 
     std::array<Motor, channels::kChannelCount + 1> motors_{};
     std::array<double, channels::kChannelCount + 1> startWindow_ = [] {
@@ -87,6 +110,7 @@ private:
     }();
     common::TDateTime allFullScaleSince_ = 0;
     bool noneAnswer_ = false;
+    bool firstCycle_ = true;
 };
 
 // The kind's name as the journal writes it.

@@ -5,6 +5,7 @@
 #include "common/DateTime.h"
 #include "monitor/PanelState.h"
 
+#include <array>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -103,12 +104,41 @@ TEST(Plant, EveryMotorStartsWithAnInrushRunsAndStops) {
     for (const auto& [channel, states] : history) {
         int starts = 0, stops = 0;
         for (std::size_t i = 1; i < states.size(); ++i) {
-            starts += states[i - 1] == PanelState::Off && states[i] == PanelState::Overloaded;
+            // On its way up through the transducer the current may be caught in the running band.
+            const std::size_t up = states[i] == PanelState::Running && i + 1 < states.size() ? i + 1 : i;
+            starts += states[i - 1] == PanelState::Off && states[up] == PanelState::Overloaded;
             stops += states[i - 1] == PanelState::Running && states[i] == PanelState::Off;
         }
         EXPECT_GE(starts, 2) << "channel " << channel;
         EXPECT_GE(stops, 2) << "channel " << channel;
     }
+}
+
+// What a station's current transducer shows: a start rises through the running band over several scan
+// cycles of 10 ms, and is above critical a few time constants after it left the switched-off state.
+TEST(Plant, StartsRiseThroughTheTransducerOverAFewScanCycles) {
+    Panel panel(5, kMorning);
+    std::array<int, channels::kChannelCount + 1> rising{}; // cycles since it left off; -1: not starting
+    rising.fill(-1);
+    int starts = 0;
+    for (int tick = 0; tick < 12000; ++tick) { // two minutes
+        panel.Tick(1, 10);
+        for (int channel = 1; channel <= channels::kChannelCount; ++channel) {
+            int& cycles = rising[static_cast<std::size_t>(channel)];
+            const PanelState state = panel.State(channel);
+            if (state == PanelState::Off || (state == PanelState::Overloaded && cycles < 0)) {
+                cycles = state == PanelState::Off ? 0 : -1;
+            } else if (state == PanelState::Overloaded) {
+                EXPECT_TRUE(cycles >= 3 && cycles <= 30)
+                    << "channel " << channel << ": " << cycles << " cycles";
+                ++starts;
+                cycles = -1;
+            } else if (cycles >= 0) {
+                ++cycles;
+            }
+        }
+    }
+    EXPECT_GE(starts, 100);
 }
 
 TEST(Plant, ReplaysExactlyForTheSameSeedAndTime) {
@@ -148,6 +178,9 @@ TEST(Plant, AimsAtWhateverCalibrationIsLoaded) {
         offsetStates.insert(panel.State(30));
         fineMax = std::max(fineMax, panel.data.Current(5).Value);
     }
+    // A current on its way between two duties may read a threshold exactly.
+    fineStates.erase(PanelState::Unchanged);
+    offsetStates.erase(PanelState::Unchanged);
     EXPECT_EQ(4u, fineStates.size());
     EXPECT_EQ((std::set<PanelState>{PanelState::Overloaded, PanelState::Running, PanelState::Off}),
               offsetStates);

@@ -1,5 +1,6 @@
 #include "events/MotorEvents.h"
 
+#include <cmath>
 #include <gtest/gtest.h>
 #include <initializer_list>
 #include <sstream>
@@ -21,7 +22,8 @@ public:
             data.RawCounts[static_cast<std::size_t>(n - 1)] = 0;
         }
     }
-    // One cycle: the channels' currents (A) and, where given, raw counts; returns its events as text.
+    // One cycle: the channels' currents (A) and, where given, raw counts; returns its events as text,
+    // each with the second of the cycle it belongs to.
     std::string Step(std::initializer_list<std::pair<int, double>> currents,
                      std::initializer_list<std::pair<int, double>> raw = {}) {
         for (auto [channel, value] : currents)
@@ -37,11 +39,10 @@ public:
                 text << " peak " << e.Peak;
             if (e.Seconds != 0)
                 text << " for " << e.Seconds << " s";
-            text << (e.Alarm ? " ALARM" : "") << "; ";
+            text << (e.Alarm ? " ALARM" : "") << " @" << std::lround((e.Time - kMorning) * 86400) << "; ";
         }
         return text.str();
     }
-
     channels::ChannelData data;
     MotorEventDetector detector;
     int seconds = 0;
@@ -49,22 +50,24 @@ public:
 
 // A start's inrush above critical is no overload; an overload outside a start is, with its peak and
 // duration; a start that outlasts its window is a long start, and what follows it counts as usual.
+// Every cycle is judged with the next, so its events come a cycle later with its own time.
 TEST(MotorEvents, StartsInrushOverloadsAndStopsAsTheOperatorWouldCallThem) {
     Plant plant;
     plant.detector.SetStartWindow(2, 3);
     EXPECT_EQ(plant.Step({{1, 0}, {2, 0}}), "");
-    EXPECT_EQ(plant.Step({{1, 400}, {2, 400}}), "1 пуск; 2 пуск; ");
-    EXPECT_EQ(plant.Step({{1, 300}}), "");
-    EXPECT_EQ(plant.Step({{1, 90}}), "1 пуск завершён peak 400 for 2 s; ");
+    EXPECT_EQ(plant.Step({{1, 400}, {2, 400}}), "");
+    EXPECT_EQ(plant.Step({{1, 300}}), "1 пуск @1; 2 пуск @1; ");
+    EXPECT_EQ(plant.Step({{1, 90}}), "");
+    EXPECT_EQ(plant.Step({}), "1 пуск завершён peak 400 for 2 s @3; ");
     EXPECT_EQ(plant.Step({{1, 200}}),
-              "1 выше номинала; 1 перегрузка ALARM; 2 затянутый пуск peak 400 for 3 s ALARM; "
-              "2 выше номинала; 2 перегрузка ALARM; ");
-    EXPECT_EQ(plant.Step({{1, 250}}), "");
-    EXPECT_EQ(plant.Step({{1, 120}, {2, 0}}),
-              "1 перегрузка снята peak 250 for 2 s; 2 перегрузка снята peak 400 for 2 s; "
-              "2 ниже номинала for 2 s; 2 останов; ");
-    EXPECT_EQ(plant.Step({{1, 90}}), "1 ниже номинала for 3 s; ");
-    EXPECT_EQ(plant.Step({{1, 0}}), "1 останов; ");
+              "2 затянутый пуск peak 400 for 3 s ALARM @4; 2 выше номинала @4; 2 перегрузка ALARM @4; ");
+    EXPECT_EQ(plant.Step({{1, 250}}), "1 выше номинала @5; 1 перегрузка ALARM @5; ");
+    EXPECT_EQ(plant.Step({{1, 120}, {2, 0}}), "");
+    EXPECT_EQ(plant.Step({{1, 90}}),
+              "1 перегрузка снята peak 250 for 2 s @7; 2 перегрузка снята peak 400 for "
+              "3 s @7; 2 ниже номинала for 3 s @7; 2 останов @7; ");
+    EXPECT_EQ(plant.Step({{1, 0}}), "1 ниже номинала for 3 s @8; ");
+    EXPECT_EQ(plant.Step({}), "1 останов @9; ");
 }
 
 // Full scale held by one converter reads as an overload at first (a real one may drive it there), and
@@ -77,11 +80,12 @@ TEST(MotorEvents, AConverterHeldAtFullScaleIsAFaultAndAllOfThemOneFault) {
     for (int s = 0; s < 6; ++s)
         seen += plant.Step({{3, 2000}}, {{3, 1023}});
     // What the full scale shows is no current: the overload ends where the fault is called.
-    EXPECT_EQ(seen, "3 выше номинала; 3 перегрузка ALARM; 3 перегрузка снята peak 2000 for 5 s; "
-                    "3 ниже номинала for 5 s; 3 неисправность преобразователя ALARM; ");
-    // Answering again, the motor is learnt afresh: no start from the fault's end.
-    EXPECT_EQ(plant.Step({{3, 50}}, {{3, 500}}), "3 преобразователь исправен; ");
-    EXPECT_EQ(plant.Step({{3, 200}}, {{3, 500}}), "3 выше номинала; 3 перегрузка ALARM; ");
+    EXPECT_EQ(seen, "3 выше номинала @1; 3 перегрузка ALARM @1; 3 перегрузка снята peak 2000 for 5 s @6; "
+                    "3 ниже номинала for 5 s @6; 3 неисправность преобразователя ALARM @6; ");
+    // Answering again, the motor is learnt afresh from its second cycle: no start from the fault's end.
+    EXPECT_EQ(plant.Step({{3, 50}}, {{3, 500}}), "3 преобразователь исправен @7; ");
+    EXPECT_EQ(plant.Step({{3, 200}}, {{3, 500}}), "");
+    EXPECT_EQ(plant.Step({}), "3 выше номинала @8; 3 перегрузка ALARM @8; ");
 
     std::initializer_list<std::pair<int, double>> none = {};
     for (int n = 1; n <= channels::kChannelCount; ++n)
@@ -89,9 +93,9 @@ TEST(MotorEvents, AConverterHeldAtFullScaleIsAFaultAndAllOfThemOneFault) {
     seen.clear();
     for (int s = 0; s < 7; ++s)
         seen += plant.Step({{3, 2000}}, none);
-    EXPECT_EQ(seen, "3 перегрузка снята peak 200 for 6 s; 3 ниже номинала for 6 s; "
-                    "0 преобразователи не отвечают ALARM; ");
-    EXPECT_EQ(plant.Step({{3, 50}}, {{1, 10}}), "0 преобразователи отвечают; ");
+    EXPECT_EQ(seen, "3 перегрузка снята peak 200 for 7 s @15; 3 ниже номинала for 7 s @15; "
+                    "0 преобразователи не отвечают ALARM @15; ");
+    EXPECT_EQ(plant.Step({{3, 50}}, {{1, 10}}), "0 преобразователи отвечают @17; ");
 }
 
 } // namespace
