@@ -123,6 +123,13 @@ void MotorEventDetector::ObserveMotor(common::TDateTime now, int channel, double
         // has no start. After a fault the first cycle may mix the fault's scans in: the second learns.
         m.Known = true;
         m.State = state;
+        // Found above nominal, it may be mid-inrush: give it a start window, unsaid, before an
+        // overload counts, so a restart beside a starting motor raises no false alarm.
+        if (Rank(state) >= Rank(monitor::PanelState::AboveNominal)) {
+            m.Starting = m.StartReached = m.QuietStart = true;
+            m.StartedAt = m.RiseAt = now;
+            m.StartPeak = m.RiseLevel = value;
+        }
     }
     m.Pending = true;
     m.PendingAt = now;
@@ -152,12 +159,12 @@ void MotorEventDetector::Confirm(int channel, monitor::PanelState next, const ch
         if (m.AboveNominal)
             out.push_back(
                 Make(at, EventKind::AboveNominalEnded, channel, 0, SecondsBetween(m.AboveSince, at), false));
-        if (m.Starting)
+        if (m.Starting && !m.QuietStart)
             out.push_back(Make(at, EventKind::StartEnded, channel, m.StartPeak,
                                SecondsBetween(m.StartedAt, at), false));
         if (!wasOff)
             out.push_back(Make(at, EventKind::Stopped, channel, 0, 0, false));
-        m.Overloaded = m.AboveNominal = m.Starting = false;
+        m.Overloaded = m.AboveNominal = m.Starting = m.QuietStart = false;
         m.State = state;
         return;
     }
@@ -183,11 +190,15 @@ void MotorEventDetector::Confirm(int channel, monitor::PanelState next, const ch
         if ((m.StartReached && !above) ||
             (!m.StartReached && (windowOut || Lasted(m.RiseAt, at, kSettleSeconds)))) {
             m.Starting = false;
-            out.push_back(Make(at, EventKind::StartEnded, channel, m.StartPeak, lasted, false));
+            if (!m.QuietStart)
+                out.push_back(Make(at, EventKind::StartEnded, channel, m.StartPeak, lasted, false));
         } else if (windowOut) {
             m.Starting = false;
-            out.push_back(Make(at, EventKind::LongStart, channel, m.StartPeak, lasted, true));
+            if (!m.QuietStart)
+                out.push_back(Make(at, EventKind::LongStart, channel, m.StartPeak, lasted, true));
         }
+        if (!m.Starting)
+            m.QuietStart = false;
     }
     if (!m.Starting) {
         const bool overloaded = state == monitor::PanelState::Overloaded;

@@ -84,6 +84,7 @@ private:
         monitor::PanelState PendingState = monitor::PanelState::Off;
         bool Starting = false;
         bool StartReached = false; // above nominal since the start began
+        bool QuietStart = false;   // found above nominal when learnt: its end goes unsaid
         common::TDateTime StartedAt = 0;
         double StartPeak = 0;
         double RiseLevel = 0; // the start's current when it last rose
