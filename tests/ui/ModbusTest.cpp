@@ -1,14 +1,17 @@
-// The Modbus TCP server against independent clients from Debian: mbpoll and pymodbus.
+// The Modbus TCP server against independent clients from Debian (mbpoll and pymodbus) and hostile ones.
 #ifndef _WIN32 // the clients are Linux programs
 
 #include "UiTestSupport.h"
 #include "acquisition/SimulatedPort.h"
+#include "archive/ArchiveRecords.h"
+#include "common/DateTime.h"
 #include "service/modbus/ModbusServer.h"
 #include "support/TempFolder.h"
 #include "ui/app/Program.h"
 #include "ui/monitor/MainWindow.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -55,16 +58,25 @@ QStringList Mbpoll(quint16 port, int reference, int count, const char* type) {
             QStringLiteral("-p"),      QString::number(port)};
 }
 
+// The whole program over the simulated plant, its archive in `folder`.
+ProgramEnvironment SimulatedPlant(const TempFolder& folder, const common::Clock& clock,
+                                  RecordingDialogs& dialogs) {
+    std::filesystem::create_directories(folder.Path() / "Data");
+    return ProgramEnvironment{clock,
+                              dialogs,
+                              common::RegionalSettings::Russian(),
+                              (folder.Path() / "REGISTRATOR.EXE").string(),
+                              folder.Slash() + "Data/",
+                              [](const channels::UstavkiTable& ustavki, const common::Clock& clock) {
+                                  return std::make_unique<acquisition::SimulatedPort>(ustavki, clock, 7);
+                              }};
+}
+
 TEST(Modbus, MbpollReadsWhatTheMainWindowShowsAtTheSameCycle) {
     TempFolder folder;
-    std::filesystem::create_directories(folder.Path() / "Data");
     common::SettableClock clock{common::EncodeDate(2026, 12, 9) + common::EncodeTime(10, 0, 0, 0)};
     RecordingDialogs dialogs;
-    Program program(ProgramEnvironment{
-        clock, dialogs, common::RegionalSettings::Russian(), (folder.Path() / "REGISTRATOR.EXE").string(),
-        folder.Slash() + "Data/", [](const channels::UstavkiTable& ustavki, const common::Clock& clock) {
-            return std::make_unique<acquisition::SimulatedPort>(ustavki, clock, 7);
-        }});
+    Program program(SimulatedPlant(folder, clock, dialogs));
     program.ServeModbus(QStringLiteral("127.0.0.1"), 0, 1, integration::WordOrder::HighFirst);
     ASSERT_TRUE(program.Start());
     ASSERT_NE(program.Modbus(), nullptr);
@@ -162,6 +174,61 @@ TEST(Modbus, AnIndependentClientGetsReadsOfTheMapAndNothingElse) {
     EXPECT_TRUE(got["two_clients_agree"].toBool());
     EXPECT_TRUE(got["malformed_closed"].toBool());
     EXPECT_TRUE(got["still_serving"].toBool()) << "a silent client and a torn frame hold up no one";
+}
+
+// The fault each guards against: one slow client held the only worker (the poller starved), a wrong
+// header was answered as a read or threw the stream out of step, a function of 128 and above got a
+// malformed reply, and 16 silent connections locked every other client out.
+TEST(Modbus, HostileClientsAreClosedOrAnsweredAndHoldUpNeitherOthersNorTheRecords) {
+    TempFolder folder;
+    common::SystemClock clock;
+    RecordingDialogs dialogs;
+    Program program(SimulatedPlant(folder, clock, dialogs));
+    program.ServeModbus(QStringLiteral("127.0.0.1"), 0, 1, integration::WordOrder::HighFirst);
+    ASSERT_TRUE(program.Start());
+    ASSERT_NE(program.Modbus(), nullptr);
+    const std::string readings = program.Archive().ReadingsPath(common::ArchiveDateText(clock.Today()));
+    const auto records = [&] {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(readings, error);
+        return error ? 0 : static_cast<double>(size / sizeof(archive::TArhivRec));
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return records() > 0; }, 10000)) << "past start-up";
+    const double recordsBefore = records();
+    QElapsedTimer elapsed;
+    elapsed.start();
+
+    QProcess clients;
+    clients.start(QStringLiteral("/usr/bin/python3"),
+                  {QStringLiteral(REGISTRATOR_TEST_DATA "/../modbus/hostile_clients.py"),
+                   QString::number(program.Modbus()->Port()), QStringLiteral("1")});
+    // The program's event loop runs meanwhile: its timers are what is watched.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return clients.state() == QProcess::NotRunning; }, 120000));
+    EXPECT_GE(records() - recordsBefore + 1, elapsed.elapsed() / 1000) << "one record a second throughout";
+    ASSERT_EQ(clients.exitCode(), 0) << clients.readAllStandardError().toStdString();
+    const QJsonObject got = QJsonDocument::fromJson(clients.readAllStandardOutput()).object();
+    ASSERT_FALSE(got.isEmpty());
+
+    const QJsonObject wrong = got["wrong"].toObject();
+    EXPECT_EQ(wrong.size(), 9);
+    for (auto it = wrong.begin(); it != wrong.end(); ++it)
+        EXPECT_EQ(it.value().toString().toStdString(), "closed") << it.key().toStdString();
+    const QJsonObject high = got["high functions"].toObject();
+    EXPECT_EQ(high["128"].toString().toStdString(), "00 07 00 00 00 03 01 80 01");
+    EXPECT_EQ(high["131"].toString().toStdString(), "00 07 00 00 00 03 01 83 01");
+    EXPECT_EQ(high["255"].toString().toStdString(), "00 07 00 00 00 03 01 ff 01");
+    EXPECT_EQ(got["read after them"].toInt(), 153);
+
+    const QJsonArray drips = got["drips closed after"].toArray();
+    EXPECT_FALSE(drips.isEmpty());
+    for (const auto& bytes : drips)
+        EXPECT_TRUE(bytes.isDouble() && bytes.toInt() < 213)
+            << "a dripped frame is cut off before it is whole";
+    EXPECT_EQ(got["polls answered in a second"].toInt(), 10) << "each poll beside the drips";
+
+    EXPECT_EQ(got["newcomer read"].toInt(), 153);
+    EXPECT_TRUE(got["longest idle closed"].toBool());
+    program.Shutdown();
 }
 
 } // namespace

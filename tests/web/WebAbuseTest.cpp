@@ -9,6 +9,8 @@
 #include <QElapsedTimer>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -183,6 +185,44 @@ TEST(WebAbuse, IdleCrowdsStalledReadersAndHugeHeadsLeaveScanningAndArchivingAsTh
     EXPECT_TRUE(QTest::qWaitFor([&] { return running.Program().Web()->Listener().Connections() == 0; }, 5000))
         << running.Program().Web()->Listener().Connections() << " connections left";
     EXPECT_EQ(running.Program().Web()->Pages(), 0);
+}
+
+// With every connection holding a half-sent head, a newcomer still sending its request was reset
+// instead of reading its 503 (its request was left unread at the close), until those heads' 10 s ran out.
+TEST(WebAbuse, ANewcomerToConnectionsAllHoldingHalfHeadsReads503AndAnOrderlyClose) {
+    RunningProgram running;
+    ASSERT_NE(running.Port(), 0);
+    const RecordingWatch watch(running);
+    std::vector<int> held;
+    std::size_t heldAnswered = 0;
+    std::string raw;
+    bool restSent = false;
+    long lastRead = -1;
+    RunBeside(
+        [&] {
+            // Each one's first request answered shows the program has read the half head behind it.
+            for (int i = 0; i < WebListener::kMaxConnections; ++i)
+                held.push_back(OpenQuietly(running.Port(), Get("/health") + "GET / HTTP/1.1\r\n"));
+            for (int fd : held)
+                heldAnswered += ReadAnswers(fd, 1, std::chrono::seconds(5)).size();
+            const int fd = Connect(running.Port());
+            (void)SendAll(fd, "GET /health HTTP/1.1\r\n");
+            pollfd answered{fd, POLLIN, 0};
+            (void)::poll(&answered, 1, 5000);
+            restSent = SendAll(fd, "Host: 127.0.0.1\r\n\r\n");
+            char buffer[512];
+            while ((lastRead = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
+                raw.append(buffer, static_cast<std::size_t>(lastRead));
+            ::close(fd);
+            for (int fd : held)
+                ::close(fd);
+        },
+        std::chrono::seconds(30));
+    EXPECT_EQ(heldAnswered, static_cast<std::size_t>(WebListener::kMaxConnections));
+    EXPECT_EQ(raw.substr(0, 12), "HTTP/1.1 503") << raw;
+    EXPECT_TRUE(restSent);
+    EXPECT_EQ(lastRead, 0) << "closed in order, not reset";
+    EXPECT_TRUE(watch.KeptUp());
 }
 
 } // namespace registrator::web::testing

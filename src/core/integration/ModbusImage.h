@@ -49,6 +49,7 @@ constexpr int kBitEnd = kRunning + channels::kChannelCount;
 constexpr int kIllegalFunction = 1;
 constexpr int kIllegalAddress = 2;
 constexpr int kIllegalValue = 3;
+constexpr int kGatewayTargetFailed = 11; // a request for another unit
 } // namespace modbus_map
 
 // 0 when a request of `function` for `count` items from `address` lies wholly inside one block of

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "integration/ModbusImage.h"
+#include "service/modbus/TcpSocket.h"
 
 #include <atomic>
 #include <cstdint>
-#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -14,13 +14,15 @@ namespace registrator::service {
 
 // A read-only Modbus TCP server over the register map. It serves from a thread of its own, from the
 // image the scan cycle last published, so the tick never waits on the network and every answer comes
-// from one completed cycle. Nothing a client sends changes the program.
+// from one completed cycle. Nothing a client sends changes the program. Its clients are served side by
+// side: one that sends its frame slowly, or stops reading, holds up only itself.
 class ModbusServer {
 public:
     struct Limits {
-        int MaxClients = 16;
+        int MaxClients = 16; // a newcomer beyond them closes the one silent longest
         int IdleSeconds = 60;
-        int ByteTimeoutMs = 100; // a frame that stops coming ends its connection
+        int ByteTimeoutMs = 100;   // a frame whose bytes stop coming ends its connection,
+        int FrameTimeoutMs = 1000; // and so does one not whole this long after its first byte
     };
 
     ModbusServer();
@@ -43,20 +45,24 @@ public:
 private:
     struct Client;
     void Serve();
+    void Admit(std::vector<Client>& clients);
     // False when the client's connection is to end.
-    bool Answer(Client& client);
+    bool Exchange(Client& client);
+    bool Flush(Client& client);
+    bool Overdue(const Client& client) const;
+    int MsToNextDeadline(const std::vector<Client>& clients) const;
     void TakePublished();
 
     Limits limits_;
-    struct Context;
-    std::unique_ptr<Context> context_;
-    int listener_ = -1;
+    tcp::Socket listener_ = tcp::kNoSocket;
     std::uint16_t port_ = 0;
     int unit_ = 1;
 
+    // Two images: the scan cycle fills one while the server answers from the other, and they change
+    // places under the lock, which neither side holds for longer than a copy of the map.
     std::mutex publishedMutex_;
-    std::vector<std::uint16_t> publishedRegisters_;
-    std::vector<std::uint8_t> publishedBits_;
+    integration::ModbusImage published_;
+    integration::ModbusImage serving_;
     bool fresh_ = false;
 
     std::atomic<int> clients_{0};

@@ -3,6 +3,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
+#include <QSysInfo>
 
 namespace registrator::service {
 
@@ -16,6 +17,17 @@ QString KeyOf(const QString& path) {
     const QByteArray hash = QCryptographicHash::hash(absolute.toUtf8(), QCryptographicHash::Sha1).toHex();
     return QDir::tempPath() + QStringLiteral("/registrator-") + QString::fromLatin1(hash.left(16)) +
            QStringLiteral(".lock");
+}
+
+// Qt takes a lock over when its process id is gone or names another program; an id the system has since
+// given to another recorder (of another folder) passes both. But a live holder keeps its lock file
+// locked (flock) or, on Windows, open, so the file cannot be removed under it: one of this computer that
+// can be is left over whatever its id says. Under Qt's own guard against two removing it at once.
+bool TakeOverLeftOver(QLockFile& lock, const QString& host) {
+    if (host != QSysInfo::machineHostName())
+        return false;
+    QLockFile removing(lock.fileName() + QStringLiteral(".rmlock"));
+    return removing.tryLock(0) && lock.removeStaleLockFile() && lock.tryLock(0);
 }
 
 } // namespace
@@ -35,6 +47,10 @@ InstanceLock::Outcome InstanceLock::Take(const QString& lockPath, qint64& holder
     QString application;
     if (!lock->getLockInfo(&holderId, &host, &application))
         holderId = 0;
+    if (holderId > 0 && TakeOverLeftOver(*lock, host)) {
+        locks_.push_back(std::move(lock));
+        return Outcome::Taken;
+    }
     return Outcome::Held;
 }
 

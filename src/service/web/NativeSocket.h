@@ -15,4 +15,7 @@ qint64 UnacknowledgedBytes(qintptr descriptor);
 // instead of the system holding it, and the connection, for minutes more.
 void ResetOnClose(qintptr descriptor);
 
+// Sends the end of what this side says (a FIN) while what the client still sends can be read.
+void StopSending(qintptr descriptor);
+
 } // namespace registrator::web

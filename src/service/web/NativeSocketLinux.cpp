@@ -21,6 +21,11 @@ void ResetOnClose(qintptr descriptor) {
         ::setsockopt(static_cast<int>(descriptor), SOL_SOCKET, SO_LINGER, &immediately, sizeof immediately);
 }
 
+void StopSending(qintptr descriptor) {
+    if (descriptor >= 0)
+        ::shutdown(static_cast<int>(descriptor), SHUT_WR);
+}
+
 } // namespace registrator::web
 
 #endif

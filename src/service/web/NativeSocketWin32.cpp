@@ -18,6 +18,11 @@ void ResetOnClose(qintptr descriptor) {
                      reinterpret_cast<const char*>(&immediately), sizeof immediately);
 }
 
+void StopSending(qintptr descriptor) {
+    if (descriptor >= 0)
+        ::shutdown(static_cast<SOCKET>(descriptor), SD_SEND);
+}
+
 } // namespace registrator::web
 
 #endif

@@ -1,10 +1,20 @@
 #include "service/web/WebListener.h"
 
+#include "service/web/NativeSocket.h"
+
 #include <QTcpSocket>
 #include <algorithm>
 #include <utility>
 
 namespace registrator::web {
+
+namespace {
+
+// Newcomers turned away with 503 whose requests are still read: more at once are closed at once.
+constexpr int kMaxTurnedAway = 64;
+constexpr int kTurnedAwayMs = 2000;
+
+} // namespace
 
 WebListener::WebListener(HttpConnection::Handler handler, QObject* parent)
     : QTcpServer(parent), handler_(std::move(handler)) {
@@ -35,19 +45,39 @@ void WebListener::incomingConnection(qintptr handle) {
         delete socket;
         return;
     }
-    if (connections_.size() >= kMaxConnections && !EvictOldestIdle()) {
-        ++rejected_;
-        // Turned away at the door, not counted among the connections; gone once the answer is out.
-        socket->write("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
-        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        socket->disconnectFromHost();
-        QTimer::singleShot(HttpConnection::kDeadlineMs, socket, [socket] { socket->abort(); });
-        return;
-    }
+    if (connections_.size() >= kMaxConnections && !EvictOldestIdle())
+        return TurnAway(socket);
     auto* connection = new HttpConnection(socket, handler_, clock_, this);
     connections_.append(connection);
     connect(connection, &HttpConnection::refused, this, &WebListener::CountRejected);
     connect(connection, &HttpConnection::closed, this, &WebListener::Forget);
+}
+
+void WebListener::TurnAway(QTcpSocket* socket) {
+    ++rejected_;
+    // At the door, not counted among the connections.
+    socket->write("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    if (turnedAway_ >= kMaxTurnedAway) {
+        // A flood: each gone once its answer is out, so that none of them holds a descriptor.
+        socket->disconnectFromHost();
+        QTimer::singleShot(HttpConnection::kDeadlineMs, socket, [socket] { socket->abort(); });
+        return;
+    }
+    // A close with the client's request unread would be a reset, which a client still sending sees
+    // instead of the answer: what it sends is read and dropped, the answer ends with a FIN, and the
+    // socket goes once the client closes too, or after a while.
+    ++turnedAway_;
+    connect(socket, &QObject::destroyed, this, [this] { --turnedAway_; });
+    connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
+    connect(socket, &QTcpSocket::bytesWritten, socket, [socket] {
+        if (socket->bytesToWrite() == 0)
+            StopSending(socket->socketDescriptor());
+    });
+    QTimer::singleShot(kTurnedAwayMs, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+    });
 }
 
 void WebListener::Forget(HttpConnection* connection) {

@@ -39,11 +39,13 @@ protected:
 
 private:
     bool EvictOldestIdle();
+    void TurnAway(QTcpSocket* socket);
     void Forget(HttpConnection* connection);
 
     HttpConnection::Handler handler_;
     QList<HttpConnection*> connections_; // oldest first
     std::uint64_t rejected_ = 0;
+    int turnedAway_ = 0; // 503s whose client may still be sending
     QElapsedTimer clock_;
     QTimer sweeper_;
 };
