@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the default preset (core, ui, tools), then the core tests under
-# AddressSanitizer and UndefinedBehaviorSanitizer, then a bounded run of every fuzz target.
+# Builds and runs every test: the default preset (core, ui, tools, and each benchmark once, a few
+# milliseconds a case, so that one that hangs or crashes fails: ctest label "bench"), then the core
+# tests under AddressSanitizer and UndefinedBehaviorSanitizer, then a bounded run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
