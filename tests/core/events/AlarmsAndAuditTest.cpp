@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace registrator::events {
 namespace {
@@ -85,18 +86,10 @@ TEST(CalibrationAudit, NamesEachChangedFieldWithOldAndNewValues) {
     EXPECT_EQ(event->Channel, 5);
     EXPECT_EQ(event->Text, "название: «Пресс» → «Пресс 2»; k: 1 → 1,25; Ток ном.: 100 → 120; Ток откл.: " +
                                std::to_string(before.Oborot) + " → " + std::to_string(after.Oborot));
-}
-
-// An apply of the scan timing window is journalled as the calibration is: each changed value, old → new.
-TEST(CalibrationAudit, NamesEachChangedScanTimingWithOldAndNewValues) {
-    const ScanTiming before{10, 1000, 5};
-    EXPECT_FALSE(ScanTimingChange(kNoon, before, before));
-    const auto event = ScanTimingChange(kNoon, before, {20, 1000, 3});
-    ASSERT_TRUE(event);
-    EXPECT_EQ(event->Kind, EventKind::ScanTimingChanged);
-    EXPECT_STREQ(EventKindText(event->Kind), "изменение опроса");
-    EXPECT_EQ(event->Channel, 0);
-    EXPECT_EQ(event->Text, "скорость сканирования: 10 мс → 20 мс, среднее арифметическое: 5 → 3");
+    // The scan timing window's apply alike.
+    EXPECT_FALSE(ScanTimingChange(kNoon, {10, 1000, 5}, {10, 1000, 5}));
+    EXPECT_EQ(ScanTimingChange(kNoon, {10, 1000, 5}, {20, 1000, 3})->Text,
+              "скорость сканирования: 10 мс → 20 мс, среднее арифметическое: 5 → 3");
 }
 
 // Without the fix an alarm named its motor by the panel's caption lines ("Ковейер Т1"), so a renamed
@@ -107,34 +100,17 @@ TEST(AlarmTexts, NameTheMotorByItsSettingsAndLeadTheLineWithTimeAndCount) {
     ustavki[5].Name = common::MotorName::FromUtf8("Конвейер подачи");
     ustavki[6].Name = common::MotorName::FromUtf8("  ");
     ustavki[7].Name = common::MotorName::FromUtf8("Вытягиватель из печи сушильной камеры");
-    const auto alarm = [](int channel, EventKind kind = EventKind::OverloadBegan) {
-        Alarm a;
-        a.Kind = kind;
-        a.Channel = channel;
-        a.Since = kNoon + 5 / 86400.0;
-        return a;
-    };
-    EXPECT_EQ(AlarmText(alarm(5), ustavki),
-              "перегрузка: Конвейер подачи (Массоподготовка, канал 5), с 12:00:05");
-    EXPECT_EQ(AlarmText(alarm(0, EventKind::NoConverterAnswers), ustavki),
-              "преобразователи не отвечают, с 12:00:05");
-    const struct {
-        int Channel;
-        int More;
-        std::string Line;
-    } cases[] = {
-        {5, 0, "с 12:00:05 · перегрузка: 5 — Конвейер подачи"},
-        {5, 1, "с 12:00:05 · ещё 1 тревога · перегрузка: 5 — Конвейер подачи"},
-        {5, 3, "с 12:00:05 · ещё 3 тревоги · перегрузка: 5 — Конвейер подачи"},
-        {5, 11, "с 12:00:05 · ещё 11 тревог · перегрузка: 5 — Конвейер подачи"},
-        {5, 22, "с 12:00:05 · ещё 22 тревоги · перегрузка: 5 — Конвейер подачи"},
-        {6, 47, "с 12:00:05 · ещё 47 тревог · перегрузка: канал 6"},
-        {7, 0, "с 12:00:05 · перегрузка: 7 — Вытягиватель из печ…"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(AlarmLineText(alarm(c.Channel), c.More, ustavki), c.Line);
-    EXPECT_EQ(MotorName(ustavki, 7), "Вытягиватель из печи сушильной камеры");
-    EXPECT_EQ(MotorName(ustavki, 6), "канал 6");
+    Alarm alarm;
+    alarm.Channel = 5;
+    alarm.Since = kNoon + 5 / 86400.0;
+    for (const auto& [channel, more, line] : std::vector<std::tuple<int, int, std::string>>{
+             {5, 0, "с 12:00:05 · перегрузка: 5 — Конвейер подачи"},
+             {5, 3, "с 12:00:05 · ещё 3 тревоги · перегрузка: 5 — Конвейер подачи"},
+             {6, 11, "с 12:00:05 · ещё 11 тревог · перегрузка: канал 6"},
+             {7, 21, "с 12:00:05 · ещё 21 тревога · перегрузка: 7 — Вытягиватель из печ…"}}) {
+        alarm.Channel = channel;
+        EXPECT_EQ(AlarmLineText(alarm, more, ustavki), line);
+    }
 }
 
 // The start window is a key of our own: read where set, the default elsewhere, and kept as it stands
