@@ -69,11 +69,11 @@ inline void Tick(PlantRig& rig) {
 }
 
 // The benchmarks on the offscreen platform unless another is asked for, with their ratios.
-inline int RunOffscreenWithRatios(int argc, char** argv, RatioPairs pairs) {
+inline int RunOffscreenWithRatios(int argc, char** argv, RatioPairs pairs, double minSeconds = 0.5) {
     qputenv("QT_QPA_PLATFORM",
             qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
-    return RunBenchmarksWithRatios(argc, argv, std::move(pairs));
+    return RunBenchmarksWithRatios(argc, argv, std::move(pairs), minSeconds);
 }
 
 } // namespace registrator::bench

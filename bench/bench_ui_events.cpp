@@ -60,20 +60,16 @@ void TickWithEvents(benchmark::State& state) {
     Ticks(state, true);
 }
 
-BENCHMARK(TickWithoutEvents)->Unit(benchmark::kMicrosecond)->MinTime(3.0)->UseManualTime();
-BENCHMARK(TickWithEvents)->Unit(benchmark::kMicrosecond)->MinTime(3.0)->UseManualTime();
-BENCHMARK(TickWithoutEvents)
-    ->Unit(benchmark::kMicrosecond)
-    ->MinTime(3.0)
-    ->UseManualTime()
-    ->Name("TickWithoutEventsAgain");
+BENCHMARK(TickWithoutEvents)->Unit(benchmark::kMicrosecond)->UseManualTime();
+BENCHMARK(TickWithEvents)->Unit(benchmark::kMicrosecond)->UseManualTime();
+BENCHMARK(TickWithoutEvents)->Unit(benchmark::kMicrosecond)->UseManualTime()->Name("TickWithoutEventsAgain");
 
 } // namespace
 
 int main(int argc, char** argv) {
     return bench::RunOffscreenWithRatios(
         argc, argv,
-        {{"TickWithEvents/min_time:3.000/manual_time", "TickWithoutEvents/min_time:3.000/manual_time"},
-         {"TickWithoutEventsAgain/min_time:3.000/manual_time",
-          "TickWithoutEvents/min_time:3.000/manual_time"}});
+        {{"TickWithEvents/manual_time", "TickWithoutEvents/manual_time"},
+         {"TickWithoutEventsAgain/manual_time", "TickWithoutEvents/manual_time"}},
+        3.0);
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the default preset (core, ui, tools; the core and ui tests under both
-# the C and a Russian locale), then the core tests under AddressSanitizer and
+# Builds and runs every test: the default preset (core, ui, tools, and each benchmark once, a few
+# milliseconds a case, so that one that hangs or crashes fails: ctest label "bench"; the core and ui
+# tests under both the C and a Russian locale), then the core tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer, then a bounded run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."

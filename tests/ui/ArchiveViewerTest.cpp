@@ -100,9 +100,12 @@ TEST_F(ArchiveViewerTest, TabsPickTheChannelAndASectionChangeNamesTheTabsFromThe
     program.Main().N3Click();
     EXPECT_TRUE(Viewer().isVisible());
     EXPECT_EQ(Viewer().Grid()->rowCount(), 0); // showing loads nothing
+    // Without the fix it wrote a file of a header alone.
+    EXPECT_FALSE(Viewer().ExportButton()->isEnabled());
 
     Viewer().TabControl2()->setCurrentIndex(11);
     EXPECT_EQ(Reading(0), QStringLiteral("1201"));
+    EXPECT_TRUE(Viewer().ExportButton()->isEnabled());
     EXPECT_EQ(Chart().Title(), QStringLiteral("Мотор 12"));
 
     // The tabs are named from the snapshot of the last refresh, the chart from the one it reads.

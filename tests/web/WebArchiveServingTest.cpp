@@ -182,4 +182,29 @@ TEST(WebArchiveServing, AFifoUnderADaysNameHoldsUpNeitherLaterAnswersNorTheEndOf
     }
 }
 
+// Without the fix the web view had only ','-separated CSV with English headers, which a spreadsheet
+// under Russian regional settings opens in one column.
+TEST(WebArchiveServing, ServesEachDayAlsoAsASpreadsheetOpensItBesideThePlainForm) {
+    RunningProgram running;
+    const quint16 port = running.Port();
+    ASSERT_NE(port, 0);
+    running.Program().Data().Ustavki[1].Name = common::MotorName::FromUtf8("Дробилка");
+    WriteDay(running.DataFolder() / "05.12.2026.txt", 3);
+    std::vector<Exchange> answers;
+    RunBeside(
+        [&] {
+            for (const char* path : {"/archive/05.12.2026.csv", "/archive/excel/05.12.2026.csv",
+                                     "/archive/excel/05.12.2026/summary.csv", "/archive/excel/5.12.2026.csv"})
+                answers.push_back(Send(port, Get(path)));
+        },
+        std::chrono::seconds(30));
+    ASSERT_EQ(StatusesOf(answers), (std::vector<int>{200, 200, 200, 400}));
+    EXPECT_EQ(answers[0].Body.substr(0, 30), "time,ch1,ch2,ch3,ch4,ch5,ch6,c"); // as it was
+    // The tool's --excel form: a byte order mark, ';', decimal commas, the motors named.
+    EXPECT_EQ(answers[1].Body.substr(0, 32), "\xEF\xBB\xBFtime;ch1 Дробилка;ch2");
+    EXPECT_NE(answers[1].Body.find("\r\n00:00:01,000;1;2;3;"), std::string::npos);
+    EXPECT_NE(answers[1].Head.find("filename=\"05.12.2026-excel.csv\""), std::string::npos);
+    EXPECT_NE(answers[2].Body.find("\r\n1;Дробилка;"), std::string::npos);
+}
+
 } // namespace registrator::web::testing

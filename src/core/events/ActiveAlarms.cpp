@@ -1,6 +1,6 @@
 #include "events/ActiveAlarms.h"
 
-#include "monitor/MotorCaptions.h"
+#include "common/Cp1251.h"
 
 #include <algorithm>
 
@@ -117,19 +117,63 @@ const Alarm* ActiveAlarms::Loudest() const {
     return nullptr;
 }
 
-std::string AlarmText(const Alarm& alarm) {
+namespace {
+
+// The settings name without the blanks around it, in Windows-1251, where a character is a byte.
+std::string_view TrimmedName(const channels::UstavkiTable& ustavki, int channel) {
+    std::string_view name = ustavki[channel].Name.Cp1251();
+    while (!name.empty() && name.front() == ' ')
+        name.remove_prefix(1);
+    while (!name.empty() && name.back() == ' ')
+        name.remove_suffix(1);
+    return name;
+}
+
+bool OfMotor(const Alarm& alarm) {
+    return alarm.Channel >= 1 && alarm.Channel <= channels::kChannelCount;
+}
+
+// "3 тревоги", "5 тревог", "21 тревога".
+std::string AlarmCount(int count) {
+    const int tens = count % 100 / 10;
+    const int ones = count % 10;
+    const char* word =
+        tens == 1 || ones == 0 || ones >= 5 ? " тревог" : (ones == 1 ? " тревога" : " тревоги");
+    return std::to_string(count) + word;
+}
+
+} // namespace
+
+std::string MotorName(const channels::UstavkiTable& ustavki, int channel) {
+    const std::string_view name = TrimmedName(ustavki, channel);
+    return name.empty() ? "канал " + std::to_string(channel) : common::Cp1251ToUtf8(name);
+}
+
+std::string AlarmText(const Alarm& alarm, const channels::UstavkiTable& ustavki) {
     std::string text = EventKindText(alarm.Kind);
-    if (alarm.Channel >= 1 && alarm.Channel <= channels::kChannelCount) {
-        // As the panel the operator looks at names it, then where it is.
-        const monitor::MotorCaption& caption = monitor::MotorCaptionOf(alarm.Channel);
-        std::string shown;
-        for (int line = 0; line < caption.LineCount; ++line)
-            shown += (line ? " " : "") + std::string(caption.Lines[static_cast<std::size_t>(line)]);
-        text += ": " + shown + " (" +
+    if (OfMotor(alarm))
+        text += ": " + MotorName(ustavki, alarm.Channel) + " (" +
                 std::string(channels::SectionName(channels::SectionOfChannel(alarm.Channel))) + ", канал " +
                 std::to_string(alarm.Channel) + ")";
-    }
     return text + ", с " + TimeText(alarm.Since);
+}
+
+std::string AlarmLineText(const Alarm& alarm, int more, const channels::UstavkiTable& ustavki) {
+    std::string text = "с " + TimeText(alarm.Since);
+    if (more > 0)
+        text += " · ещё " + AlarmCount(more);
+    text += " · ";
+    text += EventKindText(alarm.Kind);
+    if (!OfMotor(alarm))
+        return text;
+    // The number first, as the journal window lists the motors: a cut name still tells which.
+    const std::string_view name = TrimmedName(ustavki, alarm.Channel);
+    if (name.empty())
+        return text + ": канал " + std::to_string(alarm.Channel);
+    text += ": " + std::to_string(alarm.Channel) + " — ";
+    if (name.size() > kShortNameLength)
+        return text + common::Cp1251ToUtf8(name.substr(0, kShortNameLength - 1)) + "…";
+    return text + common::Cp1251ToUtf8(name);
 }
 
 } // namespace registrator::events

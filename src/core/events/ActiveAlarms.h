@@ -47,8 +47,18 @@ private:
     std::uint64_t version_ = 0;
 };
 
-// What the alarm is, for the operator, with the motor as its panel is captioned:
+// A motor as everything but the mimic panel names it: its settings name, blanks trimmed, so that a
+// renamed motor is renamed everywhere at once; "канал N" for one without a name.
+std::string MotorName(const channels::UstavkiTable& ustavki, int channel);
+
+// What the alarm is, for the operator:
 // "перегрузка: Конвейер Т1 (Массоподготовка, канал 5), с 10:15:02".
-std::string AlarmText(const Alarm& alarm);
+std::string AlarmText(const Alarm& alarm, const channels::UstavkiTable& ustavki);
+
+// The alarm line's form, for a line no wider than the main window: since when and how many more
+// first, then the motor's number and its name cut to kShortNameLength:
+// "с 10:15:02 · ещё 3 тревоги · перегрузка: 5 — Конвейер Т1".
+constexpr std::size_t kShortNameLength = 20;
+std::string AlarmLineText(const Alarm& alarm, int more, const channels::UstavkiTable& ustavki);
 
 } // namespace registrator::events

@@ -13,4 +13,16 @@ namespace registrator::events {
 std::optional<Event> CalibrationChange(common::TDateTime now, int channel, const channels::TUstavka& before,
                                        const channels::TUstavka& after);
 
+// What the scan timing window applies.
+struct ScanTiming {
+    int FastMs = 0; // "скорость сканирования"
+    int SlowMs = 0; // "скорость записи"
+    int AvgCount = 0;
+};
+
+// The journal's line of an apply of the scan timing window that changed anything, by the window's
+// captions: "скорость сканирования: 10 мс → 20 мс, среднее арифметическое: 5 → 3".
+std::optional<Event> ScanTimingChange(common::TDateTime now, const ScanTiming& before,
+                                      const ScanTiming& after);
+
 } // namespace registrator::events

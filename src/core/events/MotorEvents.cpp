@@ -273,6 +273,8 @@ const char* EventKindText(EventKind kind) {
         return "изменение калибровки";
     case EventKind::Acknowledged:
         return "квитирование";
+    case EventKind::ScanTimingChanged:
+        return "изменение опроса";
     }
     return "";
 }

@@ -32,7 +32,9 @@ enum class EventKind {
     DayChanged,         // the first line of a new day's journal written by a running program
     CalibrationChanged, // "применить" changed a channel: the fields, old and new, in the text
     Acknowledged,       // the operator acknowledged an alarm: which, and since when, in the text
+    ScanTimingChanged, // "применить" of the scan timing window changed its intervals or averaging count
 };
+constexpr int kEventKindCount = static_cast<int>(EventKind::ScanTimingChanged) + 1;
 
 struct Event {
     common::TDateTime Time = 0; // date and time

@@ -1,7 +1,6 @@
 #include "service/recorder/Station.h"
 
 #include "channels/SettingsFile.h"
-#include "events/CalibrationAudit.h"
 #include "integration/MqttMessages.h"
 #include "monitor/ArchiveStatusLine.h"
 #include "monitor/PanelState.h"
@@ -306,6 +305,11 @@ void Station::AcknowledgeAll() {
 void Station::JournalCalibration(int channel, const channels::TUstavka& before,
                                  const channels::TUstavka& after) {
     if (const auto event = events::CalibrationChange(env_.Clock.Now(), channel, before, after))
+        Journal(*event);
+}
+
+void Station::JournalScanTiming(const events::ScanTiming& before, const events::ScanTiming& after) {
+    if (const auto event = events::ScanTimingChange(env_.Clock.Now(), before, after))
         Journal(*event);
 }
 

@@ -7,6 +7,7 @@
 #include "common/Clock.h"
 #include "common/RegionalSettings.h"
 #include "events/ActiveAlarms.h"
+#include "events/CalibrationAudit.h"
 #include "events/EventJournal.h"
 #include "events/MotorEvents.h"
 #include "integration/ModbusImage.h"
@@ -138,6 +139,8 @@ public:
     // An apply of the calibration window stored `after` over `before`: into the journal when it changed
     // anything.
     void JournalCalibration(int channel, const channels::TUstavka& before, const channels::TUstavka& after);
+    // Likewise an apply of the scan timing window.
+    void JournalScanTiming(const events::ScanTiming& before, const events::ScanTiming& after);
     // Where the day's journal is.
     std::string JournalPath(common::TDateTime day) const { return journal_->PathFor(day); }
 

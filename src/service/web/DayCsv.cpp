@@ -29,9 +29,15 @@ bool IsMissing(const std::string& path) {
 } // namespace
 
 DayCsv::DayCsv(DayCsvKind kind, std::string readingsPath, std::string snapshotPath,
-               const channels::UstavkiTable& present)
-    : kind_(kind), readingsPath_(std::move(readingsPath)), snapshotPath_(std::move(snapshotPath)),
-      present_(present), csv_(archive::AllChannels(), archive::CsvForm::Plain) {}
+               const channels::UstavkiTable& present, archive::CsvForm form)
+    : kind_(kind), form_(form), readingsPath_(std::move(readingsPath)),
+      snapshotPath_(std::move(snapshotPath)), present_(present) {}
+
+monitor::DayMotors DayCsv::DayMotors() const {
+    std::vector<archive::TUstRec> snapshot(archive::kUstRecCount);
+    const std::size_t held = ReadServedSnapshot(snapshotPath_, snapshot);
+    return monitor::MotorsOfDay(std::span(snapshot.data(), held), present_);
+}
 
 DayOpening DayCsv::Open() {
     stream_.emplace(readingsPath_, archive::ArchiveFile::Links::Refuse);
@@ -50,12 +56,18 @@ bool DayCsv::Next(std::string& out, const std::function<bool()>& stop) {
         done_ = true;
         return Summarize(out, stop);
     }
-    if (!headerWritten_) {
-        csv_.Header(out);
-        headerWritten_ = true;
+    if (!csv_) {
+        std::vector<std::string> names;
+        if (form_ == archive::CsvForm::Spreadsheet) {
+            const monitor::DayMotors motors = DayMotors();
+            for (int n = 1; n <= channels::kChannelCount; ++n)
+                names.push_back(motors.Motors[n].Name.Utf8());
+        }
+        csv_.emplace(archive::AllChannels(), form_, std::move(names));
+        csv_->Header(out);
     }
     const auto block = stream_->Next();
-    csv_.Rows(block, out);
+    csv_->Rows(block, out);
     if (block.empty()) {
         done_ = true;
         error_ = stream_->Error();
@@ -65,10 +77,7 @@ bool DayCsv::Next(std::string& out, const std::function<bool()>& stop) {
 
 // The same table registrator-archive summary writes, from two passes through the day.
 bool DayCsv::Summarize(std::string& out, const std::function<bool()>& stop) {
-    std::vector<archive::TUstRec> snapshot(archive::kUstRecCount);
-    const std::size_t snapshotRecords = ReadServedSnapshot(snapshotPath_, snapshot);
-    const monitor::DayMotors motors =
-        monitor::MotorsOfDay(std::span(snapshot.data(), snapshotRecords), present_);
+    const monitor::DayMotors motors = DayMotors();
     monitor::DaySummaries summaries;
     bool stopped = false;
     const bool read = monitor::SummarizeDay(
@@ -90,7 +99,7 @@ bool DayCsv::Summarize(std::string& out, const std::function<bool()>& stop) {
         return false;
     }
     std::ostringstream text;
-    monitor::WriteDaySummaryCsv(text, summaries, motors, archive::CsvForm::Plain);
+    monitor::WriteDaySummaryCsv(text, summaries, motors, form_);
     out += text.str();
     return true;
 }

@@ -3,6 +3,7 @@
 #include "archive/CsvExport.h"
 #include "archive/ReadingsStream.h"
 #include "channels/ChannelData.h"
+#include "monitor/DaySummary.h"
 
 #include <functional>
 #include <optional>
@@ -25,8 +26,10 @@ enum class DayOpening {
 // only, so it runs off the GUI thread.
 class DayCsv {
 public:
+    // The spreadsheet form heads the readings' columns with the motors' names of the day, as the export
+    // tool does.
     DayCsv(DayCsvKind kind, std::string readingsPath, std::string snapshotPath,
-           const channels::UstavkiTable& present);
+           const channels::UstavkiTable& present, archive::CsvForm form = archive::CsvForm::Plain);
 
     DayOpening Open();
     // Appends the next piece of the text to `out`: for the readings the header and the rows of the
@@ -39,13 +42,16 @@ public:
 private:
     bool Summarize(std::string& out, const std::function<bool()>& stop);
 
+    // The day's snapshot where it holds the motor, else the present settings.
+    monitor::DayMotors DayMotors() const;
+
     DayCsvKind kind_;
+    archive::CsvForm form_;
     std::string readingsPath_;
     std::string snapshotPath_;
     channels::UstavkiTable present_;
     std::optional<archive::ReadingsStream> stream_;
-    archive::ReadingsCsv csv_;
-    bool headerWritten_ = false;
+    std::optional<archive::ReadingsCsv> csv_;
     bool done_ = false;
     std::string error_;
 };

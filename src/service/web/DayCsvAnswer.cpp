@@ -8,9 +8,9 @@ const QByteArray kPlainText = "text/plain; charset=utf-8";
 
 } // namespace
 
-DayCsvAnswer::DayCsvAnswer(HttpConnection& connection, QString date, DayCsvKind kind,
+DayCsvAnswer::DayCsvAnswer(HttpConnection& connection, QString date, DayCsvKind kind, archive::CsvForm form,
                            std::function<void()> rejected)
-    : QObject(&connection), connection_(connection), date_(std::move(date)), kind_(kind),
+    : QObject(&connection), connection_(connection), date_(std::move(date)), kind_(kind), form_(form),
       rejected_(std::move(rejected)) {
     connect(&connection_, &HttpConnection::drained, this, &DayCsvAnswer::Pump);
 }
@@ -69,8 +69,9 @@ void DayCsvAnswer::Pump() {
 
 HttpHeaders DayCsvAnswer::CsvHeaders() const {
     // Saved under the day's name rather than the address's last part ("summary.csv" for every day).
-    const QString name =
-        date_ + (kind_ == DayCsvKind::Summary ? QStringLiteral("-summary.csv") : QStringLiteral(".csv"));
+    const QString name = date_ + (kind_ == DayCsvKind::Summary ? QStringLiteral("-summary") : QString()) +
+                         (form_ == archive::CsvForm::Spreadsheet ? QStringLiteral("-excel") : QString()) +
+                         QStringLiteral(".csv");
     return {{"Content-Type", "text/csv; charset=utf-8"},
             {"Content-Disposition", "attachment; filename=\"" + name.toLatin1() + '"'},
             {"Cache-Control", "no-store"},

@@ -19,7 +19,8 @@ class DayCsvAnswer : public QObject {
 public:
     // `date` names the day as DD.MM.YYYY, for the messages and the file name; `rejected` counts an
     // error answer.
-    DayCsvAnswer(HttpConnection& connection, QString date, DayCsvKind kind, std::function<void()> rejected);
+    DayCsvAnswer(HttpConnection& connection, QString date, DayCsvKind kind, archive::CsvForm form,
+                 std::function<void()> rejected);
     ~DayCsvAnswer() override;
 
     // False when no job could start (too many running); nothing has been answered then.
@@ -34,6 +35,7 @@ private:
     HttpConnection& connection_;
     QString date_;
     DayCsvKind kind_;
+    archive::CsvForm form_;
     std::function<void()> rejected_;
     std::shared_ptr<DayCsvJob> job_;
     QByteArray summary_;

@@ -1,5 +1,6 @@
 #include "service/web/WebPages.h"
 
+#include "events/ActiveAlarms.h"
 #include "monitor/MotorCaptions.h"
 
 #include <QString>
@@ -12,16 +13,22 @@ QString Escaped(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).toHtmlEscaped();
 }
 
-// A page that has lost the program greys its panels under the red line: their last colours must not
-// be taken for live ones.
+// A page that has lost the program greys its alarms and panels under the red line: their last colours
+// must not be taken for live ones. The alarm box keeps one height, listed alarms or none, so that the
+// panels never move under a click.
 const char* const kPanelStyle = R"(
 body{margin:0;font-family:sans-serif;background:#e8e8e8}
-#status{position:sticky;top:0;z-index:1;padding:6px 10px;background:#203040;color:#fff;font-size:15px}
+#status{position:sticky;top:0;z-index:1;padding:6px 10px;background:#203040;color:#fff;font-size:15px;
+ display:flow-root}
 #status.stale{background:#b00000}
 #status.stale~section{filter:grayscale(1);opacity:.35}
 #sim{font-weight:bold;color:#ffd040;margin-right:1em}
-#alarms{margin:8px;padding:4px 10px;background:#c80000;color:#fff;border-radius:4px;font-size:15px}
+#alarms{margin:8px;padding:4px 10px;background:#c80000;color:#fff;border-radius:4px;font-size:15px;
+ height:118px;box-sizing:border-box;display:flex;flex-direction:column}
+#alarms.none{background:#607080}
+#alarms ul{flex:1;overflow-y:auto;margin:2px 0 0;padding-left:1.4em}
 #alarms li.done{opacity:.7}#alarms a{color:#fff}
+#status.stale~#alarms{filter:grayscale(1);opacity:.35}
 #archive{float:right}#archive a{color:#9cf}
 section{margin:8px;background:#f4f4f4;border:1px solid #999;border-radius:4px;padding:4px 6px 6px}
 h2{font-size:16px;margin:2px 0 6px}
@@ -40,17 +47,23 @@ function show(p){
   p.texts.forEach((t,i)=>{ if(texts[i].textContent!==t) texts[i].textContent=t; });
   p.colours.forEach((c,i)=>{ if(pans[i].dataset.c!==c){ pans[i].dataset.c=c; pans[i].style.background=c; } });
   document.getElementById('sim').hidden=!p.simulated;
-  if(p.day){ document.getElementById('csv').href='/archive/'+p.day+'.csv';
-    document.getElementById('summary').href='/archive/'+p.day+'/summary.csv';
+  if(p.day){ for(const [id,form] of [['csv','/archive/'],['xcsv','/archive/excel/']]){
+      document.getElementById(id).href=form+p.day+'.csv';
+      document.getElementById(id.replace('csv','summary')).href=form+p.day+'/summary.csv'; }
     document.getElementById('day').textContent=p.day; }
   const box=document.getElementById('alarms');
-  if(p.alarms){ box.hidden=!p.alarms.length;
+  if(p.alarms){ box.hidden=false; box.classList.toggle('none',!p.alarms.length);
     const key=JSON.stringify(p.alarms)+p.alarmCount;
-    if(box.dataset.key!==key){ box.dataset.key=key; const list=box.querySelector('ul'); list.textContent='';
+    if(box.dataset.key!==key){ box.dataset.key=key; const list=box.querySelector('ul'), at=list.scrollTop;
+      list.textContent='';
       p.alarms.forEach(a=>{ const li=document.createElement('li');
         li.textContent=a.text+(a.active?'':' — снята')+(a.acknowledged?' — квитирована':'');
         if(!a.active||a.acknowledged) li.className='done'; list.appendChild(li); });
-      box.querySelector('b').textContent='Тревоги: '+p.alarmCount; } }
+      list.scrollTop=at;
+      const unlisted=p.alarmCount-p.alarms.length;
+      box.querySelector('b').textContent=p.alarmCount?'Тревоги: '+p.alarmCount:'Тревог нет';
+      document.getElementById('unlisted').textContent=unlisted>0?
+        '· показаны последние '+p.alarms.length+', ещё '+unlisted+' не показаны ':''; } }
   when.textContent=p.refreshed?('данные на '+p.refreshed):'данных ещё нет';
   document.body.dataset.updates=String(Number(document.body.dataset.updates||0)+1);
   last=Date.now(); status.classList.remove('stale');
@@ -74,8 +87,10 @@ QByteArray PanelPage(const QByteArray& panelJson) {
         QStringLiteral("</style></head><body><div id=\"status\"><span id=\"sim\" hidden>имитация</span>"
                        "Регистратор · <span id=\"when\"></span><span id=\"archive\">архив за <span "
                        "id=\"day\"></span>: <a id=\"csv\" download>записи</a> · <a id=\"summary\" "
-                       "download>итоги дня</a> · <a href=\"/events\">журнал событий</a></span></div>"
-                       "<div id=\"alarms\" hidden><b></b> (квитирование — в программе)<ul></ul></div>");
+                       "download>итоги дня</a> · для Excel/Calc: <a id=\"xcsv\" download>записи</a> · "
+                       "<a id=\"xsummary\" download>итоги дня</a> · <a href=\"/events\">журнал событий</a>"
+                       "</span></div><div id=\"alarms\" hidden><div><b></b> <span id=\"unlisted\"></span>"
+                       "(квитирование — в программе)</div><ul></ul></div>");
     for (int s = 1; s <= channels::kSectionCount; ++s) {
         html += QStringLiteral("<section><h2>") + Escaped(channels::SectionName(s)) +
                 QStringLiteral("</h2><div class=\"row\">");
@@ -124,13 +139,10 @@ load(); setInterval(load,2000);
 </script></body></html>)");
 }
 
-QByteArray MotorPage(int channel, const channels::TUstavka& settings) {
-    const QString name = QString::fromStdString(settings.Name.Utf8()).toHtmlEscaped();
-    // The panel's own lines, so a motor is recognised as on the mimic whatever its edited name.
-    const monitor::MotorCaption& caption = monitor::MotorCaptionOf(channel);
-    QString panelLines;
-    for (int line = 0; line < caption.LineCount; ++line)
-        panelLines += (line ? QStringLiteral(" ") : QString()) + Escaped(caption.Lines[line]);
+QByteArray MotorPage(int channel, const channels::UstavkiTable& ustavki) {
+    // Named as everywhere but on the mimic: by its settings name.
+    const QString name = QString::fromStdString(events::MotorName(ustavki, channel)).toHtmlEscaped();
+    const QString section = Escaped(channels::SectionName(channels::SectionOfChannel(channel)));
     QString html = QStringLiteral(R"(<!DOCTYPE html><html lang="ru"><head><meta charset="utf-8">
 <meta name="viewport" content="width=device-width,initial-scale=1"><title>%1</title><style>
 body{margin:0;font-family:sans-serif}header{padding:6px 10px;background:#203040;color:#fff}
@@ -166,7 +178,7 @@ function draw(d){
 async function load(){ try{ const r=await fetch('/motor/%2/data',{cache:'no-store'}); if(r.ok) draw(await r.json()); }catch(e){} }
 load(); setInterval(load,2000);
 </script></body></html>)")
-                       .arg(name, QString::number(channel), panelLines);
+                       .arg(name, QString::number(channel), section);
     return html.toUtf8();
 }
 

@@ -14,6 +14,6 @@ QByteArray PanelPage(const QByteArray& panelJson);
 QByteArray EventsPage();
 
 // One motor's trend of the history ring, fetched from /motor/N/data and drawn on a canvas.
-QByteArray MotorPage(int channel, const channels::TUstavka& settings);
+QByteArray MotorPage(int channel, const channels::UstavkiTable& ustavki);
 
 } // namespace registrator::web

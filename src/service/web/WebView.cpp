@@ -148,9 +148,10 @@ QByteArray WebView::PanelJson() const {
         for (const events::Alarm& alarm : alarms_->List()) {
             if (waiting.size() == kAlarmsShown)
                 break;
-            waiting.append(QJsonObject{{"text", QString::fromStdString(events::AlarmText(alarm))},
-                                       {"active", alarm.Active},
-                                       {"acknowledged", alarm.Acknowledged}});
+            waiting.append(QJsonObject{
+                {"text", QString::fromStdString(events::AlarmText(alarm, services_.Data.Ustavki))},
+                {"active", alarm.Active},
+                {"acknowledged", alarm.Acknowledged}});
         }
         panel.insert(QStringLiteral("alarms"), waiting);
         panel.insert(QStringLiteral("alarmCount"), static_cast<int>(alarms_->List().size()));
@@ -262,11 +263,15 @@ bool WebView::ServeMotor(HttpConnection& connection, QStringView rest) {
     if (data)
         Answer(connection, 200, MotorJson(channel), kJson);
     else
-        Answer(connection, 200, MotorPage(channel, services_.Data.Ustavki[channel]), kHtml);
+        Answer(connection, 200, MotorPage(channel, services_.Data.Ustavki), kHtml);
     return true;
 }
 
-bool WebView::ServeArchive(HttpConnection& connection, const QString& rest) {
+bool WebView::ServeArchive(HttpConnection& connection, QString rest) {
+    // "/archive/excel/…": the same tables as a spreadsheet under Russian regional settings opens them.
+    const bool sheet = rest.startsWith(QLatin1String("excel/"));
+    if (sheet)
+        rest.remove(0, 6);
     const bool summary = rest.endsWith(QLatin1String("/summary.csv"));
     if (!summary && !rest.endsWith(QLatin1String(".csv")))
         return false;
@@ -274,7 +279,8 @@ bool WebView::ServeArchive(HttpConnection& connection, const QString& rest) {
     if (!date)
         Answer(connection, 400, "Дата в адресе: ДД.ММ.ГГГГ, например 06.12.2026\n", kPlainText);
     else
-        ServeDayCsv(connection, *date, summary);
+        ServeDayCsv(connection, *date, summary,
+                    sheet ? archive::CsvForm::Spreadsheet : archive::CsvForm::Plain);
     return true;
 }
 
@@ -305,13 +311,14 @@ void WebView::OpenStream(HttpConnection& connection) {
             [this](HttpConnection* closed) { streams_.removeAll(closed); });
 }
 
-void WebView::ServeDayCsv(HttpConnection& connection, const std::string& date, bool summary) {
+void WebView::ServeDayCsv(HttpConnection& connection, const std::string& date, bool summary,
+                          archive::CsvForm form) {
     const DayCsvKind kind = summary ? DayCsvKind::Summary : DayCsvKind::Readings;
-    auto* answer = new DayCsvAnswer(connection, QString::fromStdString(date), kind,
+    auto* answer = new DayCsvAnswer(connection, QString::fromStdString(date), kind, form,
                                     [this] { listener_->CountRejected(); });
     // A copy of the thresholds: they may change on the GUI thread while the day is read.
     auto csv = std::make_unique<DayCsv>(kind, services_.Archive.ReadingsPath(date),
-                                        services_.Archive.SnapshotPath(date), services_.Data.Ustavki);
+                                        services_.Archive.SnapshotPath(date), services_.Data.Ustavki, form);
     if (!answer->Start(std::move(csv), runningJobs_)) {
         delete answer;
         Answer(connection, 503, "Архив занят, повторите запрос\n", kPlainText);

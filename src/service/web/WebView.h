@@ -2,6 +2,7 @@
 
 #include "acquisition/PortAccess.h"
 #include "archive/Archive.h"
+#include "archive/CsvExport.h"
 #include "channels/ChannelData.h"
 #include "common/Clock.h"
 #include "events/ActiveAlarms.h"
@@ -77,14 +78,15 @@ private:
     // False when no page has the path.
     bool Route(HttpConnection& connection, const QString& path);
     bool ServeMotor(HttpConnection& connection, QStringView rest);
-    bool ServeArchive(HttpConnection& connection, const QString& rest);
+    bool ServeArchive(HttpConnection& connection, QString rest);
     void Push();
     QByteArray PanelJson() const;
     QByteArray HealthJson() const;
     QByteArray EventsJson();
     QByteArray MotorJson(int channel) const;
     void OpenStream(HttpConnection& connection);
-    void ServeDayCsv(HttpConnection& connection, const std::string& date, bool summary);
+    void ServeDayCsv(HttpConnection& connection, const std::string& date, bool summary,
+                     archive::CsvForm form);
     void Answer(HttpConnection& connection, int status, const QByteArray& body, const QByteArray& type);
 
     Services services_;

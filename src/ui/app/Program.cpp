@@ -71,11 +71,15 @@ bool Program::Start() {
             &ScanTimingWindow::ResetAvgCountField);
     connect(mainWindow_.get(), &MainWindow::scanTimingRequested, timingWindow_.get(),
             &ScanTimingWindow::ShowModeless);
+    connect(timingWindow_.get(), &ScanTimingWindow::applied, &station_, &service::Station::JournalScanTiming);
 
     calibrationWindow_ = std::make_unique<CalibrationWindow>(CalibrationWindow::Services{
         data, regional, [this] { return SettingsPath(); }, messages, guard,
         [this](int channel, const channels::TUstavka& before, const channels::TUstavka& after) {
             station_.JournalCalibration(channel, before, after);
+            // A renamed motor is renamed in the alarms at once.
+            ShowAlarms();
+            journalWindow_->RefreshAlarms();
         }});
     connect(mainWindow_.get(), &MainWindow::calibrationRequested, calibrationWindow_.get(),
             &CalibrationWindow::OpenForEditing);
@@ -142,9 +146,12 @@ void Program::ShowAlarms() {
     const events::Alarm* loudest = alarms.Loudest();
     alarmSound_->SetAlarming(loudest != nullptr);
     const QDateTime until = alarmSound_->SilencedUntil();
-    mainWindow_->ShowAlarm(loudest ? QString::fromStdString(events::AlarmText(*loudest)) : QString(),
-                           alarms.UnacknowledgedCount() - 1,
-                           until.isValid() ? until.toString(QStringLiteral("HH:mm")) : QString());
+    const channels::UstavkiTable& names = station_.Data().Ustavki;
+    const int more = alarms.UnacknowledgedCount() - 1;
+    mainWindow_->ShowAlarm(loudest ? QString::fromStdString(events::AlarmLineText(*loudest, more, names))
+                                   : QString(),
+                           loudest ? QString::fromStdString(events::AlarmText(*loudest, names)) : QString(),
+                           more, until.isValid() ? until.toString(QStringLiteral("HH:mm")) : QString());
 }
 
 void Program::RequestEnd() {

@@ -221,6 +221,8 @@ QWidget* ArchiveViewerWindow::BuildButtonPanel() {
     bitBtn1_ = button(QStringLiteral("обновить"), "BitBtn1");
     button4_ = button(QStringLiteral("записать"), "Button4");
     exportButton_ = button(QStringLiteral("Экспорт…"), "ExportButton");
+    // Until a day with records is shown there is nothing to export but a header.
+    exportButton_->setEnabled(false);
     button2_ = button(QStringLiteral("путь"), "Button2");
     button3_ = button(QStringLiteral("закрыть"), "Button3");
     todayButton_ = button(QStringLiteral("сегодня"), "TodayButton");
@@ -308,6 +310,7 @@ void ArchiveViewerWindow::ShowWhichDay() {
     shownDay_->setText(day.empty() ? QString()
                                    : QStringLiteral("показан: ") + QString::fromStdString(day) +
                                          QStringLiteral(", ") + RecordsText(count));
+    exportButton_->setEnabled(!day.empty() && count > 0);
 }
 
 monitor::DayMotors ArchiveViewerWindow::ShownDayMotors() const {

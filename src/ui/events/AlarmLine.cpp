@@ -34,15 +34,16 @@ AlarmLine::AlarmLine(QWidget* parent) : QFrame(parent) {
     hide();
 }
 
-void AlarmLine::Show(const QString& text, int more, const QString& silencedUntil) {
-    if (text.isEmpty()) {
+void AlarmLine::Show(const QString& line, const QString& whole, int more, const QString& silencedUntil) {
+    if (line.isEmpty()) {
         hide();
         return;
     }
-    QString line = QStringLiteral("Тревога: ") + text;
-    if (more > 0)
-        line += QStringLiteral("  (ещё не квитировано: %1)").arg(more);
     full_ = line;
+    QString tip = QStringLiteral("Тревога: ") + whole;
+    if (more > 0)
+        tip += QStringLiteral("  (ещё не квитировано: %1)").arg(more);
+    text_->setToolTip(tip);
     FitText();
     silence_->setText(silencedUntil.isEmpty() ? QStringLiteral("без звука 10 мин")
                                               : QStringLiteral("без звука до ") + silencedUntil);
@@ -56,7 +57,6 @@ void AlarmLine::resizeEvent(QResizeEvent* event) {
 
 void AlarmLine::FitText() {
     text_->setText(text_->fontMetrics().elidedText(full_, Qt::ElideRight, text_->width()));
-    text_->setToolTip(full_);
 }
 
 } // namespace registrator::ui

@@ -7,16 +7,16 @@ class QPushButton;
 
 namespace registrator::ui {
 
-// The line above the status strip while an alarm waits for the operator: the newest one (the motor,
-// what, since when), how many more, and the buttons to acknowledge it, to silence the tone for ten
-// minutes and to open the journal.
+// The line above the status strip while an alarm waits for the operator: the newest one (since when,
+// how many more, what, the motor), the whole text in its tooltip, and the buttons to acknowledge it, to
+// silence the tone for ten minutes and to open the journal.
 class AlarmLine : public QFrame {
     Q_OBJECT
 public:
     explicit AlarmLine(QWidget* parent = nullptr);
 
-    // `text` empty: nothing waits, the line goes.
-    void Show(const QString& text, int more, const QString& silencedUntil);
+    // `line` empty: nothing waits, the line goes.
+    void Show(const QString& line, const QString& whole, int more, const QString& silencedUntil);
 
     QLabel* Text() const { return text_; }
     QPushButton* AcknowledgeButton() const { return acknowledge_; }

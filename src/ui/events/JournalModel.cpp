@@ -56,6 +56,10 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
     const QStringList& line = lines_[lines_.size() - 1 - static_cast<std::size_t>(index.row())];
     if (role == Qt::DisplayRole)
         return line.value(index.column());
+    // The whole text where a column may cut it.
+    if (role == Qt::ToolTipRole && (index.column() == Details || index.column() == Motor) &&
+        !line.value(index.column()).isEmpty())
+        return line.value(index.column());
     if (role == Qt::BackgroundRole && !line.value(Alarm).isEmpty())
         return QBrush(QColor(255, 214, 214));
     if (role == Qt::TextAlignmentRole &&

@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -23,6 +24,7 @@ namespace {
 
 constexpr int kKindRole = Qt::UserRole;
 constexpr int kChannelRole = Qt::UserRole + 1;
+constexpr int kWaitingRole = Qt::UserRole + 2; // not acknowledged yet
 
 QString Utf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<int>(text.size()));
@@ -38,8 +40,8 @@ common::TDateTime DayOf(const QDate& date) {
 }
 
 QString MotorText(const channels::ChannelData& data, int channel) {
-    const QString name = QString::fromStdString(data.Ustavki[channel].Name.Utf8());
-    return QString::number(channel) + (name.isEmpty() ? QString() : QStringLiteral(" — ") + name);
+    return QString::number(channel) + QStringLiteral(" — ") +
+           QString::fromStdString(events::MotorName(data.Ustavki, channel));
 }
 
 } // namespace
@@ -82,7 +84,7 @@ JournalWindow::JournalWindow(service::Station& station, QWidget* parent)
     motor_->setMinimumContentsLength(18);
     kind_ = new QComboBox(this);
     kind_->addItem(QStringLiteral("все"));
-    for (int k = 0; k <= static_cast<int>(events::EventKind::Acknowledged); ++k)
+    for (int k = 0; k < events::kEventKindCount; ++k)
         kind_->addItem(QString::fromUtf8(events::EventKindText(static_cast<events::EventKind>(k))));
     for (auto [caption, widget] : {std::pair<const char*, QWidget*>{"день:", day_},
                                    {"участок:", section_},
@@ -99,6 +101,7 @@ JournalWindow::JournalWindow(service::Station& station, QWidget* parent)
     table_->setObjectName(QStringLiteral("JournalTable"));
     table_->setModel(&filter_);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table_->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     table_->verticalHeader()->hide();
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 4);
     table_->horizontalHeader()->setStretchLastSection(true);
@@ -116,14 +119,13 @@ JournalWindow::JournalWindow(service::Station& station, QWidget* parent)
         table_->setColumnWidth(column, metrics.horizontalAdvance(QString::fromUtf8(widest[column])) + 16);
     layout->addWidget(table_, 1);
 
+    // The operator pressed "квитировать": the alarm picked in the list.
     connect(acknowledge_, &QPushButton::clicked, this, [this] {
-        const QTreeWidgetItem* item = alarms_->currentItem();
-        if (!item && alarms_->topLevelItemCount() == 1)
-            item = alarms_->topLevelItem(0);
-        if (item)
+        if (const QTreeWidgetItem* item = PickedAlarm())
             station_.Acknowledge(static_cast<events::EventKind>(item->data(0, kKindRole).toInt()),
                                  item->data(0, kChannelRole).toInt());
     });
+    connect(alarms_, &QTreeWidget::itemSelectionChanged, this, &JournalWindow::EnableAcknowledge);
     connect(acknowledgeAll_, &QPushButton::clicked, this, [this] { station_.AcknowledgeAll(); });
     connect(day_, &QDateEdit::dateChanged, this, &JournalWindow::OpenDay);
     connect(section_, &QComboBox::currentIndexChanged, this, [this](int index) {
@@ -178,10 +180,23 @@ void JournalWindow::FollowJournal() {
         return;
     if (!ShowingToday())
         return;
-    if (model_.Path() != station_.JournalPath(DayOf(day_->date())))
+    if (model_.Path() != station_.JournalPath(DayOf(day_->date()))) {
         OpenDay();
-    else
-        model_.Follow();
+        return;
+    }
+    // The new lines come on top. The rows the operator is looking at stay under the pointer: once
+    // scrolled down, with a line picked, or with the pointer over them; else the newest come into sight.
+    QScrollBar* bar = table_->verticalScrollBar();
+    const bool hold =
+        bar->value() > 0 || table_->selectionModel()->hasSelection() || table_->viewport()->underMouse();
+    const int rows = filter_.rowCount();
+    const int top = bar->value();
+    model_.Follow();
+    if (!hold || filter_.rowCount() == rows)
+        return;
+    // The scroll range follows the rows only at the next layout, too late for the value.
+    table_->doItemsLayout();
+    bar->setValue(top + filter_.rowCount() - rows);
 }
 
 void JournalWindow::RefreshAlarms() {
@@ -190,8 +205,11 @@ void JournalWindow::RefreshAlarms() {
         return;
     const events::ActiveAlarms& alarms = station_.Alarms();
     const channels::ChannelData& data = station_.Data();
-    const int kind = alarms_->currentItem() ? alarms_->currentItem()->data(0, kKindRole).toInt() : -1;
-    const int channel = alarms_->currentItem() ? alarms_->currentItem()->data(0, kChannelRole).toInt() : -1;
+    const QTreeWidgetItem* picked = PickedAlarm();
+    const int kind = picked ? picked->data(0, kKindRole).toInt() : -1;
+    const int channel = picked ? picked->data(0, kChannelRole).toInt() : -1;
+    const int scrolled = alarms_->verticalScrollBar()->value();
+    const QSignalBlocker quiet(alarms_);
     alarms_->clear();
     for (const events::Alarm& alarm : alarms.List()) {
         auto* item = new QTreeWidgetItem(alarms_);
@@ -203,14 +221,29 @@ void JournalWindow::RefreshAlarms() {
         item->setText(4, alarm.Acknowledged ? QStringLiteral("да") : QStringLiteral("нет"));
         item->setData(0, kKindRole, static_cast<int>(alarm.Kind));
         item->setData(0, kChannelRole, alarm.Channel);
+        item->setData(0, kWaitingRole, !alarm.Acknowledged);
         if (!alarm.Acknowledged)
             for (int c = 0; c < 5; ++c)
                 item->setForeground(c, QColor(200, 0, 0));
         if (static_cast<int>(alarm.Kind) == kind && alarm.Channel == channel)
             alarms_->setCurrentItem(item);
     }
+    alarms_->doItemsLayout();
+    alarms_->verticalScrollBar()->setValue(scrolled);
     acknowledgeAll_->setEnabled(alarms.UnacknowledgedCount() > 0);
-    acknowledge_->setEnabled(alarms.UnacknowledgedCount() > 0);
+    EnableAcknowledge();
+}
+
+QTreeWidgetItem* JournalWindow::PickedAlarm() const {
+    // The selected one: the list makes its first row current on focus without selecting it.
+    const QList<QTreeWidgetItem*> selected = alarms_->selectedItems();
+    return selected.isEmpty() ? nullptr : selected.front();
+}
+
+void JournalWindow::EnableAcknowledge() {
+    // Only an alarm picked and still waiting can be acknowledged.
+    const QTreeWidgetItem* item = PickedAlarm();
+    acknowledge_->setEnabled(item && item->data(0, kWaitingRole).toBool());
 }
 
 } // namespace registrator::ui

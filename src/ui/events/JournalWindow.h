@@ -9,6 +9,7 @@ class QDateEdit;
 class QPushButton;
 class QTableView;
 class QTreeWidget;
+class QTreeWidgetItem;
 
 namespace registrator::service {
 class Station;
@@ -44,6 +45,8 @@ private:
     void OpenDay();
     void FillMotors();
     bool ShowingToday() const;
+    QTreeWidgetItem* PickedAlarm() const;
+    void EnableAcknowledge();
 
     service::Station& station_;
     JournalModel model_;

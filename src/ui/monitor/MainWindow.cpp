@@ -295,9 +295,10 @@ void MainWindow::N4Click() {
     guard_([&] { emit journalRequested(); });
 }
 
-void MainWindow::ShowAlarm(const QString& text, int more, const QString& silencedUntil) {
-    alarmLine_->Show(text, more, silencedUntil);
-    alarmBar_->setVisible(!text.isEmpty());
+void MainWindow::ShowAlarm(const QString& line, const QString& whole, int more,
+                           const QString& silencedUntil) {
+    alarmLine_->Show(line, whole, more, silencedUntil);
+    alarmBar_->setVisible(!line.isEmpty());
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

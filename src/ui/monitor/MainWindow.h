@@ -48,9 +48,9 @@ public:
     QLabel* BrokerLine() const { return brokerLine_; }
     // Above the status strip while an alarm waits for the operator.
     AlarmLine* Alarms() const { return alarmLine_; }
-    // The newest alarm not acknowledged, how many more, and until when the tone is silenced ("" when it
-    // is not); an empty text takes the line away.
-    void ShowAlarm(const QString& text, int more, const QString& silencedUntil);
+    // The newest alarm not acknowledged in the line's short form and whole, how many more, and until
+    // when the tone is silenced ("" when it is not); an empty line takes the line away.
+    void ShowAlarm(const QString& line, const QString& whole, int more, const QString& silencedUntil);
 
     MotorPanel* Panel(int channel) const { return panels_.at(static_cast<std::size_t>(channel - 1)); }
     QLabel* CurrentLabel(int channel) const { return labels_.at(static_cast<std::size_t>(channel - 1)); }

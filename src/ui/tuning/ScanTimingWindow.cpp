@@ -124,7 +124,15 @@ void ScanTimingWindow::ResetAvgCountField() {
 }
 
 void ScanTimingWindow::BitBtn3Click() {
-    guard_([&] { Apply(); });
+    guard_([&] {
+        const events::ScanTiming before = InForce();
+        Apply();
+        emit applied(before, InForce());
+    });
+}
+
+events::ScanTiming ScanTimingWindow::InForce() const {
+    return {timer1_.interval(), timer2_.interval(), data_.AvgCount};
 }
 
 void ScanTimingWindow::BitBtn1Click() {

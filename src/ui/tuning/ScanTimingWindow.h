@@ -2,6 +2,7 @@
 
 #include "channels/ChannelData.h"
 #include "common/OperatorMessages.h"
+#include "events/CalibrationAudit.h"
 #include "service/recorder/HandlerGuard.h"
 
 #include <QWidget>
@@ -33,8 +34,13 @@ public slots:
     void BitBtn3Click();
     void BitBtn1Click();
 
+signals:
+    // "применить" went through, as far as it did: what was in force before and after, for the journal.
+    void applied(const events::ScanTiming& before, const events::ScanTiming& after);
+
 private:
     void Apply();
+    events::ScanTiming InForce() const;
 
     channels::ChannelData& data_;
     QTimer& timer1_;

@@ -5,6 +5,7 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace registrator::events {
 namespace {
@@ -85,6 +86,31 @@ TEST(CalibrationAudit, NamesEachChangedFieldWithOldAndNewValues) {
     EXPECT_EQ(event->Channel, 5);
     EXPECT_EQ(event->Text, "название: «Пресс» → «Пресс 2»; k: 1 → 1,25; Ток ном.: 100 → 120; Ток откл.: " +
                                std::to_string(before.Oborot) + " → " + std::to_string(after.Oborot));
+    // The scan timing window's apply alike.
+    EXPECT_FALSE(ScanTimingChange(kNoon, {10, 1000, 5}, {10, 1000, 5}));
+    EXPECT_EQ(ScanTimingChange(kNoon, {10, 1000, 5}, {20, 1000, 3})->Text,
+              "скорость сканирования: 10 мс → 20 мс, среднее арифметическое: 5 → 3");
+}
+
+// Without the fix an alarm named its motor by the panel's caption lines ("Ковейер Т1"), so a renamed
+// motor kept its old name, and the line led with the name and let the window cut off since when and
+// how many more.
+TEST(AlarmTexts, NameTheMotorByItsSettingsAndLeadTheLineWithTimeAndCount) {
+    channels::UstavkiTable ustavki{};
+    ustavki[5].Name = common::MotorName::FromUtf8("Конвейер подачи");
+    ustavki[6].Name = common::MotorName::FromUtf8("  ");
+    ustavki[7].Name = common::MotorName::FromUtf8("Вытягиватель из печи сушильной камеры");
+    Alarm alarm;
+    alarm.Channel = 5;
+    alarm.Since = kNoon + 5 / 86400.0;
+    for (const auto& [channel, more, line] : std::vector<std::tuple<int, int, std::string>>{
+             {5, 0, "с 12:00:05 · перегрузка: 5 — Конвейер подачи"},
+             {5, 3, "с 12:00:05 · ещё 3 тревоги · перегрузка: 5 — Конвейер подачи"},
+             {6, 11, "с 12:00:05 · ещё 11 тревог · перегрузка: канал 6"},
+             {7, 21, "с 12:00:05 · ещё 21 тревога · перегрузка: 7 — Вытягиватель из печ…"}}) {
+        alarm.Channel = channel;
+        EXPECT_EQ(AlarmLineText(alarm, more, ustavki), line);
+    }
 }
 
 // The start window is a key of our own: read where set, the default elsewhere, and kept as it stands
