@@ -34,8 +34,8 @@ TEST(OperatorAlarms, TheLineLeadsWithTimeAndCountAndTheJournalWindowKeepsTheOper
     Program program(testing::FolderEnvironment(clock, dialogs, folder));
     ASSERT_TRUE(program.Start());
     program.Recorder().StopTimers();
-    // The converters read 0, so with k = 0 a motor's current is -b. Motors 1..11 overload at 08:30:03,
-    // motor 12, of a long name, at 08:30:06.
+    // The converters read 0, so with k = 0 a motor's current is -b. Each motor starts unloaded, runs,
+    // then overloads: motors 1..11 at 08:30:06, motor 12, of a long name, at 08:30:13.
     const QString name = QStringLiteral("Вытягиватель из печи сушильной камеры");
     for (int n = 1; n <= 12; ++n)
         program.Data().Ustavki[n] = {
@@ -47,7 +47,7 @@ TEST(OperatorAlarms, TheLineLeadsWithTimeAndCountAndTheJournalWindowKeepsTheOper
             0,
             5}; // nominal, critical, k, b, power, off
     for (const auto& [from, to] : {std::pair{1, 11}, std::pair{12, 12}})
-        for (double current : {0.0, 90.0, 200.0}) {
+        for (double current : {0.0, 90.0, 90.0, 90.0, 90.0, 200.0, 200.0}) {
             for (int n = from; n <= to; ++n)
                 program.Data().Ustavki[n].Koof_B = -current;
             clock.AdvanceMs(1000);
@@ -56,12 +56,12 @@ TEST(OperatorAlarms, TheLineLeadsWithTimeAndCountAndTheJournalWindowKeepsTheOper
     QCoreApplication::processEvents(); // the line's layout
 
     const QLabel* text = program.Main().Alarms()->Text();
-    EXPECT_TRUE(text->text().startsWith(QStringLiteral("с 08:30:06 · ещё 11 тревог · перегрузка")))
+    EXPECT_TRUE(text->text().startsWith(QStringLiteral("с 08:30:13 · ещё 11 тревог · перегрузка")))
         << text->text().toStdString();
     EXPECT_LE(text->fontMetrics().horizontalAdvance(text->text()), text->width());
     EXPECT_EQ(text->toolTip(),
               QStringLiteral("Тревога: перегрузка: ") + name +
-                  QStringLiteral(" (Массоподготовка, канал 12), с 08:30:06  (ещё не квитировано: 11)"));
+                  QStringLiteral(" (Массоподготовка, канал 12), с 08:30:13  (ещё не квитировано: 11)"));
 
     JournalWindow& journal = program.Journal();
     journal.ShowModeless();
@@ -81,7 +81,7 @@ TEST(OperatorAlarms, TheLineLeadsWithTimeAndCountAndTheJournalWindowKeepsTheOper
     ASSERT_EQ(third.size(), 1);
     journal.AlarmList()->setCurrentItem(third.front());
     journal.AcknowledgeButton()->click();
-    EXPECT_TRUE(text->text().startsWith(QStringLiteral("с 08:30:06 · ещё 10 тревог")));
+    EXPECT_TRUE(text->text().startsWith(QStringLiteral("с 08:30:13 · ещё 10 тревог")));
     ASSERT_EQ(journal.AlarmList()->selectedItems().size(), 1);
     EXPECT_EQ(journal.AlarmList()->selectedItems().front()->text(4), QStringLiteral("да"));
     EXPECT_FALSE(journal.AcknowledgeButton()->isEnabled());
@@ -91,7 +91,7 @@ TEST(OperatorAlarms, TheLineLeadsWithTimeAndCountAndTheJournalWindowKeepsTheOper
     ASSERT_EQ(table->selectionModel()->selectedRows().size(), 1);
     EXPECT_EQ(lineAt(table->selectionModel()->selectedRows().front().row()), picked);
     EXPECT_EQ(table->model()->index(0, JournalModel::Details).data(Qt::ToolTipRole).toString(),
-              QStringLiteral("перегрузка с 08:30:03"));
+              QStringLiteral("перегрузка с 08:30:06"));
 
     program.Timing().UpDown2()->setValue(program.Recorder().Timer1().interval() + 7);
     program.Timing().BitBtn3Click();
