@@ -162,12 +162,24 @@ QByteArray WebView::PanelJson() const {
 QByteArray WebView::EventsJson() {
     journalTail_.Follow(todayJournal_());
     QJsonArray lines;
+    // As the MQTT event message has them: null where the line has none.
+    const auto figure = [](const std::optional<double>& value) {
+        return value ? QJsonValue(*value) : QJsonValue();
+    };
+    const auto text = [](const std::string& value) {
+        return value.empty() ? QJsonValue() : QJsonValue(QString::fromStdString(value));
+    };
     // Newest first, as the journal window shows them.
     for (auto it = journalTail_.Lines().rbegin(); it != journalTail_.Lines().rend(); ++it) {
-        QJsonArray fields;
-        for (const std::string& field : *it)
-            fields.append(QString::fromStdString(field));
-        lines.append(fields);
+        lines.append(QJsonObject{{"time", it->Time ? text(events::JournalTimeText(*it->Time)) : QJsonValue()},
+                                 {"kind", QString::fromStdString(it->KindText())},
+                                 {"channel", it->Channel ? QJsonValue(*it->Channel) : QJsonValue()},
+                                 {"section", text(it->Section)},
+                                 {"motor", text(it->Motor)},
+                                 {"peak", figure(it->Peak)},
+                                 {"seconds", figure(it->Seconds)},
+                                 {"alarm", it->Alarm},
+                                 {"text", QString::fromStdString(it->Details)}});
     }
     QJsonObject answer{{"day", QString::fromStdString(common::ArchiveDateText(services_.Clock.Today()))},
                        {"count", static_cast<qint64>(journalTail_.Count())},
