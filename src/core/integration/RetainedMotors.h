@@ -13,7 +13,7 @@ namespace registrator::integration {
 
 // The motors' retained MQTT messages, one topic a motor: after each history step, those whose
 // message changed since it was last sent, as the label and the colour show a motor (whole amperes,
-// not every flicker).
+// not every flicker). It keeps the last message sent of each motor.
 class RetainedMotors {
 public:
     using Message = std::pair<std::string, std::string>; // topic, payload
