@@ -209,8 +209,8 @@ TEST_F(EventsTest, AlarmsSoundUntilAcknowledgedAndCalibrationChangesAreJournalle
     EXPECT_FALSE(line->isHidden());
     line->AcknowledgeButton()->click();
     EXPECT_TRUE(line->isHidden());
-    EXPECT_EQ(program.Station().Alarms().UnacknowledgedCount(), 0);
-    EXPECT_EQ(program.Station().Alarms().ActiveCount(), 1);
+    EXPECT_EQ(program.Station().Journal().Alarms().UnacknowledgedCount(), 0);
+    EXPECT_EQ(program.Station().Journal().Alarms().ActiveCount(), 1);
 
     // A second alarm, acknowledged from the journal window with "квитировать все".
     Second(program, {{5, 400}});

@@ -188,20 +188,15 @@ QByteArray WebView::EventsJson() {
 }
 
 QByteArray WebView::HealthJson() const {
-    const archive::AppendStatus& status = services_.Archive.Status();
-    const bool simulated = !services_.Port.SimulationNote().empty();
-    const bool today = status.Day != 0 && status.Day == services_.Clock.Today();
-    QJsonObject health{
-        {"port", simulated ? "simulated" : (services_.Port.IsReady() ? "open" : "closed")},
-        {"recordsToday", static_cast<qint64>(today ? status.RecordsToday : 0)},
-        {"lastAppendOk", status.Day != 0 && status.Failures == 0},
-        {"failedAppends", static_cast<qint64>(status.Failures)},
-        {"refreshed", refreshedAt_ == 0 ? QString() : TimeOfDay(refreshedAt_)},
-        {"pages", Pages()},
-        {"rejectedRequests", static_cast<qint64>(listener_->Rejected())},
-    };
-    if (healthExtras_)
-        healthExtras_(health);
+    QJsonObject health;
+    // Through QString: bytes that are not UTF-8 (a system's error text) come out as U+FFFD, not as a
+    // document the parser refuses.
+    if (status_)
+        health = QJsonDocument::fromJson(QString::fromStdString(integration::HealthJson(status_())).toUtf8())
+                     .object();
+    health.insert(QStringLiteral("refreshed"), refreshedAt_ == 0 ? QString() : TimeOfDay(refreshedAt_));
+    health.insert(QStringLiteral("pages"), Pages());
+    health.insert(QStringLiteral("rejectedRequests"), static_cast<qint64>(listener_->Rejected()));
     return QJsonDocument(health).toJson(QJsonDocument::Compact);
 }
 
