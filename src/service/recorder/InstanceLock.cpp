@@ -22,9 +22,10 @@ QString KeyOf(const QString& path) {
 // Qt takes a lock over when its process id is gone or names another program; an id the system has since
 // given to another recorder (of another folder) passes both. But a live holder keeps its lock file
 // locked (flock) or, on Windows, open, so the file cannot be removed under it: one of this computer that
-// can be is left over whatever its id says. Under Qt's own guard against two removing it at once.
+// can be is left over whatever its id says. Under Qt's own guard against two removing it at once. Host
+// names differ in case alone on Windows (the lock holds the NetBIOS name), and mean the same computer.
 bool TakeOverLeftOver(QLockFile& lock, const QString& host) {
-    if (host != QSysInfo::machineHostName())
+    if (host.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) != 0)
         return false;
     QLockFile removing(lock.fileName() + QStringLiteral(".rmlock"));
     return removing.tryLock(0) && lock.removeStaleLockFile() && lock.tryLock(0);
