@@ -39,62 +39,47 @@ for name in "${names[@]}"; do
     fi
 done
 
-python3 - "$results" "${names[@]}" <<'EOF'
+# One row a figure: benchmark | figure | aim and unit | what it compares. A figure "A / B" is A's time over
+# B's, as the program's own "ratio" lines give it; "A" is A's time a run; "A : C" is A's counter C. An aim
+# is "<= x", ">= x", "x..y", or "-" for a figure shown for what it tells. The aims the benchmarks print
+# themselves are repeated here; the others keep a tick's work well inside the fast timer's 10 ms, and a
+# feature's cost to the tick at half a tick more at the most.
+figures=$(cat <<'TABLE'
+bench_archive    | BM_ReadArhivFullDay / BM_PlainSequentialRead   | <= 1.5 x | a full day's ReadArhiv / a plain read of the file
+bench_scan       | BM_ScanConverters / BM_BareRegisterCalls       | <= 1.3 x | the scan protocol / the same register calls bare
+bench_scan       | BM_AverageAndConvertOverSimulatedPort          | <= 500 us | a fast tick's reading: AverageScans(5) + ConvertReadings
+bench_settings   | BM_LoadAll / BM_PlainRead                      | - x | loading the 72 settings / a plain read
+bench_settings   | BM_SaveAll / BM_PlainWriteSynced               | - x | saving the 72 settings atomically / a plain write waiting for the disk
+bench_settings   | BM_SaveAll                                     | <= 100 ms | saving the 72 settings
+bench_ui_tick    | MainWindowTick / CoreScanCycle                 | - x | a fast tick of the main window / the core scan cycle
+bench_ui_tick    | MainWindowTick                                 | <= 2000 us | a fast tick of the main window (every 10 ms)
+bench_ui_tick    | MainWindowSlowTick / CoreHistoryStep           | - x | a slow tick (append, status line) / the core history step
+bench_ui_tick    | MainWindowSlowTick                             | <= 5000 us | a slow tick (every second)
+bench_ui_events  | TickWithEvents / TickWithoutEvents             | <= 1.5 x | the tick with events, journal and alarms / without
+bench_ui_events  | TickWithoutEventsAgain / TickWithoutEvents     | 0.9..1.1 x | the same tick measured twice: how far this run's figures spread
+bench_ui_section | RefreshMotor / FillPlainVector                 | - x | a section window refresh on a full ring / copying its 3000 values
+bench_ui_section | RefreshMotor                                   | <= 50000 us | a section window refresh on a full ring
+bench_ui_archive | RefreshArhivFullDay / ReadArhivFullDay         | <= 3 x | the archive viewer's refresh of a full day / the read alone
+bench_ui_web     | TickWith20Pages / TickWithNoPage               | <= 1.5 x | the tick with 20 live pages / with none
+bench_ui_web     | TickWith20PagesEachTickPushed / TickWithNoPage | - x | the tick pushing every tick to 20 pages / with none
+bench_ui_web     | TickToPage                                     | <= 50000 us | from a tick to its event at a page's socket
+bench_ui_modbus  | TickWithModbusNoClient / TickWithoutModbus     | <= 1.5 x | the tick with the Modbus server / without
+bench_ui_modbus  | TickWith8ModbusClients / TickWithoutModbus     | <= 1.5 x | the tick with 8 clients polling 10 times a second / without the server
+bench_ui_modbus  | Read72Registers : p99_us                       | <= 5000 us | a 72-register read on loopback, 99th percentile
+bench_ui_mqtt    | TickWhileReplaying/0 / TickWithoutPublisher    | <= 1.5 x | the tick while a day's backlog goes out flat out / with no publisher
+bench_ui_mqtt    | TickWhileReplaying/200 / TickWithoutPublisher  | <= 1.5 x | the tick while the backlog goes out at 200 records a second / with no publisher
+bench_ui_mqtt    | ReplayFullDay : records/s                      | >= 2000 records/s | a full day's backlog replayed flat out
+TABLE
+)
+
+BENCH_FIGURES=$figures python3 - "$results" "${names[@]}" <<'EOF'
 import json, os, sys
 
-# program, figure, what it compares, aim ("<= x", ">= x", "x..y", or "" for a figure shown for what it
-# tells), unit. ratio(A, B): A's time over B's, as the program's own "ratio" lines give it; time(A): A's
-# time a run; counter(A, C): A's counter C. The aims the benchmarks print themselves are repeated here;
-# the others keep a tick's work well inside the fast timer's 10 ms, and a feature's cost to it at half a
-# tick more at the most.
-def ratio(a, b): return ("ratio", a, b)
-def time(a): return ("time", a)
-def counter(a, c): return ("counter", a, c)
-
-FIGURES = [
-    ("bench_archive", ratio("BM_ReadArhivFullDay", "BM_PlainSequentialRead"),
-     "a full day's ReadArhiv / a plain read of the file", "<= 1.5", "x"),
-    ("bench_scan", ratio("BM_ScanConverters", "BM_BareRegisterCalls"),
-     "the scan protocol / the same register calls bare", "<= 1.3", "x"),
-    ("bench_scan", time("BM_AverageAndConvertOverSimulatedPort"),
-     "a fast tick's reading: AverageScans(5) + ConvertReadings", "<= 500", "us"),
-    ("bench_settings", ratio("BM_LoadAll", "BM_PlainRead"), "loading the 72 settings / a plain read", "", "x"),
-    ("bench_settings", ratio("BM_SaveAll", "BM_PlainWriteSynced"),
-     "saving the 72 settings atomically / a plain write waiting for the disk", "", "x"),
-    ("bench_settings", time("BM_SaveAll"), "saving the 72 settings", "<= 100", "ms"),
-    ("bench_ui_tick", ratio("MainWindowTick", "CoreScanCycle"),
-     "a fast tick of the main window / the core scan cycle", "", "x"),
-    ("bench_ui_tick", time("MainWindowTick"), "a fast tick of the main window (every 10 ms)", "<= 2000", "us"),
-    ("bench_ui_tick", ratio("MainWindowSlowTick", "CoreHistoryStep"),
-     "a slow tick (append, status line) / the core history step", "", "x"),
-    ("bench_ui_tick", time("MainWindowSlowTick"), "a slow tick (every second)", "<= 5000", "us"),
-    ("bench_ui_events", ratio("TickWithEvents", "TickWithoutEvents"),
-     "the tick with events, journal and alarms / without", "<= 1.5", "x"),
-    ("bench_ui_events", ratio("TickWithoutEventsAgain", "TickWithoutEvents"),
-     "the same tick measured twice: how far this run's figures spread", "0.9..1.1", "x"),
-    ("bench_ui_section", ratio("RefreshMotor", "FillPlainVector"),
-     "a section window refresh on a full ring / copying its 3000 values", "", "x"),
-    ("bench_ui_section", time("RefreshMotor"), "a section window refresh on a full ring", "<= 50000", "us"),
-    ("bench_ui_archive", ratio("RefreshArhivFullDay", "ReadArhivFullDay"),
-     "the archive viewer's refresh of a full day / the read alone", "<= 3", "x"),
-    ("bench_ui_web", ratio("TickWith20Pages", "TickWithNoPage"), "the tick with 20 live pages / with none",
-     "<= 1.5", "x"),
-    ("bench_ui_web", ratio("TickWith20PagesEachTickPushed", "TickWithNoPage"),
-     "the tick pushing every tick to 20 pages / with none", "", "x"),
-    ("bench_ui_web", time("TickToPage"), "from a tick to its event at a page's socket", "<= 50000", "us"),
-    ("bench_ui_modbus", ratio("TickWithModbusNoClient", "TickWithoutModbus"),
-     "the tick with the Modbus server / without", "<= 1.5", "x"),
-    ("bench_ui_modbus", ratio("TickWith8ModbusClients", "TickWithoutModbus"),
-     "the tick with 8 clients polling 10 times a second / without the server", "<= 1.5", "x"),
-    ("bench_ui_modbus", counter("Read72Registers", "p99_us"),
-     "a 72-register read on loopback, 99th percentile", "<= 5000", "us"),
-    ("bench_ui_mqtt", ratio("TickWhileReplaying/0", "TickWithoutPublisher"),
-     "the tick while a day's backlog goes out flat out / with no publisher", "<= 1.5", "x"),
-    ("bench_ui_mqtt", ratio("TickWhileReplaying/200", "TickWithoutPublisher"),
-     "the tick while the backlog goes out at 200 records a second / with no publisher", "<= 1.5", "x"),
-    ("bench_ui_mqtt", counter("ReplayFullDay", "records/s"), "a full day's backlog replayed flat out",
-     ">= 2000", "records/s"),
-]
+FIGURES = []
+for line in os.environ["BENCH_FIGURES"].splitlines():
+    program, figure, aim, what = (cell.strip() for cell in line.split("|"))
+    *limit, unit = aim.split()
+    FIGURES.append((program, figure, what, " ".join(limit), unit))
 SECONDS = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
 
 folder, names = sys.argv[1], sys.argv[2:]
@@ -115,18 +100,21 @@ def seconds(run):
     return run["real_time"] * SECONDS[run["time_unit"]]
 
 def figure(program, spec):
-    run = find(program, spec[1])
+    case, _, counter = spec.partition(" : ")
+    if counter:
+        run = find(program, case)
+        return run.get(counter) if run else None
+    case, _, baseline = spec.partition(" / ")
+    run = find(program, case)
     if run is None:
         return None
-    if spec[0] == "counter":
-        return run.get(spec[2])
-    if spec[0] == "time":
+    if not baseline:
         return seconds(run)
-    baseline = find(program, spec[2])
-    return seconds(run) / seconds(baseline) if baseline else None
+    other = find(program, baseline)
+    return seconds(run) / seconds(other) if other else None
 
 def meets(value, aim):
-    if not aim:
+    if aim == "-":
         return ""
     if ".." in aim:
         low, high = map(float, aim.split(".."))
@@ -138,12 +126,12 @@ rows = [("benchmark", "compares", "aim", "figure", "")]
 for program, spec, what, aim, unit in FIGURES:
     if program not in names:
         continue
-    shown_aim = f"{aim} {unit}" if aim else "-"
+    shown_aim = f"{aim} {unit}" if aim != "-" else "-"
     value = figure(program, spec)
     if value is None:
         rows.append((program, what, shown_aim, "no figure", "?"))
         continue
-    if spec[0] == "time":
+    if " / " not in spec and " : " not in spec:
         value /= SECONDS[unit]
     shown = f"{value:.3f}" if unit == "x" else f"{value:.0f}" if value >= 100 else f"{value:.1f}"
     verdict = {True: "ok", False: "MISSED", "": ""}[meets(value, aim)]
