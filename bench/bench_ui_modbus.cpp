@@ -36,7 +36,7 @@ struct Rig : bench::PlantRig {
             throw std::runtime_error(error);
         // As the program publishes after every scan cycle.
         QObject::connect(window.get(), &ui::MainWindow::displayRefreshed, [this] {
-            integration::RecorderStatus status;
+            integration::StationStatus status;
             status.ScanCycles = ++cycles;
             status.AvgCount = data.AvgCount;
             states.Follow(data);

@@ -133,7 +133,7 @@ struct Rig : bench::PlantRig {
         settings.StartDay = clock.Today();
         settings.OnlineStatus = "{\"state\":\"online\"}";
         settings.OfflineStatus = "{\"state\":\"offline\"}";
-        auto publisher = std::make_unique<service::MqttPublisher>(settings);
+        auto publisher = std::make_unique<service::MqttPublisher>(settings, clock);
         publisher->Start();
         return publisher;
     }

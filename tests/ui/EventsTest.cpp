@@ -79,10 +79,17 @@ protected:
     std::vector<std::string> MotorLines() const {
         std::vector<std::string> lines;
         for (const auto& f : events::EventJournal::Read(folder.File("Data/06.12.2026.events.csv")))
-            if (!f[2].empty() && f[1] != "изменение калибровки" && f[1] != "квитирование")
-                lines.push_back(f[2] + ' ' + f[1] + (f[5].empty() ? "" : ' ' + f[5]) +
-                                (f[6].empty() ? "" : ' ' + f[6]) + (f[7].empty() ? "" : " !"));
+            if (f.Channel && f.Kind != events::EventKind::CalibrationChanged &&
+                f.Kind != events::EventKind::Acknowledged)
+                lines.push_back(ChannelText(f) + ' ' + f.KindText() + FigureText(f.Peak) +
+                                FigureText(f.Seconds) + (f.Alarm ? " !" : ""));
         return lines;
+    }
+    static std::string ChannelText(const events::JournalEntry& line) {
+        return line.Channel ? std::to_string(*line.Channel) : std::string();
+    }
+    static std::string FigureText(const std::optional<double>& figure) {
+        return figure ? ' ' + events::JournalFigureText(*figure) : std::string();
     }
 
     support::TempFolder folder;
@@ -116,7 +123,7 @@ TEST_F(EventsTest, AScriptedProfileGivesEachEventWithItsFigures) {
                   "3 преобразователь исправен", "1 останов"}));
     const auto lines = events::EventJournal::Read(folder.File("Data/06.12.2026.events.csv"));
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.front()[1], "запуск программы");
+    EXPECT_EQ(lines.front().KindText(), "запуск программы");
 }
 
 // What a station's converters show: a start ramps up through the running band, or switches on between
@@ -172,7 +179,7 @@ TEST_F(EventsTest, AllConvertersAtFullScaleWithMixedEdgesAreOnePlantAlarm) {
     Second(program, {});
     std::vector<std::string> lines;
     for (const auto& f : events::EventJournal::Read(folder.File("Data/06.12.2026.events.csv")))
-        lines.push_back(f[2] + ' ' + f[1] + (f[7].empty() ? "" : " !"));
+        lines.push_back(ChannelText(f) + ' ' + f.KindText() + (f.Alarm ? " !" : ""));
     EXPECT_EQ(lines, (std::vector<std::string>{" запуск программы", " преобразователи не отвечают !",
                                                " преобразователи отвечают", "1 останов"}));
 }
@@ -202,8 +209,8 @@ TEST_F(EventsTest, AlarmsSoundUntilAcknowledgedAndCalibrationChangesAreJournalle
     EXPECT_FALSE(line->isHidden());
     line->AcknowledgeButton()->click();
     EXPECT_TRUE(line->isHidden());
-    EXPECT_EQ(program.Station().Alarms().UnacknowledgedCount(), 0);
-    EXPECT_EQ(program.Station().Alarms().ActiveCount(), 1);
+    EXPECT_EQ(program.Station().Journal().Alarms().UnacknowledgedCount(), 0);
+    EXPECT_EQ(program.Station().Journal().Alarms().ActiveCount(), 1);
 
     // A second alarm, acknowledged from the journal window with "квитировать все".
     Second(program, {{5, 400}});
@@ -227,8 +234,9 @@ TEST_F(EventsTest, AlarmsSoundUntilAcknowledgedAndCalibrationChangesAreJournalle
     const auto lines = events::EventJournal::Read(folder.File("Data/06.12.2026.events.csv"));
     std::vector<std::string> audit;
     for (const auto& f : lines)
-        if (f[1] == "квитирование" || f[1] == "изменение калибровки")
-            audit.push_back(f[0].substr(11) + ' ' + f[2] + ' ' + f[1] + ": " + f[8]);
+        if (f.Kind == events::EventKind::Acknowledged || f.Kind == events::EventKind::CalibrationChanged)
+            audit.push_back(events::JournalTimeText(f.Time.value_or(0)).substr(11) + ' ' + ChannelText(f) +
+                            ' ' + f.KindText() + ": " + f.Details);
     EXPECT_EQ(audit,
               (std::vector<std::string>{"08:30:06 4 квитирование: перегрузка с 08:30:05",
                                         "08:30:13 5 квитирование: неисправность преобразователя с 08:30:13",

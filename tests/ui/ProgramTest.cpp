@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <cmath>
 #include <csignal>
-#include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <utility>
@@ -92,45 +91,6 @@ TEST_F(ProgramTest, FirstStartLoadsDefaultsArmsTimersAndWritesTheDaysSnapshot) {
                   0),
         0u);
     EXPECT_NE(ini.find("[Ustavki72]\r\nName=72\r\n"), std::string::npos);
-}
-
-// A station switched on every morning never ran through midnight: its days had no snapshot, every
-// start showed a box, and the viewer judged the day with another day's thresholds.
-TEST_F(ProgramTest, AStartWritesTheDaysMissingSnapshotOnceAndNeverReplacesOne) {
-    WriteFileBytes(SettingsFile(), "[Ustavki72]\r\nName=Vent\r\nT_Nom=75,5\r\n");
-    const auto snapshot = folder.Path() / "Data" / "06.12.2026UST.txt";
-    {
-        Program program(Environment(true));
-        program.Start();
-        program.Shutdown();
-    }
-    EXPECT_TRUE(dialogs.Boxes.isEmpty()) << dialogs.Boxes.join(QLatin1Char('|')).toStdString();
-    const std::string written = ReadFileBytes(snapshot);
-    ASSERT_EQ(written.size(), 5760u);
-    archive::TUstRec last;
-    std::memcpy(&last, written.data() + 71 * 80, sizeof last);
-    EXPECT_EQ(archive::NameBytes(last), "Vent");
-    EXPECT_EQ(last.T_Nom, 75.5);
-
-    // A later start that day, with other settings, keeps the record of those in force at first.
-    WriteFileBytes(SettingsFile(), "[Ustavki72]\r\nName=Other\r\nT_Nom=1\r\n");
-    {
-        Program program(Environment(true));
-        program.Start();
-        EXPECT_EQ(archive::NameBytes(program.Archive().UstBuf[71]), "Vent");
-        program.Shutdown();
-    }
-    EXPECT_EQ(ReadFileBytes(snapshot), written);
-
-    // Without Data/ nothing is made, and the box tells the truth.
-    std::filesystem::remove_all(folder.Path() / "Data");
-    {
-        Program program(Environment(true));
-        program.Start();
-        program.Shutdown();
-    }
-    EXPECT_FALSE(std::filesystem::exists(folder.Path() / "Data"));
-    EXPECT_EQ(dialogs.Boxes, QStringList{QStringLiteral("message: Ошибка открытия файла БД.")});
 }
 
 // Without Data/ no snapshot can be written, so the snapshot read still says so, last of all.
@@ -272,20 +232,6 @@ TEST_F(ProgramTest, SigtermWhileAStartUpBoxWaitsStillEndsInOrder) {
 }
 
 #endif
-
-TEST_F(ProgramTest, SettingsThatCannotBeWrittenAtShutdownGoToTheGeneralErrorBox) {
-    auto env = Environment(true);
-    env.ExecutablePath = (folder.Path() / "missing" / "REGISTRATOR.EXE").string();
-    Program program(std::move(env));
-    program.Start();
-    dialogs.Boxes.clear();
-    program.Shutdown();
-    const std::string path = (folder.Path() / "missing" / "Registrator.INI").string();
-    EXPECT_EQ(dialogs.Boxes,
-              QStringList{QStringLiteral("error: Unable to write to ") + QString::fromStdString(path)});
-    EXPECT_FALSE(program.Recorder().Timer1().isActive());
-    EXPECT_FALSE(std::filesystem::exists(path));
-}
 
 TEST_F(ProgramTest, TicksRunFromTheEventLoopAndArchiveEverySlowTick) {
     Program program(Environment(true));

@@ -1,91 +1,23 @@
 #pragma once
 
-#include "support/TempFolder.h"
-#include "ui/UiTestSupport.h"
+#include "support/Browser.h"
+#include "support/RunningPlant.h"
+#include "support/WebClient.h"
 #include "ui/app/Program.h"
 
-#include <QByteArray>
-#include <QElapsedTimer>
-#include <chrono>
-#include <filesystem>
-#include <functional>
 #include <memory>
-#include <string>
-#include <string_view>
-#include <vector>
 
 namespace registrator::web::testing {
 
-// The whole program over the simulated plant with its web view on a free port of 127.0.0.1, and its
-// archive in a temporary folder; with `dataElsewhere`, its Data folder is a link to that folder, as an
-// archive on another disk would be. Boxes are recorded, not shown.
-class RunningProgram {
+// The whole program with its windows, for what the web view is held against.
+class RunningProgram final : public RunningPlant {
 public:
-    explicit RunningProgram(quint16 webPort = 0, const std::filesystem::path& dataElsewhere = {});
-    ~RunningProgram();
+    explicit RunningProgram(quint16 webPort = 0);
+    ~RunningProgram() override;
     ui::Program& Program() { return *program_; }
-    quint16 Port() const { return port_; }
-    std::string TodayReadingsPath() const;
-    std::filesystem::path DataFolder() const;
-    std::uint64_t RecordsToday() const; // whole records in today's readings file
-    const QStringList& Boxes() const { return dialogs_.Boxes; }
 
 private:
-    support::TempFolder folder_;
-    common::SystemClock clock_;
-    ui::testing::RecordingDialogs dialogs_;
     std::unique_ptr<ui::Program> program_;
-    quint16 port_ = 0;
 };
-
-// One HTTP answer as a plain socket read it; a chunked body comes unchunked. The status is 0 when
-// nothing came back.
-struct Exchange {
-    int Status = 0;
-    std::string Head;
-    std::string Body;
-    std::chrono::microseconds Took{};
-    bool Closed = false; // the server closed the connection after it
-};
-// The whole answers one after another in what a connection read; once it is `closed`, an answer
-// without a length runs to the end. An event stream counts once its head is in.
-std::vector<Exchange> SplitAnswers(std::string_view raw, bool headOnly = false, bool closed = false);
-
-// A connected socket to the program, from `from` when given (any 127.x.y.z is this computer: another
-// client address without another computer), with a small receive buffer when asked; -1 when refused.
-int Connect(quint16 port, const char* from = nullptr, int receiveBuffer = 0);
-bool SendAll(int fd, std::string_view bytes);
-// Reads until `answers` whole answers are in, the server closes, or `limit` passes.
-std::vector<Exchange> ReadAnswers(int fd, std::size_t answers, std::chrono::milliseconds limit,
-                                  bool headOnly = false);
-// Sends `request` as it is, off the GUI thread, on a connection of its own, and reads as above.
-std::vector<Exchange> Converse(quint16 port, const std::string& request, std::size_t answers,
-                               std::chrono::milliseconds limit = std::chrono::milliseconds(5000));
-Exchange Send(quint16 port, const std::string& request,
-              std::chrono::milliseconds limit = std::chrono::milliseconds(5000));
-std::string Get(const std::string& path);
-std::vector<int> StatusesOf(const std::vector<Exchange>& answers);
-long LineCount(const std::string& text);
-
-// A day of `records` readings, each channel's current rising by one a record.
-void WriteDay(const std::filesystem::path& path, int records);
-
-// Whether the program goes on appending its one record a second from now on, whatever is done to it.
-class RecordingWatch {
-public:
-    explicit RecordingWatch(const RunningProgram& running);
-    bool KeptUp() const;
-
-private:
-    const RunningProgram& running_;
-    std::uint64_t records_;
-    QElapsedTimer since_;
-};
-
-// A number from /proc/self/status: "VmRSS" in kB, "Threads".
-std::uint64_t OwnStatusField(const char* name);
-
-// Runs `work` on its own thread while the event loop keeps the program going; waits at most `limit`.
-void RunBeside(const std::function<void()>& work, std::chrono::milliseconds limit);
 
 } // namespace registrator::web::testing

@@ -26,8 +26,10 @@ void CsvRow::StartFile(std::string& out) const {
 }
 
 void CsvRow::Field(std::string_view text) {
-    if (!row_.empty())
+    // An empty first field still counts: its separator keeps the columns in place.
+    if (started_)
         row_ += separator_;
+    started_ = true;
     if (text.find_first_of(std::string{separator_} + "\"\r\n") == std::string_view::npos) {
         row_ += text;
         return;
@@ -53,12 +55,14 @@ void CsvRow::WriteTo(std::ostream& out) {
     row_ += "\r\n";
     out.write(row_.data(), static_cast<std::streamsize>(row_.size()));
     row_.clear();
+    started_ = false;
 }
 
 void CsvRow::AppendTo(std::string& out) {
     out += row_;
     out += "\r\n";
     row_.clear();
+    started_ = false;
 }
 
 std::string TimeOfDayText(double time, char fractionSeparator) {

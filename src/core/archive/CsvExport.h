@@ -35,6 +35,7 @@ private:
     char decimal_;
     bool byteOrderMark_;
     std::string row_;
+    bool started_ = false; // a field is in the row, if only an empty one
 };
 
 // A stored time of day as HH:MM:SS followed by `fractionSeparator` and the milliseconds.

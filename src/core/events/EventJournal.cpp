@@ -16,15 +16,11 @@ namespace {
 
 constexpr const char* kBom = "\xEF\xBB\xBF";
 
-// One decimal, with the comma of the Russian settings; nothing for a figure the event has not.
+// Nothing for a figure the event has not.
 std::string Figure(double value, bool carried = false) {
     if ((value == 0 && !carried) || !std::isfinite(value))
         return {};
-    const long long tenths = std::llround(value * 10);
-    std::string text = std::to_string(tenths / 10) + ',' + std::to_string(std::llabs(tenths % 10));
-    if (tenths < 0 && tenths / 10 == 0)
-        text.insert(0, "-");
-    return text;
+    return JournalFigureText(value);
 }
 
 // A field never breaks the line or the columns: ';' and line ends in a name become spaces.
@@ -75,8 +71,7 @@ std::string EventJournal::PathFor(common::TDateTime day) const {
 }
 
 std::string JournalLine(const Event& event, const channels::ChannelData& data) {
-    std::string line =
-        common::FormatDate(event.Time, "dd.MM.yyyy") + ' ' + common::FormatTime(event.Time, "HH:mm:ss");
+    std::string line = JournalTimeText(event.Time);
     line += ';';
     line += EventKindText(event.Kind);
     line += ';';
@@ -93,7 +88,7 @@ std::string JournalLine(const Event& event, const channels::ChannelData& data) {
     const bool lasted = event.Kind == EventKind::StartEnded || event.Kind == EventKind::LongStart ||
                         event.Kind == EventKind::OverloadEnded || event.Kind == EventKind::AboveNominalEnded;
     line += ';' + Figure(event.Peak) + ';' + Figure(event.Seconds, lasted) + ';';
-    line += event.Alarm ? "да" : "";
+    line += event.Alarm ? kJournalAlarm : "";
     line += ';' + Field(event.Text);
     return line;
 }
@@ -127,17 +122,6 @@ bool EventJournal::Append(const Event& event, const channels::ChannelData& data)
     return std::fwrite(line.data(), 1, line.size(), file_) == line.size() && std::fflush(file_) == 0;
 }
 
-std::vector<std::string> SplitJournalLine(std::string_view line) {
-    std::vector<std::string> fields(1);
-    for (const char c : line) {
-        if (c == ';')
-            fields.emplace_back();
-        else
-            fields.back() += c;
-    }
-    return fields;
-}
-
 namespace {
 
 // One pass from `offset` on: the whole lines, the header checked where the file starts, a line without
@@ -167,7 +151,7 @@ void Scan(const std::string& path, std::uint64_t& offset, EventJournal::FileRead
                 std::string_view(line).substr(line.starts_with(kBom) ? 3 : 0) == EventJournal::kHeader;
             continue;
         }
-        read.Lines.push_back(SplitJournalLine(line));
+        read.Lines.push_back(ReadJournalLine(line));
     }
     if (in.bad())
         read.Error = std::strerror(errno);
@@ -182,11 +166,11 @@ EventJournal::FileRead EventJournal::ReadFile(const std::string& path) {
     return read;
 }
 
-std::vector<std::vector<std::string>> EventJournal::Read(const std::string& path) {
+std::vector<JournalEntry> EventJournal::Read(const std::string& path) {
     return ReadFile(path).Lines;
 }
 
-std::vector<std::vector<std::string>> EventJournal::ReadFrom(const std::string& path, std::uint64_t& offset) {
+std::vector<JournalEntry> EventJournal::ReadFrom(const std::string& path, std::uint64_t& offset) {
     FileRead read;
     Scan(path, offset, read);
     return std::move(read.Lines);
@@ -233,8 +217,7 @@ std::string PreviousEndNote(const std::string& folder, common::TDateTime now) {
     if (journal.empty())
         return {};
     const auto lines = EventJournal::Read(journal.string());
-    if (lines.empty() ||
-        (lines.back().size() > 1 && lines.back()[1] == EventKindText(EventKind::ProgramEnded)))
+    if (lines.empty() || lines.back().Kind == EventKind::ProgramEnded)
         return {};
     std::string note = "после сбоя";
     common::TDateTime date = 0;

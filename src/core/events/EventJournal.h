@@ -1,12 +1,12 @@
 #pragma once
 
 #include "channels/ChannelData.h"
+#include "events/JournalEntry.h"
 #include "events/MotorEvents.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace registrator::events {
@@ -34,17 +34,17 @@ public:
     // What one pass over a journal file found.
     struct FileRead {
         bool Opened = false;
-        bool Header = false; // the first line is the journal's header: it is a journal
-        std::vector<std::vector<std::string>> Lines; // the whole event lines, the fields as written
-        std::size_t TornBytes = 0;                   // a last line without its line end, left out
-        std::string Error;                           // the system's reason when opening or reading failed
+        bool Header = false;             // the first line is the journal's header: it is a journal
+        std::vector<JournalEntry> Lines; // the whole event lines
+        std::size_t TornBytes = 0;       // a last line without its line end, left out
+        std::string Error;               // the system's reason when opening or reading failed
     };
     static FileRead ReadFile(const std::string& path);
-    // The whole event lines of a journal file, its header left out; the fields as written.
-    static std::vector<std::vector<std::string>> Read(const std::string& path);
+    // The whole event lines of a journal file, its header left out.
+    static std::vector<JournalEntry> Read(const std::string& path);
     // The whole lines after byte `offset` (0: the file's start, its header left out), and `offset`
     // moved past the last of them: what a view that follows the day's file reads at each new event.
-    static std::vector<std::vector<std::string>> ReadFrom(const std::string& path, std::uint64_t& offset);
+    static std::vector<JournalEntry> ReadFrom(const std::string& path, std::uint64_t& offset);
 
 private:
     bool Open(common::TDateTime day);
@@ -62,9 +62,6 @@ void RepairNewestJournal(const std::string& folder);
 // (the newest journal ends with the program's end) or on a first start; else that the program was cut
 // off, with the last record's time and the gap to `now`, from the newest day file.
 std::string PreviousEndNote(const std::string& folder, common::TDateTime now);
-
-// The fields of one journal line (without its line end), as written.
-std::vector<std::string> SplitJournalLine(std::string_view line);
 
 // The journal line of one event, without its line end.
 std::string JournalLine(const Event& event, const channels::ChannelData& data);

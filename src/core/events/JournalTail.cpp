@@ -11,7 +11,7 @@ void JournalTail::Follow(const std::string& path) {
         count_ = 0;
         lines_.clear();
     }
-    for (std::vector<std::string>& line : EventJournal::ReadFrom(path_, offset_)) {
+    for (JournalEntry& line : EventJournal::ReadFrom(path_, offset_)) {
         ++count_;
         lines_.push_back(std::move(line));
         if (lines_.size() > keep_)

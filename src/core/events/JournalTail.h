@@ -1,10 +1,11 @@
 #pragma once
 
+#include "events/JournalEntry.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <string>
-#include <vector>
 
 namespace registrator::events {
 
@@ -16,7 +17,7 @@ public:
 
     void Follow(const std::string& path);
     // Oldest first.
-    const std::deque<std::vector<std::string>>& Lines() const { return lines_; }
+    const std::deque<JournalEntry>& Lines() const { return lines_; }
     // Every line of the day read so far, the ones let go included.
     std::uint64_t Count() const { return count_; }
 
@@ -25,7 +26,7 @@ private:
     std::string path_;
     std::uint64_t offset_ = 0;
     std::uint64_t count_ = 0;
-    std::deque<std::vector<std::string>> lines_;
+    std::deque<JournalEntry> lines_;
 };
 
 } // namespace registrator::events

@@ -39,11 +39,19 @@ std::uint16_t WholeAmperes(double value) {
     return whole >= 65535 ? 65535 : static_cast<std::uint16_t>(whole);
 }
 
-void Put32(std::vector<std::uint16_t>& registers, int at, std::uint32_t value, WordOrder order) {
+template <class Registers> void Put32(Registers& registers, int at, std::uint32_t value, WordOrder order) {
     const auto high = static_cast<std::uint16_t>(value >> 16);
     const auto low = static_cast<std::uint16_t>(value & 0xFFFF);
     registers[static_cast<std::size_t>(at)] = order == WordOrder::HighFirst ? high : low;
     registers[static_cast<std::size_t>(at + 1)] = order == WordOrder::HighFirst ? low : high;
+}
+
+std::uint16_t Clamped16(std::uint64_t value) {
+    return static_cast<std::uint16_t>(std::min<std::uint64_t>(value, 65535));
+}
+
+std::uint16_t Clamped16(int value) {
+    return Clamped16(static_cast<std::uint64_t>(std::max(value, 0)));
 }
 
 } // namespace
@@ -66,10 +74,30 @@ int CheckModbusRequest(int function, int address, int count) {
     }
 }
 
+std::array<std::uint16_t, map::kStatusCount> StatusRegisters(const StationStatus& status, WordOrder order) {
+    std::array<std::uint16_t, map::kStatusCount> block{};
+    Put32(block, 0, static_cast<std::uint32_t>(status.RecordsToday), order);
+    Put32(block, 2, status.LastRecordUnix, order);
+    Put32(block, 4, status.ScanCycles, order);
+    block[6] = static_cast<std::uint16_t>(status.Port);
+    block[7] = status.FailedAppends != 0 ? 1 : 0;
+    block[8] = Clamped16(status.AvgCount);
+    block[9] = Clamped16(status.FastMs);
+    block[10] = Clamped16(status.SlowMs);
+    block[11] = Clamped16(status.Messages);
+    // 0 no MQTT asked for, 1 connected, 2 not connected.
+    block[12] = !status.Broker ? 0 : status.Broker->Connected ? 1 : 2;
+    const std::uint64_t waiting = status.Broker ? status.Broker->Waiting : 0;
+    Put32(block, 13, static_cast<std::uint32_t>(std::min<std::uint64_t>(waiting, 0xFFFFFFFFu)), order);
+    block[15] = Clamped16(status.ActiveAlarms);
+    block[16] = Clamped16(status.UnacknowledgedAlarms);
+    return block;
+}
+
 ModbusImage::ModbusImage() : registers_(map::kRegisterEnd), bits_(map::kBitEnd) {}
 
 void ModbusImage::Update(const channels::ChannelData& data, const monitor::ShownPanelStates& states,
-                         const RecorderStatus& status, WordOrder order) {
+                         const StationStatus& status, WordOrder order) {
     for (int n = 1; n <= kChannels; ++n) {
         const auto i = static_cast<std::size_t>(n - 1);
         const double current = data.Current(n).Value;
@@ -89,19 +117,8 @@ void ModbusImage::Update(const channels::ChannelData& data, const monitor::Shown
         bits_[map::kAboveNominal + i] = code >= 2;
         bits_[map::kRunning + i] = code >= 1;
     }
-    Put32(registers_, map::kStatus, status.RecordsToday, order);
-    Put32(registers_, map::kStatus + 2, status.LastRecordUnix, order);
-    Put32(registers_, map::kStatus + 4, status.ScanCycles, order);
-    registers_[map::kStatus + 6] = status.PortState;
-    registers_[map::kStatus + 7] = status.AppendsFailing ? 1 : 0;
-    registers_[map::kStatus + 8] = status.AvgCount;
-    registers_[map::kStatus + 9] = status.FastMs;
-    registers_[map::kStatus + 10] = status.SlowMs;
-    registers_[map::kStatus + 11] = status.Messages;
-    registers_[map::kStatus + 12] = status.Broker;
-    Put32(registers_, map::kStatus + 13, status.BrokerWaiting, order);
-    registers_[map::kStatus + 15] = status.ActiveAlarms;
-    registers_[map::kStatus + 16] = status.UnacknowledgedAlarms;
+    const auto block = StatusRegisters(status, order);
+    std::copy(block.begin(), block.end(), registers_.begin() + map::kStatus);
 }
 
 } // namespace registrator::integration

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "channels/ChannelData.h"
+#include "integration/StationStatus.h"
 #include "monitor/ShownPanelStates.h"
 
 #include <array>
@@ -11,23 +12,6 @@ namespace registrator::integration {
 
 // How a 32-bit value (a float, a counter) lies in two registers.
 enum class WordOrder { HighFirst, LowFirst };
-
-// The recorder's own figures, as the status registers give them.
-struct RecorderStatus {
-    std::uint32_t RecordsToday = 0;
-    std::uint32_t LastRecordUnix = 0; // 0 before the first record
-    std::uint32_t ScanCycles = 0;     // rises with every scan cycle, wrapping
-    std::uint16_t PortState = 2;      // 0 open, 1 simulated, 2 not ready
-    bool AppendsFailing = false;
-    std::uint16_t AvgCount = 0;
-    std::uint16_t FastMs = 0;
-    std::uint16_t SlowMs = 0;
-    std::uint16_t Messages = 0;      // boxes raised since start, stopping at 65535
-    std::uint16_t Broker = 0;        // 0 no MQTT asked for, 1 connected, 2 not connected
-    std::uint32_t BrokerWaiting = 0; // records not yet acknowledged by the broker
-    std::uint16_t ActiveAlarms = 0;  // alarms whose condition still holds
-    std::uint16_t UnacknowledgedAlarms = 0;
-};
 
 // The register map other systems read, one block per kind of figure. Holding (3) and input (4)
 // registers are the same registers; discrete inputs (2) are the bits.
@@ -57,13 +41,17 @@ constexpr int kGatewayTargetFailed = 11; // a request for another unit
 // illegal function, as is any function but 1 to 4.
 int CheckModbusRequest(int function, int address, int count);
 
+// The status block: the station's figures, each clamped to what its registers hold.
+std::array<std::uint16_t, modbus_map::kStatusCount> StatusRegisters(const StationStatus& status,
+                                                                    WordOrder order);
+
 // The registers and bits of one completed scan cycle, with the panel states the mimic shows.
 class ModbusImage {
 public:
     ModbusImage();
 
     void Update(const channels::ChannelData& data, const monitor::ShownPanelStates& states,
-                const RecorderStatus& status, WordOrder order);
+                const StationStatus& status, WordOrder order);
 
     const std::vector<std::uint16_t>& Registers() const { return registers_; }
     const std::vector<std::uint8_t>& Bits() const { return bits_; }

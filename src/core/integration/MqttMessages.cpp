@@ -1,14 +1,12 @@
 #include "integration/MqttMessages.h"
 
-#include "events/EventJournal.h"
+#include "events/JournalEntry.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <ctime>
 #include <optional>
-#include <stdexcept>
-#include <vector>
 
 namespace registrator::integration {
 
@@ -58,32 +56,6 @@ const char* StateName(monitor::PanelState state) {
         break;
     }
     return "off";
-}
-
-// "1149,0" as the journal writes figures; NaN (null in JSON) for an empty or unreadable field.
-double JournalNumber(std::string text) {
-    std::replace(text.begin(), text.end(), ',', '.');
-    double value = NAN;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end == text.data() + text.size() ? value : NAN;
-}
-
-// "dd.MM.yyyy HH:mm:ss", the journal's time.
-std::optional<common::TDateTime> JournalTime(std::string_view text) {
-    const auto day = common::ArchiveDateValue(text.substr(0, 10));
-    if (!day || text.size() != 19 || text[10] != ' ' || text[13] != ':' || text[16] != ':')
-        return std::nullopt;
-    int parts[3] = {};
-    for (int p = 0; p < 3; ++p) {
-        const std::string_view digits = text.substr(11 + 3 * p, 2);
-        if (std::from_chars(digits.data(), digits.data() + 2, parts[p]).ptr != digits.data() + 2)
-            return std::nullopt;
-    }
-    try {
-        return *day + common::EncodeTime(parts[0], parts[1], parts[2], 0);
-    } catch (const std::invalid_argument&) {
-        return std::nullopt;
-    }
 }
 
 } // namespace
@@ -199,38 +171,35 @@ std::string RecordJson(std::string_view station, const RecordKey& key, const arc
 }
 
 std::string EventJson(std::string_view station, const RecordKey& key, std::string_view line) {
-    std::vector<std::string> fields = events::SplitJournalLine(line);
-    fields.resize(std::max<std::size_t>(fields.size(), 9));
+    const events::JournalEntry entry = events::ReadJournalLine(line);
     std::string out;
     OpenWithPlace(out, station, key, "line");
     out += ",\"time\":";
-    const std::optional<common::TDateTime> time = JournalTime(fields[0]);
-    out += time ? '"' + IsoLocalTime(common::DatePart(*time), common::TimePart(*time)) + '"' : "null";
+    out += entry.Time ? '"' + IsoLocalTime(common::DatePart(*entry.Time), common::TimePart(*entry.Time)) + '"'
+                      : "null";
     out += ",\"kind\":";
-    out += JsonString(fields[1]);
-    const double channel = JournalNumber(fields[2]);
-    out += ",\"channel\":";
-    AppendNumber(out, channel == std::trunc(channel) ? channel : NAN);
+    out += JsonString(entry.KindText());
+    const auto appendFigure = [&](const char* name, std::optional<double> value) {
+        out += ",\"";
+        out += name;
+        out += "\":";
+        AppendNumber(out, value.value_or(NAN));
+    };
+    appendFigure("channel", entry.Channel);
     const auto appendText = [&](const char* name, const std::string& text) {
         out += ",\"";
         out += name;
         out += "\":";
         out += text.empty() ? "null" : JsonString(text);
     };
-    appendText("section", fields[3]);
-    appendText("motor", fields[4]);
-    out += ",\"peak\":";
-    AppendNumber(out, JournalNumber(fields[5]));
-    out += ",\"seconds\":";
-    AppendNumber(out, JournalNumber(fields[6]));
+    appendText("section", entry.Section);
+    appendText("motor", entry.Motor);
+    appendFigure("peak", entry.Peak);
+    appendFigure("seconds", entry.Seconds);
     out += ",\"alarm\":";
-    out += fields[7] == "да" ? "true" : "false";
-    // The writer keeps ';' out of the fields; one that got into the text anyway stays in it.
-    std::string text = fields[8];
-    for (std::size_t i = 9; i < fields.size(); ++i)
-        text += ';' + fields[i];
+    out += entry.Alarm ? "true" : "false";
     out += ",\"text\":";
-    out += JsonString(text);
+    out += JsonString(entry.Details);
     out += '}';
     return out;
 }

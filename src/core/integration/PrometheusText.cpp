@@ -85,10 +85,10 @@ std::string PrometheusText(const MetricsInput& input) {
     for (int n = 1; n <= channels::kChannelCount; ++n)
         out += "registrator_motor_state" + labels[n - 1] + ' ' + std::to_string(input.States.Code(n)) + '\n';
     Head(out, "registrator_records_today", "gauge", "Readings records in today's day file.");
-    Sample(out, "registrator_records_today", input.Status.RecordsToday);
+    Sample(out, "registrator_records_today", static_cast<double>(input.Status.RecordsToday));
     Head(out, "registrator_archive_failed_appends", "gauge",
          "Archive appends failed since the last good one.");
-    Sample(out, "registrator_archive_failed_appends", static_cast<double>(input.FailedAppends));
+    Sample(out, "registrator_archive_failed_appends", static_cast<double>(input.Status.FailedAppends));
     Head(out, "registrator_scan_cycles_total", "counter", "Scan cycles run since the program started.");
     Sample(out, "registrator_scan_cycles_total", static_cast<double>(input.Scans.Count()));
     Head(out, "registrator_scan_cycle_seconds", "histogram", "How long the scan cycles took.");
@@ -100,9 +100,9 @@ std::string PrometheusText(const MetricsInput& input) {
     Sample(out, "registrator_scan_cycle_seconds_sum", input.Scans.Sum());
     Sample(out, "registrator_scan_cycle_seconds_count", static_cast<double>(input.Scans.Count()));
     Head(out, "registrator_port_state", "gauge", "The port: 0 open, 1 simulated, 2 not ready.");
-    Sample(out, "registrator_port_state", input.Status.PortState);
+    Sample(out, "registrator_port_state", static_cast<double>(input.Status.Port));
     Head(out, "registrator_modbus_clients", "gauge", "Modbus TCP clients connected.");
-    Sample(out, "registrator_modbus_clients", input.ModbusClients);
+    Sample(out, "registrator_modbus_clients", input.Status.ModbusClients);
     Head(out, "registrator_alarms_active", "gauge", "Alarms whose condition still holds.");
     Sample(out, "registrator_alarms_active", input.Status.ActiveAlarms);
     Head(out, "registrator_alarms_unacknowledged", "gauge", "Alarms the operator has not acknowledged.");

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "channels/ChannelData.h"
-#include "integration/ModbusImage.h"
+#include "integration/StationStatus.h"
 #include "monitor/ShownPanelStates.h"
 
 #include <array>
@@ -31,10 +31,8 @@ private:
 struct MetricsInput {
     const channels::ChannelData& Data;
     const monitor::ShownPanelStates& States;
-    const RecorderStatus& Status;
+    const StationStatus& Status;
     const ScanHistogram& Scans;
-    std::uint64_t FailedAppends = 0; // since the last good one
-    int ModbusClients = 0;
 };
 
 // The recorder's metrics in the Prometheus text exposition format (version 0.0.4).

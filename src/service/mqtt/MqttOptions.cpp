@@ -1,6 +1,7 @@
 #include "common/Utf8Path.h"
 #include "service/mqtt/MqttPublisher.h"
 
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,27 @@ std::string SayLeftover(const MqttLeftover& left) {
         static_cast<unsigned long long>(left.Records), static_cast<unsigned long long>(left.Lines));
     return "MQTT: не отправлено записей " + std::to_string(left.Records) + ", строк журнала " +
            std::to_string(left.Lines) + ", уйдут при следующем запуске";
+}
+
+bool MqttSettingsFrom(const MqttOptions& options, const std::string& archiveFolder, MqttSettings& settings,
+                      std::string& why) {
+    if (!ParseMqttUrl(options.Url, settings)) {
+        why = "not an mqtt:// or mqtts:// address: " + options.Url;
+        return false;
+    }
+    if (!options.CredentialsFile.empty() && !ReadMqttCredentials(options.CredentialsFile, settings, why))
+        return false;
+    settings.Station = options.Station;
+    settings.RecordsPerSecond = options.RecordsPerSecond;
+    settings.ArchiveFolder = archiveFolder;
+    // One cursor per broker: a second broker gets every record too.
+    std::string broker = settings.Host + "-" + std::to_string(settings.Port);
+    for (char& c : broker)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '-' && c != '.')
+            c = '_';
+    settings.CursorPath = archiveFolder + "mqtt-" + broker + ".cursor";
+    settings.EventsCursorPath = archiveFolder + "mqtt-" + broker + ".events.cursor";
+    return true;
 }
 
 bool ParseMqttUrl(const std::string& url, MqttSettings& settings) {

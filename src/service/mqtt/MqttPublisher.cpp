@@ -135,7 +135,8 @@ struct MqttPublisher::Connection {
     }
 };
 
-MqttPublisher::MqttPublisher(MqttSettings settings) : settings_(std::move(settings)) {
+MqttPublisher::MqttPublisher(MqttSettings settings, const common::Clock& clock)
+    : settings_(std::move(settings)), clock_(clock) {
     state_.Problem = "connecting";
 }
 

@@ -2,6 +2,7 @@
 
 #include "common/Clock.h"
 #include "integration/MqttMessages.h"
+#include "integration/StationStatus.h"
 
 #include <atomic>
 #include <chrono>
@@ -14,6 +15,14 @@
 #include <thread>
 
 namespace registrator::service {
+
+// --mqtt and its companions, as given.
+struct MqttOptions {
+    std::string Url; // empty: no publisher
+    std::string Station;
+    std::string CredentialsFile;
+    double RecordsPerSecond = 200;
+};
 
 struct MqttSettings {
     std::string Host;
@@ -32,12 +41,7 @@ struct MqttSettings {
 };
 
 // What the status strip, /health and the Modbus status registers show of the broker.
-struct MqttState {
-    bool Connected = false;
-    std::string Problem;            // why not connected, in the operator's words ("" when connected)
-    std::uint64_t Waiting = 0;      // records in the day files after the last acknowledged one
-    std::uint64_t Acknowledged = 0; // records the broker acknowledged since start (not journal lines)
-};
+using MqttState = integration::BrokerStatus;
 
 // What an orderly end left unacknowledged, for the next start to send.
 struct MqttLeftover {
@@ -49,10 +53,10 @@ struct MqttLeftover {
 // broker, each in order, QoS 1, from the place after its cursor on: the files are the queues, so an
 // outage of any length loses nothing, and a cursor is written only once the broker has acknowledged.
 // It runs on a thread of its own and reads the files, never the recorder's memory, so nothing it
-// waits for holds up a tick.
+// waits for holds up a tick; the clock it is given must be safe to read from there.
 class MqttPublisher {
 public:
-    explicit MqttPublisher(MqttSettings settings);
+    MqttPublisher(MqttSettings settings, const common::Clock& clock);
     ~MqttPublisher(); // ends as Stop does
     MqttPublisher(const MqttPublisher&) = delete;
     MqttPublisher& operator=(const MqttPublisher&) = delete;
@@ -94,13 +98,17 @@ private:
     std::map<std::string, std::string> retained_;
     MqttState state_;
     MqttLeftover left_;
-    common::SystemClock clock_;
+    const common::Clock& clock_;
 };
 
 // What an orderly end left, said on standard error; the end's journal line says it in the words
 // returned ("" when nothing was left).
 std::string SayLeftover(const MqttLeftover& left);
 
+// The publisher's settings from the options, its cursors beside the day files in `archiveFolder`, one
+// pair per broker; false, with `why` said, when the address or the credentials file will not do.
+bool MqttSettingsFrom(const MqttOptions& options, const std::string& archiveFolder, MqttSettings& settings,
+                      std::string& why);
 // "mqtt://HOST[:PORT]" or "mqtts://HOST[:PORT]" into the settings; false when it is neither.
 bool ParseMqttUrl(const std::string& url, MqttSettings& settings);
 // A file holding "user:password", readable by its owner only; false with `error` said otherwise.

@@ -5,7 +5,8 @@ namespace registrator::service {
 
 struct MqttPublisher::Connection {};
 
-MqttPublisher::MqttPublisher(MqttSettings settings) : settings_(std::move(settings)) {
+MqttPublisher::MqttPublisher(MqttSettings settings, const common::Clock& clock)
+    : settings_(std::move(settings)), clock_(clock) {
     state_.Problem = "this build has no MQTT library (libmosquitto)";
 }
 MqttPublisher::~MqttPublisher() = default;

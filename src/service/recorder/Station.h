@@ -6,44 +6,21 @@
 #include "channels/ChannelData.h"
 #include "common/Clock.h"
 #include "common/RegionalSettings.h"
-#include "events/ActiveAlarms.h"
-#include "events/CalibrationAudit.h"
-#include "events/EventJournal.h"
-#include "events/MotorEvents.h"
-#include "integration/ModbusImage.h"
-#include "integration/PrometheusText.h"
-#include "monitor/ShownPanelStates.h"
-#include "service/notify/SystemdNotify.h"
 #include "service/recorder/BoxLog.h"
 #include "service/recorder/HandlerGuard.h"
 #include "service/recorder/InstanceLock.h"
 #include "service/recorder/OperatorBoxes.h"
 #include "service/recorder/Recorder.h"
+#include "service/recorder/StationJournal.h"
+#include "service/recorder/StationOutlets.h"
 
 #include <QObject>
 #include <QString>
-#include <array>
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
-
-namespace registrator::web {
-class WebView;
-}
 
 namespace registrator::service {
-
-class ModbusServer;
-class MqttPublisher;
-
-// --mqtt and its companions, as given.
-struct MqttOptions {
-    std::string Url; // empty: no publisher
-    std::string Station;
-    std::string CredentialsFile;
-    double RecordsPerSecond = 200;
-};
 
 // What the program is started with; tests swap the clock, the boxes, the port and the folders.
 struct StationEnvironment {
@@ -65,9 +42,9 @@ enum ExitStatus {
     kExitAlreadyRunning = 3,
 };
 
-// One running recorder with everything it owns: the lock on its files, the channel data, the archive,
-// the port, the recorder's timers, and what serves other systems (the web view, the Modbus server,
-// systemd's notify socket). The same with the windows as without them.
+// One running recorder, the same with the windows as without them: it starts and ends the recorder,
+// and owns its parts: the lock on its files, the boxes, the channel data, the archive, the port, the
+// recorder's timers, the journal side and the outlets that serve other systems.
 class Station : public QObject {
     Q_OBJECT
 public:
@@ -76,27 +53,27 @@ public:
 
     // Asks for the read-only web view on this address (port 0: any free one).
     void ServeWeb(const QString& address, quint16 port) {
-        webAddress_ = address;
-        webPort_ = port;
+        requests_.WebAddress = address;
+        requests_.WebPort = port;
     }
     // Asks for the read-only Modbus TCP server on this IPv4 address (port 0: any free one).
     void ServeModbus(const QString& address, quint16 port, int unit, integration::WordOrder order) {
-        modbusAddress_ = address;
-        modbusPort_ = port;
-        modbusUnit_ = unit;
-        modbusOrder_ = order;
+        requests_.ModbusAddress = address;
+        requests_.ModbusPort = port;
+        requests_.ModbusUnit = unit;
+        requests_.ModbusOrder = order;
     }
     // Asks for the MQTT publisher.
-    void ServeMqtt(MqttOptions options) { mqttOptions_ = std::move(options); }
+    void ServeMqtt(MqttOptions options) { requests_.Mqtt = std::move(options); }
     // The port as the operator names it ("/dev/parport0"), for what an unavailable one says.
     void NamePort(std::string name) { portName_ = std::move(name); }
 
     // Before anything is opened: false, after saying so, when another running program has the
-    // settings file or the archive folder; nothing was then started or touched. Else the port and the
-    // recorder over it are made.
+    // settings file or the archive folder; nothing was then started or touched. Else the port, the
+    // recorder over it, the journal side and the outlets are made.
     bool Acquire();
-    // The servers asked for; one that cannot listen is told through serviceProblem and on standard
-    // error, and the recorder goes on without it.
+    // The servers asked for; one that cannot listen is told through the outlets' serviceProblem and on
+    // standard error, and the recorder goes on without it.
     void StartServers();
     // The start-up sequence; a port that is not ready has shown its box and wants the end by then.
     void StartUp(SettingsProgress& progress);
@@ -117,6 +94,8 @@ public:
 
     // After Acquire.
     service::Recorder& Recorder() { return *recorder_; }
+    StationJournal& Journal() { return *journal_; }
+    StationOutlets& Outlets() { return *outlets_; }
     channels::ChannelData& Data() { return data_; }
     archive::Archive& Archive() { return archive_; }
     acquisition::PortAccess* Port() { return port_.get(); }
@@ -125,54 +104,8 @@ public:
     DialogPresenter& Dialogs() { return dialogs_; }
     const BoxLog& Boxes() const { return boxLog_; }
     const StationEnvironment& Environment() const { return env_; }
-    // Null unless asked for and listening.
-    web::WebView* Web() { return web_.get(); }
-    ModbusServer* Modbus() { return modbus_.get(); }
-    MqttPublisher* Mqtt() { return mqtt_.get(); }
-    // The broker line of the status strip ("" without MQTT).
-    QString BrokerLine() const { return brokerLine_; }
-
-    const events::ActiveAlarms& Alarms() const { return alarms_; }
-    // The operator's acknowledgement, into the journal; only the windows call these.
-    void Acknowledge(events::EventKind kind, int channel);
-    void AcknowledgeAll();
-    // An apply of the calibration window stored `after` over `before`: into the journal when it changed
-    // anything.
-    void JournalCalibration(int channel, const channels::TUstavka& before, const channels::TUstavka& after);
-    // Likewise an apply of the scan timing window.
-    void JournalScanTiming(const events::ScanTiming& before, const events::ScanTiming& after);
-    // Where the day's journal is.
-    std::string JournalPath(common::TDateTime day) const { return journal_->PathFor(day); }
-
-signals:
-    // A server did not start; the text is the operator's.
-    void serviceProblem(const QString& text);
-    // The broker's state changed, in the operator's words.
-    void brokerChanged(const QString& line);
-    // An alarm came, cleared or was acknowledged.
-    void alarmsChanged();
-    // A line went into the journal.
-    void journalled();
 
 private:
-    void StartWebView();
-    void StartModbus();
-    void StartMqtt();
-    // After every record: the publisher looks at the files, the motors' retained messages that
-    // changed, the broker line.
-    void FollowHistoryStep();
-    // What the archive's appends and the calendar did at this record, into the journal.
-    void JournalArchive();
-    // Into the day's journal; a journal that cannot be written costs no record.
-    void Journal(const events::Event& event);
-    // The lines in order, then one word to those who follow the journal and, when they changed, the alarms.
-    void Journal(const std::vector<events::Event>& lines, bool alarmsChanged = false);
-    void JournalProgram(events::EventKind kind, std::string note = {});
-    // After every scan cycle: the panels' states, the cycle's time, the Modbus registers of that cycle.
-    void FollowScanCycle();
-    integration::RecorderStatus CurrentStatus();
-    std::string MetricsText();
-
     StationEnvironment env_;
     QString title_;
     InstanceLock lock_;
@@ -180,6 +113,7 @@ private:
     bool portRefused_ = false;
     bool shutDown_ = false;
     std::string portName_ = "the parallel port";
+    OutletRequests requests_;
     BoxLog boxLog_;
     EndAwarePresenter dialogs_;
     PresenterMessages messages_;
@@ -189,31 +123,8 @@ private:
     std::unique_ptr<acquisition::PortAccess> port_;
     std::unique_ptr<acquisition::ScanProtocol> protocol_;
     std::unique_ptr<service::Recorder> recorder_;
-    std::unique_ptr<web::WebView> web_;
-    QString webAddress_; // empty: no web view
-    quint16 webPort_ = 0;
-    std::unique_ptr<ModbusServer> modbus_;
-    integration::ModbusImage modbusImage_;
-    monitor::ShownPanelStates shownStates_;
-    SystemdNotify notify_ = SystemdNotify::FromEnvironment();
-    integration::ScanHistogram scanHistogram_;
-    events::MotorEventDetector eventDetector_;
-    std::unique_ptr<events::EventJournal> journal_;
-    std::vector<events::Event> cycleEvents_;
-    events::ActiveAlarms alarms_;
-    bool archiveFailing_ = false;
-    common::TDateTime journalDay_ = 0;
-    QString modbusAddress_; // empty: no Modbus server
-    quint16 modbusPort_ = 0;
-    int modbusUnit_ = 1;
-    integration::WordOrder modbusOrder_ = integration::WordOrder::HighFirst;
-    MqttOptions mqttOptions_;
-    std::unique_ptr<MqttPublisher> mqtt_;
-    std::array<std::string, channels::kChannelCount + 1> motorsSent_;
-    QString brokerLine_;
-    std::uint32_t scanCycles_ = 0;
-    std::uint64_t recordsSeen_ = 0;
-    std::uint32_t lastRecordUnix_ = 0;
+    std::unique_ptr<StationJournal> journal_;
+    std::unique_ptr<StationOutlets> outlets_;
 };
 
 } // namespace registrator::service

@@ -130,8 +130,11 @@ async function load(){ try{ const r=await fetch('/events/data',{cache:'no-store'
   document.getElementById('count').textContent='событий: '+d.count+(d.count>d.lines.length?' (последние '+d.lines.length+')':'');
   if(d.count===shown) return; shown=d.count;
   const body=document.getElementById('lines'); body.textContent='';
-  for(const f of d.lines){ const tr=document.createElement('tr'); if(f[7]) tr.className='alarm';
-    f.forEach((v,i)=>{ const td=document.createElement('td'); td.textContent=v; if(i==2||i==5||i==6) td.className='n'; tr.appendChild(td); });
+  const figure=v=>v===null?'':v.toFixed(1).replace('.',',');
+  for(const e of d.lines){ const tr=document.createElement('tr'); if(e.alarm) tr.className='alarm';
+    const cells=[[e.time],[e.kind],[e.channel,'n'],[e.section],[e.motor],
+      [figure(e.peak),'n'],[figure(e.seconds),'n'],[e.alarm?'да':''],[e.text]];
+    for(const [v,c] of cells){ const td=document.createElement('td'); td.textContent=v??''; if(c) td.className=c; tr.appendChild(td); }
     body.appendChild(tr); }
   document.body.dataset.updates=String(Number(document.body.dataset.updates||0)+1);
  }catch(e){} }

@@ -162,12 +162,24 @@ QByteArray WebView::PanelJson() const {
 QByteArray WebView::EventsJson() {
     journalTail_.Follow(todayJournal_());
     QJsonArray lines;
+    // As the MQTT event message has them: null where the line has none.
+    const auto figure = [](const std::optional<double>& value) {
+        return value ? QJsonValue(*value) : QJsonValue();
+    };
+    const auto text = [](const std::string& value) {
+        return value.empty() ? QJsonValue() : QJsonValue(QString::fromStdString(value));
+    };
     // Newest first, as the journal window shows them.
     for (auto it = journalTail_.Lines().rbegin(); it != journalTail_.Lines().rend(); ++it) {
-        QJsonArray fields;
-        for (const std::string& field : *it)
-            fields.append(QString::fromStdString(field));
-        lines.append(fields);
+        lines.append(QJsonObject{{"time", it->Time ? text(events::JournalTimeText(*it->Time)) : QJsonValue()},
+                                 {"kind", QString::fromStdString(it->KindText())},
+                                 {"channel", it->Channel ? QJsonValue(*it->Channel) : QJsonValue()},
+                                 {"section", text(it->Section)},
+                                 {"motor", text(it->Motor)},
+                                 {"peak", figure(it->Peak)},
+                                 {"seconds", figure(it->Seconds)},
+                                 {"alarm", it->Alarm},
+                                 {"text", QString::fromStdString(it->Details)}});
     }
     QJsonObject answer{{"day", QString::fromStdString(common::ArchiveDateText(services_.Clock.Today()))},
                        {"count", static_cast<qint64>(journalTail_.Count())},
@@ -176,20 +188,15 @@ QByteArray WebView::EventsJson() {
 }
 
 QByteArray WebView::HealthJson() const {
-    const archive::AppendStatus& status = services_.Archive.Status();
-    const bool simulated = !services_.Port.SimulationNote().empty();
-    const bool today = status.Day != 0 && status.Day == services_.Clock.Today();
-    QJsonObject health{
-        {"port", simulated ? "simulated" : (services_.Port.IsReady() ? "open" : "closed")},
-        {"recordsToday", static_cast<qint64>(today ? status.RecordsToday : 0)},
-        {"lastAppendOk", status.Day != 0 && status.Failures == 0},
-        {"failedAppends", static_cast<qint64>(status.Failures)},
-        {"refreshed", refreshedAt_ == 0 ? QString() : TimeOfDay(refreshedAt_)},
-        {"pages", Pages()},
-        {"rejectedRequests", static_cast<qint64>(listener_->Rejected())},
-    };
-    if (healthExtras_)
-        healthExtras_(health);
+    QJsonObject health;
+    // Through QString: bytes that are not UTF-8 (a system's error text) come out as U+FFFD, not as a
+    // document the parser refuses.
+    if (status_)
+        health = QJsonDocument::fromJson(QString::fromStdString(integration::HealthJson(status_())).toUtf8())
+                     .object();
+    health.insert(QStringLiteral("refreshed"), refreshedAt_ == 0 ? QString() : TimeOfDay(refreshedAt_));
+    health.insert(QStringLiteral("pages"), Pages());
+    health.insert(QStringLiteral("rejectedRequests"), static_cast<qint64>(listener_->Rejected()));
     return QJsonDocument(health).toJson(QJsonDocument::Compact);
 }
 

@@ -7,11 +7,11 @@
 #include "common/Clock.h"
 #include "events/ActiveAlarms.h"
 #include "events/JournalTail.h"
+#include "integration/StationStatus.h"
 #include "monitor/ShownPanelStates.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
-#include <QJsonObject>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -60,8 +60,9 @@ public:
 
     // What /metrics serves (the Prometheus text); without one, /metrics is not found.
     void SetMetricsSource(std::function<std::string()> metrics) { metrics_ = std::move(metrics); }
-    // What else /health tells of the program (its boxes, the broker), added to the JSON object.
-    void SetHealthExtras(std::function<void(QJsonObject&)> extras) { healthExtras_ = std::move(extras); }
+    // The station's status /health tells beside the web view's own figures (the port, the archive, the
+    // boxes, the alarms, the broker).
+    void SetStatusSource(std::function<integration::StationStatus()> status) { status_ = std::move(status); }
 
     // The alarms shown on top of the panel page, and where today's journal is, for /events; without
     // them the page has no alarms and /events is not found.
@@ -97,7 +98,7 @@ private:
     QList<QPointer<HttpConnection>> streams_;
     monitor::ShownPanelStates states_;
     std::function<std::string()> metrics_;
-    std::function<void(QJsonObject&)> healthExtras_;
+    std::function<integration::StationStatus()> status_;
     common::TDateTime refreshedAt_ = 0; // time of day of the last refresh, 0 before the first
     QElapsedTimer sinceSent_;
     qint64 pushIntervalMs_ = 200;

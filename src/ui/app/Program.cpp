@@ -48,8 +48,11 @@ bool Program::Start() {
         caption += QStringLiteral(" — имитация");
     service::Recorder& recorder = station_.Recorder();
     mainWindow_ = std::make_unique<MainWindow>(recorder, station_.Guard(), caption);
-    connect(&station_, &service::Station::serviceProblem, mainWindow_.get(), &MainWindow::ShowServiceProblem);
-    connect(&station_, &service::Station::brokerChanged, mainWindow_.get(), &MainWindow::ShowBrokerLine);
+    service::StationOutlets& outlets = station_.Outlets();
+    connect(&outlets, &service::StationOutlets::serviceProblem, mainWindow_.get(),
+            &MainWindow::ShowServiceProblem);
+    connect(&outlets, &service::StationOutlets::brokerChanged, mainWindow_.get(),
+            &MainWindow::ShowBrokerLine);
 
     // Before start-up, whose boxes let the timers tick: the servers follow the window's colours from
     // the first refresh on, as a reading on a threshold keeps the colour it had.
@@ -71,12 +74,14 @@ bool Program::Start() {
             &ScanTimingWindow::ResetAvgCountField);
     connect(mainWindow_.get(), &MainWindow::scanTimingRequested, timingWindow_.get(),
             &ScanTimingWindow::ShowModeless);
-    connect(timingWindow_.get(), &ScanTimingWindow::applied, &station_, &service::Station::JournalScanTiming);
+    service::StationJournal& journal = station_.Journal();
+    connect(timingWindow_.get(), &ScanTimingWindow::applied, &journal,
+            &service::StationJournal::JournalScanTiming);
 
     calibrationWindow_ = std::make_unique<CalibrationWindow>(CalibrationWindow::Services{
         data, regional, [this] { return SettingsPath(); }, messages, guard,
         [this](int channel, const channels::TUstavka& before, const channels::TUstavka& after) {
-            station_.JournalCalibration(channel, before, after);
+            station_.Journal().JournalCalibration(channel, before, after);
             // A renamed motor is renamed in the alarms at once.
             ShowAlarms();
             journalWindow_->RefreshAlarms();
@@ -120,14 +125,16 @@ bool Program::Start() {
     alarmSound_ = std::make_unique<AlarmSound>();
     connect(mainWindow_.get(), &MainWindow::journalRequested, journalWindow_.get(),
             &JournalWindow::ShowModeless);
-    connect(&station_, &service::Station::journalled, journalWindow_.get(), &JournalWindow::FollowJournal);
-    connect(&station_, &service::Station::alarmsChanged, journalWindow_.get(), &JournalWindow::RefreshAlarms);
-    connect(&station_, &service::Station::alarmsChanged, this, &Program::ShowAlarms);
+    connect(&journal, &service::StationJournal::journalled, journalWindow_.get(),
+            &JournalWindow::FollowJournal);
+    connect(&journal, &service::StationJournal::alarmsChanged, journalWindow_.get(),
+            &JournalWindow::RefreshAlarms);
+    connect(&journal, &service::StationJournal::alarmsChanged, this, &Program::ShowAlarms);
     connect(alarmSound_.get(), &AlarmSound::silenceChanged, this, &Program::ShowAlarms);
     AlarmLine* line = mainWindow_->Alarms();
     connect(line, &AlarmLine::acknowledgeRequested, this, [this] {
-        if (const events::Alarm* alarm = station_.Alarms().Loudest())
-            station_.Acknowledge(alarm->Kind, alarm->Channel);
+        if (const events::Alarm* alarm = station_.Journal().Alarms().Loudest())
+            station_.Journal().Acknowledge(alarm->Kind, alarm->Channel);
     });
     connect(line, &AlarmLine::silenceRequested, this, [this] { alarmSound_->SilenceFor(10); });
     ShowAlarms();
@@ -142,7 +149,7 @@ bool Program::Start() {
 }
 
 void Program::ShowAlarms() {
-    const events::ActiveAlarms& alarms = station_.Alarms();
+    const events::ActiveAlarms& alarms = station_.Journal().Alarms();
     const events::Alarm* loudest = alarms.Loudest();
     alarmSound_->SetAlarming(loudest != nullptr);
     const QDateTime until = alarmSound_->SilencedUntil();

@@ -71,8 +71,8 @@ public:
     AlarmSound& Sound() { return *alarmSound_; }
     acquisition::PortAccess* Port() { return station_.Port(); }
     // Null unless asked for and listening.
-    web::WebView* Web() { return station_.Web(); }
-    service::ModbusServer* Modbus() { return station_.Modbus(); }
+    web::WebView* Web() { return station_.Outlets().Web(); }
+    service::ModbusServer* Modbus() { return station_.Outlets().Modbus(); }
     std::string SettingsPath() const { return station_.SettingsPath(); }
     // What the process should end with once the event loop is over.
     int Status() const { return station_.Status(); }

@@ -9,35 +9,50 @@ namespace registrator::ui {
 
 JournalModel::JournalModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-std::vector<QStringList> JournalModel::Read() {
-    std::vector<QStringList> lines;
-    for (const std::vector<std::string>& fields : events::EventJournal::ReadFrom(path_, offset_)) {
-        QStringList line;
-        for (const std::string& field : fields)
-            line << QString::fromStdString(field);
-        while (line.size() < ColumnCount)
-            line << QString();
-        lines.push_back(std::move(line));
+QString JournalModel::Text(const events::JournalEntry& line, int column) {
+    const auto figure = [](const std::optional<double>& value) {
+        return value ? QString::fromStdString(events::JournalFigureText(*value)) : QString();
+    };
+    switch (column) {
+    case Time:
+        return line.Time ? QString::fromStdString(events::JournalTimeText(*line.Time)) : QString();
+    case Kind:
+        return QString::fromStdString(line.KindText());
+    case Channel:
+        return line.Channel ? QString::number(*line.Channel) : QString();
+    case Section:
+        return QString::fromStdString(line.Section);
+    case Motor:
+        return QString::fromStdString(line.Motor);
+    case Peak:
+        return figure(line.Peak);
+    case Seconds:
+        return figure(line.Seconds);
+    case Alarm:
+        return line.Alarm ? QString::fromUtf8(events::kJournalAlarm) : QString();
+    case Details:
+        return QString::fromStdString(line.Details);
+    default:
+        return {};
     }
-    return lines;
 }
 
 void JournalModel::Open(const std::string& path) {
     beginResetModel();
     path_ = path;
     offset_ = 0;
-    lines_ = Read();
+    lines_ = events::EventJournal::ReadFrom(path_, offset_);
     endResetModel();
 }
 
 void JournalModel::Follow() {
     if (path_.empty())
         return;
-    std::vector<QStringList> lines = Read();
+    std::vector<events::JournalEntry> lines = events::EventJournal::ReadFrom(path_, offset_);
     if (lines.empty())
         return;
     beginInsertRows({}, 0, static_cast<int>(lines.size()) - 1);
-    for (QStringList& line : lines)
+    for (events::JournalEntry& line : lines)
         lines_.push_back(std::move(line));
     endInsertRows();
 }
@@ -53,14 +68,14 @@ int JournalModel::columnCount(const QModelIndex& parent) const {
 QVariant JournalModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount())
         return {};
-    const QStringList& line = lines_[lines_.size() - 1 - static_cast<std::size_t>(index.row())];
+    const events::JournalEntry& line = lines_[lines_.size() - 1 - static_cast<std::size_t>(index.row())];
     if (role == Qt::DisplayRole)
-        return line.value(index.column());
+        return Text(line, index.column());
     // The whole text where a column may cut it.
     if (role == Qt::ToolTipRole && (index.column() == Details || index.column() == Motor) &&
-        !line.value(index.column()).isEmpty())
-        return line.value(index.column());
-    if (role == Qt::BackgroundRole && !line.value(Alarm).isEmpty())
+        !Text(line, index.column()).isEmpty())
+        return Text(line, index.column());
+    if (role == Qt::BackgroundRole && line.Alarm)
         return QBrush(QColor(255, 214, 214));
     if (role == Qt::TextAlignmentRole &&
         (index.column() == Peak || index.column() == Seconds || index.column() == Channel))

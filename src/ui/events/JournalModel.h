@@ -1,5 +1,7 @@
 #pragma once
 
+#include "events/JournalEntry.h"
+
 #include <QAbstractTableModel>
 #include <QSortFilterProxyModel>
 #include <QString>
@@ -29,11 +31,12 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
 private:
-    std::vector<QStringList> Read();
+    // The column's text as the journal has it.
+    static QString Text(const events::JournalEntry& line, int column);
 
     std::string path_;
     std::uint64_t offset_ = 0;
-    std::vector<QStringList> lines_; // oldest first; row r is lines_[size - 1 - r]
+    std::vector<events::JournalEntry> lines_; // oldest first; row r is lines_[size - 1 - r]
 };
 
 // The operator's filters over the journal: a section, a motor, a kind; 0 and "" let everything through.

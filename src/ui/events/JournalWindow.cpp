@@ -122,11 +122,11 @@ JournalWindow::JournalWindow(service::Station& station, QWidget* parent)
     // The operator pressed "квитировать": the alarm picked in the list.
     connect(acknowledge_, &QPushButton::clicked, this, [this] {
         if (const QTreeWidgetItem* item = PickedAlarm())
-            station_.Acknowledge(static_cast<events::EventKind>(item->data(0, kKindRole).toInt()),
-                                 item->data(0, kChannelRole).toInt());
+            station_.Journal().Acknowledge(static_cast<events::EventKind>(item->data(0, kKindRole).toInt()),
+                                           item->data(0, kChannelRole).toInt());
     });
     connect(alarms_, &QTreeWidget::itemSelectionChanged, this, &JournalWindow::EnableAcknowledge);
-    connect(acknowledgeAll_, &QPushButton::clicked, this, [this] { station_.AcknowledgeAll(); });
+    connect(acknowledgeAll_, &QPushButton::clicked, this, [this] { station_.Journal().AcknowledgeAll(); });
     connect(day_, &QDateEdit::dateChanged, this, &JournalWindow::OpenDay);
     connect(section_, &QComboBox::currentIndexChanged, this, [this](int index) {
         filter_.SetSection(index <= 0 ? QString() : section_->itemText(index));
@@ -172,7 +172,7 @@ bool JournalWindow::ShowingToday() const {
 }
 
 void JournalWindow::OpenDay() {
-    model_.Open(station_.JournalPath(DayOf(day_->date())));
+    model_.Open(station_.Journal().PathFor(DayOf(day_->date())));
 }
 
 void JournalWindow::FollowJournal() {
@@ -180,7 +180,7 @@ void JournalWindow::FollowJournal() {
         return;
     if (!ShowingToday())
         return;
-    if (model_.Path() != station_.JournalPath(DayOf(day_->date()))) {
+    if (model_.Path() != station_.Journal().PathFor(DayOf(day_->date()))) {
         OpenDay();
         return;
     }
@@ -203,7 +203,7 @@ void JournalWindow::RefreshAlarms() {
     // A closed window is filled when it opens.
     if (!isVisible())
         return;
-    const events::ActiveAlarms& alarms = station_.Alarms();
+    const events::ActiveAlarms& alarms = station_.Journal().Alarms();
     const channels::ChannelData& data = station_.Data();
     const QTreeWidgetItem* picked = PickedAlarm();
     const int kind = picked ? picked->data(0, kKindRole).toInt() : -1;

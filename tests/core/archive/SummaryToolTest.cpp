@@ -154,6 +154,13 @@ TEST_F(SummaryTool, EventsPrintsTheJournalInEitherFormAndPassesUnknownKindsThrou
     EXPECT_NE(sheet.find("\r\n06.12.2026 08:40:00;квитирование;3;Формовка А;M3;;;;Иванов, смена 2\r\n"),
               std::string::npos);
 
+    // A line whose time cannot be read lost its first column, shifting the rest one column left.
+    WriteFileBytes(File("damaged.events.csv"), std::string("\xEF\xBB\xBF") + events::EventJournal::kHeader +
+                                                   "\r\n32.12.2026 25:00:00;пуск;2;Формовка А;M2;;;;\r\n");
+    std::ostringstream damaged, damagedErr;
+    EXPECT_EQ(tools::RunArchiveTool({"events", File("damaged.events.csv").string()}, damaged, damagedErr), 0);
+    EXPECT_TRUE(damaged.str().ends_with("\r\n,пуск,2,Формовка А,M2,,,,\r\n")) << damaged.str();
+
     // Not a journal: no header line. Nothing is written.
     WriteFileBytes(File("notes.csv"), "06.12.2026 08:00:04;пуск;2;Формовка А;M2;;;;\r\n");
     for (const char* file : {"notes.csv", "nowhere.csv"}) {

@@ -121,6 +121,19 @@ TEST(Clock, SettableClockMovesAcrossMidnight) {
     EXPECT_EQ(clock.Now(), EncodeDate(2020, 6, 1));
 }
 
+// The Modbus status stamps the last record in Unix seconds: read through the local time a test clock
+// was set to, and agreeing with the system's own count when that local time is the system's.
+TEST(Clock, UnixSecondsFollowTheLocalTime) {
+    SettableClock clock(EncodeDate(2026, 12, 9) + EncodeTime(10, 0, 0, 999));
+    const std::int64_t start = clock.UnixSeconds();
+    clock.AdvanceMs(90'001);
+    EXPECT_EQ(clock.UnixSeconds() - start, 91);
+    struct LocalOnly final : Clock {
+        TDateTime Now() const override { return SystemClock{}.Now(); }
+    };
+    EXPECT_LE(std::abs(LocalOnly{}.UnixSeconds() - SystemClock{}.UnixSeconds()), 1);
+}
+
 TEST(Clock, SystemClockGivesLocalTime) {
     // Bracketed by the clock it reads: std::time may read a coarser clock that still shows the
     // previous second.

@@ -38,8 +38,9 @@ TEST(EventJournal, AppendsDayFilesASpreadsheetOpensAndCutsOffATornLine) {
                                         "\r\n09.12.2026 14:03:07;перегрузка снята;13;Формовка А;"
                                         "Рыхлитель  питатель;412,5;7,5;;\r\n");
     EXPECT_EQ(EventJournal::Read(folder.File("10.12.2026.events.csv")),
-              (std::vector<std::vector<std::string>>{
-                  {"10.12.2026 00:00:01", "запуск программы", "", "", "", "", "", "", "после сбоя"}}));
+              (std::vector<JournalEntry>{{.Time = day + 1 + common::EncodeTime(0, 0, 1, 0),
+                                          .Kind = EventKind::ProgramStarted,
+                                          .Details = "после сбоя"}}));
 
     WriteFileBytes(today, ReadFileBytes(today) + "09.12.2026 14:05:00;пус");
     EXPECT_EQ(EventJournal::Read(today).size(), 1u) << "a torn line is no event";
@@ -48,7 +49,7 @@ TEST(EventJournal, AppendsDayFilesASpreadsheetOpensAndCutsOffATornLine) {
     ASSERT_TRUE(journal.Append(overload, data));
     const auto lines = EventJournal::Read(today);
     ASSERT_EQ(lines.size(), 2u);
-    EXPECT_EQ(lines[1][0], "09.12.2026 14:04:07");
+    EXPECT_EQ(JournalTimeText(lines[1].Time.value_or(0)), "09.12.2026 14:04:07");
 
     // Torn on a day the program will not write again: the next start cuts it off all the same.
     const std::string tomorrow = folder.File("10.12.2026.events.csv");
@@ -56,6 +57,39 @@ TEST(EventJournal, AppendsDayFilesASpreadsheetOpensAndCutsOffATornLine) {
     WriteFileBytes(tomorrow, whole + "10.12.2026 00:00:02;перегр");
     RepairNewestJournal(folder.Slash());
     EXPECT_EQ(ReadFileBytes(tomorrow), whole);
+}
+
+// One reading of a line for the window, the web view, MQTT and the tool: what was written comes back
+// typed, a kind a later version adds keeps its text, a ';' in the details stays in them, and what a
+// short or damaged line lacks stays empty.
+TEST(EventJournal, ALineReadsBackTypedAndKeepsWhatALaterVersionWrote) {
+    channels::ChannelData data;
+    data.Ustavki[13].Name = common::MotorName::FromUtf8("Рыхлитель");
+    const common::TDateTime at = common::EncodeDate(2026, 12, 9) + common::EncodeTime(14, 3, 7, 0);
+    const Event overload{.Time = at,
+                         .Kind = EventKind::OverloadEnded,
+                         .Channel = 13,
+                         .Peak = 412.46,
+                         .Seconds = 7.5,
+                         .Alarm = true,
+                         .Text = {}};
+    EXPECT_EQ(ReadJournalLine(JournalLine(overload, data)), (JournalEntry{.Time = at,
+                                                                          .Kind = EventKind::OverloadEnded,
+                                                                          .Channel = 13,
+                                                                          .Section = "Формовка А",
+                                                                          .Motor = "Рыхлитель",
+                                                                          .Peak = 412.5,
+                                                                          .Seconds = 7.5,
+                                                                          .Alarm = true}));
+
+    const JournalEntry later =
+        ReadJournalLine("09.12.2026 14:05:00;пробуксовка;7;Формовка А;M7;;0,0;да;лента; вал");
+    EXPECT_FALSE(later.Kind);
+    EXPECT_EQ(later.KindText(), "пробуксовка");
+    EXPECT_EQ(later.Seconds, 0.0);
+    EXPECT_EQ(later.Details, "лента; вал");
+
+    EXPECT_EQ(ReadJournalLine("32.12.2026 25:00:00;пуск;1,5"), JournalEntry{.Kind = EventKind::StartBegan});
 }
 
 // A start after a kill or a power cut says so, with the last record's time and the gap; a start after an

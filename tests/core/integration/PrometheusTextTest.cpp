@@ -11,12 +11,13 @@ TEST(PrometheusText, EscapesNamesAndWritesNumbersAsPrometheusReadsThem) {
     data.Ustavki[7].Name = common::MotorName::FromUtf8("Насос \"Б\" \\ 2");
     data.Current(7).Value = 41;
     monitor::ShownPanelStates states;
-    RecorderStatus status;
+    StationStatus status;
+    status.ModbusClients = 2;
     ScanHistogram scans;
     scans.Observe(0.0003);
     scans.Observe(0.25);
     scans.Observe(3);
-    const std::string text = PrometheusText({data, states, status, scans, 0, 2});
+    const std::string text = PrometheusText({data, states, status, scans});
 
     EXPECT_NE(text.find("registrator_current_amperes{channel=\"7\",section=\"Массоподготовка\","
                         "name=\"Насос \\\"Б\\\" \\\\ 2\"} 41\n"),

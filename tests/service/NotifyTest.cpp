@@ -1,9 +1,8 @@
 // The program as a Type=notify service: a datagram socket of the test's own stands in for systemd.
 #ifndef _WIN32
 
-#include "UiTestSupport.h"
+#include "ServiceTestSupport.h"
 #include "support/TempFolder.h"
-#include "ui/app/Program.h"
 
 #include <QTest>
 #include <atomic>
@@ -19,12 +18,12 @@
 #include <unistd.h>
 #include <vector>
 
-namespace registrator::ui {
+namespace registrator::service {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using support::RecordingDialogs;
 using support::TempFolder;
-using testing::RecordingDialogs;
 
 // A real port whose reads can be made to hang, as a converter bus that stops answering would.
 class StallingPort final : public acquisition::PortAccess {
@@ -109,14 +108,14 @@ TEST(SystemdNotify, ReadyAfterStartUpPingsWhileScanningAndFallsSilentWhenTheScan
     StallingPort* port = nullptr;
     const Clock::time_point started = Clock::now();
     {
-        Program program(ProgramEnvironment{
+        Station station(StationEnvironment{
             clock, dialogs, common::RegionalSettings::Russian(), (folder.Path() / "REGISTRATOR.EXE").string(),
             folder.Slash() + "Data/", [&](const channels::UstavkiTable&, const common::Clock&) {
                 auto made = std::make_unique<StallingPort>();
                 port = made.get();
                 return made;
             }});
-        ASSERT_TRUE(program.Start());
+        ASSERT_TRUE(support::StartStation(station));
         QTest::qWait(600);
         const Clock::time_point stalled = Clock::now();
         port->Stall(true);
@@ -137,7 +136,7 @@ TEST(SystemdNotify, ReadyAfterStartUpPingsWhileScanningAndFallsSilentWhenTheScan
                                 released - std::chrono::milliseconds(50)),
                   0);
         EXPECT_GE(systemd.Count("WATCHDOG=1", released, end), 3) << "pings again once the scan runs";
-        program.Shutdown();
+        support::EndStation(station);
     }
     EXPECT_EQ(systemd.Count("STOPPING=1", started, Clock::now()), 1);
     unsetenv("NOTIFY_SOCKET");
@@ -145,6 +144,6 @@ TEST(SystemdNotify, ReadyAfterStartUpPingsWhileScanningAndFallsSilentWhenTheScan
 }
 
 } // namespace
-} // namespace registrator::ui
+} // namespace registrator::service
 
 #endif

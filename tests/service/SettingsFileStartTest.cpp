@@ -1,12 +1,11 @@
-#include "UiTestSupport.h"
+#include "ServiceTestSupport.h"
 #include "support/TempFolder.h"
-#include "ui/app/Program.h"
 
 #include <QStringList>
 #include <filesystem>
 #include <gtest/gtest.h>
 
-namespace registrator::ui {
+namespace registrator::service {
 namespace {
 
 using support::ReadFileBytes;
@@ -18,13 +17,13 @@ TEST(SettingsFileAtStartUp, AFileOfNoTextIsKeptAsideToldOfAndFollowedByAFileOfIt
     std::filesystem::create_directories(folder.Path() / "bin");
     std::filesystem::create_directories(folder.Path() / "Data");
     common::SettableClock clock(common::EncodeDate(2026, 12, 6) + common::EncodeTime(8, 30, 0, 0));
-    testing::RecordingDialogs dialogs;
+    support::RecordingDialogs dialogs;
     const std::string ini = (folder.Path() / "bin" / "Registrator.INI").string();
     const std::string binary("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\0\x10", 20);
     support::WriteFileBytes(ini, binary);
     {
-        Program program(testing::FolderEnvironment(clock, dialogs, folder));
-        program.Start();
+        Station station(support::FolderEnvironment(clock, dialogs, folder));
+        support::StartStation(station);
         EXPECT_EQ(dialogs.Boxes,
                   QStringList{QString::fromStdString(
                       "message: Не удаётся прочитать файл настроек " + ini +
@@ -32,9 +31,9 @@ TEST(SettingsFileAtStartUp, AFileOfNoTextIsKeptAsideToldOfAndFollowedByAFileOfIt
                       "умолчанию. Прежний файл сохранён без изменений как " +
                       ini + ".unreadable-2026-12-06, программа запишет новый.")});
         // What /health and the Modbus status count.
-        EXPECT_EQ(program.Station().Boxes().Count(), 1u);
-        EXPECT_EQ(program.Data().Ustavki[1].T_Nom, 560);
-        program.Shutdown();
+        EXPECT_EQ(station.Boxes().Count(), 1u);
+        EXPECT_EQ(station.Data().Ustavki[1].T_Nom, 560);
+        support::EndStation(station);
     }
     EXPECT_EQ(ReadFileBytes(ini + ".unreadable-2026-12-06"), binary);
     const std::string saved = ReadFileBytes(ini);
@@ -43,4 +42,4 @@ TEST(SettingsFileAtStartUp, AFileOfNoTextIsKeptAsideToldOfAndFollowedByAFileOfIt
 }
 
 } // namespace
-} // namespace registrator::ui
+} // namespace registrator::service

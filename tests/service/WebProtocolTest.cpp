@@ -1,6 +1,8 @@
 // The web view's own HTTP/1.1 at its edges: heads in pieces and with either line end, pipelines, and
 // the deadlines and limits every connection is held to, while the program records on.
-#include "WebTestSupport.h"
+#ifndef _WIN32 // raw POSIX sockets
+
+#include "ServiceTestSupport.h"
 #include "service/web/WebListener.h"
 #include "service/web/WebView.h"
 
@@ -37,7 +39,7 @@ double SecondsUntilClosed(int fd) {
 } // namespace
 
 TEST(WebProtocol, JudgesWholeLinesOfEitherEndAndAnswersPipelinedRequestsInOrder) {
-    RunningProgram running;
+    RunningStation running;
     const quint16 port = running.Port();
     ASSERT_NE(port, 0);
     WriteDay(running.DataFolder() / "05.12.2026.txt", 3);
@@ -103,12 +105,12 @@ TEST(WebProtocol, JudgesWholeLinesOfEitherEndAndAnswersPipelinedRequestsInOrder)
         EXPECT_EQ(answers[11][0].Head.find("chunked"), std::string::npos);
         EXPECT_EQ(LineCount(answers[11][0].Body), 4);
     }
-    EXPECT_EQ(running.Program().Web()->Listener().Rejected(), 8u);
+    EXPECT_EQ(running.Web()->Listener().Rejected(), 8u);
     EXPECT_TRUE(recording.KeptUp());
 }
 
 TEST(WebProtocol, LetsGoOfStalledReadersTricklingHeadsAndIdleClientsButNotOfSlowReaders) {
-    RunningProgram running;
+    RunningStation running;
     const quint16 port = running.Port();
     ASSERT_NE(port, 0);
     WriteDay(running.DataFolder() / "05.12.2026.txt", 4000); // about 1.2 MB of CSV
@@ -198,8 +200,9 @@ TEST(WebProtocol, LetsGoOfStalledReadersTricklingHeadsAndIdleClientsButNotOfSlow
     expectedPages.insert(expectedPages.end(), {503, 200});
     EXPECT_EQ(pages, expectedPages);
     EXPECT_TRUE(recording.KeptUp());
-    EXPECT_TRUE(
-        QTest::qWaitFor([&] { return running.Program().Web()->Listener().Connections() == 0; }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return running.Web()->Listener().Connections() == 0; }, 5000));
 }
 
 } // namespace registrator::web::testing
+
+#endif

@@ -1,12 +1,11 @@
-#include "UiTestSupport.h"
+#include "ServiceTestSupport.h"
 #include "support/TempFolder.h"
-#include "ui/app/Program.h"
 
 #include <QCoreApplication>
 #include <filesystem>
 #include <gtest/gtest.h>
 
-namespace registrator::ui {
+namespace registrator::service {
 namespace {
 
 // A lock left by a killed recorder whose process id the system has since given to another running
@@ -18,23 +17,23 @@ TEST(InstanceLock, TakesOverALeftLockWhoseIdNowNamesAnotherRecorderButNeverALive
     for (const auto& folder : folders)
         for (const char* sub : {"bin", "Data"})
             std::filesystem::create_directories(folder.Path() / sub);
-    testing::RecordingDialogs dialogs[3];
-    Program first(testing::FolderEnvironment(clock, dialogs[0], folders[0]));
-    ASSERT_TRUE(first.Start());
+    support::RecordingDialogs dialogs[3];
+    Station first(support::FolderEnvironment(clock, dialogs[0], folders[0]));
+    ASSERT_TRUE(support::StartStation(first));
     // What a killed recorder leaves in its folder, had its id gone to this process since.
     std::filesystem::copy_file(folders[0].Path() / "Data/registrator.lock",
                                folders[1].Path() / "Data/registrator.lock");
-    Program second(testing::FolderEnvironment(clock, dialogs[1], folders[1]));
-    EXPECT_TRUE(second.Start()) << dialogs[1].Boxes.join(QLatin1Char('|')).toStdString();
+    Station second(support::FolderEnvironment(clock, dialogs[1], folders[1]));
+    EXPECT_TRUE(support::StartStation(second)) << dialogs[1].Boxes.join(QLatin1Char('|')).toStdString();
 
-    Program third(testing::FolderEnvironment(clock, dialogs[2], folders[0]));
-    EXPECT_FALSE(third.Start());
+    Station third(support::FolderEnvironment(clock, dialogs[2], folders[0]));
+    EXPECT_FALSE(support::StartStation(third));
     EXPECT_TRUE(dialogs[2]
                     .Boxes.join(QLatin1Char('|'))
                     .contains(QStringLiteral("(процесс %1)").arg(QCoreApplication::applicationPid())));
-    second.Shutdown();
-    first.Shutdown();
+    support::EndStation(second);
+    support::EndStation(first);
 }
 
 } // namespace
-} // namespace registrator::ui
+} // namespace registrator::service

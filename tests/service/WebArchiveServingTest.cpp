@@ -1,6 +1,8 @@
 // What the archive addresses serve: a day of any size in bounded memory, and nothing but the archive's
 // own regular files, without ever holding up the program or its end.
-#include "WebTestSupport.h"
+#ifndef _WIN32 // raw POSIX sockets
+
+#include "ServiceTestSupport.h"
 #include "service/web/WebView.h"
 
 #include <QProcess>
@@ -31,7 +33,7 @@ TEST(WebArchiveServing, StreamsADayLargerThanMemoryAndServesNothingButTheArchive
     support::TempFolder elsewhere(std::filesystem::exists("/dev/shm")
                                       ? std::filesystem::path("/dev/shm")
                                       : std::filesystem::temp_directory_path());
-    auto running = std::make_unique<RunningProgram>(0, elsewhere.Path());
+    auto running = std::make_unique<RunningStation>(0, elsewhere.Path());
     const quint16 port = running->Port();
     ASSERT_NE(port, 0);
     const std::filesystem::path data = running->DataFolder();
@@ -185,10 +187,10 @@ TEST(WebArchiveServing, AFifoUnderADaysNameHoldsUpNeitherLaterAnswersNorTheEndOf
 // Without the fix the web view had only ','-separated CSV with English headers, which a spreadsheet
 // under Russian regional settings opens in one column.
 TEST(WebArchiveServing, ServesEachDayAlsoAsASpreadsheetOpensItBesideThePlainForm) {
-    RunningProgram running;
+    RunningStation running;
     const quint16 port = running.Port();
     ASSERT_NE(port, 0);
-    running.Program().Data().Ustavki[1].Name = common::MotorName::FromUtf8("Дробилка");
+    running.Station().Data().Ustavki[1].Name = common::MotorName::FromUtf8("Дробилка");
     WriteDay(running.DataFolder() / "05.12.2026.txt", 3);
     std::vector<Exchange> answers;
     RunBeside(
@@ -208,3 +210,5 @@ TEST(WebArchiveServing, ServesEachDayAlsoAsASpreadsheetOpensItBesideThePlainForm
 }
 
 } // namespace registrator::web::testing
+
+#endif

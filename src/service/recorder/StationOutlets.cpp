@@ -1,0 +1,150 @@
+#include "service/recorder/StationOutlets.h"
+
+#include "service/modbus/ModbusServer.h"
+#include "service/web/WebView.h"
+
+#include <QHostAddress>
+#include <cstdio>
+
+namespace registrator::service {
+
+StationOutlets::StationOutlets(Services services, OutletRequests requests)
+    : services_(std::move(services)), requests_(std::move(requests)) {}
+
+StationOutlets::~StationOutlets() = default;
+
+void StationOutlets::StartServers() {
+    if (!requests_.WebAddress.isEmpty())
+        StartWebView();
+    if (!requests_.ModbusAddress.isEmpty())
+        StartModbus();
+}
+
+void StationOutlets::StartUpDone() {
+    if (!requests_.Mqtt.Url.empty())
+        StartMqtt();
+    notify_.Ready(Simulated() ? "recording a simulated plant" : "recording");
+}
+
+void StationOutlets::CloseServers() {
+    notify_.Stopping();
+    web_.reset();
+    modbus_.reset();
+}
+
+std::string StationOutlets::StopPublishing() {
+    if (!mqtt_)
+        return {};
+    std::string unsent = SayLeftover(mqtt_->Stop());
+    mqtt_.reset();
+    return unsent;
+}
+
+void StationOutlets::StartWebView() {
+    auto view = std::make_unique<web::WebView>(
+        web::WebView::Services{services_.Data, services_.Archive, services_.Clock, services_.Port});
+    QString why;
+    const QString& address = requests_.WebAddress;
+    if (!view->Listen(QHostAddress(address), requests_.WebPort, why)) {
+        // The program runs on without it: the station matters more than the web page.
+        const QString place = address + QLatin1Char(':') + QString::number(requests_.WebPort);
+        std::fprintf(stderr, "Registrator: web view not started on %s: %s\n", qPrintable(place),
+                     qPrintable(why));
+        emit serviceProblem(QStringLiteral("Веб-просмотр не запущен: ") + place + QStringLiteral(" — ") +
+                            view->ProblemText());
+        return;
+    }
+    web_ = std::move(view);
+    web_->SetMetricsSource([this] {
+        return integration::PrometheusText({services_.Data, shownStates_, Status(), scanHistogram_});
+    });
+    web_->SetEvents(&services_.Journal.Alarms(),
+                    [this] { return services_.Journal.PathFor(services_.Clock.Today()); });
+    web_->SetStatusSource([this] { return Status(); });
+}
+
+void StationOutlets::StartModbus() {
+    auto server = std::make_unique<ModbusServer>();
+    std::string why;
+    if (!server->Listen(requests_.ModbusAddress.toStdString(), requests_.ModbusPort, requests_.ModbusUnit,
+                        why)) {
+        // As for the web view: the station records on without it.
+        std::fprintf(stderr, "Registrator: Modbus server not started: %s\n", why.c_str());
+        emit serviceProblem(QStringLiteral("Modbus не запущен: ") + QString::fromStdString(why));
+        return;
+    }
+    modbus_ = std::move(server);
+    // Served before the first cycle too, with the status of a program starting up.
+    modbusImage_.Update(services_.Data, shownStates_, Status(), requests_.ModbusOrder);
+    modbus_->Publish(modbusImage_);
+}
+
+void StationOutlets::StartMqtt() {
+    MqttSettings settings;
+    std::string why;
+    if (!MqttSettingsFrom(requests_.Mqtt, services_.ArchiveFolder, settings, why)) {
+        std::fprintf(stderr, "Registrator: MQTT publisher not started: %s\n", why.c_str());
+        emit serviceProblem(QStringLiteral("MQTT не запущен: ") + QString::fromStdString(why));
+        return;
+    }
+    settings.StartDay = services_.Clock.Today();
+    settings.OnlineStatus = integration::OnlineStatusJson(settings.Station, REGISTRATOR_VERSION, Status());
+    settings.OfflineStatus = integration::OfflineStatusJson(settings.Station);
+    mqtt_ = std::make_unique<MqttPublisher>(std::move(settings), services_.Clock);
+    mqtt_->Start();
+}
+
+void StationOutlets::FollowScanCycle() {
+    ++scanCycles_;
+    notify_.CycleDone(SystemdNotify::Clock::now());
+    shownStates_.Follow(services_.Data);
+    scanHistogram_.Observe(services_.Recorder.LastScanSeconds());
+    if (modbus_) {
+        modbusImage_.Update(services_.Data, shownStates_, Status(), requests_.ModbusOrder);
+        modbus_->Publish(modbusImage_);
+    }
+    if (web_)
+        web_->PublishPanel();
+}
+
+void StationOutlets::FollowHistoryStep() {
+    const std::uint64_t records =
+        integration::RecordsToday(services_.Archive.Status(), services_.Clock.Today());
+    if (records != recordsSeen_ && records != 0)
+        lastRecordUnix_ = static_cast<std::uint32_t>(services_.Clock.UnixSeconds());
+    recordsSeen_ = records;
+    if (!mqtt_)
+        return;
+    mqtt_->Poke();
+    for (auto& [topic, payload] :
+         retainedMotors_.Changed(requests_.Mqtt.Station, services_.Data, shownStates_))
+        mqtt_->PublishRetained(topic, std::move(payload));
+    const QString line = QString::fromStdString(integration::BrokerLine(mqtt_->State()));
+    if (line != brokerLine_) {
+        brokerLine_ = line;
+        emit brokerChanged(line);
+    }
+}
+
+void StationOutlets::FollowJournal() {
+    if (mqtt_)
+        mqtt_->Poke();
+}
+
+integration::StationStatus StationOutlets::Status() const {
+    integration::StationStatus status =
+        integration::StatusOfParts(services_.Archive.Status(), services_.Clock.Today(), services_.Port,
+                                   services_.Data, services_.Journal.Alarms());
+    status.LastRecordUnix = lastRecordUnix_;
+    status.ScanCycles = scanCycles_;
+    status.FastMs = services_.Recorder.Timer1().interval();
+    status.SlowMs = services_.Recorder.Timer2().interval();
+    status.Messages = services_.Boxes.Count();
+    status.LastMessage = services_.Boxes.Last().toStdString();
+    status.ModbusClients = modbus_ ? modbus_->Clients() : 0;
+    if (mqtt_)
+        status.Broker = mqtt_->State();
+    return status;
+}
+
+} // namespace registrator::service

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "archive/RecordFiles.h"
+#include "monitor/DaySummary.h"
+
+#include <optional>
+#include <ostream>
+#include <string>
+
+namespace registrator::tools {
+
+bool IsRegularFile(const std::string& path);
+
+// "Data/06.12.2026.txt" and "UST.txt" -> "Data/06.12.2026UST.txt": a file of the day beside its readings.
+std::string DayFileBeside(const std::string& readings, const std::string& suffix);
+
+// Where a day's motors came from.
+struct DaySources {
+    monitor::DayMotors Day;
+    std::string SettingsPath; // empty: the program's defaults
+    std::string SnapshotPath;
+    archive::RecordFileRead SnapshotRead;
+};
+
+// One rule for every motor, as the program's viewer and web view apply it: the day's own snapshot where
+// it has the motor (`snapshot`, or the day's snapshot file beside `readings`), else the present settings
+// (`settings`, or the program's settings file in `toolFolder`); the switch-off current always from the
+// present settings. Returns an exit status when a file named on the command line cannot be used.
+std::optional<int> LoadDayMotors(const std::string& readings, const std::string& snapshot,
+                                 const std::string& settings, const std::string& toolFolder,
+                                 std::ostream& err, DaySources& sources);
+
+} // namespace registrator::tools
