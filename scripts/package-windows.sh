@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Makes the Windows release, build-windows-gui/package/registrator-<version>-windows-x86_64.zip: the
-# three executables with the Qt, QCustomPlot, libmodbus, libmosquitto and MinGW runtime DLLs beside them, the platforms and
-# styles plugin folders, Qt's Russian translations, an empty Data folder, the README and the licence.
+# three executables with the Qt, QCustomPlot, libmosquitto and MinGW runtime DLLs beside them, the platforms
+# and styles plugin folders, Qt's Russian translations, an empty Data folder, the README and the licence.
 # Unzipped anywhere, Registrator.exe runs from its own folder. Builds the Qt cache (scripts/windows-qt.sh)
 # and the windows-gui preset first when they are missing.
 set -euo pipefail
@@ -29,7 +29,7 @@ for dll in Qt6Core Qt6Gui Qt6Widgets Qt6Network Qt6PrintSupport; do
     cp "$qt/bin/$dll.dll" "$stage/"
 done
 cp "$(find "$qt" -name 'libQCustomPlotQt6*.dll' -o -name 'QCustomPlotQt6*.dll' | head -n 1)" "$stage/"
-cp "$qt/bin/libmodbus-5.dll" "$qt/bin/libmosquitto.dll" "$stage/"
+cp "$qt/bin/libmosquitto.dll" "$stage/"
 cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
 # The runtime the Qt DLLs and the program share (posix threads).

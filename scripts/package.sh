@@ -5,9 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-ensure_packages "${BUILD_PACKAGES[@]}"
+ensure_packages "${RUN_PACKAGES[@]}"
 
-cmake --preset default
-cmake --build --preset default -j "$(nproc)" --target Registrator registrator-archive registrator-scan
+cmake --preset run
+cmake --build --preset run -j "$(nproc)" --target Registrator registrator-archive registrator-scan
 cpack --config build/CPackConfig.cmake -B build/package
 ls -l build/package/registrator-*.tar.gz

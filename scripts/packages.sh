@@ -1,14 +1,21 @@
 # The Debian packages the project needs, in one place. Sourced by the entry points.
-# BUILD_PACKAGES: build, run and test the program (clang, its runtimes and symbolizer for the fuzz targets). WINDOWS_PACKAGES: the Windows cross-build check.
-BUILD_PACKAGES=(
-    g++ cmake ninja-build pkg-config clang-format locales
+# RUN_PACKAGES: build and run the program and its tools (scripts/run.sh, scripts/package.sh).
+RUN_PACKAGES=(
+    g++ cmake ninja-build
     qt6-base-dev libqcustomplot-dev libqcustomplot2.1-qt6 qt6-translations-l10n qt6-multimedia-dev
+    libmosquitto-dev
+)
+# TEST_PACKAGES: what the tests, the benchmarks and the checks add (scripts/test.sh, scripts/bench.sh):
+# GoogleTest and Google Benchmark, the format check, clang with its runtimes and symbolizer for the fuzz
+# targets, a Russian locale, headless Chromium for the web view, the Modbus clients, Prometheus, an MQTT
+# broker with PostgreSQL behind it, a faked clock and a loaded machine.
+TEST_PACKAGES=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
-    xvfb xauth
-    clang-14 libclang-rt-14-dev llvm-14
+    clang-format clang libclang-rt-dev llvm locales
+    xvfb xauth curl systemd python3
     qt6-websockets-dev chromium
-    libmodbus-dev mbpoll python3-pymodbus python3-serial-asyncio prometheus curl systemd
-    libmosquitto-dev mosquitto mosquitto-clients python3-paho-mqtt postgresql python3-psycopg2 faketime stress-ng
+    libmodbus-dev mbpoll python3-pymodbus python3-serial-asyncio prometheus
+    mosquitto mosquitto-clients python3-paho-mqtt postgresql python3-psycopg2 faketime stress-ng
 )
 WINDOWS_PACKAGES=(
     g++-mingw-w64-x86-64-posix wine wine64
@@ -16,7 +23,6 @@ WINDOWS_PACKAGES=(
 # WINDOWS_QT_PACKAGES: the cross build of Qt and QCustomPlot from Debian's sources (scripts/windows-qt.sh).
 WINDOWS_QT_PACKAGES=(
     g++-mingw-w64-x86-64-posix cmake ninja-build dpkg-dev xz-utils qt6-base-dev qt6-base-dev-tools
-    autoconf automake libtool make
 )
 
 # Installs whichever of the named packages are missing; does nothing (quickly) when all are there.

@@ -5,10 +5,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-ensure_packages "${BUILD_PACKAGES[@]}"
+# Only what building and running needs: the tests and benchmarks are left out (preset "run").
+ensure_packages "${RUN_PACKAGES[@]}"
 
-cmake --preset default
-cmake --build --preset default -j "$(nproc)" --target Registrator
+cmake --preset run
+cmake --build --preset run -j "$(nproc)" --target Registrator
 
 # A first try-out gets a believable calibration; an existing settings file is never touched.
 if [ ! -e build/Registrator.INI ]; then

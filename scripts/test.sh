@@ -1,12 +1,25 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the default preset (core, ui, tools, and each benchmark once, a few
-# milliseconds a case, so that one that hangs or crashes fails: ctest label "bench"; the core and ui
-# tests under both the C and a Russian locale), then the core tests under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then a bounded run of every fuzz target.
+# Builds and runs every test: first the format of the sources, then the default preset (core, ui, tools,
+# and each benchmark once, a few milliseconds a case, so that one that hangs or crashes fails: ctest label
+# "bench"; the core and ui tests under both the C and a Russian locale), then the core tests under
+# AddressSanitizer and UndefinedBehaviorSanitizer, then a bounded run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-ensure_packages "${BUILD_PACKAGES[@]}"
+ensure_packages "${RUN_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+
+# Every tracked C++ source as .clang-format lays it out; the ones that differ are named (fix them with
+# clang-format -i).
+unformatted=()
+while IFS= read -r -d '' file; do
+    clang-format --dry-run --Werror "$file" >/dev/null 2>&1 || unformatted+=("$file")
+done < <(git ls-files -z -- 'src/*.cpp' 'src/*.h' 'tools/*.cpp' 'tools/*.h' 'tests/*.cpp' 'tests/*.h' \
+    'bench/*.cpp' 'bench/*.h')
+if [ ${#unformatted[@]} -gt 0 ]; then
+    echo "Not formatted as .clang-format asks (clang-format -i FILE...):" >&2
+    printf '  %s\n' "${unformatted[@]}" >&2
+    exit 1
+fi
 
 jobs=$(nproc)
 cmake --preset default

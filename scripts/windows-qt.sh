@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Builds, once per machine, the Qt that the Windows build of the program links: Debian's own qt6-base
 # source (the same 6.4.2 as the Linux Qt) cross-compiled with mingw-w64 against the host tools of the
-# Linux Qt, and QCustomPlot, libmodbus and libmosquitto from Debian's sources beside it. Everything goes to a cache folder outside
-# the checkout, keyed by a hash of the recipe (the sources' versions, the configure options and the
-# toolchain file); a run that finds it takes seconds. Prints the install prefix on its last line.
+# Linux Qt, and QCustomPlot and libmosquitto from Debian's sources beside it. Everything goes to a cache
+# folder outside the checkout, keyed by a hash of the recipe (the sources' versions, the configure options
+# and the toolchain file); a run that finds it takes seconds. Prints the install prefix on its last line.
 # REGISTRATOR_CACHE overrides the cache folder (default ${XDG_CACHE_HOME:-~/.cache}/registrator).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -12,7 +12,6 @@ source scripts/packages.sh
 
 qt_source=qt6-base=6.4.2+dfsg-10
 qcp_source=qcustomplot=2.1.0+dfsg1-3.1
-modbus_source=libmodbus=3.1.6-2.1+deb12u1
 mosquitto_source=mosquitto=2.0.11-1.2+deb12u2
 toolchain=$here/cmake/mingw-w64-x86_64.cmake
 # Only what the program, its tools and its tests use: Core, Gui, Widgets, Network, PrintSupport and
@@ -34,7 +33,6 @@ host=(-DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cma
 cache_root=${REGISTRATOR_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/registrator}
 qt_key=$({ echo "$qt_source" "${qt_options[@]}"; cat "$toolchain"; } | sha256sum | cut -c1-12)
 qcp_key=$(echo "$qcp_source" | sha256sum | cut -c1-12)
-modbus_key=$(echo "$modbus_source" | sha256sum | cut -c1-12)
 mosquitto_key=$(echo "$mosquitto_source" | sha256sum | cut -c1-12)
 prefix=$cache_root/windows-qt-6.4.2-$qt_key
 work=$cache_root/work-$qt_key
@@ -52,28 +50,44 @@ ensure_extras() {
         "$prefix/lib/fonts/"
 }
 
-if [ -f "$prefix/.qt-complete" ] && [ -f "$prefix/.qcustomplot-$qcp_key" ] && [ -f "$prefix/.libmodbus-$modbus_key" ] &&
+if [ -f "$prefix/.qt-complete" ] && [ -f "$prefix/.qcustomplot-$qcp_key" ] &&
     [ -f "$prefix/.libmosquitto-$mosquitto_key" ]; then
     [ -f "$prefix/translations/qtbase_ru.qm" ] && [ -f "$prefix/lib/fonts/DejaVuSans.ttf" ] || ensure_extras
-    say "Qt, QCustomPlot, libmodbus and libmosquitto for Windows are cached in $prefix"
+    say "Qt, QCustomPlot and libmosquitto for Windows are cached in $prefix"
     echo "$prefix"
     exit 0
 fi
 ensure_packages "${WINDOWS_QT_PACKAGES[@]}"
 
-# Debian's sources through an apt configuration of our own, so the system's sources stay as they are.
+# Debian's sources through an apt configuration of our own, so the system's sources stay as they are. A
+# step that fails shows what apt or dpkg-source said and ends the script.
 fetch() { # PACKAGE=VERSION FOLDER
     mkdir -p "$work/apt/lists/partial" "$work/apt/cache/archives/partial" "$work/src"
-    # The point release's and the security archive's too: Debian's libmodbus carries a security fix.
+    # The point release's and the security archive's too, where Debian's fixed versions (+deb12uN) are.
     printf '%s\n' "deb-src http://deb.debian.org/debian bookworm main" \
         "deb-src http://deb.debian.org/debian bookworm-updates main" \
         "deb-src http://security.debian.org/debian-security bookworm-security main" >"$work/apt/sources.list"
     local apt=(-o "Dir::Etc::SourceList=$work/apt/sources.list" -o Dir::Etc::SourceParts=/dev/null
         -o "Dir::State::Lists=$work/apt/lists" -o "Dir::Cache=$work/apt/cache")
-    [ -n "$(ls "$work/apt/lists" 2>/dev/null | grep -v partial)" ] || apt-get "${apt[@]}" -qq update 2>/dev/null
+    local log=$work/fetch.log
+    if [ -z "$(ls "$work/apt/lists" 2>/dev/null | grep -v partial)" ] &&
+        ! apt-get "${apt[@]}" -qq --error-on=any update >"$log" 2>&1; then
+        cat "$log" >&2
+        rm -rf "$work/apt/lists" # so that the next run reads the lists afresh
+        say "apt-get update of Debian's source lists failed (above), so $1 cannot be fetched"
+        exit 1
+    fi
     rm -rf "${work:?}/src/$2" # what a run that failed left
-    (cd "$work/src" && apt-get "${apt[@]}" -qq source --download-only "$1" 2>/dev/null &&
-        dpkg-source --no-check -x "${1%%=*}"_*.dsc "$2" >/dev/null 2>&1)
+    if ! (cd "$work/src" && apt-get "${apt[@]}" -qq source --download-only "$1") >"$log" 2>&1; then
+        cat "$log" >&2
+        say "apt-get source $1 failed (above)"
+        exit 1
+    fi
+    if ! (cd "$work/src" && dpkg-source --no-check -x "${1%%=*}"_*.dsc "$2") >"$log" 2>&1; then
+        tail -n 20 "$log" >&2
+        say "unpacking the source of $1 failed (above)"
+        exit 1
+    fi
 }
 
 if [ ! -f "$prefix/.qt-complete" ]; then
@@ -121,22 +135,6 @@ cmake -S "$work/src/qcustomplot" -B "$work/qcp-build" -G Ninja -DCMAKE_TOOLCHAIN
     exit 1
 }
 touch "$prefix/.qcustomplot-$qcp_key"
-fi
-
-# libmodbus for the Modbus server, with its own autotools build (mingw is one of its targets; Debian's
-# source has no configure script made yet).
-if [ ! -f "$prefix/.libmodbus-$modbus_key" ]; then
-    say "fetching and building Debian's $modbus_source"
-    fetch "$modbus_source" libmodbus
-    (cd "$work/src/libmodbus" && autoreconf -fi &&
-        ./configure --host=x86_64-w64-mingw32 CC=x86_64-w64-mingw32-gcc-posix --prefix="$prefix" \
-            --enable-shared --disable-static --disable-tests --without-documentation &&
-        nice -n 10 make -j "$jobs" && make install) >"$work/libmodbus.log" 2>&1 || {
-        tail -n 40 "$work/libmodbus.log" >&2
-        say "the libmodbus build failed; the whole log is $work/libmodbus.log"
-        exit 1
-    }
-    touch "$prefix/.libmodbus-$modbus_key"
 fi
 
 # The MQTT client library alone (no broker, tools or TLS: mingw has no OpenSSL here), a DLL of its own;

@@ -7,7 +7,6 @@
 #include "acquisition/ScanProtocol.h"
 #include "channels/SettingsFile.h"
 
-
 #if defined(__linux__)
 #include "acquisition/LinuxLptPortConnection.h"
 #endif

@@ -1,7 +1,5 @@
 #include "acquisition/LinuxLptPortConnection.h"
 
-#include "acquisition/LptAddressing.h"
-
 namespace registrator::acquisition {
 
 namespace {
@@ -33,15 +31,9 @@ void LinuxLptPortConnection::Open() {
             fd_ = -1;
         }
     }
-    if (fd_ < 0) {
+    if (fd_ < 0)
         direct_ = GrantDirectAccess();
-        if (!direct_)
-            lastError_ = static_cast<std::uint32_t>(openError);
-    }
-    if (IsReady()) {
-        for (std::size_t i = 0; i < kPortIds.size(); ++i)
-            portPresent_[i] = ProbePort(kPortIds[i]);
-    }
+    Opened(static_cast<std::uint32_t>(openError));
 }
 
 bool LinuxLptPortConnection::GrantDirectAccess() {
@@ -60,7 +52,8 @@ LinuxLptPortConnection::~LinuxLptPortConnection() {
     }
 }
 
-bool LinuxLptPortConnection::DeviceTransfer(std::uint8_t code, std::uint8_t& value, bool read) {
+bool LinuxLptPortConnection::DeviceTransfer(std::uint8_t code, std::uint8_t& value, Direction direction) {
+    const bool read = direction == Direction::Read;
     const int reg = code & 0x07;
     PpdevRequest request;
     if ((code & 0xF0) != kPort2 || reg > kControlRegister || (!read && reg == kStatusRegister)) {
@@ -82,38 +75,15 @@ bool LinuxLptPortConnection::DeviceTransfer(std::uint8_t code, std::uint8_t& val
     return true;
 }
 
-bool LinuxLptPortConnection::ReadPairs(std::uint8_t* pairs, int count) {
-    if (!IsReady())
-        return false;
-    bool ok = true;
-    for (int i = 0; i < count; ++i) {
-        if (fd_ >= 0)
-            ok = DeviceTransfer(pairs[2 * i], pairs[2 * i + 1], true) && ok;
-        else
-            pairs[2 * i + 1] = system_.PortIn(IoAddressOf(pairs[2 * i]));
+bool LinuxLptPortConnection::TransferPairs(std::uint8_t* pairs, int count, Direction direction) {
+    if (fd_ < 0) {
+        TransferDirect(system_, pairs, count, direction);
+        return true;
     }
-    return ok;
-}
-
-bool LinuxLptPortConnection::WritePairs(std::uint8_t* pairs, int count) {
-    if (!IsReady())
-        return false;
     bool ok = true;
-    for (int i = 0; i < count; ++i) {
-        if (fd_ >= 0)
-            ok = DeviceTransfer(pairs[2 * i], pairs[2 * i + 1], false) && ok;
-        else
-            system_.PortOut(IoAddressOf(pairs[2 * i]), pairs[2 * i + 1]);
-    }
+    for (int i = 0; i < count; ++i)
+        ok = DeviceTransfer(pairs[2 * i], pairs[2 * i + 1], direction) && ok;
     return ok;
-}
-
-std::uint8_t LinuxLptPortConnection::ReadRegister(std::uint8_t port, std::uint8_t reg) {
-    return ReadOnePair(*this, port, reg);
-}
-
-void LinuxLptPortConnection::WriteRegister(std::uint8_t port, std::uint8_t reg, std::uint8_t value) {
-    WriteOnePair(*this, port, reg, value);
 }
 
 } // namespace registrator::acquisition

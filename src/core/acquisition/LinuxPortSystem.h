@@ -1,5 +1,7 @@
 #pragma once
 
+#include "acquisition/LptAddressing.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -9,9 +11,9 @@ namespace registrator::acquisition {
 // The ppdev requests the connection uses.
 enum class PpdevRequest { Claim, Release, WriteData, ReadData, ReadStatus, WriteControl, ReadControl };
 
-// The Linux calls that the port connection makes, one method each. The real binding exists only
-// in Linux builds; tests stand in for it everywhere.
-class LinuxPortSystem {
+// The Linux calls that the port connection makes, one method each, the port instructions among
+// them. The real binding exists only in Linux builds; tests stand in for it everywhere.
+class LinuxPortSystem : public PortInstructions {
 public:
     virtual ~LinuxPortSystem() = default;
 
@@ -22,8 +24,6 @@ public:
     virtual bool Ioctl(int fd, PpdevRequest request, std::uint8_t& value) = 0;
     // ioperm(2) for `count` ports from `base`.
     virtual bool GrantPortAccess(std::uint16_t base, std::uint16_t count) = 0;
-    virtual void PortOut(std::uint16_t address, std::uint8_t value) = 0;
-    virtual std::uint8_t PortIn(std::uint16_t address) = 0;
     // errno left by the last call that failed.
     virtual int Errno() const = 0;
 };

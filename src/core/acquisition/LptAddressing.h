@@ -23,24 +23,12 @@ constexpr std::uint16_t IoAddressOf(std::uint8_t code) {
     return static_cast<std::uint16_t>(base + (code & 0x07));
 }
 
-// One register as a transfer of exactly one pair; the outcome of the transfer is not passed on, a
-// read gives whatever the pair's value byte holds afterwards (0 when nothing was read into it).
-template <class Connection>
-std::uint8_t ReadOnePair(Connection& connection, std::uint8_t port, std::uint8_t reg) {
-    std::uint8_t pair[2] = {AddressCode(port, reg), 0};
-    connection.ReadPairs(pair, 1);
-    return pair[1];
-}
-
-template <class Connection>
-void WriteOnePair(Connection& connection, std::uint8_t port, std::uint8_t reg, std::uint8_t value) {
-    std::uint8_t pair[2] = {AddressCode(port, reg), value};
-    connection.WritePairs(pair, 1);
-}
-
-// A port answers when its data register echoes 0x00, 0x55 and 0xAA, or, failing that, when its
-// control or status register reads anything but 0x00 or 0xFF (the idle bus). The data register
-// gets its old value back.
-bool ProbePort(PortAccess& port, std::uint8_t portId);
+// The processor's port instructions, the direct path on either platform.
+class PortInstructions {
+public:
+    virtual ~PortInstructions() = default;
+    virtual void PortOut(std::uint16_t address, std::uint8_t value) = 0;
+    virtual std::uint8_t PortIn(std::uint16_t address) = 0;
+};
 
 } // namespace registrator::acquisition

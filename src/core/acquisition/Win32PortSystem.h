@@ -1,5 +1,7 @@
 #pragma once
 
+#include "acquisition/LptAddressing.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -28,9 +30,10 @@ struct ServiceCreation {
     const char* ImagePath = nullptr;
 };
 
-// The Win32 calls that the port connection makes, one method each. The real binding exists only
-// in Windows builds; tests stand in for it everywhere.
-class Win32PortSystem {
+// The Win32 calls that the port connection makes, one method each (the port instructions serve
+// Windows outside the NT family). The real binding exists only in Windows builds; tests stand in for
+// it everywhere.
+class Win32PortSystem : public PortInstructions {
 public:
     virtual ~Win32PortSystem() = default;
 
@@ -60,10 +63,6 @@ public:
                                 const char** args) = 0;
     virtual bool ScDeleteService(ProcAddress entry, WinHandle service) = 0;
     virtual bool ScCloseHandle(ProcAddress entry, WinHandle handle) = 0;
-
-    // Processor port instructions, for Windows outside the NT family.
-    virtual void PortOut(std::uint16_t address, std::uint8_t value) = 0;
-    virtual std::uint8_t PortIn(std::uint16_t address) = 0;
 };
 
 // The real calls; Windows builds only.

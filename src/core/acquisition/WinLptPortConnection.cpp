@@ -1,7 +1,5 @@
 #include "acquisition/WinLptPortConnection.h"
 
-#include "acquisition/LptAddressing.h"
-
 namespace registrator::acquisition {
 
 WinLptPortConnection::WinLptPortConnection(std::unique_ptr<Win32PortSystem> system, std::string programFolder)
@@ -24,12 +22,7 @@ void WinLptPortConnection::Open(std::string programFolder) {
         deviceHandle_ = system_.OpenDevice(kLptDeviceName);
     }
     // Taken at once: this is the code the start-up error box shows.
-    if (deviceHandle_ == kInvalidHandleValue)
-        lastError_ = system_.LastErrorCode();
-    if (IsReady()) {
-        for (std::size_t i = 0; i < kPortIds.size(); ++i)
-            portPresent_[i] = ProbePort(kPortIds[i]);
-    }
+    Opened(deviceHandle_ == kInvalidHandleValue ? system_.LastErrorCode() : 0);
 }
 
 void WinLptPortConnection::InstallAndStartService(const std::string& programFolder) {
@@ -97,51 +90,18 @@ bool WinLptPortConnection::IsReady() const {
     return deviceHandle_ != kInvalidHandleValue || !isNT_;
 }
 
-bool WinLptPortConnection::Transfer(std::uint32_t ioctl, std::uint8_t* pairs, int count, bool read) {
-    if (!IsReady())
-        return false;
-    if (count <= 0)
+bool WinLptPortConnection::TransferPairs(std::uint8_t* pairs, int count, Direction direction) {
+    if (deviceHandle_ == kInvalidHandleValue) {
+        TransferDirect(system_, pairs, count, direction);
         return true;
-    if (deviceHandle_ != kInvalidHandleValue) {
-        const auto bytes = static_cast<std::uint32_t>(2 * count);
-        std::uint32_t returned = 0;
-        system_.SetLastErrorCode(0);
-        // The driver's own answer is not consulted; only the error it leaves behind counts.
-        system_.DeviceControl(deviceHandle_, ioctl, pairs, bytes, pairs, bytes, &returned);
-        return system_.LastErrorCode() == 0;
     }
-    for (int i = 0; i < count; ++i) {
-        const std::uint16_t address = IoAddressOf(pairs[2 * i]);
-        if (read)
-            pairs[2 * i + 1] = PortIn(address);
-        else
-            PortOut(address, pairs[2 * i + 1]);
-    }
-    return true;
-}
-
-bool WinLptPortConnection::ReadPairs(std::uint8_t* pairs, int count) {
-    return Transfer(kIoctlReadPorts, pairs, count, true);
-}
-
-bool WinLptPortConnection::WritePairs(std::uint8_t* pairs, int count) {
-    return Transfer(kIoctlWritePorts, pairs, count, false);
-}
-
-std::uint8_t WinLptPortConnection::ReadRegister(std::uint8_t port, std::uint8_t reg) {
-    return ReadOnePair(*this, port, reg);
-}
-
-void WinLptPortConnection::WriteRegister(std::uint8_t port, std::uint8_t reg, std::uint8_t value) {
-    WriteOnePair(*this, port, reg, value);
-}
-
-void WinLptPortConnection::PortOut(std::uint16_t address, std::uint8_t value) {
-    system_.PortOut(address, value);
-}
-
-std::uint8_t WinLptPortConnection::PortIn(std::uint16_t address) {
-    return system_.PortIn(address);
+    const std::uint32_t ioctl = direction == Direction::Read ? kIoctlReadPorts : kIoctlWritePorts;
+    const auto bytes = static_cast<std::uint32_t>(2 * count);
+    std::uint32_t returned = 0;
+    system_.SetLastErrorCode(0);
+    // The driver's own answer is not consulted; only the error it leaves behind counts.
+    system_.DeviceControl(deviceHandle_, ioctl, pairs, bytes, pairs, bytes, &returned);
+    return system_.LastErrorCode() == 0;
 }
 
 } // namespace registrator::acquisition

@@ -1,10 +1,8 @@
 #pragma once
 
-#include "acquisition/LptAddressing.h"
-#include "acquisition/PortAccess.h"
+#include "acquisition/LptPortConnection.h"
 #include "acquisition/Win32PortSystem.h"
 
-#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -49,41 +47,26 @@ struct ServiceEntryPoints {
 // The Windows TLptPortConnection: register access through the port-access driver (installing and
 // starting its service when the device is missing on NT), or through port instructions on
 // Windows outside the NT family. The state it reaches at construction never changes.
-class WinLptPortConnection final : public PortAccess {
+class WinLptPortConnection final : public LptPortConnection {
 public:
     // `programFolder` (with its trailing separator) locates the driver file; empty asks the system.
     WinLptPortConnection(Win32PortSystem& system, std::string programFolder);
     WinLptPortConnection(std::unique_ptr<Win32PortSystem> system, std::string programFolder);
     ~WinLptPortConnection() override;
-    WinLptPortConnection(const WinLptPortConnection&) = delete;
-    WinLptPortConnection& operator=(const WinLptPortConnection&) = delete;
 
     bool IsReady() const override;
-    std::uint8_t ReadRegister(std::uint8_t port, std::uint8_t reg) override;
-    void WriteRegister(std::uint8_t port, std::uint8_t reg, std::uint8_t value) override;
-    std::uint32_t LastError() const override { return lastError_; }
-
-    // `pairs` holds `count` address/value pairs, processed in order. A transfer of no pairs does
-    // nothing and reports whether the connection is ready.
-    bool ReadPairs(std::uint8_t* pairs, int count);
-    bool WritePairs(std::uint8_t* pairs, int count);
-    // Whether a port answers at that ID (see the free ProbePort).
-    bool ProbePort(std::uint8_t portId) { return acquisition::ProbePort(*this, portId); }
-    void PortOut(std::uint16_t address, std::uint8_t value);
-    std::uint8_t PortIn(std::uint16_t address);
 
     WinHandle DeviceHandle() const { return deviceHandle_; }
     bool IsNT() const { return isNT_; }
     bool ServiceStarted() const { return serviceStarted_; }
     WinModule ServiceLibrary() const { return serviceLibrary_; }
     const std::string& DriverPath() const { return driverPath_; }
-    const std::array<bool, 3>& PortPresent() const { return portPresent_; }
 
 private:
     void Open(std::string programFolder);
     void InstallAndStartService(const std::string& programFolder);
     void RemoveStartedService();
-    bool Transfer(std::uint32_t ioctl, std::uint8_t* pairs, int count, bool read);
+    bool TransferPairs(std::uint8_t* pairs, int count, Direction direction) override;
 
     std::unique_ptr<Win32PortSystem> ownedSystem_;
     Win32PortSystem& system_;
@@ -94,8 +77,6 @@ private:
     std::string driverPath_;
     const char** serviceArgs_ = nullptr;
     ServiceEntryPoints entries_;
-    std::array<bool, 3> portPresent_{};
-    std::uint32_t lastError_ = 0;
 };
 
 } // namespace registrator::acquisition

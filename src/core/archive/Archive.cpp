@@ -1,8 +1,8 @@
 #include "archive/Archive.h"
 
 #include "archive/RecordFiles.h"
-#include "common/AtomicFile.h"
 #include "common/DateTime.h"
+#include "common/Utf8Path.h"
 
 #include <algorithm>
 #include <cerrno>

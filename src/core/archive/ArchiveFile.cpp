@@ -1,5 +1,7 @@
 #include "archive/ArchiveFile.h"
 
+#include "common/Utf8Path.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <utility>
@@ -27,15 +29,6 @@ constexpr std::size_t kChunk = std::size_t{8} << 20;
 #ifdef _WIN32
 HANDLE AsHandle(std::intptr_t h) {
     return reinterpret_cast<HANDLE>(h);
-}
-
-std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty())
-        return {};
-    const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
 }
 
 std::error_code LastSystemCode() {
@@ -71,9 +64,9 @@ ArchiveFile::ArchiveFile(const std::string& path, Mode mode, Links links) {
         disposition = CREATE_ALWAYS;
     }
     const DWORD flags = FILE_ATTRIBUTE_NORMAL | (links == Links::Refuse ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
-    const HANDLE h =
-        CreateFileW(Wide(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, disposition, flags, nullptr);
+    const HANDLE h = CreateFileW(common::PathFromUtf8(path).c_str(), access,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, disposition,
+                                 flags, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         Fail();
         return;

@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveFile.h"
 #include "common/AtomicFile.h"
+#include "common/Utf8Path.h"
 
 #include <algorithm>
 #include <array>

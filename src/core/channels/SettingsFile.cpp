@@ -4,6 +4,7 @@
 #include "common/AtomicFile.h"
 #include "common/Cp1251.h"
 #include "common/NumberText.h"
+#include "common/Utf8Path.h"
 
 #include <algorithm>
 #include <array>

@@ -144,10 +144,6 @@ bool RefusedByPermissions(int error) {
 
 } // namespace
 
-fs::path PathFromUtf8(const std::string& utf8) {
-    return fs::path(std::u8string(reinterpret_cast<const char8_t*>(utf8.data()), utf8.size()));
-}
-
 fs::path TemporaryPathFor(const fs::path& path) {
     fs::path temporary = path;
     temporary += ".tmp";

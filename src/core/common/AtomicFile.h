@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Utf8Path.h"
+
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -7,9 +9,6 @@
 #include <system_error>
 
 namespace registrator::common {
-
-// A path given as UTF-8 text, as the rest of the program holds paths.
-std::filesystem::path PathFromUtf8(const std::string& utf8);
 
 enum class ReplaceResult {
     Replaced,

@@ -1,6 +1,7 @@
 #ifdef _WIN32
 
 #include "common/ExecutablePath.h"
+#include "common/Utf8Path.h"
 
 #include <filesystem>
 #include <windows.h>
@@ -13,8 +14,7 @@ std::string ExecutablePath() {
     if (n == 0 || n >= buffer.size())
         return {};
     buffer.resize(n);
-    const std::u8string utf8 = std::filesystem::path(buffer).u8string();
-    return std::string(utf8.begin(), utf8.end());
+    return Utf8FromPath(std::filesystem::path(buffer));
 }
 
 } // namespace registrator::common

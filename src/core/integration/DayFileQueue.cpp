@@ -3,6 +3,7 @@
 #include "archive/ArchiveFile.h"
 #include "archive/RecordFiles.h"
 #include "common/AtomicFile.h"
+#include "common/Utf8Path.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -32,7 +33,7 @@ std::vector<common::TDateTime> DaysWithFiles(const std::string& folder,
     std::error_code error;
     for (fs::directory_iterator it(common::PathFromUtf8(folder), error), end; !error && it != end;
          it.increment(error)) {
-        const std::string name = it->path().filename().string();
+        const std::string name = common::Utf8FromPath(it->path().filename());
         // By the whole name: "DD.MM.YYYYUST.txt" snapshots are no day files.
         const bool named = std::any_of(suffixes.begin(), suffixes.end(), [&](std::string_view suffix) {
             return name.size() == 10 + suffix.size() && name.compare(10, suffix.size(), suffix) == 0;
@@ -100,18 +101,18 @@ DayFileQueue::Step DayFileQueue::Read(const RecordKey& from, std::size_t max, co
     return step;
 }
 
-std::optional<RecordGap> GapLeavingDay(const RecordKey& at, bool exists, std::uint64_t whole, bool torn,
-                                       const DayFileNames& names) {
+std::optional<QueueGap> GapLeavingDay(const RecordKey& at, bool exists, std::uint64_t whole, bool torn,
+                                      const DayFileNames& names) {
     const std::string name = names.NameOf(at.Day);
     if (!exists && at.Index > 0)
-        return RecordGap{at, 0, "the " + names.File + " " + name + " is gone"};
+        return QueueGap{at, 0, "the " + names.File + " " + name + " is gone"};
     if (at.Index > whole)
-        return RecordGap{{at.Day, whole},
-                         0,
-                         name + " holds fewer " + names.Item +
-                             "s than were already sent; its end is not sent again"};
+        return QueueGap{{at.Day, whole},
+                        0,
+                        name + " holds fewer " + names.Item +
+                            "s than were already sent; its end is not sent again"};
     if (torn)
-        return RecordGap{at, 1, name + " ends in a torn " + names.Item};
+        return QueueGap{at, 1, name + " ends in a torn " + names.Item};
     return std::nullopt;
 }
 
@@ -123,28 +124,28 @@ std::optional<common::TDateTime> DayAfter(const std::vector<common::TDateTime>& 
     return *it;
 }
 
-std::optional<RecordGap> BackToToday(RecordKey& at, common::TDateTime today,
-                                     const std::vector<common::TDateTime>& days, const RecordKey& left,
-                                     const DayFileNames& names) {
+std::optional<QueueGap> BackToToday(RecordKey& at, common::TDateTime today,
+                                    const std::vector<common::TDateTime>& days, const RecordKey& left,
+                                    const DayFileNames& names) {
     if (at.Day <= today)
         return std::nullopt;
     const auto newest = std::upper_bound(days.begin(), days.end(), today);
     const common::TDateTime day = newest == days.begin() ? today : *std::prev(newest);
     const std::string was = common::ArchiveDateText(at.Day);
     at = left.Day == day ? left : RecordKey{day, 0};
-    return RecordGap{at, 0,
-                     "the cursor is at " + was + ", a day the clock has not reached; sending goes on from " +
-                         names.NameOf(day) + " " + names.Item + " " + std::to_string(at.Index)};
+    return QueueGap{at, 0,
+                    "the cursor is at " + was + ", a day the clock has not reached; sending goes on from " +
+                        names.NameOf(day) + " " + names.Item + " " + std::to_string(at.Index)};
 }
 
-RecordGap RestartDay(RecordKey& at, bool exists, const DayFileNames& names) {
+QueueGap RestartDay(RecordKey& at, bool exists, const DayFileNames& names) {
     at.Index = 0;
     const std::string name = names.NameOf(at.Day);
-    return RecordGap{at, 0,
-                     exists ? name + " holds fewer " + names.Item +
-                                  "s than were already sent; it is sent again from its first " + names.Item
-                            : "the " + names.File + " " + name +
-                                  " is gone; what is written there again is sent"};
+    return QueueGap{at, 0,
+                    exists
+                        ? name + " holds fewer " + names.Item +
+                              "s than were already sent; it is sent again from its first " + names.Item
+                        : "the " + names.File + " " + name + " is gone; what is written there again is sent"};
 }
 
 std::uint64_t ItemsWaiting(RecordKey from, common::TDateTime today,

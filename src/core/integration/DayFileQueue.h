@@ -14,8 +14,9 @@
 
 namespace registrator::integration {
 
-// Records that can never be had: the queue has gone past them and says so once.
-struct RecordGap {
+// Items of a queue (readings records, journal lines) that can never be had: the queue has gone past
+// them and says so once, as the MQTT "gap" message.
+struct QueueGap {
     RecordKey From;
     std::uint64_t Missing = 0; // 0 when not known
     std::string Reason;
@@ -31,8 +32,8 @@ public:
 
     struct Step {
         std::vector<std::pair<RecordKey, archive::TArhivRec>> Records;
-        std::optional<RecordGap> Gap; // before the records, when there is one
-        RecordKey Next;               // where the next read goes on
+        std::optional<QueueGap> Gap; // before the records, when there is one
+        RecordKey Next;              // where the next read goes on
     };
 
     // Up to `max` records from `from` on. A day is left for the next one only once the recorder has
@@ -59,8 +60,8 @@ struct DayFileNames {
 };
 // What is lost when a queue leaves the day `at` is in for the next: the file gone under it, fewer
 // whole items in it (`whole`) than were already sent, or its end torn. Nothing when none is.
-std::optional<RecordGap> GapLeavingDay(const RecordKey& at, bool exists, std::uint64_t whole, bool torn,
-                                       const DayFileNames& names);
+std::optional<QueueGap> GapLeavingDay(const RecordKey& at, bool exists, std::uint64_t whole, bool torn,
+                                      const DayFileNames& names);
 
 // The first of `days` (in date order) after `after`, if it is not after `today`.
 std::optional<common::TDateTime> DayAfter(const std::vector<common::TDateTime>& days, common::TDateTime after,
@@ -68,13 +69,13 @@ std::optional<common::TDateTime> DayAfter(const std::vector<common::TDateTime>& 
 // A place at a day later than today, as a clock set forward and back leaves a cursor, is moved back to
 // the newest of `days` up to today (today when none is): to where the queue left that day (`left`) if
 // it did, else to its first item, since the recorder writes there again. The gap says so.
-std::optional<RecordGap> BackToToday(RecordKey& at, common::TDateTime today,
-                                     const std::vector<common::TDateTime>& days, const RecordKey& left,
-                                     const DayFileNames& names);
+std::optional<QueueGap> BackToToday(RecordKey& at, common::TDateTime today,
+                                    const std::vector<common::TDateTime>& days, const RecordKey& left,
+                                    const DayFileNames& names);
 // A place past the end of the newest day's file, which was deleted or cut and begun again while the
 // recorder writes it (`exists`: it is there now): moved to its first item, so what it holds now is
 // sent. The gap says so.
-RecordGap RestartDay(RecordKey& at, bool exists, const DayFileNames& names);
+QueueGap RestartDay(RecordKey& at, bool exists, const DayFileNames& names);
 // Items from `from` on as a queue reads them, `count` giving each of `days` its whole items.
 std::uint64_t ItemsWaiting(RecordKey from, common::TDateTime today,
                            const std::vector<common::TDateTime>& days, const RecordKey& left,

@@ -1,6 +1,6 @@
 #include "integration/JournalQueue.h"
 
-#include "common/AtomicFile.h"
+#include "common/Utf8Path.h"
 #include "events/EventJournal.h"
 
 #include <filesystem>

@@ -20,7 +20,7 @@ public:
 
     struct Step {
         std::vector<std::pair<RecordKey, std::string>> Lines; // without their line ends
-        std::optional<RecordGap> Gap;                         // before the lines, when there is one
+        std::optional<QueueGap> Gap;                          // before the lines, when there is one
         RecordKey Next;
     };
 

@@ -167,18 +167,18 @@ MotorDaySummary SummarizeMotorDay(std::span<const archive::TArhivRec> records, i
     return counter.Finish();
 }
 
-std::vector<RecordGap> GapsOfDay(std::span<const archive::TArhivRec> records) {
+std::vector<RecordingBreak> BreaksOfDay(std::span<const archive::TArhivRec> records) {
     const double limit = 3 * PeriodOf(records);
-    std::vector<RecordGap> gaps;
+    std::vector<RecordingBreak> breaks;
     std::optional<std::size_t> last;
     for (std::size_t i = 0; i < records.size(); ++i) {
         if (!IsTimeOfDay(records[i].Time))
             continue;
         if (last && records[i].Time - records[*last].Time > limit)
-            gaps.push_back({*last, i, (records[i].Time - records[*last].Time) * kSecondsPerDay});
+            breaks.push_back({*last, i, (records[i].Time - records[*last].Time) * kSecondsPerDay});
         last = i;
     }
-    return gaps;
+    return breaks;
 }
 
 channels::TUstavka ThresholdsOfDay(const archive::TUstRec& snapshot, const channels::TUstavka& present) {

@@ -112,15 +112,16 @@ using DaySummaries = std::array<MotorDaySummary, channels::kChannelCount>; // [n
 template <typename Pass>
 bool SummarizeDay(Pass&& pass, const channels::UstavkiTable& motors, DaySummaries& out);
 
-// A stop of the recorder between two records: the next record more than three typical periods away.
-struct RecordGap {
+// A break in the recording between two records of a day: the next record more than three typical
+// periods away (the recorder stopped, or the computer was off).
+struct RecordingBreak {
     std::size_t Before = 0; // index of the last record before it
     std::size_t After = 0;  // index of the first record after it
     double Seconds = 0;     // time between the two records
 };
 
-// The gaps of a day held in memory, in file order, by the same rule the summary counts them with.
-std::vector<RecordGap> GapsOfDay(std::span<const archive::TArhivRec> records);
+// The breaks of a day held in memory, in file order, by the same rule the summary counts them with.
+std::vector<RecordingBreak> BreaksOfDay(std::span<const archive::TArhivRec> records);
 
 // Where a motor's thresholds were taken from.
 enum class ThresholdSource { DaySnapshot, PresentSettings, ProgramDefaults };

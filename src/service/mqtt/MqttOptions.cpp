@@ -1,3 +1,4 @@
+#include "common/Utf8Path.h"
 #include "service/mqtt/MqttPublisher.h"
 
 #include <cctype>
@@ -81,8 +82,9 @@ bool ParseMqttUrl(const std::string& url, MqttSettings& settings) {
 
 bool ReadMqttCredentials(const std::string& path, MqttSettings& settings, std::string& error) {
     namespace fs = std::filesystem;
+    const fs::path file = common::PathFromUtf8(path);
     std::error_code code;
-    const fs::perms perms = fs::status(path, code).permissions();
+    const fs::perms perms = fs::status(file, code).permissions();
     if (code) {
         error = path + ": " + code.message();
         return false;
@@ -95,7 +97,7 @@ bool ReadMqttCredentials(const std::string& path, MqttSettings& settings, std::s
 #else
     (void)perms;
 #endif
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(file, std::ios::binary);
     std::string line;
     std::getline(in, line);
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))

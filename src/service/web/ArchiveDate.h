@@ -6,8 +6,8 @@
 
 namespace registrator::web {
 
-// A day named in an archive address: exactly "DD.MM.YYYY" and a date that exists. The text given back is
-// rebuilt from the numbers, so nothing of the request itself ever reaches a file name.
+// A day named in an archive address: an archive file name's date (common::ArchiveDateValue) from 1900 on.
+// The text given back is rebuilt from the day, so nothing of the request itself ever reaches a file name.
 std::optional<std::string> ParseArchiveDate(std::string_view text);
 
 } // namespace registrator::web

@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveFile.h"
 #include "archive/RecordFiles.h"
+#include "common/Utf8Path.h"
 #include "monitor/DaySummaryCsv.h"
 
 #include <filesystem>
@@ -23,7 +24,7 @@ std::size_t ReadServedSnapshot(const std::string& path, std::vector<archive::TUs
 
 bool IsMissing(const std::string& path) {
     std::error_code error;
-    return !std::filesystem::exists(std::filesystem::symlink_status(std::filesystem::u8path(path), error));
+    return !std::filesystem::exists(std::filesystem::symlink_status(common::PathFromUtf8(path), error));
 }
 
 } // namespace

@@ -6,31 +6,26 @@
 #include "common/NumberText.h"
 #include "monitor/DaySummary.h"
 #include "ui/archive/ArhivGridModel.h"
+#include "ui/archive/DayExport.h"
 #include "ui/archive/DaySummaryPanel.h"
 #include "ui/widgets/DesignLook.h"
+#include "ui/widgets/MotorTrendChart.h"
 #include "ui/widgets/StringGrid.h"
-#include "ui/widgets/TrendChart.h"
 
 #include <QDateEdit>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
-#include <QPainter>
-#include <QPixmap>
 #include <QPushButton>
-#include <QSettings>
 #include <QTabBar>
 #include <QTableView>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>
-#include <filesystem>
-#include <fstream>
+#include <utility>
 
 namespace registrator::ui {
 
@@ -40,7 +35,6 @@ const QColor kTabGreen(0, 128, 0);
 const QColor kPanelGreen(192, 220, 192);
 const QColor kPaleYellow(255, 255, 204);
 const QColor kLime(0, 255, 0);
-const QColor kAqua(0, 255, 255);
 constexpr int kBandHeight = 151;
 constexpr int kLeftColumnWidth = 330;
 
@@ -94,14 +88,6 @@ QString RecordsText(std::size_t count) {
     return digits + QChar(0x00A0) + QString::fromUtf8(word);
 }
 
-std::filesystem::path PathOf(const QString& path) {
-#ifdef _WIN32
-    return std::filesystem::path(path.toStdWString());
-#else
-    return std::filesystem::path(path.toStdString());
-#endif
-}
-
 } // namespace
 
 ArchiveViewerWindow::ArchiveViewerWindow(Services services, QWidget* parent)
@@ -131,7 +117,8 @@ ArchiveViewerWindow::ArchiveViewerWindow(Services services, QWidget* parent)
     }
 
     BuildGrid();
-    BuildChart();
+    chart1_ = new MotorTrendChart(s_.Regional, MotorTrendChart::Look::Archive);
+    chart1_->setObjectName(QStringLiteral("Chart1"));
     summary_ = new DaySummaryPanel(s_.Regional, page);
     summary_->setFixedWidth(kLeftColumnWidth);
     connect(summary_, &DaySummaryPanel::episodeChosen, this, &ArchiveViewerWindow::ShowEpisode);
@@ -254,27 +241,8 @@ QWidget* ArchiveViewerWindow::BuildButtonPanel() {
     return panel;
 }
 
-void ArchiveViewerWindow::BuildChart() {
-    chart1_ = new TrendChart(s_.Regional);
-    chart1_->setObjectName(QStringLiteral("Chart1"));
-    // The gradient drawn once; a replot only stretches the picture.
-    QPixmap background(1, 256);
-    {
-        QPainter painter(&background);
-        QLinearGradient gradient(0, 0, 0, 256);
-        gradient.setColorAt(0, QColor(192, 192, 192));
-        gradient.setColorAt(1, QColor(128, 128, 128));
-        painter.fillRect(background.rect(), gradient);
-    }
-    chart1_->setBackground(background, true, Qt::IgnoreAspectRatio);
-    // A day's 2 px line stroked with exact joins took five times the read of the day.
-    chart1_->setPlottingHint(QCP::phFastPolylines, true);
-    chart1_->SetTitleStyle(PixelFont(19, true, true), kAqua);
-    chart1_->SetTitle(QStringLiteral("График"));
-    chart1_->SetValueUnit(QStringLiteral(" А"));
-    chart1_->AddSeries({Qt::green, 2, Qt::SolidLine});
-    chart1_->AddSeries({Qt::yellow, 1, Qt::DotLine});
-    chart1_->AddSeries({Qt::red, 1, Qt::DotLine});
+TrendChart* ArchiveViewerWindow::Chart1() const {
+    return chart1_;
 }
 
 void ArchiveViewerWindow::ShowModeless() {
@@ -342,39 +310,16 @@ void ArchiveViewerWindow::ShowChannel(int channel) {
     summary_->Show(monitor::SummarizeMotorDay(records, channel, motors.Motors[channel]),
                    own ? QStringLiteral("Уставки: из снимка дня")
                        : QStringLiteral("Уставки: текущие (снимка дня нет)"));
-    std::vector<monitor::RecordGap> gaps = monitor::GapsOfDay(records);
+    std::vector<monitor::RecordingBreak> breaks = monitor::BreaksOfDay(records);
     QVector<QCPRange> bands;
-    for (const monitor::RecordGap& gap : gaps)
-        bands.append(QCPRange(static_cast<double>(gap.Before) + 1, static_cast<double>(gap.After) + 1));
+    for (const monitor::RecordingBreak& stop : breaks)
+        bands.append(QCPRange(static_cast<double>(stop.Before) + 1, static_cast<double>(stop.After) + 1));
     chart1_->SetGaps(bands);
-    gridModel_->SetGaps(std::move(gaps));
-    if (count == 0) {
-        chart1_->ClearSeries();
-        chart1_->SetPointTimes({}, 1);
-        chart1_->ResetView();
-        chart1_->replot(QCustomPlot::rpQueuedReplot);
-        return;
-    }
-    const auto n = static_cast<qsizetype>(count);
-    keys_.resize(n);
-    values_.resize(n);
-    times_.resize(n);
-    nominal_.resize(n);
-    critical_.resize(n);
-    for (qsizetype i = 0; i < n; ++i) {
+    gridModel_->SetBreaks(std::move(breaks));
+    chart1_->ShowMotor(static_cast<qsizetype>(count), ust.T_Nom, ust.T_Max, [&](qsizetype i) {
         const archive::TArhivRec& rec = records[static_cast<std::size_t>(i)];
-        keys_[i] = static_cast<double>(i + 1);
-        values_[i] = rec.Tok[channel - 1];
-        times_[i] = rec.Time;
-        nominal_[i] = ust.T_Nom;
-        critical_[i] = ust.T_Max;
-    }
-    chart1_->SetSeriesData(0, keys_, values_);
-    chart1_->SetSeriesData(1, keys_, nominal_);
-    chart1_->SetSeriesData(2, keys_, critical_);
-    chart1_->SetPointTimes(times_, 1);
-    chart1_->ResetView();
-    chart1_->replot(QCustomPlot::rpQueuedReplot);
+        return std::pair<double, double>(rec.Tok[channel - 1], rec.Time);
+    });
 }
 
 void ArchiveViewerWindow::ShowSectionTabs(int section) {
@@ -391,21 +336,13 @@ bool ArchiveViewerWindow::ExportShownDay(const QString& path, bool allChannels, 
     const std::size_t count = std::min<std::size_t>(s_.Archive.ArhivCount, s_.Archive.ArhivBuf.size());
     const std::vector<int> channels =
         allChannels ? archive::AllChannels() : std::vector<int>{gridModel_->Channel()};
-    {
-        std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
-        if (out) {
-            // The spreadsheet form names its columns after the motors of that day.
-            const monitor::DayMotors motors = ShownDayMotors();
-            std::vector<std::string> names;
-            for (int n : channels)
-                names.push_back(motors.Motors[n].Name.Utf8());
-            archive::WriteReadingsCsv(out, std::span(s_.Archive.ArhivBuf.data(), count), channels, form,
-                                      names);
-            out.close();
-            if (out)
-                return true;
-        }
-    }
+    // The spreadsheet form names its columns after the motors of that day.
+    const monitor::DayMotors motors = ShownDayMotors();
+    std::vector<std::string> names;
+    for (int n : channels)
+        names.push_back(motors.Motors[n].Name.Utf8());
+    if (WriteDayExport(path, std::span(s_.Archive.ArhivBuf.data(), count), channels, form, names))
+        return true;
     s_.Messages.Show("Не удалось записать файл " + path.toStdString());
     return false;
 }
@@ -473,30 +410,10 @@ void ArchiveViewerWindow::TodayClick() {
 
 // The operator pressed "Экспорт…": the shown day, in the form and scope the file type names.
 void ArchiveViewerWindow::ExportClick() {
-    const QString allSheet = QStringLiteral("Все 72 канала, для таблиц Excel/Calc (*.csv)");
-    const QString allPlain = QStringLiteral("Все 72 канала, CSV (*.csv)");
-    const QString oneSheet = QStringLiteral("Показанный двигатель, для таблиц Excel/Calc (*.csv)");
-    const QString onePlain = QStringLiteral("Показанный двигатель, CSV (*.csv)");
-    QString chosen = allSheet;
     // Named after the day the tables hold, which a failed refresh leaves as it was.
-    const std::string& shown = s_.Archive.ArhivDay;
-    const QString day = shown.empty() ? QStringLiteral("архив") : QString::fromStdString(shown);
-    QSettings remembered;
-    const QString folder = remembered.value(QStringLiteral("export/folder")).toString();
-    const QString proposed =
-        (folder.isEmpty() ? QString() : folder + QLatin1Char('/')) + day + QStringLiteral(".csv");
-    QString path =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Экспорт дня"), proposed,
-                                     QStringList{allSheet, allPlain, oneSheet, onePlain}.join(";;"), &chosen);
-    if (path.isEmpty())
-        return;
-    remembered.setValue(QStringLiteral("export/folder"), QFileInfo(path).absolutePath());
-    if (!path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
-        path += QStringLiteral(".csv");
-    const bool all = chosen == allSheet || chosen == allPlain;
-    const bool sheet = chosen == allSheet || chosen == oneSheet;
-    s_.Guard(
-        [&] { ExportShownDay(path, all, sheet ? archive::CsvForm::Spreadsheet : archive::CsvForm::Plain); });
+    const std::optional<DayExportChoice> choice = AskDayExport(this, s_.Archive.ArhivDay);
+    if (choice)
+        s_.Guard([&] { ExportShownDay(choice->Path, choice->AllChannels, choice->Form); });
 }
 
 } // namespace registrator::ui

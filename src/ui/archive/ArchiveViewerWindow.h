@@ -9,7 +9,6 @@
 #include "monitor/DaySummary.h"
 #include "service/recorder/HandlerGuard.h"
 
-#include <QVector>
 #include <QWidget>
 
 class QDateEdit;
@@ -22,6 +21,7 @@ namespace registrator::ui {
 
 class ArhivGridModel;
 class DaySummaryPanel;
+class MotorTrendChart;
 class TrendChart;
 
 // TF_arhiv: one motor's archived day as a chart and a table, with its thresholds and power from the
@@ -60,7 +60,7 @@ public:
     QLabel* Lb_moshn() const { return lbMoshn_; }
     QTableView* StringGrid1() const { return stringGrid1_; }
     ArhivGridModel* Grid() const { return gridModel_; }
-    TrendChart* Chart1() const { return chart1_; }
+    TrendChart* Chart1() const;
     DaySummaryPanel* Summary() const { return summary_; }
     QPushButton* BitBtn1() const { return bitBtn1_; }
     QPushButton* Button4() const { return button4_; }
@@ -90,18 +90,12 @@ private:
     QWidget* BuildSettingsPanel();
     QWidget* BuildButtonPanel();
     void BuildGrid();
-    void BuildChart();
     void ShowWhichDay();
     // The shown day's motors by the one rule: its own snapshot where it holds them, else the settings
     // in force.
     monitor::DayMotors ShownDayMotors() const;
 
     Services s_;
-    QVector<double> keys_;
-    QVector<double> values_;
-    QVector<double> times_;
-    QVector<double> nominal_;
-    QVector<double> critical_;
     QTabBar* tabControl1_ = nullptr;
     QTabBar* tabControl2_ = nullptr;
     QLabel* lbTokNom_ = nullptr;
@@ -109,7 +103,7 @@ private:
     QLabel* lbMoshn_ = nullptr;
     QTableView* stringGrid1_ = nullptr;
     ArhivGridModel* gridModel_ = nullptr;
-    TrendChart* chart1_ = nullptr;
+    MotorTrendChart* chart1_ = nullptr;
     DaySummaryPanel* summary_ = nullptr;
     QPushButton* bitBtn1_ = nullptr;
     QPushButton* button4_ = nullptr;

@@ -21,8 +21,8 @@ void ArhivGridModel::Show(std::size_t count, int channel) {
     endResetModel();
 }
 
-void ArhivGridModel::SetGaps(std::vector<monitor::RecordGap> gaps) {
-    gaps_ = std::move(gaps);
+void ArhivGridModel::SetBreaks(std::vector<monitor::RecordingBreak> breaks) {
+    breaks_ = std::move(breaks);
     if (count_ > 0)
         emit dataChanged(index(0, 0), index(static_cast<int>(count_) - 1, kColumnCount - 1));
 }
@@ -51,13 +51,13 @@ QVariant ArhivGridModel::data(const QModelIndex& index, int role) const {
         return Cell(index.column(), index.row());
     if (role == Qt::BackgroundRole || role == Qt::ToolTipRole) {
         const auto row = static_cast<std::size_t>(index.row());
-        const auto gap =
-            std::lower_bound(gaps_.begin(), gaps_.end(), row,
-                             [](const monitor::RecordGap& g, std::size_t r) { return g.After < r; });
+        const auto stop =
+            std::lower_bound(breaks_.begin(), breaks_.end(), row,
+                             [](const monitor::RecordingBreak& g, std::size_t r) { return g.After < r; });
         // A stop of the recorder must not be read as a steady current across it.
-        if (gap != gaps_.end() && gap->After == row) {
+        if (stop != breaks_.end() && stop->After == row) {
             if (role == Qt::ToolTipRole)
-                return QStringLiteral("Перед этой записью перерыв: %1").arg(DurationText(gap->Seconds));
+                return QStringLiteral("Перед этой записью перерыв: %1").arg(DurationText(stop->Seconds));
             return QColor(255, 200, 160);
         }
     }

@@ -24,7 +24,7 @@ public:
     void Show(std::size_t count, int channel);
 
     // Rows that follow a stop of the recorder are tinted, their tooltip saying how long it was.
-    void SetGaps(std::vector<monitor::RecordGap> gaps);
+    void SetBreaks(std::vector<monitor::RecordingBreak> breaks);
 
     // The text a cell shows; empty outside the table.
     QString Cell(int column, int row) const;
@@ -41,7 +41,7 @@ private:
     common::RegionalSettings regional_;
     std::size_t count_ = 0;
     int channel_ = 1;
-    std::vector<monitor::RecordGap> gaps_; // by ascending After
+    std::vector<monitor::RecordingBreak> breaks_; // by ascending After
 };
 
 } // namespace registrator::ui

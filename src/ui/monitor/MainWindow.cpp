@@ -1,5 +1,6 @@
 #include "ui/monitor/MainWindow.h"
 
+#include "common/Utf8Path.h"
 #include "monitor/ArchiveStatusLine.h"
 #include "monitor/MotorCaptions.h"
 #include "ui/events/AlarmLine.h"
@@ -170,8 +171,10 @@ void MainWindow::BuildMimic(QWidget* panel) {
 
 void MainWindow::BuildArchiveStrip() {
     std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(recorder_.Archive().Folder(), error);
-    archiveFolderShown_ = error ? recorder_.Archive().Folder() : absolute.lexically_normal().string();
+    const std::filesystem::path absolute =
+        std::filesystem::absolute(common::PathFromUtf8(recorder_.Archive().Folder()), error);
+    archiveFolderShown_ =
+        error ? recorder_.Archive().Folder() : common::Utf8FromPath(absolute.lexically_normal());
 
     QStatusBar* strip = statusBar();
     strip->setObjectName(QStringLiteral("ArchiveStatus"));

@@ -3,7 +3,7 @@
 #include "common/NumberText.h"
 #include "ui/monitor/MotorPicture.h"
 #include "ui/widgets/DesignLook.h"
-#include "ui/widgets/TrendChart.h"
+#include "ui/widgets/MotorTrendChart.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -55,15 +55,9 @@ MotorGraphWindow::MotorGraphWindow(const channels::ChannelData& data,
     auto* graph = new QGroupBox(QStringLiteral("график"), this);
     graph->setObjectName(QStringLiteral("GroupBox1"));
     graph->setGeometry(8, 130, 854, 296);
-    chart_ = new TrendChart(regional_, graph);
+    chart_ = new MotorTrendChart(regional_, MotorTrendChart::Look::Live, graph);
     chart_->setObjectName(QStringLiteral("Chart1"));
-    chart_->SetAxisFont(PixelFont(12, false));
-    chart_->SetBackground(Qt::white);
-    chart_->SetTitleStyle(PixelFont(15, true), Qt::blue);
     chart_->SetTitle(QStringLiteral("ток"));
-    chart_->AddSeries({QColor(0, 128, 0), 1, Qt::SolidLine});
-    chart_->AddSeries({Qt::yellow, 2, Qt::SolidLine});
-    chart_->AddSeries({Qt::red, 2, Qt::SolidLine});
     auto* layout = new QVBoxLayout(graph);
     layout->setContentsMargins(6, 4, 6, 6);
     layout->addWidget(chart_);

@@ -4,8 +4,8 @@
 #include "ui/monitor/MotorPicture.h"
 #include "ui/monitor/TokGridModel.h"
 #include "ui/widgets/DesignLook.h"
+#include "ui/widgets/MotorTrendChart.h"
 #include "ui/widgets/StringGrid.h"
-#include "ui/widgets/TrendChart.h"
 
 #include <QGroupBox>
 #include <QHeaderView>
@@ -14,6 +14,7 @@
 #include <QTabBar>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace registrator::ui {
 
@@ -43,14 +44,10 @@ SectionWindow::SectionWindow(channels::ChannelData& data, const common::Regional
                              service::HandlerGuard& guard, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowCloseButtonHint),
-      data_(data), regional_(regional), guard_(guard), keys_(channels::kRingSize),
-      values_(channels::kRingSize), times_(channels::kRingSize), nominal_(channels::kRingSize),
-      critical_(channels::kRingSize) {
+      data_(data), regional_(regional), guard_(guard) {
     setObjectName(QStringLiteral("F_grafik"));
     setWindowTitle(QStringLiteral("ГРАФИК"));
     setFixedSize(862, 530);
-    for (int i = 0; i < channels::kRingSize; ++i)
-        keys_[i] = i + 1;
 
     BuildSettingsFrame();
     BuildGrid();
@@ -71,6 +68,10 @@ SectionWindow::SectionWindow(channels::ChannelData& data, const common::Regional
 }
 
 SectionWindow::~SectionWindow() = default;
+
+TrendChart* SectionWindow::Chart1() const {
+    return chart1_;
+}
 
 void SectionWindow::BuildSettingsFrame() {
     auto* frame = new QGroupBox(QStringLiteral("Уставки"), this);
@@ -112,15 +113,8 @@ void SectionWindow::BuildMotorFrame() {
         tabControl1_->addTab(QString::number(i));
     tabControl1_->setCurrentIndex(0);
 
-    chart1_ = new TrendChart(regional_, groupBox1_);
+    chart1_ = new MotorTrendChart(regional_, MotorTrendChart::Look::Live, groupBox1_);
     chart1_->setObjectName(QStringLiteral("Chart1"));
-    chart1_->SetAxisFont(PixelFont(12, false));
-    chart1_->SetBackground(Qt::white);
-    chart1_->SetTitleStyle(PixelFont(15, true), Qt::blue);
-    chart1_->SetValueUnit(QStringLiteral(" А"));
-    chart1_->AddSeries({kCaptionGreen, 1, Qt::SolidLine});
-    chart1_->AddSeries({Qt::yellow, 2, Qt::SolidLine});
-    chart1_->AddSeries({Qt::red, 2, Qt::SolidLine});
 
     auto* layout = new QVBoxLayout(groupBox1_);
     layout->setContentsMargins(6, 4, 6, 6);
@@ -175,23 +169,13 @@ void SectionWindow::PlotChannel(int channel) {
     if (channel < 1 || channel > channels::kChannelCount)
         return;
     ShowModeless();
-    chart1_->ClearSeries();
     const channels::TTokSlot* ring = data_.TokHistory.Ring(channel);
     const channels::TUstavka& ustavka = data_.Ustavki[channel];
     // Point 1 is the current slot, points 2..3000 run from the oldest slot to the last completed one.
-    for (int i = 1; i <= channels::kRingSize; ++i) {
-        const channels::TTokSlot& slot = ring[(data_.TokIndex + i - 1) % channels::kRingSize];
-        values_[i - 1] = slot.Value;
-        times_[i - 1] = slot.Time;
-        nominal_[i - 1] = ustavka.T_Nom;
-        critical_[i - 1] = ustavka.T_Max;
-    }
-    chart1_->SetSeriesData(0, keys_, values_);
-    chart1_->SetSeriesData(1, keys_, nominal_);
-    chart1_->SetSeriesData(2, keys_, critical_);
-    chart1_->SetPointTimes(times_, 1);
-    chart1_->ResetView();
-    chart1_->replot(QCustomPlot::rpQueuedReplot);
+    chart1_->ShowMotor(channels::kRingSize, ustavka.T_Nom, ustavka.T_Max, [&](qsizetype i) {
+        const channels::TTokSlot& slot = ring[(data_.TokIndex + i) % channels::kRingSize];
+        return std::pair<double, double>(slot.Value, slot.Time);
+    });
 }
 
 // The operator picked another motor's tab.

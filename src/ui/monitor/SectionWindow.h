@@ -4,7 +4,6 @@
 #include "common/RegionalSettings.h"
 #include "service/recorder/HandlerGuard.h"
 
-#include <QVector>
 #include <QWidget>
 
 class QGroupBox;
@@ -15,6 +14,7 @@ class QTableView;
 
 namespace registrator::ui {
 
+class MotorTrendChart;
 class TokGridModel;
 class TrendChart;
 
@@ -39,7 +39,7 @@ public:
     void PlotChannel(int channel);
 
     QTabBar* TabControl1() const { return tabControl1_; }
-    TrendChart* Chart1() const { return chart1_; }
+    TrendChart* Chart1() const;
     TokGridModel* Grid() const { return gridModel_; }
     QTableView* StringGrid1() const { return stringGrid1_; }
     QGroupBox* GroupBox1() const { return groupBox1_; }
@@ -66,11 +66,6 @@ private:
     channels::ChannelData& data_;
     common::RegionalSettings regional_;
     service::HandlerGuard& guard_;
-    QVector<double> keys_;
-    QVector<double> values_;
-    QVector<double> times_;
-    QVector<double> nominal_;
-    QVector<double> critical_;
     QLabel* lbTokNom_ = nullptr;
     QLabel* lbTokMax_ = nullptr;
     QLabel* lbMoshn_ = nullptr;
@@ -80,7 +75,7 @@ private:
     QPushButton* button1_ = nullptr;
     QGroupBox* groupBox1_ = nullptr;
     QTabBar* tabControl1_ = nullptr;
-    TrendChart* chart1_ = nullptr;
+    MotorTrendChart* chart1_ = nullptr;
 };
 
 } // namespace registrator::ui

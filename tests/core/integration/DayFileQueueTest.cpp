@@ -76,7 +76,7 @@ TEST(DayFileQueue, ReadsDayAfterDayAndReportsWhatIsLostOnce) {
     EXPECT_EQ(step.Records.size(), 1u);
 }
 
-testing::AssertionResult Says(const std::optional<RecordGap>& gap, const std::string& words) {
+testing::AssertionResult Says(const std::optional<QueueGap>& gap, const std::string& words) {
     if (!gap)
         return testing::AssertionFailure() << "no gap";
     if (gap->Reason.find(words) == std::string::npos)
