@@ -21,10 +21,6 @@ double PeriodOf(std::span<const archive::TArhivRec> records) {
 
 } // namespace
 
-bool IsPlausibleReading(double amperes) {
-    return std::isfinite(amperes) && amperes >= 0 && amperes <= kAbsurdCurrent;
-}
-
 bool IsTimeOfDay(double time) {
     return std::isfinite(time) && time >= 0 && time < 1;
 }
@@ -81,24 +77,29 @@ MotorDaySummary MotorDayCounter::Finish() {
     return std::move(summary_);
 }
 
-void MotorDayCounter::Settle(const Pending& record, std::optional<double> nextTime) {
-    const double time = record.Time;
-    double span = period_;
-    double gap = 0;
-    bool gapAfter = !nextTime;
+RecordSpan SpanOfRecord(double time, std::optional<double> nextTime, double period) {
+    RecordSpan out{period, 0, !nextTime};
     if (nextTime) {
         const double next = *nextTime - time;
         if (next <= 0) {
-            span = 0;
-        } else if (next <= 3 * period_) {
-            span = next;
+            out.Span = 0;
+        } else if (next <= 3 * period) {
+            out.Span = next;
         } else {
-            gap = next - period_;
-            gapAfter = true;
+            out.Gap = next - period;
+            out.GapAfter = true;
         }
     }
-    span = std::min(span, 1 - time);
-    summary_.NoDataSeconds += gap * kSecondsPerDay;
+    out.Span = std::min(out.Span, 1 - time);
+    return out;
+}
+
+void MotorDayCounter::Settle(const Pending& record, std::optional<double> nextTime) {
+    const double time = record.Time;
+    const RecordSpan stands = SpanOfRecord(time, nextTime, period_);
+    const double span = stands.Span;
+    const bool gapAfter = stands.GapAfter;
+    summary_.NoDataSeconds += stands.Gap * kSecondsPerDay;
     const double seconds = span * kSecondsPerDay;
 
     const double value = record.Value;

@@ -18,8 +18,11 @@ constexpr double kLongestPeriodSeconds = 300;
 // No motor draws this much; a larger stored reading can only come from a damaged record.
 constexpr double kAbsurdCurrent = 1e7;
 
-// A stored reading that can be a current at all: finite, not negative, not absurd.
-bool IsPlausibleReading(double amperes);
+// A stored reading that can be a current at all: finite, not negative, not absurd. Inline: digests
+// ask it of every reading of a day.
+inline bool IsPlausibleReading(double amperes) {
+    return amperes >= 0 && amperes <= kAbsurdCurrent; // false for NaN and the infinities
+}
 // A stored time that is a time of day (0 <= time < 1).
 bool IsTimeOfDay(double time);
 
@@ -68,6 +71,16 @@ struct MotorDaySummary {
     double LongestOverloadSeconds = 0;
     std::vector<OverloadEpisode> Overloads; // each episode, when asked for
 };
+
+// What one record stands for, as fractions of a day: `Span` from its own time on, then `Gap` without
+// data. The next record more than three typical periods away (or none) leaves one period and a gap;
+// a next record at the same time or earlier (a clock set back) leaves nothing; never past midnight.
+struct RecordSpan {
+    double Span = 0;
+    double Gap = 0;
+    bool GapAfter = false; // no record follows within three periods
+};
+RecordSpan SpanOfRecord(double time, std::optional<double> nextTime, double period);
 
 // One motor's day built record by record. Each record stands for the time until the next one; when
 // the next one is more than three typical periods away, or there is none, for one typical period and
