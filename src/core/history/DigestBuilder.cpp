@@ -58,8 +58,7 @@ void DigestBuilder::Reset(const channels::UstavkiTable& motors, const std::uint8
         const auto c = static_cast<std::size_t>(n - 1);
         const channels::TUstavka& motor = motors[n];
         thresholds_[c] = ThresholdsOf(motor);
-        previous_[c] = start ? static_cast<double>(start[c]) : double{Off};
-        slowPrevious_[c] = previous_[c];
+        slowPrevious_[c] = start ? static_cast<double>(start[c]) : double{Off};
         double cut[3] = {thresholds_[c].Oborot, thresholds_[c].T_Nom, thresholds_[c].T_Max};
         if (!std::all_of(std::begin(cut), std::end(cut), [](double v) { return std::isfinite(v); })) {
             slow_.emplace_back(c, motor);
@@ -85,6 +84,7 @@ void DigestBuilder::Reset(const channels::UstavkiTable& motors, const std::uint8
         r.E1[c] = piece[3];
         r.E2[c] = piece[5];
     }
+    carry_.Start(slowPrevious_.data());
     records_ = 0;
     period_ = monitor::TypicalPeriod();
     lastTime_.reset();
@@ -126,7 +126,7 @@ void DigestBuilder::Add(std::span<const archive::TArhivRec> block) {
         levels_.resize(first + kCh);
         std::uint8_t* level = &levels_[first];
         AddReadings(record.Tok, *rules_, &min_[at * kCh], &max_[at * kCh], &sum_[at * kCh], &count_[at * kCh],
-                    previous_.data(), level);
+                    carry_, level, first > 0 ? level - kCh : nullptr);
         for (const auto& [c, motor] : slow_) {
             const double v = record.Tok[c];
             if (!monitor::IsPlausibleReading(v)) {
@@ -138,7 +138,7 @@ void DigestBuilder::Add(std::span<const archive::TArhivRec> block) {
             if (now != NoData)
                 slowPrevious_[c] = now;
             level[c] = static_cast<std::uint8_t>(slowPrevious_[c]);
-            previous_[c] = slowPrevious_[c];
+            carry_.Previous[c] = slowPrevious_[c];
         }
     }
 }
@@ -177,7 +177,7 @@ void DigestBuilder::Finish(std::optional<double> period, std::optional<double> n
     std::copy(runStarts_.begin(), runStarts_.end(), h.RunStarts);
     std::copy(thresholds_.begin(), thresholds_.end(), h.Thresholds);
     for (std::size_t c = 0; c < kCh; ++c)
-        h.LastLevel[c] = static_cast<std::uint8_t>(previous_[c]);
+        h.LastLevel[c] = static_cast<std::uint8_t>(carry_.Previous[c]);
     std::copy(minuteRecords_.begin(), minuteRecords_.end(), h.MinuteRecords);
 
     for (int n = 1; n <= kChannels; ++n) {

@@ -51,7 +51,7 @@ private:
     std::vector<std::pair<std::size_t, channels::TUstavka>> slow_;
     std::array<double, kChannels> slowPrevious_{};
     std::array<DigestThresholds, kChannels> thresholds_{};
-    std::array<double, kChannels> previous_{};
+    KernelCarry carry_{};
     std::uint64_t records_ = 0;
     monitor::TypicalPeriod period_;
     std::optional<double> lastTime_;

@@ -24,10 +24,22 @@ struct KernelRules {
     alignas(16) double E2[kKernelChannels];
 };
 
+// What the kernel carries from one record to the next: each channel's state, and the open stretch
+// between thresholds its last reading lay in (empty after a reading on a threshold or an implausible one).
+struct KernelCarry {
+    alignas(16) double Previous[kKernelChannels];
+    alignas(16) double Low[kKernelChannels];
+    alignas(16) double High[kKernelChannels];
+    void Start(const double* previous); // stretches empty
+};
+
 // One record's 72 readings into its minute's band (lowest, highest, sum and count of the plausible
-// ones) and into each channel's state (`previous` for a reading on a threshold; 0 for an implausible
-// reading, which leaves `previous` as it was). Two channels at a time where the processor has SSE2.
+// ones) and into each channel's state (the state before for a reading on a threshold; 0 for an
+// implausible reading, which leaves the state before as it was). A record whose every reading stays in
+// the stretch of the one before takes the states of `last` (the record before's), as motors mostly
+// do. Two channels at a time where the processor has SSE2.
 void AddReadings(const double* readings, const KernelRules& rules, double* lowest, double* highest,
-                 double* sum, double* count, double* previous, std::uint8_t* levels);
+                 double* sum, double* count, KernelCarry& carry, std::uint8_t* levels,
+                 const std::uint8_t* last);
 
 } // namespace registrator::history
