@@ -21,24 +21,22 @@ double PeriodOf(std::span<const archive::TArhivRec> records) {
 
 } // namespace
 
-bool IsTimeOfDay(double time) {
-    return std::isfinite(time) && time >= 0 && time < 1;
+void TypicalPeriod::CountRare(std::size_t ms) {
+    if (ms > kLongestPeriodMs) {
+        ++longer_;
+        ++total_;
+        return;
+    }
+    counts_.resize(kLongestPeriodMs + 1);
+    Count(ms);
 }
 
-void TypicalPeriod::Add(double time) {
-    if (last_ && time > *last_) {
-        const auto ms = static_cast<std::size_t>(std::llround((time - *last_) * kMsPerDay));
-        if (ms > kLongestPeriodMs) {
-            ++longer_;
-            ++total_;
-        } else if (ms > 0) {
-            if (counts_.empty())
-                counts_.resize(kLongestPeriodMs + 1);
-            ++counts_[ms];
-            ++total_;
-        }
-    }
-    last_ = time;
+void TypicalPeriod::Clear() {
+    std::fill_n(counts_.begin(), std::min(counts_.size(), longest_ + 1), 0u);
+    longest_ = 0;
+    longer_ = 0;
+    total_ = 0;
+    last_.reset();
 }
 
 double TypicalPeriod::Period() const {
@@ -75,23 +73,6 @@ MotorDaySummary MotorDayCounter::Finish() {
         Settle(*pending_, std::nullopt);
     pending_.reset();
     return std::move(summary_);
-}
-
-RecordSpan SpanOfRecord(double time, std::optional<double> nextTime, double period) {
-    RecordSpan out{period, 0, !nextTime};
-    if (nextTime) {
-        const double next = *nextTime - time;
-        if (next <= 0) {
-            out.Span = 0;
-        } else if (next <= 3 * period) {
-            out.Span = next;
-        } else {
-            out.Gap = next - period;
-            out.GapAfter = true;
-        }
-    }
-    out.Span = std::min(out.Span, 1 - time);
-    return out;
 }
 
 void MotorDayCounter::Settle(const Pending& record, std::optional<double> nextTime) {
