@@ -39,7 +39,7 @@ channels::UstavkiTable Present() {
 }
 
 // Motors as a station has them: each runs near its own load with a little noise, stops for a while a few
-// times a day, and now and then runs above its nominal current.
+// times a day, and now and then runs above its nominal current; whole amperes, as the recorder stores them.
 std::vector<archive::TArhivRec> MakeDay() {
     std::vector<archive::TArhivRec> day(kDayRecords);
     std::uint32_t seed = 12345;
@@ -59,7 +59,7 @@ std::vector<archive::TArhivRec> MakeDay() {
                 load[c] = pick < 2 ? 0 : pick < 3 ? 130 + c : 40 + c + static_cast<double>(next() % 30);
                 left[c] = 600 + static_cast<int>(next() % 7200);
             }
-            day[i].Tok[c] = load[c] == 0 ? 0.0 : load[c] + static_cast<double>(next() % 1000) / 1000;
+            day[i].Tok[c] = load[c] == 0 ? 0.0 : load[c] + static_cast<double>(next() % 3);
         }
     }
     return day;
@@ -153,6 +153,9 @@ void BuildMonth(benchmark::State& state, bool cold) {
         if (month.BuildAll().Built != kDays)
             state.SkipWithError("not every digest was made");
     }
+    std::error_code error;
+    state.counters["digest_bytes_per_day"] =
+        static_cast<double>(fs::file_size(month.DigestPath(kFirst), error));
 }
 
 void BM_ReadMonthWarm(benchmark::State& state) {

@@ -65,12 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         bytes[at] = static_cast<char>(data[i + 3]);
     }
     const bool resealed = flags & 1;
-    if (resealed) {
-        history::DayDigest digest;
-        std::memcpy(digest.File.get(), bytes.data(), bytes.size());
-        history::SealDigest(digest);
-        bytes.assign(digest.Bytes());
-    }
+    if (resealed)
+        history::ResealDigestBytes(bytes);
     if (flags & 2)
         bytes.resize(bytes.size() * (flags >> 2) / 64);
     support::WriteFileBytes(station.history.DigestPath(kDay), bytes);

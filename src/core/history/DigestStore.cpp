@@ -54,26 +54,34 @@ channels::UstavkiTable MotorsOfDigest(const DigestHeader& header) {
 }
 
 bool DayView::ReadBlock(int channel, bool minutes, std::vector<DigestEntry>& out) {
-    const std::size_t count = minutes ? kMinutesPerDay : kHoursPerDay;
-    out.resize(count);
-    if (built_) {
-        const auto from = minutes ? built_->Minutes(channel) : built_->Hours(channel);
-        std::copy(from.begin(), from.end(), out.begin());
-        return true;
+    out.resize(minutes ? kMinutesPerDay : kHoursPerDay);
+    return ReadBlockOf(built_ ? built_->Header : header_, built_, channel, minutes, out);
+}
+
+bool DayView::ReadBlockOf(const DigestHeader& header, const DayDigest* digest, int channel, bool minutes,
+                          std::span<DigestEntry> out) {
+    const BlockPart part = minutes ? MinutesPart(header, channel) : HoursPart(header, channel);
+    std::string_view bytes;
+    if (digest) {
+        bytes = std::string_view(digest->Bytes).substr(part.Offset, part.Bytes);
+    } else {
+        bytes_.resize(part.Bytes);
+        if (!ReadAt(*file_, part.Offset, bytes_.data(), part.Bytes))
+            return false;
+        bytes = bytes_;
     }
-    const std::size_t offset = BlockOffset(channel) + (minutes ? kHoursPerDay * sizeof(DigestEntry) : 0);
-    if (!ReadAt(*file_, offset, out.data(), count * sizeof(DigestEntry)))
-        return false;
-    return minutes ? MinutesHold(header_, channel, out) : HoursHold(header_, channel, out);
+    return minutes ? ReadMinutes(header, channel, bytes, out) : ReadHours(header, channel, bytes, out);
 }
 
 bool DayView::Minutes(int channel, std::vector<DigestEntry>& out) {
     if (!ReadBlock(channel, true, out))
         return false;
     if (tail_) {
-        const auto tail = tail_->Minutes(channel);
+        tailMinutes_.resize(kMinutesPerDay);
+        if (!ReadBlockOf(tail_->Header, tail_, channel, true, tailMinutes_))
+            return false;
         for (std::size_t m = 0; m < kMinutesPerDay; ++m)
-            Merge(out[m], tail[m]);
+            Merge(out[m], tailMinutes_[m]);
     }
     return true;
 }
@@ -153,17 +161,18 @@ bool ArchiveHistory::ReadTail(common::TDateTime day, const DigestHeader& h, Work
         return false;
     }
     work.Builder.Reset(MotorsOfDigest(h), h.LastLevel);
-    std::vector<archive::TArhivRec> block(512);
+    const std::span<archive::TArhivRec> block = work.Builder.Block(512);
     for (std::uint64_t left = *size / kRecord - h.CoveredRecords; left > 0;) {
         const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
         if (dayFile.Read(block.data(), want * kRecord) != want * kRecord) {
             error = dayFile.Error().empty() ? "file shrank while being read" : dayFile.Error();
             return false;
         }
-        work.Builder.Add(std::span(block.data(), want));
+        work.Builder.Add(block.first(want));
         left -= want;
     }
     work.Builder.Finish(h.Period, std::nullopt, work.Tail);
+    SealDigest(work.Tail);
     return true;
 }
 
@@ -174,7 +183,9 @@ void ArchiveHistory::Save(common::TDateTime day, const DayDigest& digest) const 
     const fs::path target = common::PathFromUtf8(DigestPath(day));
     fs::path own = target;
     own += UniqueSuffix();
-    if (common::ReplaceFileAtomically(own, digest.Bytes()) != common::ReplaceResult::Replaced)
+    // Not flushed to disk: a digest that a power cut tears is made again like a missing one.
+    if (common::ReplaceFileAtomically(own, digest.Bytes, {}, nullptr, common::Durability::Cached) !=
+        common::ReplaceResult::Replaced)
         return;
     // Whole before it takes the digest's name; two makers at once leave one or the other whole.
     fs::rename(own, target, ignored);
@@ -190,7 +201,8 @@ ArchiveHistory::Opened ArchiveHistory::OpenDay(common::TDateTime day, Need need,
         archive::ArchiveFile file(DigestPath(day), archive::ArchiveFile::Mode::Read);
         DigestHeader header;
         const auto size = file.IsOpen() ? file.Size() : std::nullopt;
-        if (size && *size == kDigestBytes && ReadAt(file, 0, &header, sizeof header) && HeaderHolds(header)) {
+        if (size && ReadAt(file, 0, &header, sizeof header) && HeaderHolds(header) &&
+            *size == header.FileBytes) {
             if (const auto tail = Believe(header, day, need, growing, dayBytes)) {
                 DayView view;
                 view.header_ = header;
@@ -218,7 +230,7 @@ ArchiveHistory::Opened ArchiveHistory::OpenDay(common::TDateTime day, Need need,
     Save(day, work.Built);
     out.Built = true;
     DayView view;
-    view.header_ = work.Built.Header();
+    view.header_ = work.Built.Header;
     view.built_ = &work.Built;
     if (view.header_.Kind == static_cast<std::uint32_t>(DigestKind::FinishedMinutes)) {
         if (!ReadTail(day, view.header_, work, out.Error))

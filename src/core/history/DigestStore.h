@@ -30,7 +30,7 @@ StopCheck BuildingStep(const ProgressCallback& progress, Progress step);
 // stale once the day's thresholds have changed.
 enum class Need { Band, Seconds };
 
-// The memory a reader keeps from one day to the next (about 25 MB once a digest has been made).
+// The memory a reader keeps from one day to the next (about 11 MB once a digest has been made).
 struct Workspace {
     DigestBuilder Builder;
     DayDigest Built;
@@ -55,10 +55,15 @@ public:
 private:
     friend class ArchiveHistory;
     bool ReadBlock(int channel, bool minutes, std::vector<DigestEntry>& out);
+    // From `digest` when given, else from the file.
+    bool ReadBlockOf(const DigestHeader& header, const DayDigest* digest, int channel, bool minutes,
+                     std::span<DigestEntry> out);
 
     DigestHeader header_;
     std::optional<archive::ArchiveFile> file_; // the digest's file, when read from one
-    const DayDigest* built_ = nullptr;         // the digest made just now
+    std::string bytes_;                        // a block as read from it
+    std::vector<DigestEntry> tailMinutes_;
+    const DayDigest* built_ = nullptr; // the digest made just now
     const DayDigest* tail_ = nullptr;
 };
 

@@ -144,15 +144,112 @@ TEST(Digest, MinutesAgreeWithTheirOwnDerivationAndTheDayWithTheDaySummary) {
     EXPECT_EQ(opened.View->Header().RunCount, 2u);
 }
 
-// Reads the digest file, lets `change` lie in it, and writes it back with its checksums made right.
-void Lie(const std::string& path, const std::function<void(DayDigest&)>& change) {
+// Each minute and hour of channel n exactly as the records give them: records, band and mean.
+void ExpectBandsOfRecords(DayView& view, const std::vector<archive::TArhivRec>& records, int n) {
+    struct Band {
+        std::uint32_t Records = 0;
+        double Min = 0, Max = 0, Sum = 0;
+    };
+    std::vector<Band> minutes(kMinutesPerDay), hours(kHoursPerDay);
+    for (const archive::TArhivRec& r : records) {
+        const double v = r.Tok[n - 1];
+        if (!monitor::IsPlausibleReading(v))
+            continue;
+        const auto minute = static_cast<std::size_t>(std::llround(r.Time * 86400)) / 60;
+        for (Band* b : {&minutes[minute], &hours[minute / 60]}) {
+            b->Min = b->Records > 0 ? std::min(b->Min, v) : v;
+            b->Max = b->Records > 0 ? std::max(b->Max, v) : v;
+            b->Sum += v;
+            ++b->Records;
+        }
+    }
+    std::vector<DigestEntry> got;
+    for (const bool perMinute : {true, false}) {
+        ASSERT_TRUE(perMinute ? view.Minutes(n, got) : view.Hours(n, got));
+        const std::vector<Band>& want = perMinute ? minutes : hours;
+        for (std::size_t i = 0; i < want.size(); ++i) {
+            ASSERT_EQ(got[i].Records, want[i].Records)
+                << "channel " << n << (perMinute ? " minute " : " hour ") << i;
+            if (want[i].Records > 0) {
+                EXPECT_EQ(got[i].Min, want[i].Min) << n << " " << i;
+                EXPECT_EQ(got[i].Max, want[i].Max) << n << " " << i;
+                EXPECT_EQ(got[i].Mean, std::clamp(want[i].Sum / want[i].Records, want[i].Min, want[i].Max))
+                    << i;
+            }
+        }
+    }
+}
+
+TEST(Digest, WholeAmperesAsTheRecorderStoresThemKeepADayInUnderOneAndAHalfMegabytes) {
+    support::TempFolder folder;
+    const ArchiveHistory history(folder.Slash(), Present());
+    // Five hours of 1 s records in whole amperes, channel 3 with implausible readings among them.
+    auto records = Seconds(20000, 5 * 3600);
+    for (archive::TArhivRec& r : records)
+        for (double& v : r.Tok)
+            v = v >= 0 ? std::round(v) : v;
+    WriteDay(history.DayPath(kDay1), records);
+    // The next day a reading above what the compact form holds: that channel is written wide.
+    auto high = records;
+    high[5000].Tok[6] = 70000;
+    WriteDay(history.DayPath(kDay1 + 1), high);
+
+    Workspace work;
+    for (const common::TDateTime day : {kDay1, kDay1 + 1}) {
+        ASSERT_TRUE(history.OpenDay(day, Need::Seconds, false, work).Built);
+        const std::string bytes = support::ReadFileBytes(history.DigestPath(day));
+        DigestHeader header;
+        std::memcpy(&header, bytes.data(), sizeof header);
+        for (int n = 1; n <= kChannels; ++n)
+            EXPECT_EQ(
+                header.Blocks[n - 1].Form,
+                static_cast<std::uint32_t>(day > kDay1 && n == 7 ? BlockForm::Wide : BlockForm::Compact))
+                << n;
+        if (day == kDay1) {
+            EXPECT_LT(bytes.size(), 1500000u) << "the same for a day of any length";
+        }
+        auto opened = history.OpenDay(day, Need::Seconds, false, work);
+        ASSERT_TRUE(opened.View && !opened.Built);
+        for (const int n : {1, 3, 4, 7, 72})
+            ExpectBandsOfRecords(*opened.View, day == kDay1 ? records : high, n);
+        ExpectTotalsOfSummary(history, day, *opened.View);
+    }
+}
+
+// Reads the digest file, lets `change` lie in its header or its entries (per channel its hours, then its
+// minutes), and writes it back wide with its checksums made right.
+void Lie(const std::string& path,
+         const std::function<void(DigestHeader&, std::vector<DigestEntry>&)>& change) {
     const std::string bytes = support::ReadFileBytes(path);
-    ASSERT_EQ(bytes.size(), kDigestBytes);
-    DayDigest digest;
-    std::memcpy(digest.File.get(), bytes.data(), bytes.size());
-    change(digest);
-    SealDigest(digest);
-    support::WriteFileBytes(path, std::string(digest.Bytes()));
+    DigestHeader h;
+    std::memcpy(&h, bytes.data(), sizeof h);
+    std::vector<DigestEntry> entries(kChannels * kBlockEntries);
+    for (int n = 1; n <= kChannels; ++n) {
+        const std::span<DigestEntry> block(&entries[(n - 1) * kBlockEntries], kBlockEntries);
+        const BlockPart hours = HoursPart(h, n);
+        const BlockPart minutes = MinutesPart(h, n);
+        ASSERT_TRUE(ReadHours(h, n, bytes.substr(hours.Offset, hours.Bytes), block.first(kHoursPerDay)));
+        ASSERT_TRUE(
+            ReadMinutes(h, n, bytes.substr(minutes.Offset, minutes.Bytes), block.subspan(kHoursPerDay)));
+    }
+    change(h, entries);
+    std::string out(sizeof h, '\0');
+    for (int n = 1; n <= kChannels; ++n) {
+        h.Blocks[n - 1] = {static_cast<std::uint32_t>(out.size()),
+                           static_cast<std::uint32_t>(BlockForm::Wide), kWideMinutesBytes};
+        out.append(reinterpret_cast<const char*>(&entries[(n - 1) * kBlockEntries]),
+                   kBlockEntries * sizeof(DigestEntry));
+    }
+    h.FileBytes = out.size();
+    std::memcpy(out.data(), &h, sizeof h);
+    ResealDigestBytes(out);
+    support::WriteFileBytes(path, out);
+}
+
+// Channel n's minute m among the entries Lie hands on.
+DigestEntry& MinuteOf(std::vector<DigestEntry>& entries, int n, int m) {
+    return entries[static_cast<std::size_t>(n - 1) * kBlockEntries + kHoursPerDay +
+                   static_cast<std::size_t>(m)];
 }
 
 TEST(Digest, ADamagedOrLyingDigestIsMadeAgainAndNeverDrawn) {
@@ -168,12 +265,14 @@ TEST(Digest, ADamagedOrLyingDigestIsMadeAgainAndNeverDrawn) {
 
     const std::string path = history.DigestPath(kDay1);
     const std::string whole = support::ReadFileBytes(path);
+    DigestHeader header;
+    std::memcpy(&header, whole.data(), sizeof header);
     const std::vector<std::pair<std::string, std::function<void()>>> damages = {
         {"torn", [&] { support::WriteFileBytes(path, whole.substr(0, whole.size() / 2)); }},
         {"bytes flipped in channel 3's minutes",
          [&] {
              std::string bytes = whole;
-             bytes[BlockOffset(3) + kHoursPerDay * sizeof(DigestEntry) + 17] ^= 0x5A;
+             bytes[MinutesPart(header, 3).Offset + 17] ^= 0x5A;
              support::WriteFileBytes(path, bytes);
          }},
         {"another day's digest",
@@ -181,16 +280,22 @@ TEST(Digest, ADamagedOrLyingDigestIsMadeAgainAndNeverDrawn) {
              std::filesystem::copy_file(history.DigestPath(kDay1 + 1), path,
                                         std::filesystem::copy_options::overwrite_existing);
          }},
-        {"another version", [&] { Lie(path, [](DayDigest& d) { d.Header().Version = 0; }); }},
+        {"another version",
+         [&] {
+             std::string bytes = whole;
+             bytes[offsetof(DigestHeader, Version)] ^= 3;
+             ResealDigestBytes(bytes);
+             support::WriteFileBytes(path, bytes);
+         }},
         {"a minimum above its maximum",
-         [&] { Lie(path, [](DayDigest& d) { d.Block(1)[kHoursPerDay + 10].Min = 1e6; }); }},
+         [&] { Lie(path, [](DigestHeader&, auto& e) { MinuteOf(e, 1, 10).Min = 1e6; }); }},
         {"a mean outside the band",
-         [&] { Lie(path, [](DayDigest& d) { d.Block(72)[kHoursPerDay + 3].Mean = -5; }); }},
-        {"NaN", [&] { Lie(path, [](DayDigest& d) { d.Block(3)[kHoursPerDay + 20].Max = std::nan(""); }); }},
+         [&] { Lie(path, [](DigestHeader&, auto& e) { MinuteOf(e, 72, 3).Mean = -5; }); }},
+        {"NaN", [&] { Lie(path, [](DigestHeader&, auto& e) { MinuteOf(e, 3, 20).Max = std::nan(""); }); }},
         {"more records than the minute had",
-         [&] { Lie(path, [](DayDigest& d) { d.Block(1)[kHoursPerDay + 30].Records += 1; }); }},
+         [&] { Lie(path, [](DigestHeader&, auto& e) { MinuteOf(e, 1, 30).Records += 1; }); }},
         {"covers more than the file",
-         [&] { Lie(path, [](DayDigest& d) { d.Header().CoveredRecords += 1; }); }},
+         [&] { Lie(path, [](DigestHeader& h, auto&) { h.CoveredRecords += 1; }); }},
     };
     for (const auto& [what, damage] : damages) {
         damage();
