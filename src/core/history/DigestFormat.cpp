@@ -159,6 +159,51 @@ void WriteWideBlock(DayDigest& digest, int channel, const MinuteRows& rows) {
     out.append(reinterpret_cast<const char*>(minutes), sizeof minutes);
 }
 
+// Every channel's minutes in the compact fields, in one pass over the rows; a minute without records
+// gets the greatest lowest and the least highest, which no hour takes. Nonzero where a figure does not
+// fit; with `misfit`, which channel's. Plausible readings are within the range of the conversions even
+// where they do not fit.
+std::uint64_t WriteCompactMinutes(const MinuteRows& rows, const DigestHeader& h, char* const* minutes,
+                                  std::uint64_t* misfit) {
+    std::uint64_t any = 0;
+    for (std::size_t m = 0; m < kM; ++m) {
+        const double* lo = rows.Band + m * 3 * kChannels;
+        const double* hi = lo + kChannels;
+        const double* sum = hi + kChannels;
+        const double* ms = rows.Ms + m * 3 * kChannels;
+        const bool held = h.MinuteRecords[m] > 0;
+        for (std::size_t c = 0; c < kChannels; ++c) {
+            char* p = minutes[c];
+            std::uint64_t bad = 0;
+            std::int64_t s64 = 0;
+            std::int32_t lo32 = 0xFFFF;
+            std::int32_t hi32 = 0;
+            if (held && rows.Records[c][m] > 0) {
+                s64 = static_cast<std::int64_t>(sum[c]);
+                lo32 = static_cast<std::int32_t>(lo[c]);
+                hi32 = static_cast<std::int32_t>(hi[c]);
+                bad = Misfit(sum[c], static_cast<double>(s64)) | Misfit(lo[c], lo32) | Misfit(hi[c], hi32) |
+                      static_cast<std::uint64_t>(s64 >> 32) | static_cast<std::uint64_t>(hi32 >> 16);
+            }
+            // Whole milliseconds already.
+            const std::uint32_t off = MsField(ms[c]);
+            const std::uint32_t nominal = MsField(ms[kChannels + c]);
+            const std::uint32_t critical = MsField(ms[2 * kChannels + c]);
+            bad |= (off | nominal | critical) >> 16;
+            any |= bad;
+            if (misfit)
+                misfit[c] |= bad;
+            Put(p + m * 4, static_cast<std::uint32_t>(s64));
+            Put(p + kM * 4 + m * 2, static_cast<std::uint16_t>(lo32));
+            Put(p + kM * 6 + m * 2, static_cast<std::uint16_t>(hi32));
+            Put(p + kM * 8 + m * 2, static_cast<std::uint16_t>(off));
+            Put(p + kM * 10 + m * 2, static_cast<std::uint16_t>(nominal));
+            Put(p + kM * 12 + m * 2, static_cast<std::uint16_t>(critical));
+        }
+    }
+    return any;
+}
+
 // Every channel's block compact, in one pass over the rows straight into the file's bytes. Where some
 // figure of a channel does not fit, its `misfit` is nonzero and its block meaningless.
 void WriteCompactBlocks(DayDigest& digest, const MinuteRows& rows, std::uint64_t* misfit) {
@@ -168,6 +213,7 @@ void WriteCompactBlocks(DayDigest& digest, const MinuteRows& rows, std::uint64_t
     std::size_t end = sizeof(DigestHeader);
     std::uint32_t listed[kChannels] = {};
     char* minutes[kChannels];
+    std::uint64_t any = 0;
     for (std::size_t c = 0; c < kChannels; ++c) {
         misfit[c] = 0;
         // Most channels have every reading plausible: the minute's records are theirs.
@@ -177,6 +223,7 @@ void WriteCompactBlocks(DayDigest& digest, const MinuteRows& rows, std::uint64_t
             misfit[c] |= r > held || held - r > 65535 ? 1 : 0;
             listed[c] += r != held ? 1 : 0;
         }
+        any |= misfit[c];
         DigestBlock& b = h.Blocks[c];
         b = DigestBlock{static_cast<std::uint32_t>(end), static_cast<std::uint32_t>(BlockForm::Compact),
                         static_cast<std::uint32_t>(kCompactMinutesBytes + listed[c] * 4)};
@@ -186,69 +233,32 @@ void WriteCompactBlocks(DayDigest& digest, const MinuteRows& rows, std::uint64_t
     for (std::size_t c = 0; c < kChannels; ++c)
         minutes[c] = out.data() + h.Blocks[c].Offset + kCompactHoursBytes;
 
-    // Per channel, some bits of `misfit` are set where a figure is no whole number, and of `high`
-    // past a field's width where one is too large.
-    std::uint64_t high[kChannels] = {};
-    double hourMin[kChannels];
-    double hourMax[kChannels];
-    double hourSum[kChannels] = {};
-    std::uint32_t hourRecords[kChannels] = {};
-    for (std::size_t m = 0; m < kM; ++m) {
-        const double* lo = rows.Band + m * 3 * kChannels;
-        const double* hi = lo + kChannels;
-        const double* sum = hi + kChannels;
-        const double* ms = rows.Ms + m * 3 * kChannels;
-        const bool any = h.MinuteRecords[m] > 0;
-        for (std::size_t c = 0; c < kChannels; ++c) {
-            char* p = minutes[c];
-            const std::uint32_t r = any ? rows.Records[c][m] : 0;
-            std::int64_t s64 = 0;
-            std::int32_t lo32 = 0;
-            std::int32_t hi32 = 0;
-            // Plausible readings, within the range of the conversions even when they do not fit.
-            if (r > 0) {
-                s64 = static_cast<std::int64_t>(sum[c]);
-                lo32 = static_cast<std::int32_t>(lo[c]);
-                hi32 = static_cast<std::int32_t>(hi[c]);
-                misfit[c] |=
-                    Misfit(sum[c], static_cast<double>(s64)) | Misfit(lo[c], lo32) | Misfit(hi[c], hi32);
-                high[c] |= static_cast<std::uint64_t>(s64 >> 32) | static_cast<std::uint64_t>(hi32 >> 16);
-                hourMin[c] = hourRecords[c] == 0 ? lo[c] : std::min(hourMin[c], lo[c]);
-                hourMax[c] = hourRecords[c] == 0 ? hi[c] : std::max(hourMax[c], hi[c]);
-                hourSum[c] += sum[c];
-                hourRecords[c] += r;
-            }
-            Put(p + m * 4, static_cast<std::uint32_t>(s64));
-            Put(p + kM * 4 + m * 2, static_cast<std::uint16_t>(lo32));
-            Put(p + kM * 6 + m * 2, static_cast<std::uint16_t>(hi32));
-            // Whole milliseconds already.
-            const std::uint32_t off = MsField(ms[c]);
-            const std::uint32_t nominal = MsField(ms[kChannels + c]);
-            const std::uint32_t critical = MsField(ms[2 * kChannels + c]);
-            high[c] |= (off | nominal | critical) >> 16;
-            Put(p + kM * 8 + m * 2, static_cast<std::uint16_t>(off));
-            Put(p + kM * 10 + m * 2, static_cast<std::uint16_t>(nominal));
-            Put(p + kM * 12 + m * 2, static_cast<std::uint16_t>(critical));
-        }
-        if (m % 60 != 59)
-            continue;
-        const int hour = static_cast<int>(m / 60);
-        const std::uint64_t held = HourRecords(h, hour);
-        for (std::size_t c = 0; c < kChannels; ++c) {
-            char* p = minutes[c] - kCompactHoursBytes + static_cast<std::size_t>(hour) * kCompactHourBytes;
-            const bool some = hourRecords[c] > 0;
-            // Sums of whole minutes, each below 2^32: whole and exact.
-            Put(p, static_cast<std::uint64_t>(hourSum[c]));
-            Put(p + 8, static_cast<std::uint16_t>(some ? static_cast<std::int32_t>(hourMin[c]) : 0));
-            Put(p + 10, static_cast<std::uint16_t>(some ? static_cast<std::int32_t>(hourMax[c]) : 0));
-            Put(p + 12, static_cast<std::uint32_t>(held - hourRecords[c]));
-            hourSum[c] = 0;
-            hourRecords[c] = 0;
-        }
-    }
+    // Seldom again, to tell which channels do not fit.
+    if (WriteCompactMinutes(rows, h, minutes, nullptr) != 0 || any != 0)
+        WriteCompactMinutes(rows, h, minutes, misfit);
+
     for (std::size_t c = 0; c < kChannels; ++c) {
-        misfit[c] |= high[c];
-        char* p = minutes[c] + kCompactMinutesBytes - 4;
+        char* p = minutes[c];
+        // The hours from the minutes as written.
+        for (int hour = 0; hour < kHoursPerDay; ++hour) {
+            std::uint64_t sum = 0;
+            std::uint32_t lowest = 0xFFFF;
+            std::uint32_t highest = 0;
+            std::uint64_t records = 0;
+            for (std::size_t m = static_cast<std::size_t>(hour) * 60;
+                 m < static_cast<std::size_t>(hour + 1) * 60; ++m) {
+                sum += Load<std::uint32_t>(p + m * 4);
+                lowest = std::min<std::uint32_t>(lowest, Load<std::uint16_t>(p + kM * 4 + m * 2));
+                highest = std::max<std::uint32_t>(highest, Load<std::uint16_t>(p + kM * 6 + m * 2));
+                records += rows.Records[c][m];
+            }
+            char* to = p - kCompactHoursBytes + static_cast<std::size_t>(hour) * kCompactHourBytes;
+            Put(to, sum);
+            Put(to + 8, static_cast<std::uint16_t>(records > 0 ? lowest : 0));
+            Put(to + 10, static_cast<std::uint16_t>(highest));
+            Put(to + 12, static_cast<std::uint32_t>(HourRecords(h, hour) - records));
+        }
+        p += kCompactMinutesBytes - 4;
         Put(p, listed[c]);
         for (std::size_t m = 0; m < kM && listed[c] > 0; ++m)
             if (rows.Records[c][m] != h.MinuteRecords[m]) {

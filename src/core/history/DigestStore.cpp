@@ -195,6 +195,11 @@ void ArchiveHistory::Save(common::TDateTime day, const DayDigest& digest) const 
 
 ArchiveHistory::Opened ArchiveHistory::OpenDay(common::TDateTime day, Need need, bool growing,
                                                Workspace& work, bool rebuild, const StopCheck& stop) const {
+    return Open(day, need, growing, work, rebuild, stop, true);
+}
+
+ArchiveHistory::Opened ArchiveHistory::Open(common::TDateTime day, Need need, bool growing, Workspace& work,
+                                            bool rebuild, const StopCheck& stop, bool view) const {
     Opened out;
     std::uint64_t dayBytes = 0;
     if (!rebuild) {
@@ -204,15 +209,17 @@ ArchiveHistory::Opened ArchiveHistory::OpenDay(common::TDateTime day, Need need,
         if (size && ReadAt(file, 0, &header, sizeof header) && HeaderHolds(header) &&
             *size == header.FileBytes) {
             if (const auto tail = Believe(header, day, need, growing, dayBytes)) {
-                DayView view;
-                view.header_ = header;
-                view.file_.emplace(std::move(file));
+                if (!view)
+                    return out;
+                DayView opened;
+                opened.header_ = header;
+                opened.file_.emplace(std::move(file));
                 if (*tail > 0) {
                     if (!ReadTail(day, header, work, out.Error))
                         return out;
-                    view.tail_ = &work.Tail;
+                    opened.tail_ = &work.Tail;
                 }
-                out.View = std::move(view);
+                out.View = std::move(opened);
                 return out;
             }
         }
@@ -229,15 +236,17 @@ ArchiveHistory::Opened ArchiveHistory::OpenDay(common::TDateTime day, Need need,
     }
     Save(day, work.Built);
     out.Built = true;
-    DayView view;
-    view.header_ = work.Built.Header;
-    view.built_ = &work.Built;
-    if (view.header_.Kind == static_cast<std::uint32_t>(DigestKind::FinishedMinutes)) {
-        if (!ReadTail(day, view.header_, work, out.Error))
+    if (!view)
+        return out;
+    DayView opened;
+    opened.header_ = work.Built.Header;
+    opened.built_ = &work.Built;
+    if (opened.header_.Kind == static_cast<std::uint32_t>(DigestKind::FinishedMinutes)) {
+        if (!ReadTail(day, opened.header_, work, out.Error))
             return out;
-        view.tail_ = &work.Tail;
+        opened.tail_ = &work.Tail;
     }
-    out.View = std::move(view);
+    out.View = std::move(opened);
     return out;
 }
 
@@ -252,15 +261,16 @@ ArchiveHistory::BuildAllResult ArchiveHistory::BuildAll(const ProgressCallback& 
             result.Stopped = true;
             return result;
         }
-        const Opened opened =
-            OpenDay(days[i], Need::Seconds, i + 1 == days.size(), work, false, BuildingStep(progress, step));
+        // Made or believed; the growing day's last minutes are read by whoever shows it.
+        const Opened opened = Open(days[i], Need::Seconds, i + 1 == days.size(), work, false,
+                                   BuildingStep(progress, step), false);
         if (opened.Built)
             ++result.Built;
         if (opened.Stopped) {
             result.Stopped = true;
             return result;
         }
-        if (!opened.View && !opened.Error.empty())
+        if (!opened.Error.empty())
             result.Failures.push_back(common::ArchiveDateText(days[i]) + ".txt: " + opened.Error);
     }
     if (progress)

@@ -109,6 +109,9 @@ public:
     BuildAllResult BuildAll(const ProgressCallback& progress = {}) const;
 
 private:
+    // OpenDay, or with `view` false only the digest made where need be, no view of it.
+    Opened Open(common::TDateTime day, Need need, bool growing, Workspace& work, bool rebuild,
+                const StopCheck& stop, bool view) const;
     // Whether the digest file may be believed for the day file as it is now; its tail length.
     std::optional<std::uint64_t> Believe(const DigestHeader& header, common::TDateTime day, Need need,
                                          bool growing, std::uint64_t& dayBytes) const;
