@@ -5,16 +5,16 @@
 #                                    build-fuzz/corpus/TARGET for the next run
 #   scripts/fuzz.sh --bounded        every target for a fixed number of runs from its seeds alone,
 #                                    about a minute in all (scripts/test.sh runs this)
-# Targets: settings_document settings_file numbers dates readings_file snapshot_file.
+# Targets: settings_document settings_file numbers dates readings_file snapshot_file digest.
 # A failing input is written to build-fuzz/failures/TARGET-*; keep it under tests/fuzz/ once understood.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(settings_document settings_file numbers dates readings_file snapshot_file)
+targets=(settings_document settings_file numbers dates readings_file snapshot_file digest)
 # Runs per target in the bounded pass: about ten seconds each on a two-core machine.
 declare -A bounded_runs=(
     [settings_document]=40000 [settings_file]=1000 [numbers]=100000
-    [dates]=100000 [readings_file]=10000 [snapshot_file]=8000
+    [dates]=100000 [readings_file]=10000 [snapshot_file]=8000 [digest]=200
 )
 
 usage() {

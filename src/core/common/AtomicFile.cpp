@@ -72,6 +72,10 @@ bool FlushAndClose(int fd) {
     return _close(fd) == 0 && flushed;
 }
 
+bool Close(int fd) {
+    return _close(fd) == 0;
+}
+
 // A file this process may write carries no read-only attribute to copy, and its access rules come
 // from the folder.
 void KeepModeAndOwner(int, const fs::path&) {}
@@ -115,6 +119,10 @@ bool FlushAndClose(int fd) {
     return ::close(fd) == 0 && flushed;
 }
 
+bool Close(int fd) {
+    return ::close(fd) == 0;
+}
+
 // Owner first: a change of owner clears the set-id bits, which the mode then restores. Only root
 // may give the file away; anyone may keep a group that they belong to.
 void KeepModeAndOwner(int fd, const fs::path& original) {
@@ -151,7 +159,8 @@ fs::path TemporaryPathFor(const fs::path& path) {
 }
 
 ReplaceResult ReplaceFileAtomically(const fs::path& path, std::string_view bytes,
-                                    const std::function<void()>& beforeRename, std::error_code* why) {
+                                    const std::function<void()>& beforeRename, std::error_code* why,
+                                    Durability durability) {
     const auto fail = [why](ReplaceResult result, std::error_code code) {
         if (why)
             *why = code;
@@ -185,7 +194,8 @@ ReplaceResult ReplaceFileAtomically(const fs::path& path, std::string_view bytes
         writeError = {errno, std::generic_category()};
     if (written && exists)
         KeepModeAndOwner(fd, target);
-    if (!FlushAndClose(fd) && written) {
+    const bool flush = durability == Durability::Flushed;
+    if (!(flush ? FlushAndClose(fd) : Close(fd)) && written) {
         written = false;
         writeError = {errno, std::generic_category()};
     }
@@ -201,7 +211,8 @@ ReplaceResult ReplaceFileAtomically(const fs::path& path, std::string_view bytes
         fs::remove(temporary, ignored);
         return fail(ReplaceResult::RenameRefused, error);
     }
-    FlushFolder(target.parent_path());
+    if (flush)
+        FlushFolder(target.parent_path());
     return ReplaceResult::Replaced;
 }
 

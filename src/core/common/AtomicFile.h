@@ -18,6 +18,13 @@ enum class ReplaceResult {
     RenameRefused, // the new bytes were complete beside the file, but the system refused the rename
 };
 
+enum class Durability {
+    Flushed, // on disk before the rename, and the rename on disk before it returns
+    // Not flushed, for a cache that is made again when lost: a reader never sees the file torn, but
+    // after a power loss it may be the old one, or the new one torn or empty.
+    Cached,
+};
+
 // Replaces the file with the given bytes so that a crash or power loss at any moment leaves either
 // the old file or the new one whole: the bytes go to a temporary file beside it, are flushed to
 // disk, and the temporary is renamed over the old file. The new file keeps the old one's mode, and
@@ -26,7 +33,8 @@ enum class ReplaceResult {
 // and the temporary removed, and `why` (when given) holds the system's reason.
 ReplaceResult ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                                     const std::function<void()>& beforeRename = {},
-                                    std::error_code* why = nullptr);
+                                    std::error_code* why = nullptr,
+                                    Durability durability = Durability::Flushed);
 
 // Overwrites an existing file with the given bytes and cuts it to their length. Not crash-safe: for
 // when a file may be written but not replaced.

@@ -21,28 +21,22 @@ double PeriodOf(std::span<const archive::TArhivRec> records) {
 
 } // namespace
 
-bool IsPlausibleReading(double amperes) {
-    return std::isfinite(amperes) && amperes >= 0 && amperes <= kAbsurdCurrent;
-}
-
-bool IsTimeOfDay(double time) {
-    return std::isfinite(time) && time >= 0 && time < 1;
-}
-
-void TypicalPeriod::Add(double time) {
-    if (last_ && time > *last_) {
-        const auto ms = static_cast<std::size_t>(std::llround((time - *last_) * kMsPerDay));
-        if (ms > kLongestPeriodMs) {
-            ++longer_;
-            ++total_;
-        } else if (ms > 0) {
-            if (counts_.empty())
-                counts_.resize(kLongestPeriodMs + 1);
-            ++counts_[ms];
-            ++total_;
-        }
+void TypicalPeriod::CountRare(std::size_t ms) {
+    if (ms > kLongestPeriodMs) {
+        ++longer_;
+        ++total_;
+        return;
     }
-    last_ = time;
+    counts_.resize(kLongestPeriodMs + 1);
+    Count(ms);
+}
+
+void TypicalPeriod::Clear() {
+    std::fill_n(counts_.begin(), std::min(counts_.size(), longest_ + 1), 0u);
+    longest_ = 0;
+    longer_ = 0;
+    total_ = 0;
+    last_.reset();
 }
 
 double TypicalPeriod::Period() const {
@@ -83,22 +77,10 @@ MotorDaySummary MotorDayCounter::Finish() {
 
 void MotorDayCounter::Settle(const Pending& record, std::optional<double> nextTime) {
     const double time = record.Time;
-    double span = period_;
-    double gap = 0;
-    bool gapAfter = !nextTime;
-    if (nextTime) {
-        const double next = *nextTime - time;
-        if (next <= 0) {
-            span = 0;
-        } else if (next <= 3 * period_) {
-            span = next;
-        } else {
-            gap = next - period_;
-            gapAfter = true;
-        }
-    }
-    span = std::min(span, 1 - time);
-    summary_.NoDataSeconds += gap * kSecondsPerDay;
+    const RecordSpan stands = SpanOfRecord(time, nextTime, period_);
+    const double span = stands.Span;
+    const bool gapAfter = stands.GapAfter;
+    summary_.NoDataSeconds += stands.Gap * kSecondsPerDay;
     const double seconds = span * kSecondsPerDay;
 
     const double value = record.Value;

@@ -4,6 +4,7 @@
 #include "channels/ChannelData.h"
 #include "monitor/PanelState.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -18,10 +19,15 @@ constexpr double kLongestPeriodSeconds = 300;
 // No motor draws this much; a larger stored reading can only come from a damaged record.
 constexpr double kAbsurdCurrent = 1e7;
 
-// A stored reading that can be a current at all: finite, not negative, not absurd.
-bool IsPlausibleReading(double amperes);
+// A stored reading that can be a current at all: finite, not negative, not absurd. Inline: digests
+// ask it of every reading of a day.
+inline bool IsPlausibleReading(double amperes) {
+    return amperes >= 0 && amperes <= kAbsurdCurrent; // false for NaN and the infinities
+}
 // A stored time that is a time of day (0 <= time < 1).
-bool IsTimeOfDay(double time);
+inline bool IsTimeOfDay(double time) {
+    return time >= 0 && time < 1; // false for NaN and the infinities
+}
 
 // The typical period of a day: the median spacing between consecutive records (the lower of the two
 // middle ones for an even count), in whole milliseconds, at most kLongestPeriodSeconds; 1 s for a day
@@ -30,11 +36,34 @@ bool IsTimeOfDay(double time);
 class TypicalPeriod {
 public:
     // Times of day in file order; records whose time is no time of day are skipped by the caller.
-    void Add(double time);
+    // Inline: digests add every record of a day.
+    void Add(double time) {
+        if (last_ && time > *last_) {
+            // Rounded as std::llround rounds, without its cost.
+            const double exact = (time - *last_) * 86400000.0;
+            const auto whole = static_cast<std::int64_t>(exact);
+            Count(static_cast<std::size_t>(whole + (exact - static_cast<double>(whole) >= 0.5 ? 1 : 0)));
+        }
+        last_ = time;
+    }
     double Period() const; // as a fraction of a day
+    // Starts again, keeping its memory.
+    void Clear();
 
 private:
+    void Count(std::size_t ms) {
+        if (ms > 0 && ms < counts_.size()) {
+            ++counts_[ms];
+            longest_ = std::max(longest_, ms);
+            ++total_;
+        } else if (ms > 0) {
+            CountRare(ms);
+        }
+    }
+    void CountRare(std::size_t ms); // longer than the longest period, or the first one
+
     std::vector<std::uint32_t> counts_; // counts_[ms]: spacings of ms milliseconds
+    std::size_t longest_ = 0;           // the longest spacing counted there
     std::uint64_t longer_ = 0;          // spacings past the longest period
     std::uint64_t total_ = 0;
     std::optional<double> last_;
@@ -68,6 +97,32 @@ struct MotorDaySummary {
     double LongestOverloadSeconds = 0;
     std::vector<OverloadEpisode> Overloads; // each episode, when asked for
 };
+
+// What one record stands for, as fractions of a day: `Span` from its own time on, then `Gap` without
+// data. The next record more than three typical periods away (or none) leaves one period and a gap;
+// a next record at the same time or earlier (a clock set back) leaves nothing; never past midnight.
+struct RecordSpan {
+    double Span = 0;
+    double Gap = 0;
+    bool GapAfter = false; // no record follows within three periods
+};
+// Inline: digests ask it of every record.
+inline RecordSpan SpanOfRecord(double time, std::optional<double> nextTime, double period) {
+    RecordSpan out{period, 0, !nextTime};
+    if (nextTime) {
+        const double next = *nextTime - time;
+        if (next <= 0) {
+            out.Span = 0;
+        } else if (next <= 3 * period) {
+            out.Span = next;
+        } else {
+            out.Gap = next - period;
+            out.GapAfter = true;
+        }
+    }
+    out.Span = std::min(out.Span, 1 - time);
+    return out;
+}
 
 // One motor's day built record by record. Each record stands for the time until the next one; when
 // the next one is more than three typical periods away, or there is none, for one typical period and
