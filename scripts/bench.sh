@@ -69,6 +69,12 @@ bench_ui_modbus  | Read72Registers : p99_us                       | <= 5000 us |
 bench_ui_mqtt    | TickWhileReplaying/0 / TickWithoutPublisher    | <= 1.5 x | the tick while a day's backlog goes out flat out / with no publisher
 bench_ui_mqtt    | TickWhileReplaying/200 / TickWithoutPublisher  | <= 1.5 x | the tick while the backlog goes out at 200 records a second / with no publisher
 bench_ui_mqtt    | ReplayFullDay : records/s                      | >= 2000 records/s | a full day's backlog replayed flat out
+bench_history    | BM_BuildMonthCold / BM_ReadMonthCold           | <= 1.3 x | a month's digests made, files not cached / reading them once
+bench_history    | BM_BuildMonthWarm / BM_ReadMonthWarm           | - x | a month's digests made, files cached / reading them once
+bench_history    | BM_QueryMonthOf8Motors                         | <= 100 ms | a month of 8 motors from digests
+bench_history    | BM_QueryYearOf1Motor                           | <= 100 ms | a year of one motor from digests
+bench_history    | BM_QueryHourOfRecords                          | <= 20 ms | an hour of 1 s records from the middle of a day
+bench_history    | BM_CsvMonthPerRecord / BM_CsvMonthPlainReader  | <= 2 x | a month's CSV of one motor per record / a plain reader
 TABLE
 )
 
