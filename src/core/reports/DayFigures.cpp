@@ -44,50 +44,59 @@ bool ReadAllMinutes(const history::ArchiveHistory& history, const DayPartRequest
     return false;
 }
 
-// What minute m's records stand for, in milliseconds: that of a motor whose every record of the minute
-// was above its switch-off current, which the digest counted exactly; else the records times the typical
-// period. A minute without records holds what the last record before it stands for past its end, as far
-// as a running motor shows it. `records`: the most records any motor has in the minute (those of the
-// minute, but for implausible readings).
-double CoveredMs(const std::vector<history::DigestEntry>& all, const history::DigestHeader& header,
-                 std::size_t m, std::uint32_t& records) {
-    records = 0;
-    for (int c = 0; c < history::kChannels; ++c)
-        records = std::max(records, all[static_cast<std::size_t>(c) * kMinutes + m].Records);
-    double exact = -1;
-    for (int c = 0; c < history::kChannels; ++c) {
-        const history::DigestEntry& e = all[static_cast<std::size_t>(c) * kMinutes + m];
-        if (e.Records == records && (records == 0 || e.Min > header.Thresholds[c].Oborot))
-            exact = std::max(exact, static_cast<double>(e.MsAboveOff));
-    }
-    if (exact >= 0)
-        return std::min(exact, kMinuteMs);
-    return std::min(kMinuteMs, records * header.Period * 86400000.0);
+// What each minute's records stand for, in milliseconds: that of a motor whose every record of the
+// minute was above its switch-off current, which the digest counted exactly; else the records times the
+// typical period. A minute without records holds what the last record before it stands for past its
+// end, as far as a running motor shows it. `records`: the most records any motor has in each minute (those
+// of the minute, but for implausible readings). Channel by channel, as the entries lie.
+void CoveredMs(const std::vector<history::DigestEntry>& all, const history::DigestHeader& header,
+               const DayPartRequest& request, std::vector<double>& covered,
+               std::vector<std::uint32_t>& records) {
+    const auto from = static_cast<std::size_t>(request.FromMinute);
+    const auto to = static_cast<std::size_t>(request.ToMinute);
+    records.assign(kMinutes, 0);
+    covered.assign(kMinutes, -1);
+    for (std::size_t c = 0; c < history::kChannels; ++c)
+        for (std::size_t m = from; m < to; ++m)
+            records[m] = std::max(records[m], all[c * kMinutes + m].Records);
+    for (std::size_t c = 0; c < history::kChannels; ++c)
+        for (std::size_t m = from; m < to; ++m) {
+            const history::DigestEntry& e = all[c * kMinutes + m];
+            if (e.Records == records[m] && (records[m] == 0 || e.Min > header.Thresholds[c].Oborot))
+                covered[m] = std::max(covered[m], static_cast<double>(e.MsAboveOff));
+        }
+    for (std::size_t m = from; m < to; ++m)
+        covered[m] = covered[m] >= 0 ? std::min(covered[m], kMinuteMs)
+                                     : std::min(kMinuteMs, records[m] * header.Period * 86400000.0);
 }
 
 void CountMinutes(const std::vector<history::DigestEntry>& all, const history::DigestHeader& header,
                   const DayPartRequest& request, DayPart& out) {
     const double periodMs = header.Period * 86400000.0;
-    // Each motor's running current in the last minute with records, for the time its last record
-    // stands for in the minutes after it.
-    std::array<double, history::kChannels + 1> lastRunning{};
-    for (int m = request.FromMinute; m < request.ToMinute; ++m) {
-        const auto minute = static_cast<std::size_t>(m);
-        std::uint32_t records = 0;
-        const double covered = CoveredMs(all, header, minute, records);
-        out.PlantNoRecordMs += kMinuteMs - covered;
-        for (int c = 1; c <= history::kChannels; ++c) {
+    std::vector<double> covered;
+    std::vector<std::uint32_t> records;
+    CoveredMs(all, header, request, covered, records);
+    for (int m = request.FromMinute; m < request.ToMinute; ++m)
+        out.PlantNoRecordMs += kMinuteMs - covered[static_cast<std::size_t>(m)];
+    for (int c = 1; c <= history::kChannels; ++c) {
+        DigestMotorFigures& motor = out.Motors[static_cast<std::size_t>(c)];
+        // The running current in the last minute with records, for the time its last record stands for
+        // in the minutes after it.
+        double lastRunning = 0;
+        for (int m = request.FromMinute; m < request.ToMinute; ++m) {
+            const auto minute = static_cast<std::size_t>(m);
             const history::DigestEntry& e = all[static_cast<std::size_t>(c - 1) * kMinutes + minute];
-            DigestMotorFigures& motor = out.Motors[static_cast<std::size_t>(c)];
             // A record without a plausible reading of the motor stands for no data of it.
             const double own =
-                records == 0 ? covered : std::max(0.0, covered - (records - e.Records) * periodMs);
+                records[minute] == 0
+                    ? covered[minute]
+                    : std::max(0.0, covered[minute] - (records[minute] - e.Records) * periodMs);
             motor.NoRecordMs += kMinuteMs - own;
             motor.RunMs += e.MsAboveOff;
             motor.AboveNominalMs += e.MsAboveNominal;
             motor.AboveCriticalMs += e.MsAboveCritical;
             if (e.Records == 0) {
-                motor.RunningAmpereMs += lastRunning[static_cast<std::size_t>(c)] * e.MsAboveOff;
+                motor.RunningAmpereMs += lastRunning * e.MsAboveOff;
                 continue;
             }
             motor.Highest = std::max(motor.Highest.value_or(e.Max), e.Max);
@@ -96,9 +105,8 @@ void CountMinutes(const std::vector<history::DigestEntry>& all, const history::D
             // The minute's readings while off lie at or below the switch-off current; they are taken to
             // be its lowest one, which a minute that is not all running holds.
             const double share = std::min(1.0, e.MsAboveOff / own);
-            const double running = std::clamp((e.Mean - (1 - share) * e.Min) / share, e.Min, e.Max);
-            motor.RunningAmpereMs += running * e.MsAboveOff;
-            lastRunning[static_cast<std::size_t>(c)] = running;
+            lastRunning = std::clamp((e.Mean - (1 - share) * e.Min) / share, e.Min, e.Max);
+            motor.RunningAmpereMs += lastRunning * e.MsAboveOff;
         }
     }
 }
