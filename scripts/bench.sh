@@ -69,6 +69,11 @@ bench_ui_modbus  | Read72Registers : p99_us                       | <= 5000 us |
 bench_ui_mqtt    | TickWhileReplaying/0 / TickWithoutPublisher    | <= 1.5 x | the tick while a day's backlog goes out flat out / with no publisher
 bench_ui_mqtt    | TickWhileReplaying/200 / TickWithoutPublisher  | <= 1.5 x | the tick while the backlog goes out at 200 records a second / with no publisher
 bench_ui_mqtt    | ReplayFullDay : records/s                      | >= 2000 records/s | a full day's backlog replayed flat out
+bench_reports    | BM_MonthFiguresWithDigests                     | <= 2 s | a month's figures of 72 motors, the digests there
+bench_reports    | BM_MonthFiguresWithoutDigests / BM_ReadMonth   | <= 1.5 x | the same with no digest / reading the month's day files once
+bench_reports    | BM_BuildMonthDigests / BM_ReadMonth            | - x | the month's digests alone / reading the day files once
+bench_reports    | BM_HealthFirstTime                             | - s | the motor health of the month, none of it kept yet
+bench_reports    | BM_HealthFromCache                             | - s | the same again, the finished days kept
 TABLE
 )
 
