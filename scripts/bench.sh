@@ -75,6 +75,11 @@ bench_history    | BM_QueryMonthOf8Motors                         | <= 100 ms | 
 bench_history    | BM_QueryYearOf1Motor                           | <= 100 ms | a year of one motor from digests
 bench_history    | BM_QueryHourOfRecords                          | <= 20 ms | an hour of 1 s records from the middle of a day
 bench_history    | BM_CsvMonthPerRecord / BM_CsvMonthPlainReader  | <= 2 x | a month's CSV of one motor per record / a plain reader
+bench_reports    | BM_MonthFiguresWithDigests                     | <= 2 s | a month's figures of 72 motors, the digests there
+bench_reports    | BM_MonthFiguresWithoutDigests / BM_ReadMonth   | <= 1.5 x | the same with no digest / reading the month's day files once
+bench_reports    | BM_BuildMonthDigests / BM_ReadMonth            | - x | the month's digests alone / reading the day files once
+bench_reports    | BM_HealthFirstTime                             | - s | the motor health of the month, none of it kept yet
+bench_reports    | BM_HealthFromCache                             | - s | the same again, the finished days kept
 TABLE
 )
 

@@ -59,6 +59,26 @@ constexpr std::array kCommands = {
             "                  them.\n",
         .NoChannels = "events writes the whole journal; --channels does not apply to it",
         .Run = ExportEvents},
+    ToolCommand{
+        .Name = "report",
+        .Usage = "report [FOLDER] --shift DATE/N|--day DATE|--month MM.YYYY|--from TIME --to TIME\n"
+                 "                           [--settings INI] [--csv] [--excel]",
+        .Help =
+            "  report [FOLDER] the figures of a period from the archive folder FOLDER (Data under the\n"
+            "                  working directory when not given): per motor, then per section and for the\n"
+            "                  plant, run time, starts, long starts, the longest start and its highest\n"
+            "                  peak, overloads outside starts and their time, time above nominal, the\n"
+            "                  highest and the mean running current, time without records and an energy\n"
+            "                  estimate; then the period's alarms with their acknowledgements, then its\n"
+            "                  calibration changes (see the README). The period is a shift (--shift\n"
+            "                  06.12.2026/2: the day it begins on and its number, the shifts as the\n"
+            "                  settings file's [Shifts] gives them, else 08:00 and 20:00), a day (--day\n"
+            "                  06.12.2026), a month (--month 12.2026) or any whole minutes (--from\n"
+            "                  \"06.12.2026 08:00\" --to \"07.12.2026 08:00\"). --settings INI as for\n"
+            "                  summary, with each motor's LineVoltage and PowerFactor; --csv names the\n"
+            "                  form written, CSV on standard output.\n",
+        .Run = ExportReport,
+        .OwnArguments = true},
 };
 
 } // namespace
@@ -80,7 +100,7 @@ std::string HelpText() {
         text +=
             std::string(text.empty() ? "Usage: " : "       ") + "registrator-archive " + command.Usage + '\n';
     text += "\n"
-            "Writes one archive file of the recorder as CSV to standard output.\n"
+            "Writes one archive file of the recorder, or a period's figures, as CSV to standard output.\n"
             "\n";
     for (const ToolCommand& command : ToolCommands())
         text += command.Help;
@@ -88,10 +108,10 @@ std::string HelpText() {
            "\n"
            "Options:\n"
            "  --channels LIST  only these channels, in the order given: numbers 1-72 and ranges,\n"
-           "                   for example 1,5,13-24. A channel may appear once. Not for summary or\n"
-           "                   events.\n"
-           "  --settings INI   summary only: the present settings file (the switch-off currents, and\n"
-           "                   the thresholds of motors the day's snapshot does not hold).\n"
+           "                   for example 1,5,13-24. A channel may appear once. Not for summary,\n"
+           "                   events or report.\n"
+           "  --settings INI   summary and report only: the present settings file (the switch-off\n"
+           "                   currents, and the thresholds of motors the day's snapshot does not hold).\n"
            "  --excel          ';' between fields and ',' as the decimal separator (in numbers and in the\n"
            "                   fraction of a second), with a UTF-8 byte order mark, as spreadsheets\n"
            "                   under Russian regional settings expect.\n"
@@ -104,7 +124,8 @@ std::string HelpText() {
            "empty, holds more than 72 settings records or lacks a channel asked for (all 72 unless\n"
            "--channels says otherwise), or ends with an unfinished record (the whole records before it\n"
            "are still written); likewise when a journal is no journal (no header line) or ends with a\n"
-           "torn line; 2 when the command line is wrong. Every problem is described on standard error.\n";
+           "torn line; for report, when a day file of the period cannot be read or none is there;\n"
+           "2 when the command line is wrong. Every problem is described on standard error.\n";
 }
 
 int RunArchiveTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

@@ -46,6 +46,12 @@ std::string SettingsOnlyFor() {
 } // namespace
 
 bool ParseArguments(const std::vector<std::string>& args, ToolOptions& options, std::string& error) {
+    if (const ToolCommand* own = args.empty() ? nullptr : FindToolCommand(args[0]);
+        own && own->OwnArguments) {
+        options.Command = args[0];
+        options.Arguments.assign(args.begin() + 1, args.end());
+        return true;
+    }
     std::vector<std::string> positional;
     std::optional<std::string> channels;
     for (std::size_t i = 0; i < args.size(); ++i) {

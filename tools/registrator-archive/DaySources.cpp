@@ -22,28 +22,35 @@ std::string DayFileBeside(const std::string& readings, const std::string& suffix
     return readings.substr(0, readings.size() - 4) + suffix;
 }
 
-std::optional<int> LoadDayMotors(const std::string& readings, const std::string& snapshot,
-                                 const std::string& settings, const std::string& toolFolder,
-                                 std::ostream& err, DaySources& sources) {
-    channels::UstavkiTable present;
+std::optional<int> LoadPresentSettings(const std::string& settings, const std::string& toolFolder,
+                                       std::ostream& err, PresentSettings& present) {
     for (int n = 1; n <= channels::kChannelCount; ++n)
-        present[n] = channels::DefaultUstavka(n);
-    sources.SettingsPath = settings;
-    if (sources.SettingsPath.empty() && !toolFolder.empty() && IsRegularFile(toolFolder + "Registrator.INI"))
-        sources.SettingsPath = toolFolder + "Registrator.INI";
-    auto presentSource = monitor::ThresholdSource::ProgramDefaults;
-    if (!sources.SettingsPath.empty()) {
+        present.Motors[n] = channels::DefaultUstavka(n);
+    present.Path = settings;
+    if (present.Path.empty() && !toolFolder.empty() && IsRegularFile(toolFolder + "Registrator.INI"))
+        present.Path = toolFolder + "Registrator.INI";
+    present.Source = monitor::ThresholdSource::ProgramDefaults;
+    if (!present.Path.empty()) {
         // A missing or unreadable file would load as the defaults without a word.
         const channels::SettingsLoad found =
-            channels::SettingsFile(sources.SettingsPath, common::RegionalSettings::Russian())
-                .LoadAll(present);
-        const FileTrouble trouble(err, sources.SettingsPath);
+            channels::SettingsFile(present.Path, common::RegionalSettings::Russian()).LoadAll(present.Motors);
+        const FileTrouble trouble(err, present.Path);
         if (found == channels::SettingsLoad::Missing)
             return trouble.Report("cannot open the settings file");
         if (found == channels::SettingsLoad::NotText)
             return trouble.Report("the settings file holds no text");
-        presentSource = monitor::ThresholdSource::PresentSettings;
+        present.Source = monitor::ThresholdSource::PresentSettings;
     }
+    return std::nullopt;
+}
+
+std::optional<int> LoadDayMotors(const std::string& readings, const std::string& snapshot,
+                                 const std::string& settings, const std::string& toolFolder,
+                                 std::ostream& err, DaySources& sources) {
+    PresentSettings present;
+    if (const auto status = LoadPresentSettings(settings, toolFolder, err, present))
+        return status;
+    sources.SettingsPath = present.Path;
 
     sources.SnapshotPath = snapshot.empty() ? DayFileBeside(readings, "UST.txt") : snapshot;
     std::vector<archive::TUstRec> records(archive::kUstRecCount);
@@ -53,8 +60,8 @@ std::optional<int> LoadDayMotors(const std::string& readings, const std::string&
             return FileTrouble(err, sources.SnapshotPath)
                 .NoRecord(sources.SnapshotRead, "settings", sizeof(archive::TUstRec));
     }
-    sources.Day =
-        monitor::MotorsOfDay(std::span(records.data(), sources.SnapshotRead.Records), present, presentSource);
+    sources.Day = monitor::MotorsOfDay(std::span(records.data(), sources.SnapshotRead.Records),
+                                       present.Motors, present.Source);
     return std::nullopt;
 }
 

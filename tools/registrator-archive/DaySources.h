@@ -14,6 +14,17 @@ bool IsRegularFile(const std::string& path);
 // "Data/06.12.2026.txt" and "UST.txt" -> "Data/06.12.2026UST.txt": a file of the day beside its readings.
 std::string DayFileBeside(const std::string& readings, const std::string& suffix);
 
+// The settings in force, as the tool finds them: `settings` when given, else the program's settings file in
+// `toolFolder`, else the program's defaults.
+struct PresentSettings {
+    channels::UstavkiTable Motors;
+    std::string Path; // empty: the program's defaults
+    monitor::ThresholdSource Source = monitor::ThresholdSource::ProgramDefaults;
+};
+// Returns an exit status when the file cannot be used.
+std::optional<int> LoadPresentSettings(const std::string& settings, const std::string& toolFolder,
+                                       std::ostream& err, PresentSettings& present);
+
 // Where a day's motors came from.
 struct DaySources {
     monitor::DayMotors Day;

@@ -40,6 +40,8 @@ struct ToolCommand {
     const char* NoChannels = nullptr; // why --channels does not apply to it; nothing when it does
     bool TakesSettings = false;
     int (*Run)(const ToolRun& run) = nullptr;
+    // Reads its own command line: every argument after its name goes to it as Arguments, unparsed.
+    bool OwnArguments = false;
 };
 
 // The commands, one file each.
@@ -47,6 +49,7 @@ int ExportReadings(const ToolRun& run);
 int ExportSettings(const ToolRun& run);
 int ExportSummary(const ToolRun& run);
 int ExportEvents(const ToolRun& run);
+int ExportReport(const ToolRun& run);
 
 // Every command, in the order the help lists them.
 std::span<const ToolCommand> ToolCommands();

@@ -266,6 +266,81 @@ std::array<double, kChannelCount + 1> SettingsFile::ReadStartWindows(double fall
     return windows;
 }
 
+namespace {
+
+constexpr std::string_view kLineVoltageKey = "LineVoltage";
+constexpr std::string_view kPowerFactorKey = "PowerFactor";
+
+std::optional<double> KeyNumber(const std::vector<IniDocument::Entry>& entries, std::string_view key,
+                                double most) {
+    const auto value = IniDocument::Find(entries, key);
+    const auto number = value ? common::ParseFloatAnySeparator(*value) : std::nullopt;
+    if (number && *number > 0 && *number <= most)
+        return number;
+    return std::nullopt;
+}
+
+// "08:00" as minutes of the day.
+std::optional<int> MinuteOfDay(std::string_view text) {
+    while (!text.empty() && text.front() == ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ')
+        text.remove_suffix(1);
+    const std::size_t colon = text.find(':');
+    const auto hours = common::ParseInt(text.substr(0, colon));
+    const auto minutes =
+        colon == std::string_view::npos ? std::optional<int>(0) : common::ParseInt(text.substr(colon + 1));
+    if (!hours || !minutes || *hours < 0 || *hours > 23 || *minutes < 0 || *minutes > 59)
+        return std::nullopt;
+    return *hours * 60 + *minutes;
+}
+
+} // namespace
+
+std::array<MotorSupply, kChannelCount + 1> SettingsFile::ReadSupplies() const {
+    std::array<MotorSupply, kChannelCount + 1> supplies{};
+    const IniDocument doc = LoadForReading(common::PathFromUtf8(path_)).first;
+    for (int channel = 1; channel <= kChannelCount; ++channel) {
+        const auto entries = doc.Entries(SectionOf(channel));
+        MotorSupply& supply = supplies[static_cast<std::size_t>(channel)];
+        supply.LineVoltage = KeyNumber(entries, kLineVoltageKey, 100000).value_or(supply.LineVoltage);
+        supply.PowerFactor = KeyNumber(entries, kPowerFactorKey, 1).value_or(supply.PowerFactor);
+    }
+    return supplies;
+}
+
+void SettingsFile::WriteSupply(int channel, const MotorSupply& supply) {
+    const fs::path path = common::PathFromUtf8(path_);
+    IniDocument doc = LoadForWriting(path, path_);
+    const std::string section = SectionOf(channel);
+    doc.Set(section, kLineVoltageKey, common::FloatToText(supply.LineVoltage, regional_.DecimalSeparator));
+    doc.Set(section, kPowerFactorKey, common::FloatToText(supply.PowerFactor, regional_.DecimalSeparator));
+    ReplaceFile(path, path_, doc.Serialize(), beforeReplace_);
+}
+
+std::vector<int> SettingsFile::ReadShiftStarts() const {
+    const std::vector<int> fallback(kDefaultShiftStarts.begin(), kDefaultShiftStarts.end());
+    const IniDocument doc = LoadForReading(common::PathFromUtf8(path_)).first;
+    const auto value = doc.Find("Shifts", "Starts");
+    if (!value)
+        return fallback;
+    std::vector<int> starts;
+    for (std::string_view rest = *value;;) {
+        const std::size_t comma = rest.find(',');
+        const auto minute = MinuteOfDay(rest.substr(0, comma));
+        if (!minute)
+            return fallback;
+        starts.push_back(*minute);
+        if (comma == std::string_view::npos)
+            break;
+        rest.remove_prefix(comma + 1);
+    }
+    std::sort(starts.begin(), starts.end());
+    if (std::adjacent_find(starts.begin(), starts.end()) != starts.end())
+        return fallback;
+    return starts;
+}
+
 std::string NotTextMessage(const std::string& path, const std::optional<std::string>& keptAs) {
     std::string text =
         "Не удаётся прочитать файл настроек " + path +

@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <string>
 #include <utility>
+#include <vector>
 
 namespace registrator::channels {
 
@@ -22,6 +23,18 @@ public:
 private:
     std::string path_;
 };
+
+// What the energy estimate takes of a motor's supply: its line voltage and power factor, under keys of
+// our own beside the seven ("LineVoltage", "PowerFactor"), which the engineer sets from a meter reading.
+struct MotorSupply {
+    static constexpr double kDefaultLineVoltage = 380;
+    static constexpr double kDefaultPowerFactor = 0.85;
+    double LineVoltage = kDefaultLineVoltage; // volts, between phases
+    double PowerFactor = kDefaultPowerFactor; // cos phi, above 0, at most 1
+};
+
+// The shift starts when the settings file says nothing: 08:00 and 20:00, as minutes of the day.
+constexpr std::array<int, 2> kDefaultShiftStarts = {8 * 60, 20 * 60};
 
 // Called after each channel of a load or save with the channel's number, 1..72.
 using ProgressCallback = std::function<void(int channel)>;
@@ -68,6 +81,16 @@ public:
     // which the engineer sets by hand and nothing here writes); `fallback` where it is missing, not a
     // number, or not above zero. The seven's load and save leave the key as it stands.
     std::array<double, kChannelCount + 1> ReadStartWindows(double fallback) const;
+
+    // Each motor's supply from its keys of our own; the default for a key that is missing, not a
+    // number, or out of range (a voltage above 0 and at most 100 kV, a power factor above 0 and at
+    // most 1). The seven's load and save leave the keys as they stand; WriteSupply writes only them.
+    std::array<MotorSupply, kChannelCount + 1> ReadSupplies() const;
+    void WriteSupply(int channel, const MotorSupply& supply);
+
+    // Where each shift begins, as minutes of the day in ascending order, from a section of our own
+    // ("[Shifts]", "Starts=08:00,20:00"); the default two shifts when it is missing or cannot be read.
+    std::vector<int> ReadShiftStarts() const;
 
     // Runs after the new text is on disk beside the file and before it replaces the file; tests
     // stop the process there to show that the old file survives.
