@@ -379,9 +379,10 @@ void DigestBuilder::Finish(std::optional<double> period, std::optional<double> n
 }
 
 BuildOutcome BuildDigest(const std::string& dayPath, const channels::UstavkiTable& motors, DigestKind kind,
-                         DayDigest& into, DigestBuilder& builder, const StopCheck& stop) {
+                         DayDigest& into, DigestBuilder& builder, const StopCheck& stop,
+                         archive::ArchiveFile::Links links) {
     BuildOutcome out;
-    archive::ArchiveFile file(dayPath, archive::ArchiveFile::Mode::Read);
+    archive::ArchiveFile file(dayPath, archive::ArchiveFile::Mode::Read, links);
     const auto size = file.IsOpen() ? file.Size() : std::nullopt;
     if (!size) {
         out.Error = file.Error();
