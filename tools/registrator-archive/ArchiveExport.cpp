@@ -59,6 +59,43 @@ constexpr std::array kCommands = {
             "                  them.\n",
         .NoChannels = "events writes the whole journal; --channels does not apply to it",
         .Run = ExportEvents},
+    ToolCommand{
+        .Name = "trend",
+        .Usage = "trend [DATA_FOLDER] --from DATE[ HH:MM] --to DATE[ HH:MM] [--channels LIST]\n"
+                 "                           [--minute | --records] [--settings INI] [--excel]",
+        .Help =
+            "  trend [DATA_FOLDER]\n"
+            "                  the channels over a period of any length, from the day files of the\n"
+            "                  archive folder (DATA_FOLDER, else the Data folder beside this tool), day\n"
+            "                  after day in bounded memory: a header row, then with --minute (the\n"
+            "                  default) one row per minute that holds records: date (DD.MM.YYYY), time\n"
+            "                  of the minute's start, then each channel's lowest, mean and highest\n"
+            "                  current and its records in that minute, from the digests in\n"
+            "                  DATA_FOLDER/digest (made where missing or stale, with a progress line);\n"
+            "                  with --records one row per record: date, time, each channel's current.\n"
+            "                  --from DD.MM.YYYY starts at that midnight, --to DD.MM.YYYY takes in the\n"
+            "                  whole of that day; with a time (\"06.12.2026 08:00\") the period starts\n"
+            "                  there, or ends just before it. The spreadsheet form heads the columns with\n"
+            "                  the motors' names of the period's newest snapshot.\n",
+        .MostArguments = 0,
+        .TakesSettings = true,
+        .TakesPeriod = true,
+        .FileOptional = true,
+        .Run = ExportTrend},
+    ToolCommand{
+        .Name = "digest",
+        .Usage = "digest DATA_FOLDER [--settings INI]",
+        .Help =
+            "  digest DATA_FOLDER\n"
+            "                  makes ahead of time every missing or stale digest of the archive folder\n"
+            "                  (DATA_FOLDER/digest/dd.mm.yyyy.digest, what trends over a period are read\n"
+            "                  from), reading each day file at most once, with a progress line; then says\n"
+            "                  on one line how many were made.\n",
+        .NoChannels = "digest makes the digests of all 72 channels; --channels does not apply to it",
+        .NoExcel = "digest writes no CSV; --excel does not apply to it",
+        .TakesSettings = true,
+        .NoFile = "no archive folder given (the recorder's Data folder)",
+        .Run = MakeDigests},
 };
 
 } // namespace
@@ -80,7 +117,8 @@ std::string HelpText() {
         text +=
             std::string(text.empty() ? "Usage: " : "       ") + "registrator-archive " + command.Usage + '\n';
     text += "\n"
-            "Writes one archive file of the recorder as CSV to standard output.\n"
+            "Writes one archive file of the recorder, or a period of its archive folder, as CSV to\n"
+            "standard output.\n"
             "\n";
     for (const ToolCommand& command : ToolCommands())
         text += command.Help;
@@ -88,10 +126,14 @@ std::string HelpText() {
            "\n"
            "Options:\n"
            "  --channels LIST  only these channels, in the order given: numbers 1-72 and ranges,\n"
-           "                   for example 1,5,13-24. A channel may appear once. Not for summary or\n"
-           "                   events.\n"
-           "  --settings INI   summary only: the present settings file (the switch-off currents, and\n"
-           "                   the thresholds of motors the day's snapshot does not hold).\n"
+           "                   for example 1,5,13-24. A channel may appear once. Not for summary,\n"
+           "                   events or digest.\n"
+           "  --settings INI   summary, trend and digest: the present settings file (the switch-off\n"
+           "                   currents, and the thresholds and names of motors the day's snapshot does\n"
+           "                   not hold).\n"
+           "  --from, --to     trend only: the period, DD.MM.YYYY with an optional time HH:MM.\n"
+           "  --minute, --records\n"
+           "                   trend only: a row per minute (the default) or per record.\n"
            "  --excel          ';' between fields and ',' as the decimal separator (in numbers and in the\n"
            "                   fraction of a second), with a UTF-8 byte order mark, as spreadsheets\n"
            "                   under Russian regional settings expect.\n"
@@ -104,7 +146,9 @@ std::string HelpText() {
            "empty, holds more than 72 settings records or lacks a channel asked for (all 72 unless\n"
            "--channels says otherwise), or ends with an unfinished record (the whole records before it\n"
            "are still written); likewise when a journal is no journal (no header line) or ends with a\n"
-           "torn line; 2 when the command line is wrong. Every problem is described on standard error.\n";
+           "torn line; likewise when a day of a period cannot be read (the other days are still\n"
+           "written) or digests cannot be written to DATA_FOLDER/digest; 2 when the command line is\n"
+           "wrong. Every problem is described on standard error.\n";
 }
 
 int RunArchiveTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

@@ -22,28 +22,37 @@ std::string DayFileBeside(const std::string& readings, const std::string& suffix
     return readings.substr(0, readings.size() - 4) + suffix;
 }
 
+std::optional<int> LoadPresentSettings(const std::string& settings, const std::string& toolFolder,
+                                       std::ostream& err, channels::UstavkiTable& present,
+                                       monitor::ThresholdSource& source, std::string& path) {
+    for (int n = 1; n <= channels::kChannelCount; ++n)
+        present[n] = channels::DefaultUstavka(n);
+    path = settings;
+    if (path.empty() && !toolFolder.empty() && IsRegularFile(toolFolder + "Registrator.INI"))
+        path = toolFolder + "Registrator.INI";
+    source = monitor::ThresholdSource::ProgramDefaults;
+    if (path.empty())
+        return std::nullopt;
+    // A missing or unreadable file would load as the defaults without a word.
+    const channels::SettingsLoad found =
+        channels::SettingsFile(path, common::RegionalSettings::Russian()).LoadAll(present);
+    const FileTrouble trouble(err, path);
+    if (found == channels::SettingsLoad::Missing)
+        return trouble.Report("cannot open the settings file");
+    if (found == channels::SettingsLoad::NotText)
+        return trouble.Report("the settings file holds no text");
+    source = monitor::ThresholdSource::PresentSettings;
+    return std::nullopt;
+}
+
 std::optional<int> LoadDayMotors(const std::string& readings, const std::string& snapshot,
                                  const std::string& settings, const std::string& toolFolder,
                                  std::ostream& err, DaySources& sources) {
     channels::UstavkiTable present;
-    for (int n = 1; n <= channels::kChannelCount; ++n)
-        present[n] = channels::DefaultUstavka(n);
-    sources.SettingsPath = settings;
-    if (sources.SettingsPath.empty() && !toolFolder.empty() && IsRegularFile(toolFolder + "Registrator.INI"))
-        sources.SettingsPath = toolFolder + "Registrator.INI";
-    auto presentSource = monitor::ThresholdSource::ProgramDefaults;
-    if (!sources.SettingsPath.empty()) {
-        // A missing or unreadable file would load as the defaults without a word.
-        const channels::SettingsLoad found =
-            channels::SettingsFile(sources.SettingsPath, common::RegionalSettings::Russian())
-                .LoadAll(present);
-        const FileTrouble trouble(err, sources.SettingsPath);
-        if (found == channels::SettingsLoad::Missing)
-            return trouble.Report("cannot open the settings file");
-        if (found == channels::SettingsLoad::NotText)
-            return trouble.Report("the settings file holds no text");
-        presentSource = monitor::ThresholdSource::PresentSettings;
-    }
+    monitor::ThresholdSource presentSource;
+    if (const auto status =
+            LoadPresentSettings(settings, toolFolder, err, present, presentSource, sources.SettingsPath))
+        return status;
 
     sources.SnapshotPath = snapshot.empty() ? DayFileBeside(readings, "UST.txt") : snapshot;
     std::vector<archive::TUstRec> records(archive::kUstRecCount);

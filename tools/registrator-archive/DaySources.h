@@ -22,6 +22,12 @@ struct DaySources {
     archive::RecordFileRead SnapshotRead;
 };
 
+// The present settings: `settings`, else the program's settings file in `toolFolder`, else the
+// program's defaults (`path` then stays empty). Returns an exit status when the file named cannot be used.
+std::optional<int> LoadPresentSettings(const std::string& settings, const std::string& toolFolder,
+                                       std::ostream& err, channels::UstavkiTable& present,
+                                       monitor::ThresholdSource& source, std::string& path);
+
 // One rule for every motor, as the program's viewer and web view apply it: the day's own snapshot where
 // it has the motor (`snapshot`, or the day's snapshot file beside `readings`), else the present settings
 // (`settings`, or the program's settings file in `toolFolder`); the switch-off current always from the
