@@ -69,6 +69,10 @@ bench_ui_modbus  | Read72Registers : p99_us                       | <= 5000 us |
 bench_ui_mqtt    | TickWhileReplaying/0 / TickWithoutPublisher    | <= 1.5 x | the tick while a day's backlog goes out flat out / with no publisher
 bench_ui_mqtt    | TickWhileReplaying/200 / TickWithoutPublisher  | <= 1.5 x | the tick while the backlog goes out at 200 records a second / with no publisher
 bench_ui_mqtt    | ReplayFullDay : records/s                      | >= 2000 records/s | a full day's backlog replayed flat out
+bench_ui_trend   | BM_TrendDataYear                               | <= 100 ms | the web view's /trend/data for a year of one motor, digests present
+bench_ui_trend   | BM_TrendDataYear / BM_CoreQueryYear            | - x | that answer / the core query it is made from
+bench_ui_trend   | BM_ToolTrendMonthRecords / BM_PlainMonthCsv    | <= 2 x | registrator-archive trend --records, a month of one motor / a plain reader writing the same CSV
+bench_ui_trend   | BM_ToolReadingsMonth / BM_PlainMonthCsv        | - x | registrator-archive readings day by day for the month / the same plain reader
 TABLE
 )
 
