@@ -80,6 +80,10 @@ bench_reports    | BM_MonthFiguresWithoutDigests / BM_ReadMonth   | <= 1.5 x | t
 bench_reports    | BM_BuildMonthDigests / BM_ReadMonth            | - x | the month's digests alone / reading the day files once
 bench_reports    | BM_HealthFirstTime                             | - s | the motor health of the month, none of it kept yet
 bench_reports    | BM_HealthFromCache                             | - s | the same again, the finished days kept
+bench_ui_trend   | BM_TrendDataYear                               | <= 100 ms | the web view's /trend/data for a year of one motor, digests present
+bench_ui_trend   | BM_TrendDataYear / BM_CoreQueryYear            | - x | that answer / the core query it is made from
+bench_ui_trend   | BM_ToolTrendMonthRecords / BM_PlainMonthCsv    | <= 2 x | registrator-archive trend --records, a month of one motor / a plain reader writing the same CSV
+bench_ui_trend   | BM_ToolReadingsMonth / BM_PlainMonthCsv        | - x | registrator-archive readings day by day for the month / the same plain reader
 TABLE
 )
 

@@ -60,6 +60,43 @@ constexpr std::array kCommands = {
         .NoChannels = "events writes the whole journal; --channels does not apply to it",
         .Run = ExportEvents},
     ToolCommand{
+        .Name = "trend",
+        .Usage = "trend [DATA_FOLDER] --from DATE[ HH:MM] --to DATE[ HH:MM] [--channels LIST]\n"
+                 "                           [--minute | --records] [--settings INI] [--excel]",
+        .Help =
+            "  trend [DATA_FOLDER]\n"
+            "                  the channels over a period of any length, from the day files of the\n"
+            "                  archive folder (DATA_FOLDER, else the Data folder beside this tool), day\n"
+            "                  after day in bounded memory: a header row, then with --minute (the\n"
+            "                  default) one row per minute that holds records: date (DD.MM.YYYY), time\n"
+            "                  of the minute's start, then each channel's lowest, mean and highest\n"
+            "                  current and its records in that minute, from the digests in\n"
+            "                  DATA_FOLDER/digest (made where missing or stale, with a progress line);\n"
+            "                  with --records one row per record: date, time, each channel's current.\n"
+            "                  --from DD.MM.YYYY starts at that midnight, --to DD.MM.YYYY takes in the\n"
+            "                  whole of that day; with a time (\"06.12.2026 08:00\") the period starts\n"
+            "                  there, or ends just before it. The spreadsheet form heads the columns with\n"
+            "                  the motors' names of the period's newest snapshot.\n",
+        .MostArguments = 0,
+        .TakesSettings = true,
+        .TakesPeriod = true,
+        .FileOptional = true,
+        .Run = ExportTrend},
+    ToolCommand{
+        .Name = "digest",
+        .Usage = "digest DATA_FOLDER [--settings INI]",
+        .Help =
+            "  digest DATA_FOLDER\n"
+            "                  makes ahead of time every missing or stale digest of the archive folder\n"
+            "                  (DATA_FOLDER/digest/dd.mm.yyyy.digest, what trends over a period are read\n"
+            "                  from), reading each day file at most once, with a progress line; then says\n"
+            "                  on one line how many were made.\n",
+        .NoChannels = "digest makes the digests of all 72 channels; --channels does not apply to it",
+        .NoExcel = "digest writes no CSV; --excel does not apply to it",
+        .TakesSettings = true,
+        .NoFile = "no archive folder given (the recorder's Data folder)",
+        .Run = MakeDigests},
+    ToolCommand{
         .Name = "report",
         .Usage = "report [FOLDER] --shift DATE/N|--day DATE|--month MM.YYYY|--from TIME --to TIME\n"
                  "                           [--settings INI] [--csv] [--excel]",
@@ -100,7 +137,8 @@ std::string HelpText() {
         text +=
             std::string(text.empty() ? "Usage: " : "       ") + "registrator-archive " + command.Usage + '\n';
     text += "\n"
-            "Writes one archive file of the recorder, or a period's figures, as CSV to standard output.\n"
+            "Writes one archive file of the recorder, a period of its archive folder, or a period's\n"
+            "figures, as CSV to standard output.\n"
             "\n";
     for (const ToolCommand& command : ToolCommands())
         text += command.Help;
@@ -109,9 +147,13 @@ std::string HelpText() {
            "Options:\n"
            "  --channels LIST  only these channels, in the order given: numbers 1-72 and ranges,\n"
            "                   for example 1,5,13-24. A channel may appear once. Not for summary,\n"
-           "                   events or report.\n"
-           "  --settings INI   summary and report only: the present settings file (the switch-off\n"
-           "                   currents, and the thresholds of motors the day's snapshot does not hold).\n"
+           "                   events, digest or report.\n"
+           "  --settings INI   summary, trend, digest and report: the present settings file (the\n"
+           "                   switch-off currents, and the thresholds and names of motors the day's\n"
+           "                   snapshot does not hold).\n"
+           "  --from, --to     trend only: the period, DD.MM.YYYY with an optional time HH:MM.\n"
+           "  --minute, --records\n"
+           "                   trend only: a row per minute (the default) or per record.\n"
            "  --excel          ';' between fields and ',' as the decimal separator (in numbers and in the\n"
            "                   fraction of a second), with a UTF-8 byte order mark, as spreadsheets\n"
            "                   under Russian regional settings expect.\n"
@@ -124,8 +166,10 @@ std::string HelpText() {
            "empty, holds more than 72 settings records or lacks a channel asked for (all 72 unless\n"
            "--channels says otherwise), or ends with an unfinished record (the whole records before it\n"
            "are still written); likewise when a journal is no journal (no header line) or ends with a\n"
-           "torn line; for report, when a day file of the period cannot be read or none is there;\n"
-           "2 when the command line is wrong. Every problem is described on standard error.\n";
+           "torn line; likewise when a day of a period cannot be read (the other days are still\n"
+           "written) or digests cannot be written to DATA_FOLDER/digest; for report, when a day file\n"
+           "of the period cannot be read or none is there; 2 when the command line is wrong. Every\n"
+           "problem is described on standard error.\n";
 }
 
 int RunArchiveTool(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

@@ -2,6 +2,7 @@
 #include "ToolCommand.h"
 #include "archive/CsvExport.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 
@@ -34,13 +35,41 @@ std::string_view TrimBlanks(std::string_view text) {
     return text;
 }
 
-// "--settings applies to summary only": the commands that take it, by name.
-std::string SettingsOnlyFor() {
-    std::string names;
+// "--settings applies to summary and trend only": the commands that take it, by name.
+std::string OnlyFor(const std::string& options, bool ToolCommand::*takes) {
+    std::vector<std::string> names;
     for (const ToolCommand& command : ToolCommands())
-        if (command.TakesSettings)
-            names += (names.empty() ? "" : " and ") + std::string(command.Name);
-    return "--settings applies to " + names + " only";
+        if (command.*takes)
+            names.emplace_back(command.Name);
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+    return options + " to " + text + " only";
+}
+
+bool IsTimeOfDayText(std::string_view text) {
+    return text.size() == 5 && text[2] == ':' &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c == ':' || (c >= '0' && c <= '9'); });
+}
+
+// "06.12.2026" or "06.12.2026 10:30": that moment; a date alone stands for its start, or with `end`
+// for the start of the next day.
+std::optional<common::TDateTime> ParseMoment(const std::string& option, std::string_view text, bool end,
+                                             std::string& error) {
+    text = TrimBlanks(text);
+    const std::size_t blank = text.find(' ');
+    const std::string_view time = blank == std::string_view::npos ? "" : TrimBlanks(text.substr(blank));
+    const auto day = common::ArchiveDateValue(text.substr(0, blank));
+    const int hour = IsTimeOfDayText(time) ? (time[0] - '0') * 10 + time[1] - '0' : -1;
+    const int minute = IsTimeOfDayText(time) ? (time[3] - '0') * 10 + time[4] - '0' : -1;
+    if (!day || (!time.empty() && (hour < 0 || hour > 23 || minute > 59))) {
+        error =
+            option + ": \"" + std::string(text) + "\" is not a date DD.MM.YYYY with an optional time HH:MM";
+        return std::nullopt;
+    }
+    if (time.empty())
+        return *day + (end ? 1 : 0);
+    return *day + common::EncodeTime(hour, minute, 0, 0);
 }
 
 } // namespace
@@ -54,12 +83,32 @@ bool ParseArguments(const std::vector<std::string>& args, ToolOptions& options, 
     }
     std::vector<std::string> positional;
     std::optional<std::string> channels;
+    std::optional<std::string> from;
+    std::optional<std::string> to;
+    bool minute = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
             options.Help = true;
         } else if (arg == "--excel") {
             options.Excel = true;
+        } else if (arg == "--minute" || arg == "--records") {
+            (arg == "--minute" ? minute : options.PerRecord) = true;
+        } else if (arg == "--from" || arg == "--to") {
+            if (i + 1 == args.size()) {
+                error = arg + " needs a date, for example " + arg + " 06.12.2026 or " + arg +
+                        " \"06.12.2026 08:00\"";
+                return false;
+            }
+            std::string moment = args[++i];
+            // The time of day may come as an argument of its own.
+            if (i + 1 < args.size() && IsTimeOfDayText(args[i + 1]))
+                moment += " " + args[++i];
+            (arg == "--from" ? from : to) = moment;
+        } else if (arg.rfind("--from=", 0) == 0) {
+            from = arg.substr(7);
+        } else if (arg.rfind("--to=", 0) == 0) {
+            to = arg.substr(5);
         } else if (arg == "--channels") {
             if (i + 1 == args.size()) {
                 error = "--channels needs a list, for example --channels 1,5,13-24";
@@ -95,8 +144,8 @@ bool ParseArguments(const std::vector<std::string>& args, ToolOptions& options, 
         error = "unknown command \"" + options.Command + "\"";
         return false;
     }
-    if (positional.size() < 2) {
-        error = "no archive file given";
+    if (positional.size() < 2 && !command->FileOptional) {
+        error = command->NoFile;
         return false;
     }
     const std::size_t most = 2 + command->MostArguments;
@@ -104,15 +153,43 @@ bool ParseArguments(const std::vector<std::string>& args, ToolOptions& options, 
         error = "unexpected argument \"" + positional[most] + "\"";
         return false;
     }
-    options.File = positional[1];
-    options.Arguments.assign(positional.begin() + 2, positional.end());
+    if (positional.size() >= 2)
+        options.File = positional[1];
+    if (positional.size() > 2)
+        options.Arguments.assign(positional.begin() + 2, positional.end());
     if (command->NoChannels && channels) {
         error = command->NoChannels;
         return false;
     }
-    if (!command->TakesSettings && !options.Settings.empty()) {
-        error = SettingsOnlyFor();
+    if (command->NoExcel && options.Excel) {
+        error = command->NoExcel;
         return false;
+    }
+    if (!command->TakesSettings && !options.Settings.empty()) {
+        error = OnlyFor("--settings applies", &ToolCommand::TakesSettings);
+        return false;
+    }
+    if (!command->TakesPeriod && (from || to || minute || options.PerRecord)) {
+        error = OnlyFor("--from, --to, --minute and --records apply", &ToolCommand::TakesPeriod);
+        return false;
+    }
+    if (command->TakesPeriod) {
+        if (minute && options.PerRecord) {
+            error = "--minute and --records exclude each other";
+            return false;
+        }
+        if (!from || !to) {
+            error = options.Command + " needs --from and --to, for example --from 01.12.2026 --to 31.12.2026";
+            return false;
+        }
+        options.From = ParseMoment("--from", *from, false, error);
+        options.To = options.From ? ParseMoment("--to", *to, true, error) : std::nullopt;
+        if (!options.To)
+            return false;
+        if (*options.To <= *options.From) {
+            error = "--to must come after --from";
+            return false;
+        }
     }
     if (!channels) {
         options.Channels = archive::AllChannels();

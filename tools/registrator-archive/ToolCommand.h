@@ -1,8 +1,10 @@
 #pragma once
 
 #include "archive/CsvExport.h"
+#include "common/DateTime.h"
 
 #include <cstddef>
+#include <optional>
 #include <ostream>
 #include <span>
 #include <string>
@@ -19,6 +21,10 @@ struct ToolOptions {
     std::vector<int> Channels;          // all 72 unless --channels says otherwise
     bool Excel = false;
     bool Help = false;
+    // --from and --to: [From, To); a --to without a time of day takes in the whole of its day.
+    std::optional<common::TDateTime> From;
+    std::optional<common::TDateTime> To;
+    bool PerRecord = false; // --records rather than --minute
 };
 
 // What a command runs with.
@@ -38,7 +44,11 @@ struct ToolCommand {
     const char* Help;                 // its paragraph under the usage
     std::size_t MostArguments = 0;    // after FILE
     const char* NoChannels = nullptr; // why --channels does not apply to it; nothing when it does
+    const char* NoExcel = nullptr;    // likewise --excel
     bool TakesSettings = false;
+    bool TakesPeriod = false; // --from and --to (which it needs), --minute or --records
+    bool FileOptional = false;
+    const char* NoFile = "no archive file given";
     int (*Run)(const ToolRun& run) = nullptr;
     // Reads its own command line: every argument after its name goes to it as Arguments, unparsed.
     bool OwnArguments = false;
@@ -49,6 +59,8 @@ int ExportReadings(const ToolRun& run);
 int ExportSettings(const ToolRun& run);
 int ExportSummary(const ToolRun& run);
 int ExportEvents(const ToolRun& run);
+int ExportTrend(const ToolRun& run);
+int MakeDigests(const ToolRun& run);
 int ExportReport(const ToolRun& run);
 
 // Every command, in the order the help lists them.

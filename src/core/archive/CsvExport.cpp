@@ -43,12 +43,19 @@ void CsvRow::Field(std::string_view text) {
     row_ += '"';
 }
 
+// A number or a time is never quoted: it holds neither separator nor quote.
 void CsvRow::Number(double value) {
-    Field(common::FloatToText(value, decimal_));
+    if (started_)
+        row_ += separator_;
+    started_ = true;
+    common::AppendFloatText(row_, value, decimal_);
 }
 
 void CsvRow::Time(double time) {
-    Field(TimeOfDayText(time, decimal_));
+    if (started_)
+        row_ += separator_;
+    started_ = true;
+    AppendTimeOfDayText(row_, time, decimal_);
 }
 
 void CsvRow::WriteTo(std::ostream& out) {
@@ -76,6 +83,31 @@ std::string TimeOfDayText(double time, char fractionSeparator) {
     std::snprintf(text, sizeof text, "%02d:%02d:%02d%c%03d", part(ms / 3600000), part(ms / 60000 % 60),
                   part(ms / 1000 % 60), fractionSeparator, part(ms % 1000));
     return text;
+}
+
+namespace {
+
+void AppendDigits(std::string& out, int value, int width) {
+    char digits[12];
+    for (int i = width - 1; i >= 0; --i, value /= 10)
+        digits[i] = static_cast<char>('0' + value % 10);
+    out.append(digits, static_cast<std::size_t>(width));
+}
+
+} // namespace
+
+void AppendTimeOfDayText(std::string& out, double time, char fractionSeparator) {
+    if (!std::isfinite(time))
+        return;
+    const double fraction = time - std::floor(time);
+    const std::int64_t ms = std::min<std::int64_t>(std::llround(fraction * 86400000.0), 86399999);
+    AppendDigits(out, static_cast<int>(ms / 3600000), 2);
+    out += ':';
+    AppendDigits(out, static_cast<int>(ms / 60000 % 60), 2);
+    out += ':';
+    AppendDigits(out, static_cast<int>(ms / 1000 % 60), 2);
+    out += fractionSeparator;
+    AppendDigits(out, static_cast<int>(ms % 1000), 3);
 }
 
 std::vector<int> AllChannels() {

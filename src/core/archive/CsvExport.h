@@ -40,6 +40,8 @@ private:
 
 // A stored time of day as HH:MM:SS followed by `fractionSeparator` and the milliseconds.
 std::string TimeOfDayText(double time, char fractionSeparator = '.');
+// The same text appended to `out`, without its cost (exports write millions).
+void AppendTimeOfDayText(std::string& out, double time, char fractionSeparator);
 
 // Channels 1..72.
 std::vector<int> AllChannels();

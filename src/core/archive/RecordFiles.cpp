@@ -47,9 +47,9 @@ RecordFileRead ReadReadingsFile(const std::string& path, std::vector<TArhivRec>&
     return result;
 }
 
-RecordFileRead ReadSnapshotFile(const std::string& path, std::span<TUstRec> out) {
+RecordFileRead ReadSnapshotFile(const std::string& path, std::span<TUstRec> out, ArchiveFile::Links links) {
     RecordFileRead result;
-    ArchiveFile file(path, ArchiveFile::Mode::Read);
+    ArchiveFile file(path, ArchiveFile::Mode::Read, links);
     if (!file.IsOpen()) {
         result.Error = file.Error();
         return result;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/ArchiveFile.h"
 #include "archive/ArchiveRecords.h"
 
 #include <cstddef>
@@ -35,7 +36,8 @@ RecordFileRead ReadReadingsFile(const std::string& path, std::vector<TArhivRec>&
                                 std::size_t limit = kMaxLoadedRecords);
 
 // The first whole records of a snapshot file into out[0 .. Records); entries past them are untouched.
-RecordFileRead ReadSnapshotFile(const std::string& path, std::span<TUstRec> out);
+RecordFileRead ReadSnapshotFile(const std::string& path, std::span<TUstRec> out,
+                                ArchiveFile::Links links = ArchiveFile::Links::Follow);
 
 // Writes the record at the end of the last whole record of the file (creating the file if need be),
 // so an unfinished tail left by a crash is overwritten rather than shifting every later record.

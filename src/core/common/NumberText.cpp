@@ -1,5 +1,6 @@
 #include "common/NumberText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -119,6 +120,23 @@ std::string FloatToText(double value, char decimalSeparator) {
         }
     }
     return out;
+}
+
+void AppendFloatText(std::string& out, double value, char decimalSeparator) {
+    char text[32];
+    if (std::isfinite(value) && value != 0) {
+        const auto done = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 15);
+        const std::string_view written(text, static_cast<std::size_t>(done.ptr - text));
+        // The exponent forms differ in their bounds and spelling; those few go the long way.
+        if (done.ec == std::errc() && written.find('e') == std::string_view::npos) {
+            const std::size_t at = out.size();
+            out += written;
+            if (decimalSeparator != '.')
+                std::replace(out.begin() + static_cast<std::ptrdiff_t>(at), out.end(), '.', decimalSeparator);
+            return;
+        }
+    }
+    out += FloatToText(value, decimalSeparator);
 }
 
 std::string FloatToTextFourDecimals(double value, char decimalSeparator) {

@@ -10,6 +10,8 @@ namespace registrator::common {
 // Shortest general form with at most 15 significant digits: "0,5", "1E-7", "1,5E20", "-12".
 // Exponent form when |value| < 0.00001 (and not 0) or more than 15 digits stand before the separator.
 std::string FloatToText(double value, char decimalSeparator);
+// The same text appended to `out`, without its cost for the usual numbers (exports write millions).
+void AppendFloatText(std::string& out, double value, char decimalSeparator);
 
 // The "0.####" pattern: at least one whole digit, at most four decimals (rounded), trailing zeros
 // and a bare separator dropped.

@@ -90,8 +90,9 @@ private:
 } // namespace
 
 bool ReadRecordsBetween(const std::string& dayPath, const DigestHeader* header, std::int64_t from,
-                        std::int64_t to, const RecordVisitor& visit, std::string& error) {
-    archive::ArchiveFile file(dayPath, archive::ArchiveFile::Mode::Read);
+                        std::int64_t to, const RecordVisitor& visit, std::string& error,
+                        archive::ArchiveFile::Links links) {
+    archive::ArchiveFile file(dayPath, archive::ArchiveFile::Mode::Read, links);
     const auto size = file.IsOpen() ? file.Size() : std::nullopt;
     if (!size) {
         error = file.Error();

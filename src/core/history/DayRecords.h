@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/ArchiveFile.h"
 #include "archive/ArchiveRecords.h"
 #include "history/DigestFormat.h"
 
@@ -20,6 +21,7 @@ using RecordVisitor = std::function<bool(std::span<const archive::TArhivRec>)>;
 // the digest, or every record when the digest kept no runs or there is none, are read through.
 // Returns false and says why when the file cannot be read; a stop by `visit` is no failure.
 bool ReadRecordsBetween(const std::string& dayPath, const DigestHeader* header, std::int64_t fromMs,
-                        std::int64_t toMs, const RecordVisitor& visit, std::string& error);
+                        std::int64_t toMs, const RecordVisitor& visit, std::string& error,
+                        archive::ArchiveFile::Links links = archive::ArchiveFile::Links::Follow);
 
 } // namespace registrator::history

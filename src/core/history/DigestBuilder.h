@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/ArchiveFile.h"
 #include "archive/ArchiveRecords.h"
 #include "history/DigestFormat.h"
 #include "history/DigestKernel.h"
@@ -126,6 +127,7 @@ struct BuildOutcome {
 // file's last minute; a file whose records all lie in one minute gets a WholeDay one.
 // `into` and `workspace` keep their memory from one day to the next.
 BuildOutcome BuildDigest(const std::string& dayPath, const channels::UstavkiTable& motors, DigestKind kind,
-                         DayDigest& into, DigestBuilder& workspace, const StopCheck& stop = {});
+                         DayDigest& into, DigestBuilder& workspace, const StopCheck& stop = {},
+                         archive::ArchiveFile::Links links = archive::ArchiveFile::Links::Follow);
 
 } // namespace registrator::history

@@ -14,9 +14,10 @@ constexpr std::size_t kBlockRecords = 448;
 } // namespace
 
 BuildOutcome BuildDigest(const std::string& dayPath, const channels::UstavkiTable& motors, DigestKind kind,
-                         DayDigest& into, DigestBuilder& builder, const StopCheck& stop) {
+                         DayDigest& into, DigestBuilder& builder, const StopCheck& stop,
+                         archive::ArchiveFile::Links links) {
     BuildOutcome out;
-    archive::ArchiveFile file(dayPath, archive::ArchiveFile::Mode::Read);
+    archive::ArchiveFile file(dayPath, archive::ArchiveFile::Mode::Read, links);
     const auto size = file.IsOpen() ? file.Size() : std::nullopt;
     if (!size) {
         out.Error = file.Error();

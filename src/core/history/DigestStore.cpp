@@ -91,8 +91,8 @@ bool DayView::Hours(int channel, std::vector<DigestEntry>& out) {
 }
 
 ArchiveHistory::ArchiveHistory(std::string folder, const channels::UstavkiTable& present,
-                               monitor::ThresholdSource presentSource)
-    : folder_(std::move(folder)), present_(present), presentSource_(presentSource) {
+                               monitor::ThresholdSource presentSource, archive::ArchiveFile::Links links)
+    : folder_(std::move(folder)), present_(present), presentSource_(presentSource), links_(links) {
     if (!folder_.empty() && folder_.back() != '/' && folder_.back() != '\\')
         folder_ += '/';
 }
@@ -119,13 +119,13 @@ std::vector<common::TDateTime> ArchiveHistory::Days() const {
 
 monitor::DayMotors ArchiveHistory::MotorsOf(common::TDateTime day) const {
     std::vector<archive::TUstRec> snapshot(archive::kUstRecCount);
-    const archive::RecordFileRead read = archive::ReadSnapshotFile(SnapshotPath(day), snapshot);
+    const archive::RecordFileRead read = archive::ReadSnapshotFile(SnapshotPath(day), snapshot, links_);
     return monitor::MotorsOfDay(std::span(snapshot.data(), read.Records), present_, presentSource_);
 }
 
 std::optional<std::uint64_t> ArchiveHistory::Believe(const DigestHeader& h, common::TDateTime day, Need need,
                                                      bool growing, std::uint64_t& dayBytes) const {
-    archive::ArchiveFile dayFile(DayPath(day), archive::ArchiveFile::Mode::Read);
+    archive::ArchiveFile dayFile(DayPath(day), archive::ArchiveFile::Mode::Read, links_);
     const auto size = dayFile.IsOpen() ? dayFile.Size() : std::nullopt;
     if (!size)
         return std::nullopt;
@@ -154,7 +154,7 @@ std::optional<std::uint64_t> ArchiveHistory::Believe(const DigestHeader& h, comm
 
 bool ArchiveHistory::ReadTail(common::TDateTime day, const DigestHeader& h, Workspace& work,
                               std::string& error) const {
-    archive::ArchiveFile dayFile(DayPath(day), archive::ArchiveFile::Mode::Read);
+    archive::ArchiveFile dayFile(DayPath(day), archive::ArchiveFile::Mode::Read, links_);
     const auto size = dayFile.IsOpen() ? dayFile.Size() : std::nullopt;
     if (!size || !dayFile.Seek(h.CoveredRecords * kRecord)) {
         error = dayFile.Error();
@@ -176,8 +176,18 @@ bool ArchiveHistory::ReadTail(common::TDateTime day, const DigestHeader& h, Work
     return true;
 }
 
+bool ArchiveHistory::DigestFolderUsable() const {
+    if (links_ == archive::ArchiveFile::Links::Follow)
+        return true;
+    std::error_code error;
+    const fs::path folder = common::PathFromUtf8(folder_ + "digest");
+    return !fs::is_symlink(fs::symlink_status(folder, error));
+}
+
 void ArchiveHistory::Save(common::TDateTime day, const DayDigest& digest) const {
     // A cache: a folder that cannot be written only means the next reader makes it again.
+    if (!DigestFolderUsable())
+        return;
     std::error_code ignored;
     fs::create_directories(common::PathFromUtf8(DigestFolder()), ignored);
     const fs::path target = common::PathFromUtf8(DigestPath(day));
@@ -202,8 +212,8 @@ ArchiveHistory::Opened ArchiveHistory::Open(common::TDateTime day, Need need, bo
                                             bool rebuild, const StopCheck& stop, bool view) const {
     Opened out;
     std::uint64_t dayBytes = 0;
-    if (!rebuild) {
-        archive::ArchiveFile file(DigestPath(day), archive::ArchiveFile::Mode::Read);
+    if (!rebuild && DigestFolderUsable()) {
+        archive::ArchiveFile file(DigestPath(day), archive::ArchiveFile::Mode::Read, links_);
         DigestHeader header;
         const auto size = file.IsOpen() ? file.Size() : std::nullopt;
         if (size && ReadAt(file, 0, &header, sizeof header) && HeaderHolds(header) &&
@@ -228,7 +238,7 @@ ArchiveHistory::Opened ArchiveHistory::Open(common::TDateTime day, Need need, bo
     const monitor::DayMotors motors = MotorsOf(day);
     const BuildOutcome made =
         BuildDigest(DayPath(day), motors.Motors, growing ? DigestKind::FinishedMinutes : DigestKind::WholeDay,
-                    work.Built, work.Builder, stop);
+                    work.Built, work.Builder, stop, links_);
     if (!made.Built) {
         out.Error = made.Error;
         out.Stopped = made.Stopped;

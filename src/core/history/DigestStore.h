@@ -73,9 +73,12 @@ private:
 class ArchiveHistory {
 public:
     // `folder`: the archive folder (with or without its trailing separator). `present`: the settings in
-    // force, for the motors a day's snapshot does not hold and for every switch-off current.
+    // force, for the motors a day's snapshot does not hold and for every switch-off current. `links`:
+    // Refuse for what is served to other computers: no file that is a symbolic link, nor a digest
+    // folder that is one, is then read or written, so nothing outside the archive folder is reached.
     ArchiveHistory(std::string folder, const channels::UstavkiTable& present,
-                   monitor::ThresholdSource presentSource = monitor::ThresholdSource::PresentSettings);
+                   monitor::ThresholdSource presentSource = monitor::ThresholdSource::PresentSettings,
+                   archive::ArchiveFile::Links links = archive::ArchiveFile::Links::Follow);
 
     const std::string& Folder() const { return folder_; }
     std::string DayPath(common::TDateTime day) const;
@@ -87,6 +90,7 @@ public:
     // The day's motors by the one rule of the day summary: its snapshot, else the present settings.
     monitor::DayMotors MotorsOf(common::TDateTime day) const;
     const channels::UstavkiTable& Present() const { return present_; }
+    archive::ArchiveFile::Links LinkPolicy() const { return links_; }
 
     struct Opened {
         std::optional<DayView> View; // none: no day file, no whole record, or it cannot be read
@@ -118,10 +122,13 @@ private:
     bool ReadTail(common::TDateTime day, const DigestHeader& header, Workspace& work,
                   std::string& error) const;
     void Save(common::TDateTime day, const DayDigest& digest) const;
+    // Whether digests may be read from and written to their folder under the link policy.
+    bool DigestFolderUsable() const;
 
     std::string folder_;
     channels::UstavkiTable present_;
     monitor::ThresholdSource presentSource_;
+    archive::ArchiveFile::Links links_;
 };
 
 // The motors a digest counted with: its thresholds into a table.

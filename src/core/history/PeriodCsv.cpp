@@ -5,7 +5,6 @@
 #include "history/PeriodQuery.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <set>
 
@@ -39,13 +38,6 @@ private:
     std::size_t rows_ = 0;
 };
 
-void AppendDigits(std::string& out, int value, int width) {
-    char digits[12];
-    for (int i = width - 1; i >= 0; --i, value /= 10)
-        digits[i] = static_cast<char>('0' + value % 10);
-    out.append(digits, static_cast<std::size_t>(width));
-}
-
 void Header(const ArchiveHistory& history, const CsvRequest& request, Output& out) {
     archive::CsvRow row(request.Form);
     row.StartFile(out.Text());
@@ -70,37 +62,6 @@ void Header(const ArchiveHistory& history, const CsvRequest& request, Output& ou
 }
 
 } // namespace
-
-void AppendNumber(std::string& out, double value, char decimal) {
-    char text[32];
-    if (std::isfinite(value) && value != 0) {
-        const auto done = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 15);
-        const std::string_view written(text, static_cast<std::size_t>(done.ptr - text));
-        // The exponent forms differ in their bounds and spelling; those few go the long way.
-        if (done.ec == std::errc() && written.find('e') == std::string_view::npos) {
-            const std::size_t at = out.size();
-            out += written;
-            if (decimal != '.')
-                std::replace(out.begin() + static_cast<std::ptrdiff_t>(at), out.end(), '.', decimal);
-            return;
-        }
-    }
-    out += common::FloatToText(value, decimal);
-}
-
-void AppendTimeOfDay(std::string& out, double time, char fractionSeparator) {
-    if (!std::isfinite(time))
-        return;
-    const double fraction = time - std::floor(time);
-    const std::int64_t ms = std::min<std::int64_t>(std::llround(fraction * 86400000.0), 86399999);
-    AppendDigits(out, static_cast<int>(ms / 3600000), 2);
-    out += ':';
-    AppendDigits(out, static_cast<int>(ms / 60000 % 60), 2);
-    out += ':';
-    AppendDigits(out, static_cast<int>(ms / 1000 % 60), 2);
-    out += fractionSeparator;
-    AppendDigits(out, static_cast<int>(ms % 1000), 3);
-}
 
 CsvOutcome WritePeriodCsv(const ArchiveHistory& history, const CsvRequest& request, const CsvSink& sink,
                           Workspace& work, const ProgressCallback& progress) {
@@ -168,10 +129,10 @@ CsvOutcome WritePeriodCsv(const ArchiveHistory& history, const CsvRequest& reque
                     std::string& text = out.Text();
                     for (const archive::TArhivRec& record : block) {
                         text += date;
-                        AppendTimeOfDay(text, record.Time, decimal);
+                        archive::AppendTimeOfDayText(text, record.Time, decimal);
                         for (const int n : request.Channels) {
                             text += separator;
-                            AppendNumber(text, record.Tok[n - 1], decimal);
+                            common::AppendFloatText(text, record.Tok[n - 1], decimal);
                         }
                         text += "\r\n";
                         if (!out.RowDone()) {
@@ -181,7 +142,7 @@ CsvOutcome WritePeriodCsv(const ArchiveHistory& history, const CsvRequest& reque
                     }
                     return true;
                 },
-                error);
+                error, history.LinkPolicy());
             if (stopped)
                 return stop();
             if (!read)
@@ -215,13 +176,13 @@ CsvOutcome WritePeriodCsv(const ArchiveHistory& history, const CsvRequest& reque
                 continue;
             std::string& text = out.Text();
             text += date;
-            AppendTimeOfDay(text, static_cast<double>(m) / kMinutesPerDay, decimal);
+            archive::AppendTimeOfDayText(text, static_cast<double>(m) / kMinutesPerDay, decimal);
             for (const auto& entries : minutes) {
                 const DigestEntry& e = entries[m];
                 for (const double value : {e.Min, e.Mean, e.Max}) {
                     text += separator;
                     if (e.Records > 0)
-                        AppendNumber(text, value, decimal);
+                        common::AppendFloatText(text, value, decimal);
                 }
                 text += separator;
                 text += std::to_string(e.Records);

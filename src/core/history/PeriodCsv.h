@@ -40,9 +40,4 @@ struct CsvOutcome {
 CsvOutcome WritePeriodCsv(const ArchiveHistory& history, const CsvRequest& request, const CsvSink& sink,
                           Workspace& work, const ProgressCallback& progress = {});
 
-// A stored number as common::FloatToText writes it, without its cost for the usual ones.
-void AppendNumber(std::string& out, double value, char decimal);
-// A stored time of day as archive::TimeOfDayText writes it.
-void AppendTimeOfDay(std::string& out, double time, char fractionSeparator);
-
 } // namespace registrator::history

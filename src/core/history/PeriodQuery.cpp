@@ -202,7 +202,7 @@ void FromRecords(const ArchiveHistory& history, const SeriesRequest& request, st
                 }
                 return true;
             },
-            error);
+            error, history.LinkPolicy());
         if (!read)
             Trouble(answer, day, error);
     }
@@ -229,7 +229,10 @@ void FromRecords(const ArchiveHistory& history, const SeriesRequest& request, st
             while (!points.empty() && points.back().Records == 0)
                 points.pop_back();
             answer.StepSeconds = period * 86400;
-            continue;
+            // The gaps between records count as points too; with them the records may not fit.
+            if (points.size() <= request.MaxPoints)
+                continue;
+            points.clear();
         }
         std::vector<Bucket> buckets(request.MaxPoints);
         for (const Sample& sample : s)
@@ -306,7 +309,8 @@ MotorLines LinesOf(const ArchiveHistory& history, common::TDateTime from, common
         if (d > lastDay)
             continue;
         std::vector<archive::TUstRec> snapshot(archive::kUstRecCount);
-        const archive::RecordFileRead read = archive::ReadSnapshotFile(history.SnapshotPath(*it), snapshot);
+        const archive::RecordFileRead read =
+            archive::ReadSnapshotFile(history.SnapshotPath(*it), snapshot, history.LinkPolicy());
         if (static_cast<std::size_t>(channel) <= read.Records) {
             const monitor::DayMotors motors =
                 monitor::MotorsOfDay(std::span(snapshot.data(), read.Records), history.Present());

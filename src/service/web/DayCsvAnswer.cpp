@@ -21,7 +21,7 @@ DayCsvAnswer::~DayCsvAnswer() {
 }
 
 bool DayCsvAnswer::Start(std::unique_ptr<DayCsv> csv, std::shared_ptr<std::atomic<int>> running) {
-    job_ = DayCsvJob::Start(std::move(csv), std::move(running), this, [this] { Pump(); });
+    job_ = ArchiveJob::Start(std::move(csv), std::move(running), this, [this] { Pump(); });
     return job_ != nullptr;
 }
 

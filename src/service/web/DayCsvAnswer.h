@@ -1,6 +1,7 @@
 #pragma once
 
-#include "service/web/DayCsvJob.h"
+#include "service/web/ArchiveJob.h"
+#include "service/web/DayCsv.h"
 #include "service/web/HttpConnection.h"
 
 #include <QByteArray>
@@ -37,7 +38,7 @@ private:
     DayCsvKind kind_;
     archive::CsvForm form_;
     std::function<void()> rejected_;
-    std::shared_ptr<DayCsvJob> job_;
+    std::shared_ptr<ArchiveJob> job_;
     QByteArray summary_;
     bool begun_ = false;
     bool done_ = false;

@@ -66,6 +66,7 @@ HeadVerdict JudgeRequestLine(const QByteArray& line, RequestHead& parsed) {
     const qsizetype query = target.indexOf('?');
     parsed.HeadOnly = parts[0] == "HEAD";
     parsed.Path = query < 0 ? target : target.left(query);
+    parsed.Query = query < 0 ? QByteArray() : target.mid(query + 1);
     parsed.Http10 = parts[2] == "HTTP/1.0";
     parsed.Close = parsed.Http10;
     return {};

@@ -18,6 +18,7 @@ struct HeadVerdict {
 struct RequestHead {
     bool HeadOnly = false; // HEAD: the answer without its body
     QByteArray Path;       // the target up to any query
+    QByteArray Query;      // what follows the '?', if anything
     bool Http10 = false;
     bool Close = false; // no further request on this connection (HTTP/1.0, or "Connection: close")
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "channels/ChannelData.h"
+#include "common/DateTime.h"
 
 #include <QByteArray>
 
@@ -15,5 +16,10 @@ QByteArray EventsPage();
 
 // One motor's trend of the history ring, fetched from /motor/N/data and drawn on a canvas.
 QByteArray MotorPage(int channel, const channels::UstavkiTable& ustavki);
+
+// Up to 8 motors over a period (сутки, неделя, месяц or a range), fetched from /trend/data as bands of
+// their lowest and highest current around the mean, never more points than the chart is wide.
+// `today` is the station's, where the page opens without a period of its own.
+QByteArray TrendPage(const channels::UstavkiTable& ustavki, common::TDateTime today);
 
 } // namespace registrator::web

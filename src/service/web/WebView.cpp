@@ -4,8 +4,10 @@
 #include "service/web/ArchiveDate.h"
 #include "service/web/DayCsvAnswer.h"
 #include "service/web/HttpConnection.h"
+#include "service/web/TrendData.h"
 #include "service/web/WebListener.h"
 #include "service/web/WebPages.h"
+#include "service/web/WholeAnswer.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -231,11 +233,11 @@ QByteArray WebView::MotorJson(int channel) const {
 }
 
 void WebView::Serve(HttpConnection& connection, const RequestHead& request) {
-    if (!Route(connection, QString::fromLatin1(request.Path)))
+    if (!Route(connection, QString::fromLatin1(request.Path), request.Query))
         Answer(connection, 404, "Нет такой страницы\n", kPlainText);
 }
 
-bool WebView::Route(HttpConnection& connection, const QString& path) {
+bool WebView::Route(HttpConnection& connection, const QString& path, const QByteArray& query) {
     if (path == QLatin1String("/"))
         Answer(connection, 200, PanelPage(PanelJson()), kHtml);
     else if (path == QLatin1String("/stream"))
@@ -249,6 +251,10 @@ bool WebView::Route(HttpConnection& connection, const QString& path) {
     else if (path == QLatin1String("/metrics") && metrics_)
         Answer(connection, 200, QByteArray::fromStdString(metrics_()),
                "text/plain; version=0.0.4; charset=utf-8");
+    else if (path == QLatin1String("/trend"))
+        Answer(connection, 200, TrendPage(services_.Data.Ustavki, services_.Clock.Today()), kHtml);
+    else if (path == QLatin1String("/trend/data"))
+        ServeTrendData(connection, query);
     else if (path == QLatin1String("/favicon.ico"))
         Answer(connection, 204, {}, kHtml);
     else if (path.startsWith(QLatin1String("/motor/")))
@@ -327,6 +333,30 @@ void WebView::ServeDayCsv(HttpConnection& connection, const std::string& date, b
     auto csv = std::make_unique<DayCsv>(kind, services_.Archive.ReadingsPath(date),
                                         services_.Archive.SnapshotPath(date), services_.Data.Ustavki, form);
     if (!answer->Start(std::move(csv), runningJobs_)) {
+        delete answer;
+        Answer(connection, 503, "Архив занят, повторите запрос\n", kPlainText);
+    }
+}
+
+void WebView::ServeTrendData(HttpConnection& connection, const QByteArray& query) {
+    std::string error;
+    std::optional<history::SeriesRequest> request = ParseTrendQuery(query.toStdString(), error);
+    if (!request) {
+        Answer(connection, 400, QByteArray::fromStdString(error), kPlainText);
+        return;
+    }
+    // A copy of the thresholds, as for a day's CSV; links refused, as for every file served.
+    history::ArchiveHistory history(services_.Archive.Folder(), services_.Data.Ustavki,
+                                    monitor::ThresholdSource::PresentSettings,
+                                    archive::ArchiveFile::Links::Refuse);
+    auto* answer = new WholeAnswer(
+        connection, [this](HttpConnection& to, const std::string& body, const std::string& why) {
+            if (why.empty())
+                Answer(to, 200, QByteArray::fromStdString(body), kJson);
+            else
+                Answer(to, 500, QByteArray::fromStdString("График не построен: " + why + "\n"), kPlainText);
+        });
+    if (!answer->Start(std::make_unique<TrendData>(std::move(history), std::move(*request)), runningJobs_)) {
         delete answer;
         Answer(connection, 503, "Архив занят, повторите запрос\n", kPlainText);
     }

@@ -29,9 +29,10 @@ class HttpConnection;
 class WebListener;
 struct RequestHead;
 
-// The opt-in read-only web view: the mimic panel as a live page, one motor's trend, a day's archive as
-// CSV and the program's health as JSON. It reads the same channel data and archive the windows read,
-// on the GUI thread (a day's CSV on a thread of its own), and never writes to them.
+// The opt-in read-only web view: the mimic panel as a live page, one motor's trend, trends over any
+// period, a day's archive as CSV and the program's health as JSON. It reads the same channel data and
+// archive the windows read, on the GUI thread (a day's CSV and a period's chart on a thread of their
+// own), and never writes to them but for the digests a period's chart is read from.
 class WebView : public QObject {
     Q_OBJECT
 public:
@@ -77,7 +78,7 @@ public:
 private:
     void Serve(HttpConnection& connection, const RequestHead& request);
     // False when no page has the path.
-    bool Route(HttpConnection& connection, const QString& path);
+    bool Route(HttpConnection& connection, const QString& path, const QByteArray& query);
     bool ServeMotor(HttpConnection& connection, QStringView rest);
     bool ServeArchive(HttpConnection& connection, QString rest);
     void Push();
@@ -88,6 +89,7 @@ private:
     void OpenStream(HttpConnection& connection);
     void ServeDayCsv(HttpConnection& connection, const std::string& date, bool summary,
                      archive::CsvForm form);
+    void ServeTrendData(HttpConnection& connection, const QByteArray& query);
     void Answer(HttpConnection& connection, int status, const QByteArray& body, const QByteArray& type);
 
     Services services_;

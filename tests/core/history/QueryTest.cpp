@@ -84,6 +84,16 @@ TEST(PeriodQuery, ZoomedInTheRecordsThemselvesComeFromBothRunsOfAClockSetBack) {
         plausible += Reading(3, s) >= 0 ? 1 : 0;
     EXPECT_EQ(counted, plausible);
     EXPECT_LE(hour.Channels[0].Points.size(), 2000u);
+
+    // As many records as points, with a stop among them: without the fix its gap made one point too many.
+    auto holed = Seconds(0, 100);
+    Append(holed, Seconds(200, 100));
+    WriteDay(history.DayPath(kDay1 + 5), holed);
+    const SeriesAnswer stop = QuerySeries(history, {At(kDay1 + 5, 0), At(kDay1 + 5, 300), {2}, 200}, work);
+    const auto& points = stop.Channels[0].Points;
+    EXPECT_LE(points.size(), 200u);
+    EXPECT_EQ(
+        std::count_if(points.begin(), points.end(), [](const SeriesPoint& p) { return p.Records == 0; }), 1);
 }
 
 TEST(PeriodCsv, RowsAsTheReadingsExportWritesThemAndMinutesFromTheDigest) {
@@ -156,13 +166,13 @@ TEST(PeriodCsv, NumbersAndTimesAreWrittenAsTheExportWritesThem) {
           -42.5, 1e300, std::nan(""), 1.0 / 0.0, 5e-324, 1.7976931348623157e308}) {
         for (const char decimal : {'.', ','}) {
             std::string fast;
-            AppendNumber(fast, v, decimal);
+            common::AppendFloatText(fast, v, decimal);
             EXPECT_EQ(fast, common::FloatToText(v, decimal)) << v;
         }
     }
     for (const double t : {0.0, 0.5, 86399.9996 * kSecond, 0.99999999999, 12345.678 * kSecond}) {
         std::string fast;
-        AppendTimeOfDay(fast, t, ',');
+        archive::AppendTimeOfDayText(fast, t, ',');
         EXPECT_EQ(fast, archive::TimeOfDayText(t, ',')) << t;
     }
 }

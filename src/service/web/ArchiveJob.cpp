@@ -1,4 +1,4 @@
-#include "service/web/DayCsvJob.h"
+#include "service/web/ArchiveJob.h"
 
 #include <system_error>
 #include <thread>
@@ -12,23 +12,23 @@ constexpr std::size_t kMaxQueuedBytes = 1 << 20;
 
 } // namespace
 
-DayCsvJob::DayCsvJob(QObject* context, std::function<void()> wake)
+ArchiveJob::ArchiveJob(QObject* context, std::function<void()> wake)
     : context_(context), wake_(std::move(wake)) {}
 
-std::shared_ptr<DayCsvJob> DayCsvJob::Start(std::unique_ptr<DayCsv> csv,
-                                            std::shared_ptr<std::atomic<int>> running, QObject* context,
-                                            std::function<void()> wake) {
+std::shared_ptr<ArchiveJob> ArchiveJob::Start(std::unique_ptr<ArchiveWork> work,
+                                              std::shared_ptr<std::atomic<int>> running, QObject* context,
+                                              std::function<void()> wake) {
     if (++*running > kMaxRunning) {
         --*running;
         return nullptr;
     }
-    std::shared_ptr<DayCsvJob> job(new DayCsvJob(context, std::move(wake)));
+    std::shared_ptr<ArchiveJob> job(new ArchiveJob(context, std::move(wake)));
     try {
         // Detached: nothing ever waits for it; it holds what it uses.
-        std::thread([job, csv = std::move(csv), running] {
+        std::thread([job, work = std::move(work), running] {
             // Nothing thrown here may end the program: the request fails instead.
             try {
-                job->Run(*csv);
+                job->Run(*work);
             } catch (const std::exception& failure) {
                 job->Fail(failure.what());
             }
@@ -41,14 +41,14 @@ std::shared_ptr<DayCsvJob> DayCsvJob::Start(std::unique_ptr<DayCsv> csv,
     return job;
 }
 
-void DayCsvJob::Run(DayCsv& csv) {
-    const DayOpening opening = csv.Open();
+void ArchiveJob::Run(ArchiveWork& work) {
+    const DayOpening opening = work.Open();
     {
         std::lock_guard lock(mutex_);
         opening_ = opening;
         if (opening != DayOpening::Ready) {
             ended_ = true;
-            error_ = csv.Error();
+            error_ = work.Error();
         }
         WakeLocked();
     }
@@ -63,7 +63,7 @@ void DayCsvJob::Run(DayCsv& csv) {
                 return;
         }
         std::string piece;
-        const bool more = csv.Next(piece, stop);
+        const bool more = work.Next(piece, stop);
         std::lock_guard lock(mutex_);
         if (!piece.empty() && !cancelled_) {
             queuedBytes_ += piece.size();
@@ -71,7 +71,7 @@ void DayCsvJob::Run(DayCsv& csv) {
         }
         if (!more) {
             ended_ = true;
-            error_ = csv.Error();
+            error_ = work.Error();
         }
         WakeLocked();
         if (!more)
@@ -79,7 +79,7 @@ void DayCsvJob::Run(DayCsv& csv) {
     }
 }
 
-void DayCsvJob::Fail(const std::string& why) {
+void ArchiveJob::Fail(const std::string& why) {
     std::lock_guard lock(mutex_);
     if (!opening_)
         opening_ = DayOpening::Unreadable;
@@ -88,24 +88,24 @@ void DayCsvJob::Fail(const std::string& why) {
     WakeLocked();
 }
 
-void DayCsvJob::WakeLocked() {
+void ArchiveJob::WakeLocked() {
     // Posted while the lock holds, and Cancel takes the lock: the context is alive when posted to, and
     // a posted call dies with it.
     if (context_)
         QMetaObject::invokeMethod(context_, wake_, Qt::QueuedConnection);
 }
 
-std::optional<DayOpening> DayCsvJob::Opening() const {
+std::optional<DayOpening> ArchiveJob::Opening() const {
     std::lock_guard lock(mutex_);
     return opening_;
 }
 
-std::string DayCsvJob::Error() const {
+std::string ArchiveJob::Error() const {
     std::lock_guard lock(mutex_);
     return error_;
 }
 
-bool DayCsvJob::Take(std::string& piece) {
+bool ArchiveJob::Take(std::string& piece) {
     std::lock_guard lock(mutex_);
     if (pieces_.empty())
         return false;
@@ -116,12 +116,12 @@ bool DayCsvJob::Take(std::string& piece) {
     return true;
 }
 
-bool DayCsvJob::Finished() const {
+bool ArchiveJob::Finished() const {
     std::lock_guard lock(mutex_);
     return ended_ && pieces_.empty();
 }
 
-void DayCsvJob::Cancel() {
+void ArchiveJob::Cancel() {
     std::lock_guard lock(mutex_);
     cancelled_ = true;
     context_ = nullptr;

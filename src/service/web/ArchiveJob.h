@@ -1,6 +1,6 @@
 #pragma once
 
-#include "service/web/DayCsv.h"
+#include "service/web/ArchiveWork.h"
 
 #include <QObject>
 #include <atomic>
@@ -14,19 +14,19 @@
 
 namespace registrator::web {
 
-// A day's CSV made on a thread of its own, never far ahead of the socket: it makes no more while much
-// of it still waits to be taken. The GUI thread takes the pieces, and may let the job go at any time;
-// the job then ends by itself at the next block and touches nothing of whoever asked for it, so a job
-// that cannot finish never holds up the end of the program.
-class DayCsvJob {
+// Work on the archive (a day's CSV, a period's chart) done on a thread of its own, never far ahead of
+// the socket: it makes no more while much of it still waits to be taken. The GUI thread takes the pieces, and
+// may let the job go at any time; the job then ends by itself at the next block and touches nothing of
+// whoever asked for it, so a job that cannot finish never holds up the end of the program.
+class ArchiveJob {
 public:
     static constexpr int kMaxRunning = 4;
 
     // Null when `running` jobs are kMaxRunning already, or no thread could be had. `wake` is called on
     // `context`'s thread whenever there is news: the opening, a piece, the end; never after Cancel.
-    static std::shared_ptr<DayCsvJob> Start(std::unique_ptr<DayCsv> csv,
-                                            std::shared_ptr<std::atomic<int>> running, QObject* context,
-                                            std::function<void()> wake);
+    static std::shared_ptr<ArchiveJob> Start(std::unique_ptr<ArchiveWork> work,
+                                             std::shared_ptr<std::atomic<int>> running, QObject* context,
+                                             std::function<void()> wake);
 
     std::optional<DayOpening> Opening() const;
     // Why opening or reading failed ("" while all is well).
@@ -38,8 +38,8 @@ public:
     void Cancel();
 
 private:
-    DayCsvJob(QObject* context, std::function<void()> wake);
-    void Run(DayCsv& csv);
+    ArchiveJob(QObject* context, std::function<void()> wake);
+    void Run(ArchiveWork& work);
     void Fail(const std::string& why);
     void WakeLocked();
 
