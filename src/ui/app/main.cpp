@@ -1,6 +1,7 @@
 #include "acquisition/PortFactory.h"
 #include "channels/SettingsFile.h"
 #include "common/ExecutablePath.h"
+#include "common/Version.h"
 #include "service/recorder/Headless.h"
 #include "ui/app/CommandLine.h"
 #include "ui/app/ProcessStart.h"
@@ -43,6 +44,10 @@ int main(int argc, char* argv[]) {
         for (int i = 0; i < argc; ++i)
             arguments << QString::fromLocal8Bit(argv[i]);
         const ui::CommandLineOptions early = ui::ParseCommandLine(arguments);
+        if (early.ShowVersion && !early.ShowHelp && early.Error.isEmpty()) {
+            std::printf("Registrator %s\n", common::ProgramVersion());
+            return service::kExitOrderly;
+        }
         if (early.ShowHelp || !early.Error.isEmpty()) {
             if (!early.Error.isEmpty())
                 std::fprintf(stderr, "Registrator: %s\n\n", qPrintable(early.Error));
