@@ -12,6 +12,7 @@
 #include "ui/monitor/MainWindow.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLocale>
 #include <QSysInfo>
 #include <cstdio>
@@ -51,8 +52,11 @@ int main(int argc, char* argv[]) {
         if (early.ShowHelp || !early.Error.isEmpty()) {
             if (!early.Error.isEmpty())
                 std::fprintf(stderr, "Registrator: %s\n\n", qPrintable(early.Error));
-            const QString settings = QString::fromStdString(channels::FolderOf(executable) +
-                                                            channels::ProgramTitle(executable) + ".INI");
+            QString settings = QString::fromStdString(channels::FolderOf(executable) +
+                                                      channels::ProgramTitle(executable) + ".INI");
+            // An installed program keeps the file elsewhere through a link beside it: say where.
+            if (const QFileInfo link(settings); link.isSymLink())
+                settings = link.symLinkTarget() + QStringLiteral("\nthrough the link ") + settings;
             std::fputs(qPrintable(ui::CommandLineHelp(settings)), early.Error.isEmpty() ? stdout : stderr);
             return early.Error.isEmpty() ? service::kExitOrderly : service::kExitBadCommandLine;
         }
