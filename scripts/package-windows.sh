@@ -16,7 +16,7 @@ build=${REGISTRATOR_WINDOWS_GUI_BUILD_DIR:-$PWD/build-windows-gui}
 cmake --preset windows-gui -B "$build" >/dev/null
 cmake --build "$build" -j "$(nproc)" --target Registrator registrator-archive registrator-scan
 
-version=$(sed -n 's/^project(Registrator VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+version=$(cat "$build/version.txt")
 name=registrator-$version-windows-x86_64
 stage=$build/package/$name
 rm -rf "$stage" "$build/package/$name.zip"

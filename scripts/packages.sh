@@ -17,6 +17,10 @@ TEST_PACKAGES=(
     libmodbus-dev mbpoll python3-pymodbus python3-serial-asyncio prometheus
     mosquitto mosquitto-clients python3-paho-mqtt postgresql python3-psycopg2 faketime stress-ng
 )
+# DEB_PACKAGES: what making the Debian package adds (scripts/package-deb.sh); scripts/deb-check.sh adds lintian.
+DEB_PACKAGES=(
+    dpkg-dev
+)
 WINDOWS_PACKAGES=(
     g++-mingw-w64-x86-64-posix wine wine64
 )

@@ -60,10 +60,11 @@ records=$(($(stat -c %s "Data/$day") / 584 - first))
 mbpoll -m tcp -a 1 -r 1 -c 72 -t 3 -1 -p "$modbus" 127.0.0.1 >"$tmp/mbpoll.log" || fail "mbpoll: $(cat "$tmp/mbpoll.log")"
 [ "$(grep -cE '^\[[0-9]+\]:' "$tmp/mbpoll.log")" -eq 72 ] || fail "not 72 currents: $(cat "$tmp/mbpoll.log")"
 curl -sf "http://127.0.0.1:$web/health" >"$tmp/health.json" || fail "no /health"
-python3 - "$tmp/health.json" <<'PY'
+python3 - "$tmp/health.json" "$(./Registrator --version)" <<'PY'
 import json, sys
 health = json.load(open(sys.argv[1]))
 assert health["port"] == "simulated" and health["recordsToday"] > 5, health
+assert "Registrator " + health["version"] == sys.argv[2], (health, sys.argv[2])
 assert health["messages"] == 0 and health["lastMessage"] == "", health
 PY
 grep -qx "READY=1" "$tmp/notify.log" || fail "systemd was not told ready: $(cat "$tmp/notify.log")"

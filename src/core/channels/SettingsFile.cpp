@@ -236,7 +236,13 @@ SettingsLoad SettingsFile::LoadAll(UstavkiTable& ustavki, const ProgressCallback
 }
 
 std::optional<std::string> SettingsFile::SetAside(common::TDateTime now) {
-    const std::string stem = path_ + ".unreadable-" + common::FormatDate(now, "yyyy-MM-dd");
+    // Through a link, the file it leads to is moved beside itself; the link stays for the next file.
+    std::error_code linkError;
+    const fs::path file = common::FollowLinks(common::PathFromUtf8(path_), linkError);
+    if (linkError)
+        return std::nullopt;
+    const std::string stem =
+        common::Utf8FromPath(file) + ".unreadable-" + common::FormatDate(now, "yyyy-MM-dd");
     constexpr int kMostKeptADay = 1000;
     for (int n = 1; n <= kMostKeptADay; ++n) {
         const std::string kept = n == 1 ? stem : stem + '-' + std::to_string(n);
@@ -244,7 +250,7 @@ std::optional<std::string> SettingsFile::SetAside(common::TDateTime now) {
         std::error_code error;
         if (fs::exists(fs::symlink_status(keptPath, error)))
             continue;
-        fs::rename(common::PathFromUtf8(path_), keptPath, error);
+        fs::rename(file, keptPath, error);
         if (error)
             return std::nullopt;
         return kept;

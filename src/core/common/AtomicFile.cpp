@@ -152,6 +152,26 @@ bool RefusedByPermissions(int error) {
 
 } // namespace
 
+fs::path FollowLinks(const fs::path& path, std::error_code& error) {
+    error.clear();
+    std::error_code ignored;
+    if (!fs::is_symlink(fs::symlink_status(path, ignored)))
+        return path;
+    // As many as the system itself follows before it calls it a loop.
+    constexpr int kMostLinks = 40;
+    fs::path at = path;
+    for (int links = 0; links < kMostLinks; ++links) {
+        if (!fs::is_symlink(fs::symlink_status(at, ignored)))
+            return fs::weakly_canonical(at, error);
+        const fs::path target = fs::read_symlink(at, error);
+        if (error)
+            return {};
+        at = target.is_absolute() ? target : at.parent_path() / target;
+    }
+    error = std::make_error_code(std::errc::too_many_symbolic_link_levels);
+    return {};
+}
+
 fs::path TemporaryPathFor(const fs::path& path) {
     fs::path temporary = path;
     temporary += ".tmp";
@@ -167,13 +187,10 @@ ReplaceResult ReplaceFileAtomically(const fs::path& path, std::string_view bytes
         return result;
     };
     std::error_code error;
-    fs::path target = path;
-    // Replace what a link points at, not the link.
-    if (fs::is_symlink(fs::symlink_status(target, error))) {
-        target = fs::canonical(path, error);
-        if (error)
-            return fail(ReplaceResult::NotWritable, error);
-    }
+    // What a link leads to is replaced, not the link; a link to a file not made yet makes it.
+    const fs::path target = FollowLinks(path, error);
+    if (error)
+        return fail(ReplaceResult::NotWritable, error);
     const fs::file_status status = fs::status(target, error);
     const bool exists = fs::exists(status);
     if (exists && !fs::is_regular_file(status))

@@ -27,14 +27,20 @@ enum class Durability {
 
 // Replaces the file with the given bytes so that a crash or power loss at any moment leaves either
 // the old file or the new one whole: the bytes go to a temporary file beside it, are flushed to
-// disk, and the temporary is renamed over the old file. The new file keeps the old one's mode, and
-// its owner and group where the system allows. beforeRename, when set, runs between the flush and
-// the rename; tests use it to stop the process there. Unless Replaced, the old file is untouched
+// disk, and the temporary is renamed over the old file. A link is followed: the file it leads to is
+// replaced (or made), and the link stays. The new file keeps the old one's mode, and its owner and
+// group where the system allows. beforeRename, when set, runs between the flush and the rename; tests
+// use it to stop the process there. Unless Replaced, the old file is untouched
 // and the temporary removed, and `why` (when given) holds the system's reason.
 ReplaceResult ReplaceFileAtomically(const std::filesystem::path& path, std::string_view bytes,
                                     const std::function<void()>& beforeRename = {},
                                     std::error_code* why = nullptr,
                                     Durability durability = Durability::Flushed);
+
+// The file that a path names once its links are followed, whether it exists yet or not: an installed
+// program reaches its settings through a link beside the executable. The path as it is when it is no
+// link; `error` set for a chain that goes round.
+std::filesystem::path FollowLinks(const std::filesystem::path& path, std::error_code& error);
 
 // Overwrites an existing file with the given bytes and cuts it to their length. Not crash-safe: for
 // when a file may be written but not replaced.

@@ -73,7 +73,10 @@ bool InstanceLock::Acquire(const QString& settingsPath, const QString& archiveFo
     QString folder = archiveFolder;
     while (folder.endsWith(QLatin1Char('/')) || folder.endsWith(QLatin1Char('\\')))
         folder.chop(1);
-    const bool ok = TakeAll(settingsPath, settingsPath + QStringLiteral(".lock"), true, holder) &&
+    // Beside the file a link leads to, where the settings are written, not in an installed program's folder.
+    const QFileInfo settings(settingsPath);
+    const QString settingsFile = settings.isSymLink() ? settings.symLinkTarget() : settingsPath;
+    const bool ok = TakeAll(settingsPath, settingsFile + QStringLiteral(".lock"), true, holder) &&
                     TakeAll(folder.isEmpty() ? QStringLiteral(".") : folder,
                             folder + QStringLiteral("/registrator.lock"), false, holder);
     if (!ok)

@@ -1,5 +1,6 @@
 #include "service/recorder/StationOutlets.h"
 
+#include "common/Version.h"
 #include "service/modbus/ModbusServer.h"
 #include "service/web/WebView.h"
 
@@ -88,7 +89,8 @@ void StationOutlets::StartMqtt() {
         return;
     }
     settings.StartDay = services_.Clock.Today();
-    settings.OnlineStatus = integration::OnlineStatusJson(settings.Station, REGISTRATOR_VERSION, Status());
+    settings.OnlineStatus =
+        integration::OnlineStatusJson(settings.Station, common::ProgramVersion(), Status());
     settings.OfflineStatus = integration::OfflineStatusJson(settings.Station);
     mqtt_ = std::make_unique<MqttPublisher>(std::move(settings), services_.Clock);
     mqtt_->Start();

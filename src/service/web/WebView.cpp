@@ -1,6 +1,7 @@
 #include "service/web/WebView.h"
 
 #include "common/DateTime.h"
+#include "common/Version.h"
 #include "service/web/ArchiveDate.h"
 #include "service/web/DayCsvAnswer.h"
 #include "service/web/HttpConnection.h"
@@ -196,6 +197,7 @@ QByteArray WebView::HealthJson() const {
     if (status_)
         health = QJsonDocument::fromJson(QString::fromStdString(integration::HealthJson(status_())).toUtf8())
                      .object();
+    health.insert(QStringLiteral("version"), QString::fromLatin1(common::ProgramVersion()));
     health.insert(QStringLiteral("refreshed"), refreshedAt_ == 0 ? QString() : TimeOfDay(refreshedAt_));
     health.insert(QStringLiteral("pages"), Pages());
     health.insert(QStringLiteral("rejectedRequests"), static_cast<qint64>(listener_->Rejected()));

@@ -70,6 +70,8 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
             options.Headless = true;
         } else if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
             options.ShowHelp = true;
+        } else if (arg == QLatin1String("--version")) {
+            options.ShowVersion = true;
         } else if (TakeValue(arguments, i, "--port", value)) {
             if (value.isEmpty()) {
                 options.Error = QString::fromLatin1(kPortUsage);
@@ -165,6 +167,7 @@ QString CommandLineHelp(const QString& settingsFile) {
                "  --mqtt-credentials FILE  a file holding user:password, readable by its owner only\n"
                "  --mqtt-rate N   records a second at most while catching up (default 200, 0: no limit)\n"
                "  --help          show this text\n"
+               "  --version       show the program's version\n"
                "\n"
                "Settings are kept in %1 beside the executable; the archive goes\n"
                "to Data/ under the working directory, which must exist for anything to be recorded.\n"

@@ -1,6 +1,7 @@
 #include "acquisition/PortFactory.h"
 #include "channels/SettingsFile.h"
 #include "common/ExecutablePath.h"
+#include "common/Version.h"
 #include "service/recorder/Headless.h"
 #include "ui/app/CommandLine.h"
 #include "ui/app/ProcessStart.h"
@@ -11,6 +12,7 @@
 #include "ui/monitor/MainWindow.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLocale>
 #include <QSysInfo>
 #include <cstdio>
@@ -43,11 +45,18 @@ int main(int argc, char* argv[]) {
         for (int i = 0; i < argc; ++i)
             arguments << QString::fromLocal8Bit(argv[i]);
         const ui::CommandLineOptions early = ui::ParseCommandLine(arguments);
+        if (early.ShowVersion && !early.ShowHelp && early.Error.isEmpty()) {
+            std::printf("Registrator %s\n", common::ProgramVersion());
+            return service::kExitOrderly;
+        }
         if (early.ShowHelp || !early.Error.isEmpty()) {
             if (!early.Error.isEmpty())
                 std::fprintf(stderr, "Registrator: %s\n\n", qPrintable(early.Error));
-            const QString settings = QString::fromStdString(channels::FolderOf(executable) +
-                                                            channels::ProgramTitle(executable) + ".INI");
+            QString settings = QString::fromStdString(channels::FolderOf(executable) +
+                                                      channels::ProgramTitle(executable) + ".INI");
+            // An installed program keeps the file elsewhere through a link beside it: say where.
+            if (const QFileInfo link(settings); link.isSymLink())
+                settings = link.symLinkTarget() + QStringLiteral("\nthrough the link ") + settings;
             std::fputs(qPrintable(ui::CommandLineHelp(settings)), early.Error.isEmpty() ? stdout : stderr);
             return early.Error.isEmpty() ? service::kExitOrderly : service::kExitBadCommandLine;
         }

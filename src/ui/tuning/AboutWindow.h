@@ -4,7 +4,7 @@
 
 namespace registrator::ui {
 
-// TF_About: one line of text and nothing that acts.
+// TF_About: one line of text, the version below it, and nothing that acts.
 class AboutWindow : public QWidget {
     Q_OBJECT
 public:

@@ -1,5 +1,7 @@
 #include <functional>
 #include <gtest/gtest.h>
+#include <stdexcept>
+#include <string>
 #include <vector>
 
 #ifndef _WIN32
@@ -400,6 +402,40 @@ TEST_F(SettingsFileWrite, TheReplacedFileKeepsItsModeAndWhereAllowedItsOwner) {
     EXPECT_EQ(st.st_uid, user.Uid);
     EXPECT_EQ(st.st_gid, user.Gid);
     EXPECT_NE(ReadFileBytes(path_).find("Koof_K=50"), std::string::npos);
+}
+
+// An installed program's folder is not its user's to write: the settings file beside the executable is a
+// link into one that is. Every write, and a setting aside, goes to the file the link leads to; the link
+// stays.
+TEST_F(SettingsFileWrite, ALinkBesideTheProgramLeadsEveryWriteToItsTarget) {
+    const OtherUser user = UserForDeniedWrites();
+    const fs::path program = folder_.Path() / "program";
+    const fs::path state = folder_.Path() / "state";
+    fs::create_directories(program);
+    fs::create_directories(state);
+    fs::create_symlink("../state/Registrator.INI", program / "Registrator.INI");
+    fs::permissions(folder_.Path(), fs::perms::owner_all | fs::perms::others_exec);
+    fs::permissions(program, fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+    fs::permissions(state, fs::perms::all);
+    SettingsFile file((program / "Registrator.INI").string(), RegionalSettings::Russian());
+    const std::string kept = (state / "Registrator.INI.unreadable-2026-12-06").string();
+    ustavki_[7].T_Nom = 120;
+    EXPECT_EQ(SaveAsUser(user,
+                         [&] {
+                             file.SaveAll(ustavki_); // makes the file the link leads to
+                             file.WriteChannel(ustavki_, 7);
+                             WriteFileBytes(state / "Registrator.INI", std::string(100, '\0'));
+                             if (file.SetAside(registrator::common::EncodeDate(2026, 12, 6)) != kept)
+                                 throw std::runtime_error("not set aside");
+                             file.WriteChannel(ustavki_, 7);
+                         }),
+              0);
+    UstavkiTable loaded;
+    EXPECT_EQ(file.LoadAll(loaded), SettingsLoad::Read);
+    EXPECT_EQ(loaded[7].T_Nom, 120);
+    EXPECT_EQ(ReadFileBytes(kept), std::string(100, '\0'));
+    EXPECT_TRUE(fs::is_symlink(program / "Registrator.INI"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(program), fs::directory_iterator()), 1);
 }
 
 // A writable file in a folder that admits no temporary file could not be saved at all.
