@@ -5,6 +5,7 @@
 #include "common/DateTime.h"
 #include "support/TempFolder.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -16,6 +17,13 @@
 
 namespace registrator::archive::testing {
 namespace {
+
+// The tool writes a full stop whatever the locale; std::stod would read it by the locale's own rule.
+double NumberOf(const std::string& text) {
+    double value = NAN;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
 
 constexpr int kDays = 30;
 constexpr int kMissingDay = 11; // 12.11.2026 has no file
@@ -181,9 +189,9 @@ TEST_F(TrendTool, AMonthOfMinutesAndRecordsAgreesWithWhatTheDayFilesHold) {
             EXPECT_EQ(std::stoi(field[3]), b.Records) << (*row)[0] << " " << time;
             if (b.Records == 0)
                 continue;
-            EXPECT_EQ(std::stod(field[0]), b.Min);
-            EXPECT_NEAR(std::stod(field[1]), b.Sum / b.Records, 1e-9 * b.Max);
-            EXPECT_EQ(std::stod(field[2]), b.Max);
+            EXPECT_EQ(NumberOf(field[0]), b.Min);
+            EXPECT_NEAR(NumberOf(field[1]), b.Sum / b.Records, 1e-9 * b.Max);
+            EXPECT_EQ(NumberOf(field[2]), b.Max);
         }
         ++row;
     }
