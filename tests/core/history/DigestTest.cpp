@@ -277,8 +277,9 @@ TEST(Digest, ADamagedOrLyingDigestIsMadeAgainAndNeverDrawn) {
          }},
         {"another day's digest",
          [&] {
-             std::filesystem::copy_file(history.DigestPath(kDay1 + 1), path,
-                                        std::filesystem::copy_options::overwrite_existing);
+             // Removed first: MinGW's copy_file refuses to overwrite whatever the options say.
+             std::filesystem::remove(path);
+             std::filesystem::copy_file(history.DigestPath(kDay1 + 1), path);
          }},
         {"another version",
          [&] {
@@ -298,6 +299,8 @@ TEST(Digest, ADamagedOrLyingDigestIsMadeAgainAndNeverDrawn) {
          [&] { Lie(path, [](DigestHeader& h, auto&) { h.CoveredRecords += 1; }); }},
     };
     for (const auto& [what, damage] : damages) {
+        // Each damage starts from the sound digest, not from the one made again after the last.
+        support::WriteFileBytes(path, whole);
         damage();
         const SeriesAnswer again = QuerySeries(history, request, work);
         for (std::size_t k = 0; k < request.Channels.size(); ++k) {
