@@ -114,12 +114,12 @@ def find(program, case):
 def seconds(run):
     return run["real_time"] * SECONDS[run["time_unit"]]
 
-def figure(program, spec):
-    case, _, counter = spec.partition(" : ")
+def figure(program, rule):
+    case, _, counter = rule.partition(" : ")
     if counter:
         run = find(program, case)
         return run.get(counter) if run else None
-    case, _, baseline = spec.partition(" / ")
+    case, _, baseline = rule.partition(" / ")
     run = find(program, case)
     if run is None:
         return None
@@ -138,15 +138,15 @@ def meets(value, aim):
     return value <= float(limit) if op == "<=" else value >= float(limit)
 
 rows = [("benchmark", "compares", "aim", "figure", "")]
-for program, spec, what, aim, unit in FIGURES:
+for program, rule, what, aim, unit in FIGURES:
     if program not in names:
         continue
     shown_aim = f"{aim} {unit}" if aim != "-" else "-"
-    value = figure(program, spec)
+    value = figure(program, rule)
     if value is None:
         rows.append((program, what, shown_aim, "no figure", "?"))
         continue
-    if " / " not in spec and " : " not in spec:
+    if " / " not in rule and " : " not in rule:
         value /= SECONDS[unit]
     shown = f"{value:.3f}" if unit == "x" else f"{value:.0f}" if value >= 100 else f"{value:.1f}"
     verdict = {True: "ok", False: "MISSED", "": ""}[meets(value, aim)]
