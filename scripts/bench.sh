@@ -69,6 +69,13 @@ bench_ui_modbus  | Read72Registers : p99_us                       | <= 5000 us |
 bench_ui_mqtt    | TickWhileReplaying/0 / TickWithoutPublisher    | <= 1.5 x | the tick while a day's backlog goes out flat out / with no publisher
 bench_ui_mqtt    | TickWhileReplaying/200 / TickWithoutPublisher  | <= 1.5 x | the tick while the backlog goes out at 200 records a second / with no publisher
 bench_ui_mqtt    | ReplayFullDay : records/s                      | >= 2000 records/s | a full day's backlog replayed flat out
+bench_ui_period  | WindowMonthOf8Motors                           | <= 100 ms | the period window: a month of 8 motors from request to drawn chart
+bench_ui_period  | WindowMonthOf8Motors / CoreQueryMonthOf8Motors | - x | the same / the core query alone
+bench_ui_period  | WindowZoomHourOfRecords                        | <= 20 ms | the period window zoomed to an hour of 1 s records, drawn
+bench_ui_period  | SecondsInTurn/FollowingMonth : ratio           | <= 1.05 x | a second of ticks, the window following a month live / without it, in turn
+bench_ui_period  | SecondsInTurn/FollowingToday : ratio           | <= 1.05 x | a second of ticks, the window following today live / without it, in turn
+bench_ui_period  | SecondsInTurn/NoWindowEither : ratio           | 0.95..1.05 x | two stations without it, in turn: how far this run's figures spread
+bench_ui_period  | WindowMemoryMonthOf8Motors : MB                | <= 20 MB | the period window's resident memory with a month of 8 motors shown
 TABLE
 )
 
