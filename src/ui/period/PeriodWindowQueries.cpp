@@ -120,11 +120,11 @@ void PeriodWindow::FollowRecord() {
     const common::TDateTime now = Now();
     if (!isVisible() || motors_.empty() || !HoldsNow(span_, now))
         return;
-    // As often as a record can move what a pixel shows: each second zoomed in to records, every few
-    // seconds over a day, at most every half a minute over a month.
+    // Ten times in the time a pixel stands for: each second zoomed in to records, every ten seconds or
+    // so over a day, every half a minute over a week or a month.
     const QCPRange view = chart_->xAxis->range();
     const double pixelSeconds = view.size() * 86400 / static_cast<double>(PointsWide());
-    const double every = std::clamp(pixelSeconds / 20, 1.0, 30.0) - 0.5;
+    const double every = std::clamp(pixelSeconds / 10, 1.0, 30.0) - 0.5;
     if ((now - lastTail_) * 86400 < every)
         return;
     lastTail_ = now;
