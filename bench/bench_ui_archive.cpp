@@ -2,6 +2,7 @@
 // chart replotted and the window painted offscreen) against the read of the readings file alone, in the
 // same run. Before the benchmarks it prints the memory the viewer holds with that day loaded.
 #include "RatioReporter.h"
+#include "ResidentMemory.h"
 #include "SilentDialogs.h"
 #include "archive/Archive.h"
 #include "common/Clock.h"
@@ -81,13 +82,7 @@ struct Rig {
     ui::ArchiveViewerWindow viewer;
 };
 
-double ResidentMegabytes() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
-    return 0;
-}
+using bench::ResidentMegabytes;
 
 void ReportMemory() {
     const double before = ResidentMegabytes();

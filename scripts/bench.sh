@@ -84,6 +84,13 @@ bench_ui_trend   | BM_TrendDataYear                               | <= 100 ms | 
 bench_ui_trend   | BM_TrendDataYear / BM_CoreQueryYear            | - x | that answer / the core query it is made from
 bench_ui_trend   | BM_ToolTrendMonthRecords / BM_PlainMonthCsv    | <= 2 x | registrator-archive trend --records, a month of one motor / a plain reader writing the same CSV
 bench_ui_trend   | BM_ToolReadingsMonth / BM_PlainMonthCsv        | - x | registrator-archive readings day by day for the month / the same plain reader
+bench_ui_period  | WindowMonthOf8Motors                           | <= 100 ms | the period window: a month of 8 motors from request to drawn chart
+bench_ui_period  | WindowMonthOf8Motors / CoreQueryMonthOf8Motors | - x | the same / the core query alone
+bench_ui_period  | WindowZoomHourOfRecords                        | <= 20 ms | the period window zoomed to an hour of 1 s records, drawn
+bench_ui_period  | SecondsInTurn/FollowingMonth : ratio           | <= 1.05 x | a second of ticks, the window following a month live / without it, in turn
+bench_ui_period  | SecondsInTurn/FollowingToday : ratio           | <= 1.05 x | a second of ticks, the window following today live / without it, in turn
+bench_ui_period  | SecondsInTurn/NoWindowEither : ratio           | 0.95..1.05 x | two stations without it, in turn: how far this run's figures spread
+bench_ui_period  | WindowMemoryMonthOf8Motors : MB                | <= 20 MB | the period window's resident memory with a month of 8 motors shown
 TABLE
 )
 

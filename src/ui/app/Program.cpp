@@ -9,6 +9,7 @@
 #include "ui/monitor/MainWindow.h"
 #include "ui/monitor/MotorGraphWindow.h"
 #include "ui/monitor/SectionWindow.h"
+#include "ui/period/PeriodWindow.h"
 #include "ui/tuning/AboutWindow.h"
 #include "ui/tuning/CalibrationWindow.h"
 #include "ui/tuning/CoefficientWindow.h"
@@ -112,6 +113,14 @@ bool Program::Start() {
             &ArchiveViewerWindow::ShowModeless);
     connect(archiveViewerWindow_.get(), &ArchiveViewerWindow::folderWindowRequested,
             archiveFolderWindow_.get(), &ArchiveFolderWindow::ShowModeless);
+    periodWindow_ = std::make_unique<PeriodWindow>(
+        PeriodWindow::Services{archive, data, clock, regional, messages, guard});
+    connect(mainWindow_.get(), &MainWindow::periodTrendRequested, periodWindow_.get(),
+            &PeriodWindow::ShowModeless);
+    connect(archiveViewerWindow_.get(), &ArchiveViewerWindow::periodRequested, periodWindow_.get(),
+            &PeriodWindow::ShowDay);
+    // Once the record is written, so that the window reads it back.
+    connect(&recorder, &service::Recorder::historyStepped, periodWindow_.get(), &PeriodWindow::FollowRecord);
 
     // In the order SelectChannel fills them: the section window, the motor graph window, the calibration
     // window.
@@ -175,10 +184,10 @@ void Program::Shutdown() {
     // No tick may run inside a box shown while the program ends.
     station_.Recorder().StopTimers();
     mainWindow_->hide();
-    for (QWidget* window : std::initializer_list<QWidget*>{timingWindow_.get(), calibrationWindow_.get(),
-                                                           sectionWindow_.get(), coefficientWindow_.get(),
-                                                           aboutWindow_.get(), archiveViewerWindow_.get(),
-                                                           archiveFolderWindow_.get(), journalWindow_.get()})
+    for (QWidget* window : std::initializer_list<QWidget*>{
+             timingWindow_.get(), calibrationWindow_.get(), sectionWindow_.get(), coefficientWindow_.get(),
+             aboutWindow_.get(), archiveViewerWindow_.get(), archiveFolderWindow_.get(), journalWindow_.get(),
+             periodWindow_.get()})
         if (window)
             window->hide();
     WindowProgress progress;

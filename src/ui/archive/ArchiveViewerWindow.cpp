@@ -213,6 +213,7 @@ QWidget* ArchiveViewerWindow::BuildButtonPanel() {
     button2_ = button(QStringLiteral("путь"), "Button2");
     button3_ = button(QStringLiteral("закрыть"), "Button3");
     todayButton_ = button(QStringLiteral("сегодня"), "TodayButton");
+    periodButton_ = button(QStringLiteral("тренд за период"), "PeriodButton");
     dateTimePicker1_ = new QDateEdit(panel);
     dateTimePicker1_->setObjectName(QStringLiteral("DateTimePicker1"));
     dateTimePicker1_->setCalendarPopup(true);
@@ -229,6 +230,7 @@ QWidget* ArchiveViewerWindow::BuildButtonPanel() {
     grid->addWidget(button2_, 1, 0);
     grid->addWidget(button3_, 1, 1);
     grid->addWidget(todayButton_, 1, 2);
+    grid->addWidget(periodButton_, 0, 3);
     grid->addWidget(dateTimePicker1_, 2, 0, 1, 3);
     grid->addWidget(shownDay_, 3, 0, 1, 3);
 
@@ -238,6 +240,7 @@ QWidget* ArchiveViewerWindow::BuildButtonPanel() {
     connect(button3_, &QPushButton::clicked, this, &ArchiveViewerWindow::Button3Click);
     connect(exportButton_, &QPushButton::clicked, this, &ArchiveViewerWindow::ExportClick);
     connect(todayButton_, &QPushButton::clicked, this, &ArchiveViewerWindow::TodayClick);
+    connect(periodButton_, &QPushButton::clicked, this, &ArchiveViewerWindow::PeriodClick);
     return panel;
 }
 
@@ -406,6 +409,14 @@ void ArchiveViewerWindow::TodayClick() {
         dateTimePicker1_->setDate(QDate(today.Year, today.Month, today.Day));
         RefreshArhiv();
     });
+}
+
+// The operator pressed "тренд за период": the shown day (the picked one before any is shown) and motor.
+void ArchiveViewerWindow::PeriodClick() {
+    const std::optional<common::TDateTime> shown = common::ArchiveDateValue(s_.Archive.ArhivDay);
+    const QDate picked = dateTimePicker1_->date();
+    emit periodRequested(shown ? *shown : common::EncodeDate(picked.year(), picked.month(), picked.day()),
+                         SelectedChannel());
 }
 
 // The operator pressed "Экспорт…": the shown day, in the form and scope the file type names.

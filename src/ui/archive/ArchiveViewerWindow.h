@@ -68,6 +68,7 @@ public:
     QPushButton* Button3() const { return button3_; }
     QPushButton* ExportButton() const { return exportButton_; }
     QPushButton* TodayButton() const { return todayButton_; }
+    QPushButton* PeriodButton() const { return periodButton_; }
     QDateEdit* DateTimePicker1() const { return dateTimePicker1_; }
     // Which day the tables hold: "показан: 08.12.2026, 86 400 записей".
     QLabel* ShownDay() const { return shownDay_; }
@@ -81,10 +82,13 @@ public slots:
     void Button3Click();
     void ExportClick();
     void TodayClick();
+    void PeriodClick();
 
 signals:
     // "путь": the archive folder window.
     void folderWindowRequested();
+    // "тренд за период": that window on the shown day ("DD.MM.YYYY") and motor.
+    void periodRequested(common::TDateTime day, int channel);
 
 private:
     QWidget* BuildSettingsPanel();
@@ -111,6 +115,7 @@ private:
     QPushButton* button3_ = nullptr;
     QPushButton* exportButton_ = nullptr;
     QPushButton* todayButton_ = nullptr;
+    QPushButton* periodButton_ = nullptr;
     QDateEdit* dateTimePicker1_ = nullptr;
     QLabel* shownDay_ = nullptr;
 };

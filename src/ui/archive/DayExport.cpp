@@ -9,6 +9,21 @@
 
 namespace registrator::ui {
 
+QString AskExportPath(QWidget* parent, const QString& caption, const QString& name, const QStringList& types,
+                      QString& chosen) {
+    QSettings remembered;
+    const QString folder = remembered.value(QStringLiteral("export/folder")).toString();
+    const QString proposed =
+        (folder.isEmpty() ? QString() : folder + QLatin1Char('/')) + name + QStringLiteral(".csv");
+    QString path = QFileDialog::getSaveFileName(parent, caption, proposed, types.join(";;"), &chosen);
+    if (path.isEmpty())
+        return path;
+    remembered.setValue(QStringLiteral("export/folder"), QFileInfo(path).absolutePath());
+    if (!path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
+        path += QStringLiteral(".csv");
+    return path;
+}
+
 std::optional<DayExportChoice> AskDayExport(QWidget* parent, const std::string& day) {
     const QString allSheet = QStringLiteral("Все 72 канала, для таблиц Excel/Calc (*.csv)");
     const QString allPlain = QStringLiteral("Все 72 канала, CSV (*.csv)");
@@ -16,18 +31,10 @@ std::optional<DayExportChoice> AskDayExport(QWidget* parent, const std::string& 
     const QString onePlain = QStringLiteral("Показанный двигатель, CSV (*.csv)");
     QString chosen = allSheet;
     const QString name = day.empty() ? QStringLiteral("архив") : QString::fromStdString(day);
-    QSettings remembered;
-    const QString folder = remembered.value(QStringLiteral("export/folder")).toString();
-    const QString proposed =
-        (folder.isEmpty() ? QString() : folder + QLatin1Char('/')) + name + QStringLiteral(".csv");
-    QString path =
-        QFileDialog::getSaveFileName(parent, QStringLiteral("Экспорт дня"), proposed,
-                                     QStringList{allSheet, allPlain, oneSheet, onePlain}.join(";;"), &chosen);
+    const QString path = AskExportPath(parent, QStringLiteral("Экспорт дня"), name,
+                                       {allSheet, allPlain, oneSheet, onePlain}, chosen);
     if (path.isEmpty())
         return std::nullopt;
-    remembered.setValue(QStringLiteral("export/folder"), QFileInfo(path).absolutePath());
-    if (!path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive))
-        path += QStringLiteral(".csv");
     const bool sheet = chosen == allSheet || chosen == oneSheet;
     return DayExportChoice{path, chosen == allSheet || chosen == allPlain,
                            sheet ? archive::CsvForm::Spreadsheet : archive::CsvForm::Plain};

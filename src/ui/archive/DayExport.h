@@ -4,6 +4,7 @@
 #include "archive/CsvExport.h"
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <span>
 #include <string>
@@ -20,6 +21,11 @@ struct DayExportChoice {
     bool AllChannels = true;
     archive::CsvForm Form = archive::CsvForm::Spreadsheet;
 };
+
+// Asks for a CSV file to write, proposing `name` in the folder last exported to; `chosen` takes the file
+// type picked (and proposes one). The path ends in ".csv"; empty when cancelled.
+QString AskExportPath(QWidget* parent, const QString& caption, const QString& name, const QStringList& types,
+                      QString& chosen);
 
 // Asks where and how to export the day named `day` ("DD.MM.YYYY", empty when none is shown), in the
 // folder last exported to; the form and scope are the file type picked. Nothing when cancelled.

@@ -30,9 +30,17 @@ void TimeOfDayTicker::SetPointTimes(QVector<double> times, double firstKey) {
     firstKey_ = firstKey;
 }
 
-void TimeOfDayTicker::SetKeysAreTimes() {
+void TimeOfDayTicker::SetKeysAreTimes(TimeText dateText) {
     keysArePoints_ = false;
     times_.clear();
+    dateText_ = std::move(dateText);
+}
+
+QString TimeOfDayTicker::WidestLabel() const {
+    // The last second of a day, and a date with two-digit day and month.
+    const QString time = timeText_(86399.0 / 86400.0);
+    const QString date = dateText_ ? dateText_(47094) : QString();
+    return date.size() > time.size() ? date : time;
 }
 
 void TimeOfDayTicker::FitToWidth(int axisPixels, int labelPixels) {
@@ -68,6 +76,9 @@ int TimeOfDayTicker::getSubTickCount(double tickStep) {
 }
 
 QString TimeOfDayTicker::getTickLabel(double tick, const QLocale&, QChar, int) {
+    // A tick within a millisecond of midnight.
+    if (dateText_ && std::abs(tick - std::round(tick)) * 86400000.0 < 0.5)
+        return dateText_(std::round(tick));
     const std::optional<double> time = TimeOfKey(tick);
     return time ? timeText_(*time) : QString();
 }

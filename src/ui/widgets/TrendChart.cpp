@@ -2,6 +2,7 @@
 
 #include "common/DateTime.h"
 #include "common/NumberText.h"
+#include "ui/widgets/BandShade.h"
 #include "ui/widgets/TimeOfDayTicker.h"
 
 #include <QApplication>
@@ -15,8 +16,6 @@ namespace registrator::ui {
 
 namespace {
 
-// The widest time of day, for the room one label needs.
-constexpr double kLastSecondOfDay = 86399.0 / 86400.0;
 constexpr int kLabelGap = 28;
 
 std::optional<QCPGraphData> NearestPoint(const QCPGraph& graph, double key) {
@@ -128,6 +127,29 @@ int TrendChart::AddSeries(const SeriesStyle& style) {
     return graphCount() - 1;
 }
 
+int TrendChart::AddBand(const QColor& fill) {
+    if (!layer(QStringLiteral("bands")))
+        addLayer(QStringLiteral("bands"), layer(QStringLiteral("main")), QCustomPlot::limBelow);
+    const int low = AddSeries({fill, 1, Qt::NoPen});
+    const int high = AddSeries({fill, 1, Qt::NoPen});
+    // Under every line, so that a band never hides another motor's mean; the shade draws it, its two
+    // series only hold the data.
+    for (const int series : {low, high}) {
+        graph(series)->setLayer(QStringLiteral("bands"));
+        graph(series)->setVisible(false);
+    }
+    bands_.push_back(new BandShade(this, graph(low), graph(high), fill));
+    return low;
+}
+
+void TrendChart::RemoveAllSeries() {
+    for (BandShade* band : bands_)
+        delete band;
+    bands_.clear();
+    clearGraphs();
+    SetGaps({});
+}
+
 void TrendChart::ClearSeries() {
     for (int i = 0; i < graphCount(); ++i)
         graph(i)->data()->clear();
@@ -138,6 +160,12 @@ void TrendChart::SetSeriesData(int series, const QVector<double>& keys, const QV
     line->setData(keys, values, true);
     line->setScatterStyle(keys.size() == 1 ? QCPScatterStyle(QCPScatterStyle::ssDisc, 7)
                                            : QCPScatterStyle(QCPScatterStyle::ssNone));
+}
+
+void TrendChart::SetBandData(int low, const QVector<double>& keys, const QVector<double>& lows,
+                             const QVector<double>& highs) {
+    graph(low)->setData(keys, lows, true);
+    graph(low + 1)->setData(keys, highs, true);
 }
 
 void TrendChart::SetGaps(const QVector<QCPRange>& keyRanges) {
@@ -162,6 +190,13 @@ void TrendChart::SetGaps(const QVector<QCPRange>& keyRanges) {
     }
 }
 
+QVector<QCPRange> TrendChart::Gaps() const {
+    QVector<QCPRange> ranges;
+    for (const QCPItemRect* band : gaps_)
+        ranges.append(QCPRange(band->topLeft->coords().x(), band->bottomRight->coords().x()));
+    return ranges;
+}
+
 std::optional<double> TrendChart::ValueAt(int series, double key) const {
     const QSharedPointer<QCPGraphDataContainer> data = graph(series)->data();
     const auto it = data->findBegin(key, false);
@@ -174,8 +209,11 @@ void TrendChart::SetPointTimes(QVector<double> times, double firstKey) {
     ticker_->SetPointTimes(std::move(times), firstKey);
 }
 
-void TrendChart::SetKeysAreTimes() {
-    ticker_->SetKeysAreTimes();
+void TrendChart::SetKeysAreTimes(bool withDates) {
+    ticker_->SetKeysAreTimes(withDates ? TimeOfDayTicker::TimeText([this](double day) {
+        return QString::fromStdString(common::DateText(day, regional_));
+    })
+                                       : TimeOfDayTicker::TimeText());
 }
 
 QStringList TrendChart::TimeLabels() const {
@@ -188,13 +226,17 @@ QStringList TrendChart::TimeLabels() const {
 
 void TrendChart::FitTickCount() {
     const QFontMetrics metrics(xAxis->tickLabelFont());
-    const int labelPixels = metrics.horizontalAdvance(ticker_->TimeTextOf(kLastSecondOfDay)) + kLabelGap;
+    const int labelPixels = metrics.horizontalAdvance(ticker_->WidestLabel()) + kLabelGap;
     // The margins of the last layout: this replot lays out only after the ticks are asked for.
     const QMargins margins = axisRect()->margins();
     ticker_->FitToWidth(viewport().width() - margins.left() - margins.right(), labelPixels);
 }
 
 QCPRange TrendChart::DataKeyRange(bool& found) const {
+    if (keyBounds_) {
+        found = true;
+        return *keyBounds_;
+    }
     found = false;
     QCPRange all;
     for (int i = 0; i < graphCount(); ++i) {
@@ -217,12 +259,14 @@ void TrendChart::KeepKeysWithinData(const QCPRange& range) {
     const QCPRange bounds = DataKeyRange(found);
     if (found) {
         QCPRange kept = range;
-        if (range.size() >= bounds.size())
+        if (range.size() < minimumKeySpan_ && minimumKeySpan_ < bounds.size())
+            kept = QCPRange(range.center() - minimumKeySpan_ / 2, range.center() + minimumKeySpan_ / 2);
+        if (kept.size() >= bounds.size())
             kept = bounds;
-        else if (range.lower < bounds.lower)
-            kept = QCPRange(bounds.lower, bounds.lower + range.size());
-        else if (range.upper > bounds.upper)
-            kept = QCPRange(bounds.upper - range.size(), bounds.upper);
+        else if (kept.lower < bounds.lower)
+            kept = QCPRange(bounds.lower, bounds.lower + kept.size());
+        else if (kept.upper > bounds.upper)
+            kept = QCPRange(bounds.upper - kept.size(), bounds.upper);
         if (kept != range) {
             adjustingRange_ = true;
             xAxis->setRange(kept);
@@ -267,11 +311,13 @@ void TrendChart::ResetView() {
 }
 
 QString TrendChart::ReadoutAt(double key) const {
-    if (graphCount() == 0)
+    if (readoutSeries_ >= graphCount())
         return {};
-    const std::optional<QCPGraphData> point = NearestPoint(*graph(0), key);
+    const std::optional<QCPGraphData> point = NearestPoint(*graph(readoutSeries_), key);
     if (!point)
         return {};
+    if (readoutText_)
+        return readoutText_(point->key, point->value);
     const std::optional<double> time = ticker_->TimeOfKey(point->key);
     const QString timeText = time ? ticker_->TimeTextOf(*time) : QString();
     return timeText + QStringLiteral("   ") +
@@ -283,10 +329,10 @@ QString TrendChart::Readout() const {
 }
 
 void TrendChart::PlaceReadout(const QPoint& pos) {
-    const bool inside = graphCount() > 0 && axisRect()->rect().contains(pos);
+    const bool inside = readoutSeries_ < graphCount() && axisRect()->rect().contains(pos);
     std::optional<QCPGraphData> point;
     if (inside)
-        point = NearestPoint(*graph(0), xAxis->pixelToCoord(pos.x()));
+        point = NearestPoint(*graph(readoutSeries_), xAxis->pixelToCoord(pos.x()));
     tracer_->setVisible(point.has_value());
     readout_->setVisible(point.has_value());
     if (point) {

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVector>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <qcustomplot.h>
@@ -17,6 +18,7 @@ class QMenu;
 
 namespace registrator::ui {
 
+class BandShade;
 class TimeOfDayTicker;
 
 struct SeriesStyle {
@@ -44,27 +46,48 @@ public:
     // Appended to the value in the readout, e.g. " А".
     void SetValueUnit(const QString& unit) { valueUnit_ = unit; }
 
-    // Returns the series number; the first series is the one the readout follows.
+    // Returns the series number; the first series is the one the readout follows unless told.
     int AddSeries(const SeriesStyle& style);
+    // A band between two series, `low` and `low` + 1, shaded with `fill` under the lines; returns `low`.
+    int AddBand(const QColor& fill);
     void ClearSeries();
+    // Every series gone, the gaps too.
+    void RemoveAllSeries();
     // Keys in ascending order. A series of one point shows it as a dot, which a line alone cannot.
     void SetSeriesData(int series, const QVector<double>& keys, const QVector<double>& values);
+    // A value of NaN breaks the band as it breaks a line.
+    void SetBandData(int low, const QVector<double>& keys, const QVector<double>& lows,
+                     const QVector<double>& highs);
     // Shaded bands over these key ranges: where the recorder wrote nothing.
     void SetGaps(const QVector<QCPRange>& keyRanges);
     int GapCount() const { return static_cast<int>(gaps_.size()); }
+    QVector<QCPRange> Gaps() const;
     // The value of the series' point at exactly `key`, if there is one.
     std::optional<double> ValueAt(int series, double key) const;
 
     // Keys are point numbers; point firstKey + i has the time of day times[i].
     void SetPointTimes(QVector<double> times, double firstKey);
-    // Keys are date-and-time values.
-    void SetKeysAreTimes();
+    // Keys are date-and-time values; with `withDates` they may span days, the midnights labelled with
+    // their dates.
+    void SetKeysAreTimes(bool withDates = false);
+    // Zoom and pan keep within `bounds` rather than within the data, and a double click shows them all.
+    void SetKeyBounds(const std::optional<QCPRange>& bounds) { keyBounds_ = bounds; }
+    // Zooming in stops at this many keys across.
+    void SetMinimumKeySpan(double span) { minimumKeySpan_ = span; }
     // The tick labels of the time axis as the last replot placed them.
     QStringList TimeLabels() const;
 
     // All the data in view, the value axis fitted; without data, the axes as they started.
     void ResetView();
-    // Time of day and value of the first series' point nearest to `key`; empty without data.
+    // The value axis fitted to what is in view, as a zoom fits it, after the data changed.
+    void FitValues() { FitValueAxis(); }
+    // The series whose points the readout follows.
+    void SetReadoutSeries(int series) { readoutSeries_ = series; }
+    // The readout's text for the followed series' point at `key`, in place of its time and value.
+    void SetReadoutText(std::function<QString(double key, double value)> text) {
+        readoutText_ = std::move(text);
+    }
+    // Time of day and value of the followed series' point nearest to `key`; empty without data.
     QString ReadoutAt(double key) const;
     // The readout as it stands, empty while hidden.
     QString Readout() const;
@@ -97,10 +120,15 @@ private:
     QCPItemText* readout_;
     QString valueUnit_;
     std::vector<QCPItemRect*> gaps_;
+    std::vector<BandShade*> bands_;
     std::optional<QPoint> mouse_; // where the mouse is over the chart
     QCPRange startKeys_;
     QCPRange startValues_;
     bool adjustingRange_ = false;
+    std::optional<QCPRange> keyBounds_;
+    double minimumKeySpan_ = 0;
+    int readoutSeries_ = 0;
+    std::function<QString(double, double)> readoutText_;
 };
 
 } // namespace registrator::ui
