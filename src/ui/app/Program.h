@@ -20,6 +20,7 @@ class SectionWindow;
 class ArchiveViewerWindow;
 class ArchiveFolderWindow;
 class JournalWindow;
+class HealthWindow;
 class AlarmSound;
 } // namespace registrator::ui
 
@@ -68,6 +69,7 @@ public:
     ArchiveViewerWindow& ArchiveViewer() { return *archiveViewerWindow_; }
     ArchiveFolderWindow& ArchiveFolder() { return *archiveFolderWindow_; }
     JournalWindow& Journal() { return *journalWindow_; }
+    HealthWindow& Health() { return *healthWindow_; }
     AlarmSound& Sound() { return *alarmSound_; }
     acquisition::PortAccess* Port() { return station_.Port(); }
     // Null unless asked for and listening.
@@ -92,6 +94,7 @@ private:
     std::unique_ptr<ArchiveViewerWindow> archiveViewerWindow_;
     std::unique_ptr<ArchiveFolderWindow> archiveFolderWindow_;
     std::unique_ptr<JournalWindow> journalWindow_;
+    std::unique_ptr<HealthWindow> healthWindow_;
     std::unique_ptr<AlarmSound> alarmSound_;
     bool quitWhenLoopRuns_ = false;
 };
