@@ -103,8 +103,9 @@ TEST(OwnKeys, TheHealthMarginRoundTripsAndAnythingOutOfRangeIsTheDefaultSaidSo) 
         const HealthMargin margin = file.ReadHealthMargin();
         EXPECT_EQ(margin.Percent, percent) << value;
         EXPECT_EQ(margin.Refused.has_value(), refused) << value;
-        if (refused)
+        if (refused) {
             EXPECT_EQ(*margin.Refused, value) << "the window shows what it refused";
+        }
     }
     UstavkiTable ustavki;
     file.LoadAll(ustavki);
