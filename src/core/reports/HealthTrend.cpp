@@ -9,9 +9,9 @@ HealthFigureText TextOf(HealthFigure figure) {
     case HealthFigure::Starts:
         return {"starts", "Пусков за сутки", ""};
     case HealthFigure::StartSeconds:
-        return {"startSeconds", "Длительность пуска (медиана)", "с"};
+        return {"startSeconds", "Пуск, медиана длительности", "с"};
     case HealthFigure::StartPeak:
-        return {"startPeak", "Пиковый ток пуска (медиана)", "А"};
+        return {"startPeak", "Пик пуска, медиана", "А"};
     case HealthFigure::RunHours:
         return {"runHours", "Часы работы", "ч"};
     case HealthFigure::OverloadMinutes:

@@ -20,7 +20,7 @@ DailyChart::DailyChart(QWidget* parent) : QCustomPlot(parent) {
     auto ticker = QSharedPointer<QCPAxisTickerDateTime>::create();
     ticker->setDateTimeFormat(QStringLiteral("dd.MM"));
     ticker->setDateTimeSpec(Qt::UTC);
-    ticker->setTickCount(5);
+    ticker->setTickCount(3);
     xAxis->setTicker(ticker);
     QFont small = font();
     small.setPointSize(8);
@@ -31,7 +31,7 @@ DailyChart::DailyChart(QWidget* parent) : QCustomPlot(parent) {
     graph(0)->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssDisc, 3));
     addGraph();
     graph(1)->setPen(QPen(QColor(200, 60, 0), 1.5, Qt::DashLine));
-    setMinimumSize(260, 150);
+    setMinimumSize(220, 150);
 }
 
 void DailyChart::SetTitle(const QString& text) {

@@ -10,14 +10,13 @@ namespace {
 
 struct FlagColumn {
     const char* Title;
-    const char* Unit;
     int Decimals;
 };
 constexpr std::array<FlagColumn, HealthTableModel::kFlagColumns> kColumns = {{
-    {"Длительность пуска", " с", 1},
-    {"Пиковый ток пуска", " А", 0},
-    {"Пусков в сутки", "", 1},
-    {"Ток в работе*", " А", 1},
+    {"Пуск, с", 1},
+    {"Пик пуска, А", 0},
+    {"Пусков в сутки", 1},
+    {"Ток в работе*, А", 1},
 }};
 
 const QColor kDrifted(255, 170, 160);
@@ -62,7 +61,8 @@ const reports::Drift& HealthTableModel::DriftAt(int row, int column) const {
 }
 
 QString HealthTableModel::Number(double value, int decimals) const {
-    QString text = QString::number(value, 'f', decimals);
+    // Tenths of a hundred amperes are noise, and they would widen the column past the window.
+    QString text = QString::number(value, 'f', value >= 100 ? 0 : decimals);
     text.replace(QLatin1Char('.'), QLatin1Char(decimalSeparator_));
     return text;
 }
@@ -72,7 +72,7 @@ QVariant HealthTableModel::data(const QModelIndex& index, int role) const {
         return {};
     const int channel = ChannelOfRow(index.row());
     if (index.column() < kFirstFlagColumn) {
-        if (role != Qt::DisplayRole)
+        if (role != Qt::DisplayRole && !(role == Qt::ToolTipRole && index.column() == 0))
             return {};
         if (index.column() == 0) {
             const std::string_view section = channels::SectionName(channels::SectionOfChannel(channel));
@@ -89,9 +89,8 @@ QVariant HealthTableModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole: {
         if (!known)
             return QStringLiteral("мало данных");
-        const QString unit = QString::fromUtf8(column.Unit);
-        const QString values = Number(*drift.Recent, column.Decimals) + unit + QStringLiteral(", было ") +
-                               Number(*drift.Past, column.Decimals) + unit;
+        const QString values = Number(*drift.Recent, column.Decimals) + QStringLiteral(" (было ") +
+                               Number(*drift.Past, column.Decimals) + QLatin1Char(')');
         return drift.Flagged ? QStringLiteral("ВЫШЕ: ") + values : values;
     }
     case Qt::BackgroundRole:

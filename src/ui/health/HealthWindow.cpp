@@ -82,7 +82,17 @@ HealthWindow::HealthWindow(Services services, QWidget* parent)
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->verticalHeader()->hide();
     table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + 6);
-    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    // The longest section's name would push the flags out of sight; it is whole in its tooltip.
+    table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Interactive);
+    table_->setColumnWidth(0,
+                           table_->fontMetrics().horizontalAdvance(QStringLiteral("Массоподготовка")) + 12);
+    table_->setTextElideMode(Qt::ElideRight);
+    // A flagged cell keeps its text readable in the chosen row.
+    QPalette selection = table_->palette();
+    selection.setColor(QPalette::Highlight, QColor(190, 215, 250));
+    selection.setColor(QPalette::HighlightedText, Qt::black);
+    table_->setPalette(selection);
     model_->Show(services_.Data.Ustavki, nullptr);
     connect(table_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
@@ -129,8 +139,7 @@ HealthWindow::HealthWindow(Services services, QWidget* parent)
     auto* splitter = new QSplitter(this);
     splitter->addWidget(left);
     splitter->addWidget(right);
-    splitter->setStretchFactor(0, 1);
-    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({800, 480});
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(marginRow);
