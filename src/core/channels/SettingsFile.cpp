@@ -347,6 +347,37 @@ std::vector<int> SettingsFile::ReadShiftStarts() const {
     return starts;
 }
 
+namespace {
+constexpr std::string_view kHealthSection = "Health";
+constexpr std::string_view kMarginKey = "Margin";
+
+bool MarginInRange(int percent) {
+    return percent >= HealthMargin::kLeastPercent && percent <= HealthMargin::kMostPercent;
+}
+} // namespace
+
+HealthMargin SettingsFile::ReadHealthMargin() const {
+    HealthMargin margin;
+    const IniDocument doc = LoadForReading(common::PathFromUtf8(path_)).first;
+    const auto value = doc.Find(kHealthSection, kMarginKey);
+    if (!value)
+        return margin;
+    const auto percent = common::ParseInt(*value);
+    if (percent && MarginInRange(*percent))
+        margin.Percent = *percent;
+    else
+        margin.Refused = std::string(*value);
+    return margin;
+}
+
+void SettingsFile::WriteHealthMargin(int percent) {
+    const fs::path path = common::PathFromUtf8(path_);
+    IniDocument doc = LoadForWriting(path, path_);
+    doc.Set(kHealthSection, kMarginKey,
+            common::IntToText(MarginInRange(percent) ? percent : HealthMargin::kDefaultPercent));
+    ReplaceFile(path, path_, doc.Serialize(), beforeReplace_);
+}
+
 std::string NotTextMessage(const std::string& path, const std::optional<std::string>& keptAs) {
     std::string text =
         "Не удаётся прочитать файл настроек " + path +

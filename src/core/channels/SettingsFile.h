@@ -36,6 +36,18 @@ struct MotorSupply {
 // The shift starts when the settings file says nothing: 08:00 and 20:00, as minutes of the day.
 constexpr std::array<int, 2> kDefaultShiftStarts = {8 * 60, 20 * 60};
 
+// How far a motor's health figure may drift beyond its own past before it is flagged, in percent, from a
+// section of our own ("[Health]", "Margin=25").
+struct HealthMargin {
+    static constexpr int kDefaultPercent = 25;
+    static constexpr int kLeastPercent = 5;
+    static constexpr int kMostPercent = 200;
+    int Percent = kDefaultPercent;
+    // The key held something other than a whole number in range; Percent is then the default.
+    std::optional<std::string> Refused;
+    double Share() const { return Percent / 100.0; }
+};
+
 // Called after each channel of a load or save with the channel's number, 1..72.
 using ProgressCallback = std::function<void(int channel)>;
 
@@ -91,6 +103,11 @@ public:
     // Where each shift begins, as minutes of the day in ascending order, from a section of our own
     // ("[Shifts]", "Starts=08:00,20:00"); the default two shifts when it is missing or cannot be read.
     std::vector<int> ReadShiftStarts() const;
+
+    // The health margin; the default when the key is missing, and when it is refused (said in `Refused`).
+    HealthMargin ReadHealthMargin() const;
+    // Writes only that key; a percent out of range is written as the default.
+    void WriteHealthMargin(int percent);
 
     // Runs after the new text is on disk beside the file and before it replaces the file; tests
     // stop the process there to show that the old file survives.

@@ -55,10 +55,11 @@ bool Station::Acquire() {
         service::Recorder::Services{data_, *protocol_, archive_, env_.Clock, dialogs_});
     journal_ = std::make_unique<StationJournal>(
         StationJournal::Services{env_.Clock, data_, archive_, env_.ArchiveFolder, Simulated()});
-    outlets_ = std::make_unique<StationOutlets>(StationOutlets::Services{env_.Clock, data_, archive_, *port_,
-                                                                         *recorder_, boxLog_, *journal_,
-                                                                         env_.ArchiveFolder},
-                                                requests_);
+    outlets_ = std::make_unique<StationOutlets>(
+        StationOutlets::Services{env_.Clock, data_, archive_, *port_, *recorder_, boxLog_, *journal_,
+                                 env_.ArchiveFolder,
+                                 channels::FolderOf(env_.ExecutablePath) + title_.toStdString() + ".INI"},
+        requests_);
     // The cycle's events are journalled before anything is served of that cycle.
     connect(recorder_.get(), &Recorder::scanned, this, [this] {
         journal_->FollowScanCycle();

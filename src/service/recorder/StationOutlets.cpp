@@ -1,5 +1,6 @@
 #include "service/recorder/StationOutlets.h"
 
+#include "channels/SettingsFile.h"
 #include "common/Version.h"
 #include "service/modbus/ModbusServer.h"
 #include "service/web/WebView.h"
@@ -62,6 +63,9 @@ void StationOutlets::StartWebView() {
     web_->SetEvents(&services_.Journal.Alarms(),
                     [this] { return services_.Journal.PathFor(services_.Clock.Today()); });
     web_->SetStatusSource([this] { return Status(); });
+    web_->SetHealthMargin([path = services_.SettingsPath] {
+        return channels::SettingsFile(path, common::RegionalSettings::Russian()).ReadHealthMargin().Percent;
+    });
 }
 
 void StationOutlets::StartModbus() {

@@ -54,6 +54,7 @@ public:
         const BoxLog& Boxes;
         const StationJournal& Journal;
         std::string ArchiveFolder;
+        std::string SettingsPath; // for the health margin the web view counts with
     };
 
     StationOutlets(Services services, OutletRequests requests);

@@ -1,10 +1,12 @@
 #include "service/web/WebView.h"
 
+#include "channels/SettingsFile.h"
 #include "common/DateTime.h"
 #include "common/Version.h"
 #include "service/web/ArchiveDate.h"
 #include "service/web/DayCsvAnswer.h"
 #include "service/web/HttpConnection.h"
+#include "service/web/MotorHealthData.h"
 #include "service/web/TrendData.h"
 #include "service/web/WebListener.h"
 #include "service/web/WebPages.h"
@@ -250,6 +252,8 @@ bool WebView::Route(HttpConnection& connection, const QString& path, const QByte
         Answer(connection, 200, EventsJson(), kJson);
     else if (path == QLatin1String("/health"))
         Answer(connection, 200, HealthJson(), kJson);
+    else if (path == QLatin1String("/health/motors"))
+        ServeMotorHealth(connection);
     else if (path == QLatin1String("/metrics") && metrics_)
         Answer(connection, 200, QByteArray::fromStdString(metrics_()),
                "text/plain; version=0.0.4; charset=utf-8");
@@ -351,14 +355,34 @@ void WebView::ServeTrendData(HttpConnection& connection, const QByteArray& query
     history::ArchiveHistory history(services_.Archive.Folder(), services_.Data.Ustavki,
                                     monitor::ThresholdSource::PresentSettings,
                                     archive::ArchiveFile::Links::Refuse);
+    AnswerWhole(connection, std::make_unique<TrendData>(std::move(history), std::move(*request)),
+                "График не построен: ");
+}
+
+void WebView::ServeMotorHealth(HttpConnection& connection) {
+    const channels::UstavkiTable& present = services_.Data.Ustavki;
+    // Read anew once the thresholds change; the days already read are kept otherwise.
+    if (!health_ || !health_->ReadWith(present))
+        health_ = std::make_shared<reports::HealthArchive>(history::ArchiveHistory(
+            services_.Archive.Folder(), present, monitor::ThresholdSource::PresentSettings,
+            archive::ArchiveFile::Links::Refuse));
+    reports::HealthRules rules;
+    rules.Margin = (healthMargin_ ? healthMargin_() : channels::HealthMargin::kDefaultPercent) / 100.0;
+    AnswerWhole(connection,
+                std::make_unique<MotorHealthData>(health_, present, services_.Clock.Today(), rules),
+                "Состояние двигателей не посчитано: ");
+}
+
+void WebView::AnswerWhole(HttpConnection& connection, std::unique_ptr<ArchiveWork> work,
+                          const char* failure) {
     auto* answer = new WholeAnswer(
-        connection, [this](HttpConnection& to, const std::string& body, const std::string& why) {
+        connection, [this, failure](HttpConnection& to, const std::string& body, const std::string& why) {
             if (why.empty())
                 Answer(to, 200, QByteArray::fromStdString(body), kJson);
             else
-                Answer(to, 500, QByteArray::fromStdString("График не построен: " + why + "\n"), kPlainText);
+                Answer(to, 500, QByteArray::fromStdString(failure + why + "\n"), kPlainText);
         });
-    if (!answer->Start(std::make_unique<TrendData>(std::move(history), std::move(*request)), runningJobs_)) {
+    if (!answer->Start(std::move(work), runningJobs_)) {
         delete answer;
         Answer(connection, 503, "Архив занят, повторите запрос\n", kPlainText);
     }

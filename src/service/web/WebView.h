@@ -9,6 +9,8 @@
 #include "events/JournalTail.h"
 #include "integration/StationStatus.h"
 #include "monitor/ShownPanelStates.h"
+#include "reports/HealthTrend.h"
+#include "service/web/ArchiveWork.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -72,6 +74,9 @@ public:
         todayJournal_ = std::move(todayJournal);
     }
 
+    // The health margin in percent, as the settings file holds it now; without it, the default.
+    void SetHealthMargin(std::function<int()> percent) { healthMargin_ = std::move(percent); }
+
     int Pages() const { return static_cast<int>(streams_.size()); }
     const WebListener& Listener() const { return *listener_; }
 
@@ -90,6 +95,9 @@ private:
     void ServeDayCsv(HttpConnection& connection, const std::string& date, bool summary,
                      archive::CsvForm form);
     void ServeTrendData(HttpConnection& connection, const QByteArray& query);
+    void ServeMotorHealth(HttpConnection& connection);
+    // Starts `work` on a thread of its own, answering with its JSON once it ends.
+    void AnswerWhole(HttpConnection& connection, std::unique_ptr<ArchiveWork> work, const char* failure);
     void Answer(HttpConnection& connection, int status, const QByteArray& body, const QByteArray& type);
 
     Services services_;
@@ -101,6 +109,9 @@ private:
     monitor::ShownPanelStates states_;
     std::function<std::string()> metrics_;
     std::function<integration::StationStatus()> status_;
+    std::function<int()> healthMargin_;
+    // The health days of the archive, kept between requests; shared with the jobs reading them.
+    std::shared_ptr<reports::HealthArchive> health_;
     common::TDateTime refreshedAt_ = 0; // time of day of the last refresh, 0 before the first
     QElapsedTimer sinceSent_;
     qint64 pushIntervalMs_ = 200;

@@ -6,6 +6,7 @@
 #include "ui/events/AlarmLine.h"
 #include "ui/events/AlarmSound.h"
 #include "ui/events/JournalWindow.h"
+#include "ui/health/HealthWindow.h"
 #include "ui/monitor/MainWindow.h"
 #include "ui/monitor/MotorGraphWindow.h"
 #include "ui/monitor/SectionWindow.h"
@@ -148,6 +149,11 @@ bool Program::Start() {
     connect(line, &AlarmLine::silenceRequested, this, [this] { alarmSound_->SilenceFor(10); });
     ShowAlarms();
 
+    healthWindow_ = std::make_unique<HealthWindow>(
+        HealthWindow::Services{data, archive, clock, regional, [this] { return SettingsPath(); }, guard});
+    connect(mainWindow_.get(), &MainWindow::healthRequested, healthWindow_.get(),
+            &HealthWindow::ShowModeless);
+
     connect(mainWindow_.get(), &MainWindow::closing, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     mainWindow_->show();
     // Queued only now: the progress window paints by handling pending events, which would have
@@ -187,7 +193,8 @@ void Program::Shutdown() {
     for (QWidget* window : std::initializer_list<QWidget*>{
              timingWindow_.get(), calibrationWindow_.get(), sectionWindow_.get(), coefficientWindow_.get(),
              aboutWindow_.get(), archiveViewerWindow_.get(), archiveFolderWindow_.get(), journalWindow_.get(),
-             periodWindow_.get()})
+             periodWindow_.get(),
+             healthWindow_.get()})
         if (window)
             window->hide();
     WindowProgress progress;

@@ -21,6 +21,7 @@ class ArchiveViewerWindow;
 class ArchiveFolderWindow;
 class JournalWindow;
 class PeriodWindow;
+class HealthWindow;
 class AlarmSound;
 } // namespace registrator::ui
 
@@ -70,6 +71,7 @@ public:
     ArchiveFolderWindow& ArchiveFolder() { return *archiveFolderWindow_; }
     JournalWindow& Journal() { return *journalWindow_; }
     PeriodWindow& Period() { return *periodWindow_; }
+    HealthWindow& Health() { return *healthWindow_; }
     AlarmSound& Sound() { return *alarmSound_; }
     acquisition::PortAccess* Port() { return station_.Port(); }
     // Null unless asked for and listening.
@@ -95,6 +97,7 @@ private:
     std::unique_ptr<ArchiveFolderWindow> archiveFolderWindow_;
     std::unique_ptr<JournalWindow> journalWindow_;
     std::unique_ptr<PeriodWindow> periodWindow_;
+    std::unique_ptr<HealthWindow> healthWindow_;
     std::unique_ptr<AlarmSound> alarmSound_;
     bool quitWhenLoopRuns_ = false;
 };

@@ -81,6 +81,7 @@ MainWindow::MainWindow(service::Recorder& recorder, service::HandlerGuard& guard
     addItem("N3", QStringLiteral("архив"), &MainWindow::N3Click);
     addItem("N4", QStringLiteral("журнал событий"), &MainWindow::N4Click);
     addItem("N5", QStringLiteral("тренд за период"), &MainWindow::N5Click);
+    addItem("N6", QStringLiteral("состояние двигателей"), &MainWindow::N6Click);
 
     auto* panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("Panel1"));
@@ -301,6 +302,11 @@ void MainWindow::N4Click() {
 
 void MainWindow::N5Click() {
     guard_([&] { emit periodTrendRequested(); });
+}
+
+// The operator chose "состояние двигателей".
+void MainWindow::N6Click() {
+    guard_([&] { emit healthRequested(); });
 }
 
 void MainWindow::ShowAlarm(const QString& line, const QString& whole, int more,

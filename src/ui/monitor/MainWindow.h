@@ -64,6 +64,7 @@ public slots:
     void N3Click();
     void N4Click();
     void N5Click();
+    void N6Click();
 
 signals:
     // Emitted inside SelectChannel before SelChannel changes, so the other windows fill their fields.
@@ -75,6 +76,7 @@ signals:
     void archiveViewerRequested();
     void journalRequested();
     void periodTrendRequested();
+    void healthRequested();
     void sectionRequested(int section);
     void closing();
     // The labels and colours now show the current slot.

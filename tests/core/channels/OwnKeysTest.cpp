@@ -2,6 +2,7 @@
 #include "support/TempFolder.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace registrator::channels {
 namespace {
@@ -70,6 +71,47 @@ TEST(OwnKeys, ShiftStartsComeFromTheirSectionInOrderElseTheTwoDefaults) {
         WriteFileBytes(path, "[Ustavki1]\r\nT_Nom=5\r\n[Shifts]\r\nStarts=" + value + "\r\n");
         EXPECT_EQ(file.ReadShiftStarts(), expected) << value;
     }
+}
+
+TEST(OwnKeys, TheHealthMarginRoundTripsAndAnythingOutOfRangeIsTheDefaultSaidSo) {
+    support::TempFolder folder;
+    const std::string path = folder.File("Registrator.INI");
+    SettingsFile file(path, common::RegionalSettings::Russian());
+    EXPECT_EQ(file.ReadHealthMargin().Percent, 25) << "no file";
+    EXPECT_FALSE(file.ReadHealthMargin().Refused);
+
+    const std::string seven = "[Ustavki1]\r\nName=Fan\r\nT_Nom=50\r\n";
+    WriteFileBytes(path, seven);
+    file.WriteHealthMargin(40);
+    EXPECT_EQ(ReadFileBytes(path), seven + "[Health]\r\nMargin=40\r\n");
+    EXPECT_EQ(file.ReadHealthMargin().Percent, 40);
+    EXPECT_EQ(file.ReadHealthMargin().Share(), 0.4);
+    file.WriteHealthMargin(30);
+    EXPECT_EQ(ReadFileBytes(path), seven + "[Health]\r\nMargin=30\r\n") << "the key replaced, not added";
+
+    for (const auto& [value, percent, refused] :
+         std::vector<std::tuple<std::string, int, bool>>{{"5", 5, false},
+                                                         {"200", 200, false},
+                                                         {" 60 ", 60, false},
+                                                         {"4", 25, true},
+                                                         {"201", 25, true},
+                                                         {"-30", 25, true},
+                                                         {"25%", 25, true},
+                                                         {"0,3", 25, true},
+                                                         {"", 25, true}}) {
+        WriteFileBytes(path, seven + "[health]\r\nmargin=" + value + "\r\n");
+        const HealthMargin margin = file.ReadHealthMargin();
+        EXPECT_EQ(margin.Percent, percent) << value;
+        EXPECT_EQ(margin.Refused.has_value(), refused) << value;
+        if (refused) {
+            EXPECT_EQ(*margin.Refused, value) << "the window shows what it refused";
+        }
+    }
+    UstavkiTable ustavki;
+    file.LoadAll(ustavki);
+    file.SaveAll(ustavki);
+    EXPECT_NE(ReadFileBytes(path).find("[health]\r\nmargin=\r\n"), std::string::npos)
+        << "a save of the channels keeps the section";
 }
 
 } // namespace
