@@ -3,13 +3,22 @@
 #include "common/Utf8Path.h"
 #include "core/history/HistoryTestSupport.h"
 #include "service/reportfiles/ReportTitles.h"
+#include "support/RecordingMessages.h"
 #include "support/TempFolder.h"
+#include "ui/reports/ReportsWindow.h"
 
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateEdit>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QPrintPreviewWidget>
 #include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QThread>
 #include <cmath>
 #include <fstream>
@@ -206,6 +215,89 @@ TEST(ReportFiles, PdfWrittenOffTheGuiThreadNamesStationPeriodAndFigures) {
     EXPECT_NE(support::ReadFileBytes(path), before);
     const std::string changed = PdfText(path);
     EXPECT_NE(changed.find("Ток ном."), std::string::npos) << "the calibration change is listed";
+}
+
+struct WindowPlant : Plant {
+    common::SettableClock clock{kDay1 + 2.5};
+    channels::ChannelData data;
+    support::RecordingMessages messages;
+    std::string settings = folder.Slash() + "Registrator.ini";
+
+    WindowPlant() {
+        data.Ustavki = present;
+        support::WriteFileBytes(settings, "[Shifts]\r\nStarts=07:30,19:30\r\n");
+    }
+    ui::ReportsWindow::Services Services() {
+        return {folder.Slash(), data, clock, [this] { return settings; }, "ДСП-3", messages};
+    }
+};
+
+// Runs the event loop until the window's count has ended, its thread gone.
+bool CountEnds(const ui::ReportsWindow& window) {
+    QElapsedTimer waited;
+    waited.start();
+    while (window.Counting() && waited.elapsed() < 120000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    return !window.Counting();
+}
+
+TEST(ReportsWindow, CountsTheSettingsShiftOffTheGuiThreadAndSavesWhatItPreviews) {
+    WindowPlant plant;
+    ui::ReportsWindow window(plant.Services());
+    window.ShowModeless();
+    EXPECT_EQ(window.ShiftChoice()->itemText(1), QStringLiteral("2 (19:30–07:30)"));
+    window.KindChoice()->setCurrentIndex(ui::ReportsWindow::Shift);
+    window.DayChoice()->setDate(QDate(2026, 3, 9));
+    window.ShiftChoice()->setCurrentIndex(0);
+    EXPECT_FALSE(window.PdfButton()->isEnabled()) << "nothing to save yet";
+    QSignalSpy ready(&window, &ui::ReportsWindow::reportReady);
+    window.MakeButton()->click();
+    EXPECT_TRUE(window.Counting()) << "the click returns while the thread counts";
+    ASSERT_TRUE(ready.wait(120000));
+
+    const ReportContent& content = *window.Content();
+    EXPECT_EQ(content.Title.Period, "Смена 1, 09.03.2026 07:30 – 19:30");
+    EXPECT_EQ(content.Title.Station, "ДСП-3");
+    for (const int n : kMotors)
+        EXPECT_NEAR(content.Figures.Motors[static_cast<std::size_t>(n)].RunSeconds,
+                    OwnRunSeconds(plant.records, n, 7.5 * 3600, 19.5 * 3600), 0.002)
+            << "motor " << n;
+    EXPECT_GE(window.Preview()->pageCount(), 4) << "the preview draws the report's pages";
+    EXPECT_TRUE(window.XlsxButton()->isEnabled());
+    const std::string book = plant.folder.Slash() + "отчёт.xlsx";
+    ASSERT_TRUE(window.SaveXlsx(QString::fromStdString(book)));
+    EXPECT_NEAR(ReadWorkbook(book)[QStringLiteral("run")][QStringLiteral("17")].toDouble(-1),
+                OwnRunSeconds(plant.records, 17, 7.5 * 3600, 19.5 * 3600) / 3600, 0.002 / 3600);
+    if (const QByteArray shot = qgetenv("REGISTRATOR_REPORTS_SHOT"); !shot.isEmpty())
+        window.grab().save(QString::fromLocal8Bit(shot));
+    EXPECT_FALSE(window.SaveXlsx(QString::fromStdString(plant.folder.Slash() + "нет/отчёт.xlsx")));
+    ASSERT_EQ(plant.messages.Texts.size(), 1u);
+    EXPECT_EQ(plant.messages.Texts[0].rfind("Отчёт не сохранён: ", 0), 0u) << plant.messages.Texts[0];
+}
+
+TEST(ReportsWindow, ClosedOrDestroyedWhileCountingLeavesNoReportAndNoThread) {
+    WindowPlant plant;
+    {
+        ui::ReportsWindow window(plant.Services());
+        window.ShowModeless();
+        window.KindChoice()->setCurrentIndex(ui::ReportsWindow::Month);
+        window.DayChoice()->setDate(QDate(2026, 3, 9));
+        QSignalSpy ready(&window, &ui::ReportsWindow::reportReady);
+        window.MakeButton()->click();
+        window.close();
+        ASSERT_TRUE(CountEnds(window));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(ready.count(), 0);
+        EXPECT_EQ(window.Content(), nullptr) << "a count given up shows nothing";
+        EXPECT_FALSE(window.PrintButton()->isEnabled());
+    }
+    auto window = std::make_unique<ui::ReportsWindow>(plant.Services());
+    window->KindChoice()->setCurrentIndex(ui::ReportsWindow::Month);
+    window->DayChoice()->setDate(QDate(2026, 3, 9));
+    window->MakeButton()->click();
+    ASSERT_TRUE(window->Counting());
+    window.reset(); // waits for its thread, which reports to nothing afterwards
+    QCoreApplication::processEvents();
 }
 
 } // namespace

@@ -9,12 +9,14 @@
 #include "ui/monitor/MainWindow.h"
 #include "ui/monitor/MotorGraphWindow.h"
 #include "ui/monitor/SectionWindow.h"
+#include "ui/reports/ReportsWindow.h"
 #include "ui/tuning/AboutWindow.h"
 #include "ui/tuning/CalibrationWindow.h"
 #include "ui/tuning/CoefficientWindow.h"
 #include "ui/tuning/ScanTimingWindow.h"
 
 #include <QCoreApplication>
+#include <QSysInfo>
 
 namespace registrator::ui {
 
@@ -122,6 +124,12 @@ bool Program::Start() {
     connect(mainWindow_.get(), &MainWindow::channelFieldsRequested, calibrationWindow_.get(),
             &CalibrationWindow::FillFields);
     journalWindow_ = std::make_unique<JournalWindow>(station_);
+    // Headed with the computer's name, as the station is known to other systems unless told otherwise.
+    reportsWindow_ = std::make_unique<ReportsWindow>(
+        ReportsWindow::Services{archive.Folder(), data, clock, [this] { return SettingsPath(); },
+                                QSysInfo::machineHostName().toStdString(), messages});
+    connect(mainWindow_.get(), &MainWindow::reportsRequested, reportsWindow_.get(),
+            &ReportsWindow::ShowModeless);
     alarmSound_ = std::make_unique<AlarmSound>();
     connect(mainWindow_.get(), &MainWindow::journalRequested, journalWindow_.get(),
             &JournalWindow::ShowModeless);
@@ -175,10 +183,10 @@ void Program::Shutdown() {
     // No tick may run inside a box shown while the program ends.
     station_.Recorder().StopTimers();
     mainWindow_->hide();
-    for (QWidget* window : std::initializer_list<QWidget*>{timingWindow_.get(), calibrationWindow_.get(),
-                                                           sectionWindow_.get(), coefficientWindow_.get(),
-                                                           aboutWindow_.get(), archiveViewerWindow_.get(),
-                                                           archiveFolderWindow_.get(), journalWindow_.get()})
+    for (QWidget* window : std::initializer_list<QWidget*>{
+             timingWindow_.get(), calibrationWindow_.get(), sectionWindow_.get(), coefficientWindow_.get(),
+             aboutWindow_.get(), archiveViewerWindow_.get(), archiveFolderWindow_.get(), journalWindow_.get(),
+             reportsWindow_.get()})
         if (window)
             window->hide();
     WindowProgress progress;

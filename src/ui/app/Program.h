@@ -20,6 +20,7 @@ class SectionWindow;
 class ArchiveViewerWindow;
 class ArchiveFolderWindow;
 class JournalWindow;
+class ReportsWindow;
 class AlarmSound;
 } // namespace registrator::ui
 
@@ -68,6 +69,7 @@ public:
     ArchiveViewerWindow& ArchiveViewer() { return *archiveViewerWindow_; }
     ArchiveFolderWindow& ArchiveFolder() { return *archiveFolderWindow_; }
     JournalWindow& Journal() { return *journalWindow_; }
+    ReportsWindow& Reports() { return *reportsWindow_; }
     AlarmSound& Sound() { return *alarmSound_; }
     acquisition::PortAccess* Port() { return station_.Port(); }
     // Null unless asked for and listening.
@@ -93,6 +95,7 @@ private:
     std::unique_ptr<ArchiveFolderWindow> archiveFolderWindow_;
     std::unique_ptr<JournalWindow> journalWindow_;
     std::unique_ptr<AlarmSound> alarmSound_;
+    std::unique_ptr<ReportsWindow> reportsWindow_;
     bool quitWhenLoopRuns_ = false;
 };
 

@@ -80,6 +80,7 @@ MainWindow::MainWindow(service::Recorder& recorder, service::HandlerGuard& guard
     addItem("N2", QStringLiteral("расчёт"), &MainWindow::N2Click);
     addItem("N3", QStringLiteral("архив"), &MainWindow::N3Click);
     addItem("N4", QStringLiteral("журнал событий"), &MainWindow::N4Click);
+    addItem("N5", QStringLiteral("отчёты"), &MainWindow::N5Click);
 
     auto* panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("Panel1"));
@@ -296,6 +297,10 @@ void MainWindow::N3Click() {
 
 void MainWindow::N4Click() {
     guard_([&] { emit journalRequested(); });
+}
+
+void MainWindow::N5Click() {
+    guard_([&] { emit reportsRequested(); });
 }
 
 void MainWindow::ShowAlarm(const QString& line, const QString& whole, int more,

@@ -63,6 +63,7 @@ public slots:
     void N2Click();
     void N3Click();
     void N4Click();
+    void N5Click();
 
 signals:
     // Emitted inside SelectChannel before SelChannel changes, so the other windows fill their fields.
@@ -73,6 +74,7 @@ signals:
     void coefficientCalculationRequested();
     void archiveViewerRequested();
     void journalRequested();
+    void reportsRequested();
     void sectionRequested(int section);
     void closing();
     // The labels and colours now show the current slot.
