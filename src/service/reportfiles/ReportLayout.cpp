@@ -69,7 +69,10 @@ std::string Fixed(double value, int decimals) {
 }
 
 std::string TwoDigits(long long value) {
-    return (value < 10 ? "0" : "") + std::to_string(value);
+    std::string text = std::to_string(value);
+    if (text.size() < 2)
+        text.insert(text.begin(), '0');
+    return text;
 }
 
 } // namespace
@@ -150,7 +153,7 @@ std::string FlagsText(const reports::MotorDrift& drift) {
     std::string text;
     for (const DriftColumn& column : DriftColumns())
         if ((drift.*column.Member).Flagged)
-            text += (text.empty() ? "" : "; ") + std::string(column.Flag);
+            text.append(text.empty() ? "" : "; ").append(column.Flag);
     return text.empty() ? "—" : text;
 }
 
