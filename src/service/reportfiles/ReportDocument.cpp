@@ -149,7 +149,7 @@ std::string DriftText(const std::optional<double>& value, int decimals) {
 }
 
 void WriteHealth(HtmlWriter& w, const reports::PeriodFigures& figures, const reports::MotorHealth& health) {
-    w.Heading("Состояние двигателей");
+    w.Heading("Состояние двигателей", true);
     w.Paragraph(layout::HealthPeriodText(health));
     std::vector<std::string> captions = {"Канал", "Двигатель"};
     for (const layout::DriftColumn& column : layout::DriftColumns()) {
