@@ -23,7 +23,7 @@ if [ "${1:-}" = "--menu-entry" ] || [ "${1:-}" = "--autostart" ]; then
     exit 0
 fi
 
-# The Qt, QCustomPlot and libmosquitto libraries come from the system; name the Debian packages that are missing.
+# The Qt, QCustomPlot, libmosquitto and libxlsxwriter libraries come from the system; name the Debian packages that are missing.
 missing=$(ldd ./Registrator 2>/dev/null | awk '/not found/ { print $1 }')
 if [ -n "$missing" ]; then
     packages=
@@ -38,6 +38,7 @@ if [ -n "$missing" ]; then
         libQt6WebSockets.so*) package=libqt6websockets6 ;;
         libQCustomPlotQt6.so*) package=libqcustomplot2.1-qt6 ;;
         libmosquitto.so*) package=libmosquitto1 ;;
+        libxlsxwriter.so*) package=libxlsxwriter4 ;;
         libQt6Multimedia.so*) package=libqt6multimedia6 ;;
         *) package="(the package holding $lib)" ;;
         esac

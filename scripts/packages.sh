@@ -3,12 +3,13 @@
 RUN_PACKAGES=(
     g++ cmake ninja-build
     qt6-base-dev libqcustomplot-dev libqcustomplot2.1-qt6 qt6-translations-l10n qt6-multimedia-dev
-    libmosquitto-dev
+    libmosquitto-dev libxlsxwriter-dev
 )
 # TEST_PACKAGES: what the tests, the benchmarks and the checks add (scripts/test.sh, scripts/bench.sh):
 # GoogleTest and Google Benchmark, the format check, clang with its runtimes and symbolizer for the fuzz
 # targets, a Russian locale, headless Chromium for the web view, the Modbus clients, Prometheus, an MQTT
-# broker with PostgreSQL behind it, a faked clock and a loaded machine.
+# broker with PostgreSQL behind it, a faked clock and a loaded machine, and readers of the reports' workbooks
+# and PDFs other than ours.
 TEST_PACKAGES=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     clang-format clang libclang-rt-dev llvm locales
@@ -16,6 +17,7 @@ TEST_PACKAGES=(
     qt6-websockets-dev chromium
     libmodbus-dev mbpoll python3-pymodbus python3-serial-asyncio prometheus
     mosquitto mosquitto-clients python3-paho-mqtt postgresql python3-psycopg2 faketime stress-ng
+    python3-openpyxl poppler-utils
 )
 # DEB_PACKAGES: what making the Debian package adds (scripts/package-deb.sh); scripts/deb-check.sh adds lintian.
 DEB_PACKAGES=(

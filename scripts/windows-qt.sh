@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds, once per machine, the Qt that the Windows build of the program links: Debian's own qt6-base
 # source (the same 6.4.2 as the Linux Qt) cross-compiled with mingw-w64 against the host tools of the
-# Linux Qt, and QCustomPlot and libmosquitto from Debian's sources beside it. Everything goes to a cache
+# Linux Qt, and QCustomPlot, libmosquitto, zlib and libxlsxwriter from Debian's sources beside it. Everything goes to a cache
 # folder outside the checkout, keyed by a hash of the recipe (the sources' versions, the configure options
 # and the toolchain file); a run that finds it takes seconds. Prints the install prefix on its last line.
 # REGISTRATOR_CACHE overrides the cache folder (default ${XDG_CACHE_HOME:-~/.cache}/registrator).
@@ -13,6 +13,8 @@ source scripts/packages.sh
 qt_source=qt6-base=6.4.2+dfsg-10
 qcp_source=qcustomplot=2.1.0+dfsg1-3.1
 mosquitto_source=mosquitto=2.0.11-1.2+deb12u2
+zlib_source=zlib=1:1.2.13.dfsg-1
+xlsxwriter_source=libxlsxwriter=1.1.4-2
 toolchain=$here/cmake/mingw-w64-x86_64.cmake
 # Only what the program, its tools and its tests use: Core, Gui, Widgets, Network, PrintSupport and
 # Test, with the windows and offscreen platforms and the Windows styles. Debian's tarball lacks the
@@ -34,6 +36,8 @@ cache_root=${REGISTRATOR_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/registrator}
 qt_key=$({ echo "$qt_source" "${qt_options[@]}"; cat "$toolchain"; } | sha256sum | cut -c1-12)
 qcp_key=$(echo "$qcp_source" | sha256sum | cut -c1-12)
 mosquitto_key=$(echo "$mosquitto_source" | sha256sum | cut -c1-12)
+# The workbook library is linked statically, with the zlib it needs: both keyed together.
+xlsxwriter_key=$(echo "$zlib_source" "$xlsxwriter_source" | sha256sum | cut -c1-12)
 prefix=$cache_root/windows-qt-6.4.2-$qt_key
 work=$cache_root/work-$qt_key
 jobs=$(nproc)
@@ -51,9 +55,9 @@ ensure_extras() {
 }
 
 if [ -f "$prefix/.qt-complete" ] && [ -f "$prefix/.qcustomplot-$qcp_key" ] &&
-    [ -f "$prefix/.libmosquitto-$mosquitto_key" ]; then
+    [ -f "$prefix/.libmosquitto-$mosquitto_key" ] && [ -f "$prefix/.libxlsxwriter-$xlsxwriter_key" ]; then
     [ -f "$prefix/translations/qtbase_ru.qm" ] && [ -f "$prefix/lib/fonts/DejaVuSans.ttf" ] || ensure_extras
-    say "Qt, QCustomPlot and libmosquitto for Windows are cached in $prefix"
+    say "Qt, QCustomPlot, libmosquitto and libxlsxwriter for Windows are cached in $prefix"
     echo "$prefix"
     exit 0
 fi
@@ -155,6 +159,38 @@ if [ ! -f "$prefix/.libmosquitto-$mosquitto_key" ]; then
         exit 1
     }
     touch "$prefix/.libmosquitto-$mosquitto_key"
+fi
+
+# The reports' workbooks: zlib and libxlsxwriter (its own minizip inside) as static libraries, so the
+# program and the archive tool carry no DLL more.
+if [ ! -f "$prefix/.libxlsxwriter-$xlsxwriter_key" ]; then
+    say "fetching and building Debian's $zlib_source and $xlsxwriter_source"
+    fetch "$zlib_source" zlib
+    log=$work/xlsxwriter.log
+    # Only its static library, under the name a link with -lz looks for; zconf.h is the one CMake made.
+    cmake -S "$work/src/zlib" -B "$work/zlib-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DCMAKE_BUILD_TYPE=Release >"$log" 2>&1 &&
+        nice -n 10 cmake --build "$work/zlib-build" -j "$jobs" --target zlibstatic >>"$log" 2>&1 &&
+        mkdir -p "$prefix/include" "$prefix/lib" &&
+        cp "$work/src/zlib/zlib.h" "$work/zlib-build/zconf.h" "$prefix/include/" &&
+        cp "$work/zlib-build/libzlibstatic.a" "$prefix/lib/libz.a" || {
+        tail -n 40 "$log" >&2
+        say "the zlib build failed; the whole log is $log"
+        exit 1
+    }
+    fetch "$xlsxwriter_source" libxlsxwriter
+    cmake -S "$work/src/libxlsxwriter" -B "$work/xlsxwriter-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_SHARED_LIBS=OFF -DBUILD_TESTS=OFF \
+        -DBUILD_EXAMPLES=OFF -DUSE_SYSTEM_MINIZIP=OFF -DZLIB_INCLUDE_DIR="$prefix/include" \
+        -DZLIB_LIBRARY="$prefix/lib/libz.a" >>"$log" 2>&1 &&
+        nice -n 10 cmake --build "$work/xlsxwriter-build" -j "$jobs" >>"$log" 2>&1 &&
+        cmake --install "$work/xlsxwriter-build" >>"$log" 2>&1 &&
+        [ -f "$prefix/lib/libxlsxwriter.a" ] && [ -f "$prefix/include/xlsxwriter.h" ] || {
+        tail -n 40 "$log" >&2
+        say "the libxlsxwriter build failed; the whole log is $log"
+        exit 1
+    }
+    touch "$prefix/.libxlsxwriter-$xlsxwriter_key"
 fi
 ensure_extras
 

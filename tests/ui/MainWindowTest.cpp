@@ -122,8 +122,7 @@ TEST_F(MainWindowTest, MenuAndInitialColours) {
     for (QAction* action : window.menuBar()->actions())
         items << action->objectName() + "=" + action->text();
     EXPECT_EQ(items, (QStringList{"N1=настройка", "N2=расчёт", "N3=архив", "N4=журнал событий",
-                                  "N5=тренд за период",
-                                  "N6=состояние двигателей"}));
+                                  "N5=тренд за период", "N6=состояние двигателей", "N7=отчёты"}));
     EXPECT_EQ(window.Panel(1)->Colour(), PanelColour(monitor::PanelState::Off));
     for (int n = 2; n <= 72; ++n)
         EXPECT_EQ(window.Panel(n)->Colour(), kGreen) << n;

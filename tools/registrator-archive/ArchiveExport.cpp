@@ -99,7 +99,8 @@ constexpr std::array kCommands = {
     ToolCommand{
         .Name = "report",
         .Usage = "report [FOLDER] --shift DATE/N|--day DATE|--month MM.YYYY|--from TIME --to TIME\n"
-                 "                           [--settings INI] [--csv] [--excel]",
+                 "                           [--settings INI] [--csv] [--excel] [--pdf FILE] [--xlsx FILE]\n"
+                 "                           [--station NAME]",
         .Help =
             "  report [FOLDER] the figures of a period from the archive folder FOLDER (Data under the\n"
             "                  working directory when not given): per motor, then per section and for the\n"
@@ -113,7 +114,13 @@ constexpr std::array kCommands = {
             "                  06.12.2026), a month (--month 12.2026) or any whole minutes (--from\n"
             "                  \"06.12.2026 08:00\" --to \"07.12.2026 08:00\"). --settings INI as for\n"
             "                  summary, with each motor's LineVoltage and PowerFactor; --csv names the\n"
-            "                  form written, CSV on standard output.\n",
+            "                  form written, CSV on standard output. --pdf FILE writes the report as a\n"
+            "                  printable PDF (A4 landscape), --xlsx FILE as a workbook with a sheet per\n"
+            "                  section, one for the plant, the alarms and the calibration changes; a\n"
+            "                  month's adds the motors' health. With either, the CSV is written only\n"
+            "                  when --csv or --excel asks for it. --station NAME heads them (the\n"
+            "                  computer's name when not given). PDF needs no display: Qt's offscreen\n"
+            "                  platform is used unless QT_QPA_PLATFORM names another.\n",
         .Run = ExportReport,
         .OwnArguments = true},
 };

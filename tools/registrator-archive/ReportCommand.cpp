@@ -1,6 +1,7 @@
 #include "ArchiveExport.h"
 #include "DaySources.h"
 #include "FileTrouble.h"
+#include "ReportFilesOutput.h"
 #include "ToolCommand.h"
 #include "common/Clock.h"
 #include "common/Utf8Path.h"
@@ -18,6 +19,8 @@ struct ReportOptions {
     std::string Folder = "Data";
     std::string Settings;
     std::string Shift, Day, Month, From, To;
+    std::string Pdf, Xlsx, Station;
+    bool Csv = false;
     bool Excel = false;
     bool Help = false;
 };
@@ -41,6 +44,12 @@ bool ParseReportOptions(const std::vector<std::string>& args, ReportOptions& opt
             value = &options.From;
         else if (name == "--to")
             value = &options.To;
+        else if (name == "--pdf")
+            value = &options.Pdf;
+        else if (name == "--xlsx")
+            value = &options.Xlsx;
+        else if (name == "--station")
+            value = &options.Station;
         if (value) {
             if (arg.size() > name.size()) {
                 *value = arg.substr(name.size() + 1);
@@ -51,9 +60,9 @@ bool ParseReportOptions(const std::vector<std::string>& args, ReportOptions& opt
                 return false;
             }
         } else if (arg == "--excel") {
-            options.Excel = true;
+            options.Excel = options.Csv = true;
         } else if (arg == "--csv") {
-            // The one form this command writes; named for scripts that say what they want.
+            options.Csv = true;
         } else if (arg == "--help" || arg == "-h") {
             options.Help = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -76,9 +85,9 @@ bool ParseReportOptions(const std::vector<std::string>& args, ReportOptions& opt
     return true;
 }
 
-// The period the options name; false and `error` when they name none.
+// The period the options name and what kind it is; false and `error` when they name none.
 bool PeriodOf(const ReportOptions& options, const std::vector<int>& shifts, reports::ReportPeriod& period,
-              std::string& error) {
+              ReportKind& kind, std::string& error) {
     if (!options.Shift.empty()) {
         const std::size_t slash = options.Shift.find('/');
         const auto day = common::ArchiveDateValue(options.Shift.substr(0, slash));
@@ -93,6 +102,7 @@ bool PeriodOf(const ReportOptions& options, const std::vector<int>& shifts, repo
             return false;
         }
         period = *shift;
+        kind = {ReportKind::Shift, std::stoi(number)};
     } else if (!options.Day.empty()) {
         const auto day = common::ArchiveDateValue(options.Day);
         if (!day) {
@@ -100,6 +110,7 @@ bool PeriodOf(const ReportOptions& options, const std::vector<int>& shifts, repo
             return false;
         }
         period = reports::DayPeriod(*day);
+        kind = {ReportKind::Day};
     } else if (!options.Month.empty()) {
         const auto day = common::ArchiveDateValue("01." + options.Month);
         if (!day) {
@@ -107,6 +118,7 @@ bool PeriodOf(const ReportOptions& options, const std::vector<int>& shifts, repo
             return false;
         }
         period = reports::MonthPeriod(*day);
+        kind = {ReportKind::Month};
     } else {
         const auto from = reports::DateMinuteValue(options.From);
         const auto to = reports::DateMinuteValue(options.To);
@@ -117,6 +129,7 @@ bool PeriodOf(const ReportOptions& options, const std::vector<int>& shifts, repo
             return false;
         }
         period = {*from, *to};
+        kind = {ReportKind::Range};
     }
     return true;
 }
@@ -145,7 +158,8 @@ int ExportReport(const ToolRun& run) {
         shifts = file.ReadShiftStarts();
     }
     reports::ReportPeriod period;
-    if (!PeriodOf(options, shifts, period, error)) {
+    ReportKind kind;
+    if (!PeriodOf(options, shifts, period, kind, error)) {
         run.Err << kToolPrefix << error << "\nTry 'registrator-archive --help'.\n";
         return kExitBadUsage;
     }
@@ -155,7 +169,8 @@ int ExportReport(const ToolRun& run) {
         return trouble.Report("no such archive folder");
 
     // What has not happened yet is no time without records.
-    const common::TDateTime now = std::ceil(common::SystemClock().Now() * 1440) / 1440;
+    const common::TDateTime madeAt = common::SystemClock().Now();
+    const common::TDateTime now = std::ceil(madeAt * 1440) / 1440;
     if (period.To > now && period.From < now) {
         period.To = now;
         trouble.Note("the period has not ended; counted up to " + events::JournalTimeText(now).substr(0, 16));
@@ -166,13 +181,18 @@ int ExportReport(const ToolRun& run) {
     history::Workspace work;
     const reports::PeriodFigures figures = reports::CountPeriod(history, request, work);
 
-    std::string text;
-    reports::WriteFiguresCsv(text, figures, request,
-                             options.Excel ? archive::CsvForm::Spreadsheet : archive::CsvForm::Plain);
-    run.Out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    run.Out.flush();
-
+    if (options.Csv || (options.Pdf.empty() && options.Xlsx.empty())) {
+        std::string text;
+        reports::WriteFiguresCsv(text, figures, request,
+                                 options.Excel ? archive::CsvForm::Spreadsheet : archive::CsvForm::Plain);
+        run.Out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        run.Out.flush();
+    }
     int status = kExitOk;
+    if (!options.Pdf.empty() || !options.Xlsx.empty())
+        status = WriteReportFiles(
+            {figures, history, work, period, kind, madeAt, options.Station, options.Pdf, options.Xlsx},
+            run.Err);
     for (const std::string& reason : figures.Troubles)
         status = trouble.Report(reason);
     for (const common::TDateTime day : figures.DaysWithoutJournal)

@@ -11,12 +11,14 @@
 #include "ui/monitor/MotorGraphWindow.h"
 #include "ui/monitor/SectionWindow.h"
 #include "ui/period/PeriodWindow.h"
+#include "ui/reports/ReportsWindow.h"
 #include "ui/tuning/AboutWindow.h"
 #include "ui/tuning/CalibrationWindow.h"
 #include "ui/tuning/CoefficientWindow.h"
 #include "ui/tuning/ScanTimingWindow.h"
 
 #include <QCoreApplication>
+#include <QSysInfo>
 
 namespace registrator::ui {
 
@@ -132,6 +134,12 @@ bool Program::Start() {
     connect(mainWindow_.get(), &MainWindow::channelFieldsRequested, calibrationWindow_.get(),
             &CalibrationWindow::FillFields);
     journalWindow_ = std::make_unique<JournalWindow>(station_);
+    // Headed with the computer's name, as the station is known to other systems unless told otherwise.
+    reportsWindow_ = std::make_unique<ReportsWindow>(
+        ReportsWindow::Services{archive.Folder(), data, clock, [this] { return SettingsPath(); },
+                                QSysInfo::machineHostName().toStdString(), messages});
+    connect(mainWindow_.get(), &MainWindow::reportsRequested, reportsWindow_.get(),
+            &ReportsWindow::ShowModeless);
     alarmSound_ = std::make_unique<AlarmSound>();
     connect(mainWindow_.get(), &MainWindow::journalRequested, journalWindow_.get(),
             &JournalWindow::ShowModeless);
@@ -193,8 +201,7 @@ void Program::Shutdown() {
     for (QWidget* window : std::initializer_list<QWidget*>{
              timingWindow_.get(), calibrationWindow_.get(), sectionWindow_.get(), coefficientWindow_.get(),
              aboutWindow_.get(), archiveViewerWindow_.get(), archiveFolderWindow_.get(), journalWindow_.get(),
-             periodWindow_.get(),
-             healthWindow_.get()})
+             periodWindow_.get(), healthWindow_.get(), reportsWindow_.get()})
         if (window)
             window->hide();
     WindowProgress progress;

@@ -22,6 +22,7 @@ class ArchiveFolderWindow;
 class JournalWindow;
 class PeriodWindow;
 class HealthWindow;
+class ReportsWindow;
 class AlarmSound;
 } // namespace registrator::ui
 
@@ -72,6 +73,7 @@ public:
     JournalWindow& Journal() { return *journalWindow_; }
     PeriodWindow& Period() { return *periodWindow_; }
     HealthWindow& Health() { return *healthWindow_; }
+    ReportsWindow& Reports() { return *reportsWindow_; }
     AlarmSound& Sound() { return *alarmSound_; }
     acquisition::PortAccess* Port() { return station_.Port(); }
     // Null unless asked for and listening.
@@ -99,6 +101,7 @@ private:
     std::unique_ptr<PeriodWindow> periodWindow_;
     std::unique_ptr<HealthWindow> healthWindow_;
     std::unique_ptr<AlarmSound> alarmSound_;
+    std::unique_ptr<ReportsWindow> reportsWindow_;
     bool quitWhenLoopRuns_ = false;
 };
 

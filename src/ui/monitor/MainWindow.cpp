@@ -82,6 +82,7 @@ MainWindow::MainWindow(service::Recorder& recorder, service::HandlerGuard& guard
     addItem("N4", QStringLiteral("журнал событий"), &MainWindow::N4Click);
     addItem("N5", QStringLiteral("тренд за период"), &MainWindow::N5Click);
     addItem("N6", QStringLiteral("состояние двигателей"), &MainWindow::N6Click);
+    addItem("N7", QStringLiteral("отчёты"), &MainWindow::N7Click);
 
     auto* panel = new QWidget(this);
     panel->setObjectName(QStringLiteral("Panel1"));
@@ -307,6 +308,11 @@ void MainWindow::N5Click() {
 // The operator chose "состояние двигателей".
 void MainWindow::N6Click() {
     guard_([&] { emit healthRequested(); });
+}
+
+// The operator chose "отчёты".
+void MainWindow::N7Click() {
+    guard_([&] { emit reportsRequested(); });
 }
 
 void MainWindow::ShowAlarm(const QString& line, const QString& whole, int more,

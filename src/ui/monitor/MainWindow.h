@@ -65,6 +65,7 @@ public slots:
     void N4Click();
     void N5Click();
     void N6Click();
+    void N7Click();
 
 signals:
     // Emitted inside SelectChannel before SelChannel changes, so the other windows fill their fields.
@@ -77,6 +78,7 @@ signals:
     void journalRequested();
     void periodTrendRequested();
     void healthRequested();
+    void reportsRequested();
     void sectionRequested(int section);
     void closing();
     // The labels and colours now show the current slot.

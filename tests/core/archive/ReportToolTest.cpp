@@ -3,6 +3,7 @@
 #include "channels/SettingsFile.h"
 #include "core/history/HistoryTestSupport.h"
 
+#include <cstdlib>
 #include <sstream>
 
 namespace registrator::archive::testing {
@@ -69,6 +70,26 @@ TEST_F(ArchiveFolderTest, ReportWritesAShiftOfTheArchiveFolderWithItsSettings) {
         EXPECT_TRUE(run.Out.empty());
     }
     EXPECT_EQ(Report({File("none").string(), "--month", "03.2026"}).Status, 1);
+
+    // A month as PDF and workbook, with the motors' health; no CSV unless asked for.
+    const std::string pdf = File("март.pdf").string();
+    const std::string book = File("март.xlsx").string();
+    const ReportRun month = Report(
+        {data, "--month", "03.2026", "--settings", ini, "--pdf", pdf, "--xlsx", book, "--station", "ДСП-3"});
+    EXPECT_EQ(month.Status, 0) << month.Err;
+    EXPECT_TRUE(month.Out.empty());
+    const std::string text = File("март.txt").string();
+    ASSERT_EQ(std::system(("pdftotext -layout \"" + pdf + "\" \"" + text + "\"").c_str()), 0);
+    const std::string printed = ReadFileBytes(text);
+    for (const char* expected : {"Отчёт: ДСП-3", "Период: Март 2026", "Состояние двигателей", " 2,00 "})
+        EXPECT_NE(printed.find(expected), std::string::npos) << expected;
+    const std::string sheets = File("sheets.txt").string();
+    ASSERT_EQ(std::system(("python3 -c \"import sys, zipfile; print(zipfile.ZipFile(sys.argv[1]).read("
+                           "'xl/workbook.xml').decode())\" \"" +
+                           book + "\" >\"" + sheets + "\"")
+                              .c_str()),
+              0);
+    EXPECT_NE(ReadFileBytes(sheets).find("name=\"Состояние двигателей\""), std::string::npos);
 }
 
 } // namespace
