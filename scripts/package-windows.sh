@@ -2,12 +2,14 @@
 # Makes the Windows release, build-windows-gui/package/registrator-<version>-windows-x86_64.zip: the
 # three executables with the Qt, QCustomPlot, libmosquitto and MinGW runtime DLLs beside them, the platforms
 # and styles plugin folders, Qt's Russian translations, an empty Data folder, the README and the licence.
-# Unzipped anywhere, Registrator.exe runs from its own folder. Builds the Qt cache (scripts/windows-qt.sh)
-# and the windows-gui preset first when they are missing.
+# Unzipped anywhere, Registrator.exe runs from its own folder. Beside it the installer,
+# registrator-<version>-x64.msi (packaging/windows/registrator.wxs, built with wixl), of the same files.
+# Builds the Qt cache (scripts/windows-qt.sh) and the windows-gui preset first when they are missing.
+# Prints the zip's path, then the installer's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-ensure_packages zip "${WINDOWS_QT_PACKAGES[@]}"
+ensure_packages zip wixl "${WINDOWS_QT_PACKAGES[@]}"
 
 started=$(date +%s)
 REGISTRATOR_WINDOWS_QT=$(bash scripts/windows-qt.sh | tail -n 1)
@@ -46,6 +48,23 @@ x86_64-w64-mingw32-strip "$stage"/*.exe
 x86_64-w64-mingw32-strip --strip-unneeded "$stage"/*.dll "$stage"/platforms/*.dll "$stage"/styles/*.dll
 
 (cd "$build/package" && zip -qr9 "$name.zip" "$name")
-echo "package-windows: $build/package/$name.zip ($(du -h "$build/package/$name.zip" | cut -f1)) in" \
-    "$(($(date +%s) - started)) s" >&2
+
+# The installer: every staged file a component of its own (wixl-heat names each by its path, so an upgrade
+# finds the same component codes); the empty Data folder is the installer's own, made at install.
+msi=$build/package/registrator-$version-x64.msi
+rm -f "$msi"
+(cd "$build/package" && find "$name" -type f | sort |
+    wixl-heat -p "$name/" --component-group ProgramFiles --var var.Stage --directory-ref INSTALLDIR --win64) \
+    >"$build/package/files.wxs"
+# Windows Installer versions are numbers only: 0.2 from 0.2, 1.4.2 from 1.4.2-rc1.
+msi_version=$(grep -oE '^[0-9]+(\.[0-9]+){0,2}' <<<"$version")
+# wixl finds the files by paths relative to where it runs.
+(cd "$build/package" && wixl -a x64 -D Version="$msi_version" -D Stage="$name" -D Win64=yes -o "$msi" \
+    "$OLDPWD/packaging/windows/registrator.wxs" files.wxs)
+
+for package in "$build/package/$name.zip" "$msi"; do
+    echo "package-windows: $package ($(du -h "$package" | cut -f1))" >&2
+done
+echo "package-windows: made in $(($(date +%s) - started)) s" >&2
 echo "$build/package/$name.zip"
+echo "$msi"

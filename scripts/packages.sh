@@ -23,8 +23,9 @@ TEST_PACKAGES=(
 DEB_PACKAGES=(
     dpkg-dev
 )
+# WINDOWS_PACKAGES: the Windows build, its run under wine and its installer (wixl, scripts/package-windows.sh).
 WINDOWS_PACKAGES=(
-    g++-mingw-w64-x86-64-posix wine wine64
+    g++-mingw-w64-x86-64-posix wine wine64 wixl
 )
 # WINDOWS_QT_PACKAGES: the cross build of Qt and QCustomPlot from Debian's sources (scripts/windows-qt.sh).
 WINDOWS_QT_PACKAGES=(

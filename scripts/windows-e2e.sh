@@ -11,17 +11,7 @@ cd "$(dirname "$0")/.."
 source scripts/packages.sh
 ensure_packages curl python3 mbpoll mosquitto mosquitto-clients unzip xvfb xauth imagemagick xdotool locales fonts-wine fonts-liberation "${WINDOWS_PACKAGES[@]}"
 
-tmp=$(mktemp -d /tmp/registrator-wine-e2e.XXXXXX)
-export WINEPREFIX=$tmp/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-cleanup() {
-    wineserver -k 2>/dev/null || true
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+source scripts/wine-session.sh e2e
 
 # A Russian locale of the test's own, so that wine gives the program Russian regional settings.
 mkdir -p "$tmp/locale"

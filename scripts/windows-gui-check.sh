@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The whole program for Windows, checked under wine: the Qt cache (built when missing), the windows-gui
 # build of the program, its tools and every core and ui test, the tests under wine (offscreen platform),
-# then the release zip and its run on a virtual display (scripts/windows-e2e.sh).
+# then the release zip and its run on a virtual display (scripts/windows-e2e.sh), and the installer with the
+# service it registers (scripts/windows-install-check.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -32,6 +33,7 @@ bash scripts/wine-fonts.sh
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
 wineserver -k 2>/dev/null || true
 
-zip=$(bash scripts/package-windows.sh | tail -n 1)
-bash scripts/windows-e2e.sh "$zip" "${REGISTRATOR_SHOTS:-}"
+packages=$(bash scripts/package-windows.sh | tail -n 2)
+bash scripts/windows-e2e.sh "$(sed -n 1p <<<"$packages")" "${REGISTRATOR_SHOTS:-}"
+bash scripts/windows-install-check.sh "$(sed -n 2p <<<"$packages")"
 echo "windows-gui-check: passed in $(($(date +%s) - started)) s"

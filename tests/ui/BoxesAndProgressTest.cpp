@@ -5,6 +5,7 @@
 #include "ui/app/CommandLine.h"
 #include "ui/app/ErrorBoxes.h"
 #include "ui/app/QtTranslations.h"
+#include "ui/app/WindowsService.h"
 #include "ui/channels/ProgressWindow.h"
 
 #include <QCoreApplication>
@@ -148,6 +149,41 @@ TEST(CommandLine, TakesTheModbusServersAddressUnitAndWordOrder) {
                                      QStringList{"Registrator", "--modbus-unit", "248"},
                                      QStringList{"Registrator", "--modbus-word-order", "big"}})
         EXPECT_FALSE(ParseCommandLine(wrong).Error.isEmpty()) << wrong.join(' ').toStdString();
+}
+
+TEST(CommandLine, RegistersTheServiceWithTheRecordersOptionsAsWindowsSplitsThem) {
+    const QStringList install{"Registrator",
+                              "--service",
+                              "install",
+                              "--web",
+                              "0.0.0.0:8080",
+                              "--mqtt",
+                              "mqtt://broker",
+                              "--mqtt-credentials",
+                              "C:\\Station Files\\mqtt \"secret\".txt",
+                              "--mqtt-station=",
+                              "--port",
+                              "C:\\Ports dir\\"};
+    // A path with spaces stays one argument; backslashes are doubled only before a quote, the closing one
+    // among them.
+    EXPECT_EQ(ServiceCommandLine("C:\\Program Files\\Registrator\\Registrator.exe", install),
+              QStringLiteral(
+                  "\"C:\\Program Files\\Registrator\\Registrator.exe\" --service run --web 0.0.0.0:8080 "
+                  "--mqtt mqtt://broker --mqtt-credentials \"C:\\Station Files\\mqtt \\\"secret\\\".txt\" "
+                  "--mqtt-station= --port \"C:\\Ports dir\\\\\""));
+    EXPECT_EQ(ServiceCommandLine("C:\\Registrator\\Registrator.exe",
+                                 {"Registrator", "--service=install", "--headless"}),
+              QStringLiteral("\"C:\\Registrator\\Registrator.exe\" --service run"));
+    EXPECT_EQ(QuoteWindowsArgument(""), QStringLiteral("\"\""));
+
+    const auto options = ParseCommandLine(install.mid(0, 5));
+    EXPECT_EQ(options.Service, QStringLiteral("install"));
+    EXPECT_EQ(options.WebPort, 8080);
+    // Only an install takes options; an unknown action is refused, never guessed.
+    EXPECT_FALSE(
+        ParseCommandLine({"Registrator", "--service", "remove", "--web", "0.0.0.0:8080"}).Error.isEmpty());
+    EXPECT_TRUE(ParseCommandLine({"Registrator", "--service=status"}).Error.isEmpty());
+    EXPECT_FALSE(ParseCommandLine({"Registrator", "--service", "start"}).Error.isEmpty());
 }
 
 } // namespace

@@ -5,11 +5,10 @@
 
 namespace registrator::service {
 
-int RunHeadless(Station& station) {
+int RunHeadless(Station& station, SettingsProgress& progress, const std::function<void()>& recording) {
     if (!station.Acquire())
         return kExitAlreadyRunning;
     station.StartServers();
-    NoProgress progress;
     station.StartUp(progress);
     if (!station.PortRefused())
         std::fprintf(stderr, "Registrator: recording%s; settings %s, archive in %s\n",
@@ -18,6 +17,8 @@ int RunHeadless(Station& station) {
     // An end asked for during start-up, before the loop could take it, or a port that is not there.
     if (station.PortRefused() || station.Ending())
         QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    if (recording)
+        recording();
     QCoreApplication::exec();
     station.Shutdown(progress);
     return station.Status();

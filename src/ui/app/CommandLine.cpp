@@ -14,6 +14,7 @@ const char* const kOrderUsage = "--modbus-word-order needs high-first or low-fir
 const char* const kMqttUsage = "--mqtt needs mqtt://HOST[:PORT] or mqtts://HOST[:PORT]";
 const char* const kMqttValueUsage = "--mqtt-station and --mqtt-credentials need a value";
 const char* const kRateUsage = "--mqtt-rate needs records a second, 0 for no limit";
+const char* const kServiceUsage = "--service needs install, remove or status";
 const char* const kPortUsage = "--port needs a device, for example --port /dev/parport0";
 
 // "127.0.0.1:8080", "0.0.0.0:8080" or "[::1]:8080": a numeric address, so nothing is looked up.
@@ -61,6 +62,7 @@ QString Refused(const char* usage, const QString& value) {
 
 CommandLineOptions ParseCommandLine(const QStringList& arguments) {
     CommandLineOptions options;
+    qsizetype serviceWords = 0; // "--service ACTION" or "--service=ACTION"
     for (int i = 1; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];
         QString value;
@@ -72,6 +74,14 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
             options.ShowHelp = true;
         } else if (arg == QLatin1String("--version")) {
             options.ShowVersion = true;
+        } else if (TakeValue(arguments, i, "--service", value)) {
+            if (value != QLatin1String("install") && value != QLatin1String("remove") &&
+                value != QLatin1String("status") && value != QLatin1String("run")) {
+                options.Error = Refused(kServiceUsage, value);
+                return options;
+            }
+            options.Service = value;
+            serviceWords = arg.contains(QLatin1Char('=')) ? 1 : 2;
         } else if (TakeValue(arguments, i, "--port", value)) {
             if (value.isEmpty()) {
                 options.Error = QString::fromLatin1(kPortUsage);
@@ -132,6 +142,11 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
             return options;
         }
     }
+    // Only an install takes the recorder's options, which its service is then started with.
+    if ((options.Service == QLatin1String("remove") || options.Service == QLatin1String("status")) &&
+        arguments.size() - 1 > serviceWords)
+        options.Error =
+            QStringLiteral("--service ") + options.Service + QStringLiteral(" takes no other option");
     return options;
 }
 
@@ -139,7 +154,7 @@ QString CommandLineHelp(const QString& settingsFile) {
     return QStringLiteral(
                "Usage: Registrator [--headless] [--simulate] [--port DEVICE] [--web ADDRESS:PORT] [--modbus "
                "ADDRESS:PORT]\n"
-               "                   [--mqtt URL]\n"
+               "                   [--mqtt URL] [--service install|remove|status]\n"
                "\n"
                "Records and shows the currents of the plant's 72 motors.\n"
                "\n"
@@ -166,6 +181,14 @@ QString CommandLineHelp(const QString& settingsFile) {
                "  --mqtt-station NAME  the station's name in the topics (default: this computer's name)\n"
                "  --mqtt-credentials FILE  a file holding user:password, readable by its owner only\n"
                "  --mqtt-rate N   records a second at most while catching up (default 200, 0: no limit)\n"
+               "  --service install|remove|status\n"
+               "                  Windows: register this program as the service \"Registrator\" (automatic "
+               "start,\n"
+               "                  restarted when it fails), recording without windows in this folder with "
+               "the\n"
+               "                  other options given here; remove it; say whether it runs (status 0 when "
+               "it\n"
+               "                  does, 1 when not). Installing and removing need an administrator\n"
                "  --help          show this text\n"
                "  --version       show the program's version\n"
                "\n"

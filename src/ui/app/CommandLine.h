@@ -11,6 +11,8 @@ struct CommandLineOptions {
     QString PortDevice;
     bool ShowHelp = false;
     bool ShowVersion = false;
+    // --service install|remove|status, or run when the Windows service control manager starts it.
+    QString Service;
     // --web ADDRESS:PORT; an empty address leaves the web view off.
     QString WebAddress;
     quint16 WebPort = 0;
@@ -30,7 +32,7 @@ struct CommandLineOptions {
 // `Registrator [--headless] [--simulate] [--port DEVICE] [--web ADDRESS:PORT] [--modbus ADDRESS:PORT
 // [--modbus-unit N]
 // [--modbus-word-order high-first|low-first]] [--mqtt URL [--mqtt-station NAME] [--mqtt-credentials FILE]
-// [--mqtt-rate N]] [--help] [--version]`; arguments[0] is the program.
+// [--mqtt-rate N]] [--service install|remove|status] [--help] [--version]`; arguments[0] is the program.
 CommandLineOptions ParseCommandLine(const QStringList& arguments);
 // `settingsFile`: the settings file's full path, which the help names.
 QString CommandLineHelp(const QString& settingsFile);

@@ -9,6 +9,7 @@
 #include "ui/app/QtTranslations.h"
 #include "ui/app/SignalWatcher.h"
 #include "ui/app/SystemRegionalSettings.h"
+#include "ui/app/WindowsService.h"
 #include "ui/monitor/MainWindow.h"
 
 #include <QApplication>
@@ -23,10 +24,10 @@ using namespace registrator;
 
 namespace {
 
-// Before any application object: whether it may open a display.
+// Before any application object: whether it may open a display. A service has none.
 bool HeadlessAsked(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--headless") == 0)
+        if (std::strcmp(argv[i], "--headless") == 0 || std::strncmp(argv[i], "--service", 9) == 0)
             return true;
     return false;
 }
@@ -60,6 +61,8 @@ int main(int argc, char* argv[]) {
             std::fputs(qPrintable(ui::CommandLineHelp(settings)), early.Error.isEmpty() ? stdout : stderr);
             return early.Error.isEmpty() ? service::kExitOrderly : service::kExitBadCommandLine;
         }
+        if (!early.Service.isEmpty() && early.Service != QLatin1String("run"))
+            return ui::RunServiceCommand(early.Service, arguments, QString::fromStdString(executable));
     }
 
     // No display is opened without windows: a service or a station without a screen runs the same recorder.
@@ -100,15 +103,36 @@ int main(int argc, char* argv[]) {
     };
     ui::SignalWatcher signalWatcher;
 
-    if (options.Headless) {
-        service::StandardErrorPresenter dialogs;
-        service::Station station(environment(dialogs));
-        configure(station);
-        QObject::connect(&signalWatcher, &ui::SignalWatcher::endRequested, app.get(), [&] {
-            station.MarkEnding();
-            QCoreApplication::quit();
-        });
-        return service::RunHeadless(station);
+    if (options.Headless || !options.Service.isEmpty()) {
+        // Started by the Windows service control manager: its stop and shutdown end the recorder as
+        // SIGTERM does.
+        std::unique_ptr<ui::ServiceSession> session;
+        if (!options.Service.isEmpty()) {
+            session = std::make_unique<ui::ServiceSession>();
+            if (!session->Connect())
+                return service::kExitBadCommandLine;
+        }
+        int status = service::kExitOrderly;
+        {
+            service::StandardErrorPresenter dialogs;
+            service::Station station(environment(dialogs));
+            configure(station);
+            const auto end = [&] {
+                station.MarkEnding();
+                QCoreApplication::quit();
+            };
+            QObject::connect(&signalWatcher, &ui::SignalWatcher::endRequested, app.get(), end);
+            service::NoProgress noProgress;
+            if (session) {
+                QObject::connect(session.get(), &ui::ServiceSession::endRequested, app.get(), end);
+                status = service::RunHeadless(station, *session, [&] { session->ReportRunning(); });
+            } else {
+                status = service::RunHeadless(station, noProgress);
+            }
+        }
+        if (session)
+            session->ReportStopped(status);
+        return status;
     }
 
     static_cast<QApplication*>(app.get())->setQuitOnLastWindowClosed(false);
