@@ -152,10 +152,12 @@ int ExportReport(const ToolRun& run) {
         return *status;
     reports::FiguresRequest request;
     std::vector<int> shifts(channels::kDefaultShiftStarts.begin(), channels::kDefaultShiftStarts.end());
+    double healthMargin = channels::HealthMargin{}.Share();
     if (!present.Path.empty()) {
         const channels::SettingsFile file(present.Path, common::RegionalSettings::Russian());
         request.Supplies = file.ReadSupplies();
         shifts = file.ReadShiftStarts();
+        healthMargin = file.ReadHealthMargin().Share();
     }
     reports::ReportPeriod period;
     ReportKind kind;
@@ -190,9 +192,9 @@ int ExportReport(const ToolRun& run) {
     }
     int status = kExitOk;
     if (!options.Pdf.empty() || !options.Xlsx.empty())
-        status = WriteReportFiles(
-            {figures, history, work, period, kind, madeAt, options.Station, options.Pdf, options.Xlsx},
-            run.Err);
+        status = WriteReportFiles({figures, history, work, period, kind, madeAt, options.Station, options.Pdf,
+                                   options.Xlsx, healthMargin},
+                                  run.Err);
     for (const std::string& reason : figures.Troubles)
         status = trouble.Report(reason);
     for (const common::TDateTime day : figures.DaysWithoutJournal)

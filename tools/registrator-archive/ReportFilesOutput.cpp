@@ -47,7 +47,7 @@ int WriteReportFiles(const ReportFilesRequest& request, std::ostream& err) {
                      PeriodTitle(request), common::ProgramVersion(), request.MadeAt};
     if (request.Kind.Is == ReportKind::Month) {
         reports::HealthDays cache(request.History);
-        content.Health = reportfiles::MonthHealth(cache, request.Period, request.Work);
+        content.Health = reportfiles::MonthHealth(cache, request.Period, request.HealthMargin, request.Work);
     }
     int status = kExitOk;
     for (const auto& [file, write] : {std::pair{request.Pdf, &reportfiles::WriteReportPdf},

@@ -24,6 +24,7 @@ struct ReportFilesRequest {
     std::string Station; // empty: the computer's name
     std::string Pdf;     // the files asked for, UTF-8; empty for none
     std::string Xlsx;
+    double HealthMargin = channels::HealthMargin{}.Share();
 };
 
 // Writes the PDF and the workbook asked for; the exit status. A build without Qt Gui says it cannot.

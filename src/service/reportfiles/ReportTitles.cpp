@@ -41,10 +41,13 @@ std::string RangeTitle(const reports::ReportPeriod& period) {
 }
 
 reports::MotorHealth MonthHealth(reports::HealthDays& cache, const reports::ReportPeriod& month,
-                                 history::Workspace& work, const history::ProgressCallback& progress) {
+                                 double margin, history::Workspace& work,
+                                 const history::ProgressCallback& progress) {
     const common::TDateTime lastDay = std::floor(month.To - 0.5);
     const int days = static_cast<int>(std::lround(month.To - month.From));
-    return reports::ReadMotorHealth(cache, lastDay, days, reports::HealthRules{}, work, progress);
+    reports::HealthRules rules;
+    rules.Margin = margin;
+    return reports::ReadMotorHealth(cache, lastDay, days, rules, work, progress);
 }
 
 } // namespace registrator::reportfiles

@@ -13,9 +13,10 @@ std::string DayTitle(common::TDateTime day);                            // "Су
 std::string MonthTitle(common::TDateTime day);                          // "Декабрь 2026"
 std::string RangeTitle(const reports::ReportPeriod& period); // "09.12.2026 08:00 – 10.12.2026 12:30"
 
-// The health section of a month report: each motor's last days of the month against its past, as
-// reports::HealthRules has them by default.
+// The health section of a month report: each motor's last days of the month against its past, with the
+// margin the settings file gives (as a share).
 reports::MotorHealth MonthHealth(reports::HealthDays& cache, const reports::ReportPeriod& month,
-                                 history::Workspace& work, const history::ProgressCallback& progress = {});
+                                 double margin, history::Workspace& work,
+                                 const history::ProgressCallback& progress = {});
 
 } // namespace registrator::reportfiles

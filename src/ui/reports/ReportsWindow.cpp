@@ -57,6 +57,7 @@ struct ReportsWindow::Job {
     reports::FiguresRequest Request;
     reports::ReportPeriod Period;
     bool Month = false;
+    double HealthMargin = channels::HealthMargin{}.Share();
     std::atomic<bool> Stop{false};
     reportfiles::ReportContent Content;
 };
@@ -240,9 +241,11 @@ void ReportsWindow::MakeReport() {
     job->Request.To = std::min(period.To, std::ceil(madeAt * 1440) / 1440);
     const std::string settings = s_.SettingsPath ? s_.SettingsPath() : std::string();
     std::error_code ignored;
-    if (!settings.empty() && std::filesystem::exists(common::PathFromUtf8(settings), ignored))
-        job->Request.Supplies =
-            channels::SettingsFile(settings, common::RegionalSettings::Russian()).ReadSupplies();
+    if (!settings.empty() && std::filesystem::exists(common::PathFromUtf8(settings), ignored)) {
+        const channels::SettingsFile file(settings, common::RegionalSettings::Russian());
+        job->Request.Supplies = file.ReadSupplies();
+        job->HealthMargin = file.ReadHealthMargin().Share();
+    }
     job->Content.Title = {s_.Station, title, common::ProgramVersion(), madeAt};
     job_ = job;
 
@@ -273,7 +276,8 @@ void ReportsWindow::MakeReport() {
         job->Content.Figures = reports::CountPeriod(history, job->Request, work, report);
         if (job->Month && !job->Stop) {
             reports::HealthDays cache(history);
-            job->Content.Health = reportfiles::MonthHealth(cache, job->Period, work, report);
+            job->Content.Health =
+                reportfiles::MonthHealth(cache, job->Period, job->HealthMargin, work, report);
         }
     });
     connect(worker_, &QThread::finished, this, [this, job] { Finish(job); });
