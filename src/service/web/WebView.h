@@ -4,11 +4,13 @@
 #include "archive/Archive.h"
 #include "archive/CsvExport.h"
 #include "channels/ChannelData.h"
+#include "channels/SettingsFile.h"
 #include "common/Clock.h"
 #include "events/ActiveAlarms.h"
 #include "events/JournalTail.h"
 #include "integration/StationStatus.h"
 #include "monitor/ShownPanelStates.h"
+#include "service/web/ArchiveWork.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -72,6 +74,11 @@ public:
         todayJournal_ = std::move(todayJournal);
     }
 
+    // Each motor's supply, for the energy /report counts (380 V and 0.85 until told).
+    void SetReportSupplies(const std::array<channels::MotorSupply, channels::kChannelCount + 1>& supplies) {
+        supplies_ = supplies;
+    }
+
     int Pages() const { return static_cast<int>(streams_.size()); }
     const WebListener& Listener() const { return *listener_; }
 
@@ -90,6 +97,13 @@ private:
     void ServeDayCsv(HttpConnection& connection, const std::string& date, bool summary,
                      archive::CsvForm form);
     void ServeTrendData(HttpConnection& connection, const QByteArray& query);
+    // /reports, /reports/<name> and /report?from=&to=, each made off the GUI thread.
+    void ServeReportList(HttpConnection& connection);
+    void ServeReportFile(HttpConnection& connection, const QString& linkName);
+    void ServeReportCsv(HttpConnection& connection, const QByteArray& query);
+    // Starts the work for a whole answer; 503 when too many are running.
+    void StartWhole(HttpConnection& connection, std::unique_ptr<ArchiveWork> work,
+                    std::function<void(HttpConnection&, const std::string&, const std::string&)> done);
     void Answer(HttpConnection& connection, int status, const QByteArray& body, const QByteArray& type);
 
     Services services_;
@@ -101,6 +115,7 @@ private:
     monitor::ShownPanelStates states_;
     std::function<std::string()> metrics_;
     std::function<integration::StationStatus()> status_;
+    std::array<channels::MotorSupply, channels::kChannelCount + 1> supplies_{};
     common::TDateTime refreshedAt_ = 0; // time of day of the last refresh, 0 before the first
     QElapsedTimer sinceSent_;
     qint64 pushIntervalMs_ = 200;

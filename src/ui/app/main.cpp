@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLocale>
 #include <QSysInfo>
 #include <cstdio>
@@ -62,10 +63,19 @@ int main(int argc, char* argv[]) {
         }
     }
 
-    // No display is opened without windows: a service or a station without a screen runs the same recorder.
-    std::unique_ptr<QCoreApplication> app = HeadlessAsked(argc, argv)
-                                                ? std::make_unique<QCoreApplication>(argc, argv)
-                                                : std::make_unique<QApplication>(argc, argv);
+    // No display is opened without windows: a service or a station without a screen runs the same recorder,
+    // on Qt's offscreen platform, which still draws the reports' pages.
+    const bool headless = HeadlessAsked(argc, argv);
+    if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The Windows release keeps the fonts offscreen drawing needs beside the program (elsewhere the
+    // system's).
+    const std::string fonts = channels::FolderOf(executable) + "fonts";
+    if (headless && qEnvironmentVariableIsEmpty("QT_QPA_FONTDIR") &&
+        QFileInfo(QString::fromStdString(fonts)).isDir())
+        qputenv("QT_QPA_FONTDIR", QByteArray::fromStdString(fonts));
+    std::unique_ptr<QCoreApplication> app =
+        headless ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
     QCoreApplication::setOrganizationName(QStringLiteral("registrator"));
     ui::InstallQtTranslations(QLocale::system(), ui::QtTranslationFolders());
     // Again from Qt's own arguments, which keep a Windows command line's characters.
