@@ -32,6 +32,17 @@ bool HeadlessAsked(int argc, char* argv[]) {
     return false;
 }
 
+// Passes every message on but Qt's warning that XDG_RUNTIME_DIR is not set.
+QtMessageHandler gPassOn = nullptr;
+void QuietRuntimeDir(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    if (gPassOn)
+        gPassOn(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -74,8 +85,14 @@ int main(int argc, char* argv[]) {
     if (headless && qEnvironmentVariableIsEmpty("QT_QPA_FONTDIR") &&
         QFileInfo(QString::fromStdString(fonts)).isDir())
         qputenv("QT_QPA_FONTDIR", QByteArray::fromStdString(fonts));
+    // A service has no XDG_RUNTIME_DIR; Qt's word about it while the platform starts (it takes a folder of
+    // its own) would be a line in the system journal at every start.
+    if (headless)
+        gPassOn = qInstallMessageHandler(QuietRuntimeDir);
     std::unique_ptr<QCoreApplication> app =
         headless ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
+    if (headless)
+        qInstallMessageHandler(gPassOn);
     QCoreApplication::setOrganizationName(QStringLiteral("registrator"));
     ui::InstallQtTranslations(QLocale::system(), ui::QtTranslationFolders());
     // Again from Qt's own arguments, which keep a Windows command line's characters.
