@@ -1,6 +1,8 @@
 // The fast tick of the real main window while the report schedule writes a month's report (31 full days of
-// 72 motors, their digests made on the way, each day file a link to one made here), against the tick with
-// no report being written (ratio). Only the month is due: every shift and day report is there already.
+// 72 motors, each day file a link to one made here), against the tick with no report being written (ratios):
+// as at a month's end, when the day reports have made the days' digests, and with no digest at all, each
+// made on the way (the worst case: a first start over an old archive). Only the month is due: every shift
+// and day report is there already. A month written is written again, so that the work never stops.
 #include "HistoryRig.h"
 #include "PlantRig.h"
 #include "RatioReporter.h"
@@ -38,10 +40,11 @@ struct MonthArchive {
         std::error_code ignored;
         fs::remove_all(Root, ignored);
     }
-    // Everything but the month as written, and no digest: the month is counted from the day files.
-    void Reset() const {
+    // Everything but the month as written; without `digests`, none: the month is counted from the day files.
+    void Reset(bool digests) const {
         fs::remove_all(Reports);
-        fs::remove_all(Data / "digest");
+        if (!digests)
+            fs::remove_all(Data / "digest");
         fs::create_directories(Reports);
         const history::ArchiveHistory history(Data.string() + "/", bench::HistoryPresent());
         for (const reports::ScheduledReport& report :
@@ -57,11 +60,18 @@ struct MonthArchive {
     common::TDateTime Now = bench::kFirst + kMonthDays + 10.0 / 1440;
 };
 
+enum class Report { None, FromDigests, FromDayFiles };
+
 struct Rig : bench::PlantRig {
-    explicit Rig(bool report)
+    explicit Rig(Report report)
         : PlantRig(bench::BenchFolder("registrator-bench-schedule-tick")),
-          window(bench::ShownMainWindow(*this)) {
-        if (report)
+          window(bench::ShownMainWindow(*this)), report(report) {
+        if (report == Report::FromDigests) {
+            // The days' digests made once, as the day reports would have made them.
+            const history::ArchiveHistory history(Month().Data.string() + "/", data.Ustavki);
+            history.BuildAll();
+        }
+        if (report != Report::None)
             Begin();
     }
     ~Rig() {
@@ -69,9 +79,13 @@ struct Rig : bench::PlantRig {
             scheduler->Stop();
     }
     // A scheduler of its own over the month, started now.
-    void Begin() {
+    static const MonthArchive& Month() {
         static const MonthArchive month;
-        month.Reset();
+        return month;
+    }
+    void Begin() {
+        const MonthArchive& month = Month();
+        month.Reset(report == Report::FromDigests);
         reportClock.Set(month.Now);
         schedule::ScheduleSettings settings;
         settings.ArchiveFolder = month.Data.string() + "/";
@@ -84,13 +98,14 @@ struct Rig : bench::PlantRig {
     }
 
     std::unique_ptr<ui::MainWindow> window;
+    Report report;
     common::SettableClock reportClock;
     std::unique_ptr<schedule::ReportScheduler> scheduler;
     int written = 0;
     bool done = false;
 };
 
-void Ticks(benchmark::State& state, bool report) {
+void Ticks(benchmark::State& state, Report report) {
     Rig rig(report);
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
@@ -108,15 +123,21 @@ void Ticks(benchmark::State& state, bool report) {
 }
 
 void TickWithoutReport(benchmark::State& state) {
-    Ticks(state, false);
+    Ticks(state, Report::None);
 }
 
 void TickWhileMonthReport(benchmark::State& state) {
-    Ticks(state, true);
+    Ticks(state, Report::FromDigests);
+}
+
+void TickWhileMonthReportFromDayFiles(benchmark::State& state) {
+    Ticks(state, Report::FromDayFiles);
 }
 
 BENCHMARK(TickWithoutReport)->Unit(benchmark::kMicrosecond)->UseManualTime();
 BENCHMARK(TickWhileMonthReport)->Unit(benchmark::kMicrosecond)->UseManualTime();
+BENCHMARK(TickWhileMonthReportFromDayFiles)->Unit(benchmark::kMicrosecond)->UseManualTime();
+BENCHMARK(TickWithoutReport)->Unit(benchmark::kMicrosecond)->UseManualTime()->Name("TickWithoutReportAgain");
 
 } // namespace
 
