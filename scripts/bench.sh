@@ -78,6 +78,9 @@ bench_history    | BM_CsvMonthPerRecord / BM_CsvMonthPlainReader  | <= 2 x | a m
 bench_reports    | BM_MonthFiguresWithDigests                     | <= 2 s | a month's figures of 72 motors, the digests there
 bench_reports    | BM_MonthFiguresWithoutDigests / BM_ReadMonth   | <= 1.5 x | the same with no digest / reading the month's day files once
 bench_reports    | BM_BuildMonthDigests / BM_ReadMonth            | - x | the month's digests alone / reading the day files once
+bench_ui_schedule | TickWhileMonthReport / TickWithoutReport     | <= 1.05 x | the tick while the schedule writes a month's report from its days' digests / with none
+bench_ui_schedule | TickWhileMonthReportFromDayFiles / TickWithoutReport | - x | the same with every digest made on the way / with none
+bench_ui_schedule | TickWithoutReportAgain / TickWithoutReport  | 0.9..1.1 x | the same tick measured twice: how far this run's figures spread
 bench_reports    | BM_HealthFirstTime                             | - s | the motor health of the month, none of it kept yet
 bench_reports    | BM_HealthFromCache                             | - s | the same again, the finished days kept
 bench_ui_trend   | BM_TrendDataYear                               | <= 100 ms | the web view's /trend/data for a year of one motor, digests present

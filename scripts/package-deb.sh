@@ -111,7 +111,7 @@ Version: $version
 Architecture: $arch
 Maintainer: $maintainer
 Installed-Size: $(du -sk --exclude=DEBIAN "$root" | cut -f1)
-Depends: adduser, $shlibs
+Depends: adduser, fonts-dejavu-core, $shlibs
 Recommends: qt6-translations-l10n
 Section: misc
 Priority: optional

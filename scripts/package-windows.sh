@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the Windows release, build-windows-gui/package/registrator-<version>-windows-x86_64.zip: the
 # three executables with the Qt, QCustomPlot, libmosquitto and MinGW runtime DLLs beside them, the platforms
-# and styles plugin folders, Qt's Russian translations, an empty Data folder, the README and the licence.
+# and styles plugin folders (offscreen too, for the headless recorder's reports, with the fonts it draws
+# them in), Qt's Russian translations, an empty Data folder, the README and the licence.
 # Unzipped anywhere, Registrator.exe runs from its own folder. Beside it the installer,
 # registrator-<version>-x64.msi (packaging/windows/registrator.wxs, built with wixl), of the same files.
 # Builds the Qt cache (scripts/windows-qt.sh) and the windows-gui preset first when they are missing.
@@ -22,7 +23,7 @@ version=$(cat "$build/version.txt")
 name=registrator-$version-windows-x86_64
 stage=$build/package/$name
 rm -rf "$stage" "$build/package/$name.zip"
-mkdir -p "$stage/platforms" "$stage/styles" "$stage/translations" "$stage/Data"
+mkdir -p "$stage/platforms" "$stage/styles" "$stage/translations" "$stage/fonts" "$stage/Data"
 
 cp "$build/Registrator.exe" "$build/tools/registrator-archive/registrator-archive.exe" \
     "$build/tools/registrator-scan/registrator-scan.exe" "$stage/"
@@ -32,7 +33,8 @@ for dll in Qt6Core Qt6Gui Qt6Widgets Qt6Network Qt6PrintSupport; do
 done
 cp "$(find "$qt" -name 'libQCustomPlotQt6*.dll' -o -name 'QCustomPlotQt6*.dll' | head -n 1)" "$stage/"
 cp "$qt/bin/libmosquitto.dll" "$stage/"
-cp "$qt/plugins/platforms/qwindows.dll" "$stage/platforms/"
+cp "$qt/plugins/platforms/qwindows.dll" "$qt/plugins/platforms/qoffscreen.dll" "$stage/platforms/"
+cp "$qt"/lib/fonts/DejaVuSans.ttf "$qt"/lib/fonts/DejaVuSans-Bold.ttf "$stage/fonts/"
 cp "$qt/plugins/styles/qwindowsvistastyle.dll" "$stage/styles/"
 # The runtime the Qt DLLs and the program share (posix threads).
 runtime=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")

@@ -3,7 +3,7 @@
 RUN_PACKAGES=(
     g++ cmake ninja-build
     qt6-base-dev libqcustomplot-dev libqcustomplot2.1-qt6 qt6-translations-l10n qt6-multimedia-dev
-    libmosquitto-dev libxlsxwriter-dev
+    libmosquitto-dev libxlsxwriter-dev fonts-dejavu-core
 )
 # TEST_PACKAGES: what the tests, the benchmarks and the checks add (scripts/test.sh, scripts/bench.sh):
 # GoogleTest and Google Benchmark, the format check, clang with its runtimes and symbolizer for the fuzz

@@ -275,6 +275,8 @@ const char* EventKindText(EventKind kind) {
         return "квитирование";
     case EventKind::ScanTimingChanged:
         return "изменение опроса";
+    case EventKind::ReportNotWritten:
+        return "отчёт не записан";
     }
     return "";
 }

@@ -33,8 +33,9 @@ enum class EventKind {
     CalibrationChanged, // "применить" changed a channel: the fields, old and new, in the text
     Acknowledged,       // the operator acknowledged an alarm: which, and since when, in the text
     ScanTimingChanged, // "применить" of the scan timing window changed its intervals or averaging count
+    ReportNotWritten, // a scheduled report failed: which and why in the text; tried again at the next check
 };
-constexpr int kEventKindCount = static_cast<int>(EventKind::ScanTimingChanged) + 1;
+constexpr int kEventKindCount = static_cast<int>(EventKind::ReportNotWritten) + 1;
 
 struct Event {
     common::TDateTime Time = 0; // date and time

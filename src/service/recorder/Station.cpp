@@ -1,6 +1,7 @@
 #include "service/recorder/Station.h"
 
 #include "channels/SettingsFile.h"
+#include "service/web/WebView.h"
 
 #include <cstdio>
 #include <system_error>
@@ -101,6 +102,25 @@ void Station::StartUp(SettingsProgress& progress) {
     }
     journal_->Begin({SettingsPath(), env_.Regional});
     outlets_->StartUpDone();
+    StartReports();
+}
+
+void Station::StartReports() {
+    const channels::SettingsFile settings(SettingsPath(), env_.Regional);
+    schedule::ScheduleSettings schedule;
+    schedule.ArchiveFolder = env_.ArchiveFolder;
+    schedule.ReportsFolder = reports::ReportsFolderOf(env_.ArchiveFolder);
+    schedule.ShiftStarts = settings.ReadShiftStarts();
+    schedule.Supplies = settings.ReadSupplies();
+    schedule.Writer = reportWriter_;
+    schedule.WriterExtensions = reportExtensions_;
+    if (web::WebView* web = outlets_->Web())
+        web->SetReportSupplies(schedule.Supplies);
+    reports_ = std::make_unique<schedule::ReportScheduler>(env_.Clock, data_, std::move(schedule));
+    connect(reports_.get(), &schedule::ReportScheduler::reportFailed, this, [this](const QString& text) {
+        journal_->JournalProgram(events::EventKind::ReportNotWritten, text.toStdString());
+    });
+    reports_->Start();
 }
 
 void Station::Shutdown(SettingsProgress& progress) {
@@ -109,6 +129,9 @@ void Station::Shutdown(SettingsProgress& progress) {
     shutDown_ = true;
     outlets_->CloseServers();
     recorder_->StopTimers();
+    // At most the report in hand is finished; one still being counted is dropped, written next start.
+    if (reports_)
+        reports_->Stop();
     // After the last record and before the end's own line: what was written goes to the broker first,
     // and what it did not take stays for the next start, said here.
     const std::string unsent = outlets_->StopPublishing();

@@ -13,6 +13,7 @@
 #include "service/recorder/Recorder.h"
 #include "service/recorder/StationJournal.h"
 #include "service/recorder/StationOutlets.h"
+#include "service/schedule/ReportScheduler.h"
 
 #include <QObject>
 #include <QString>
@@ -65,6 +66,12 @@ public:
     }
     // Asks for the MQTT publisher.
     void ServeMqtt(MqttOptions options) { requests_.Mqtt = std::move(options); }
+    // The report's PDF and XLSX forms, beside the CSV the schedule always writes; set before StartUp.
+    void WriteReportsWith(schedule::ReportFileWriter writer,
+                          std::vector<std::string> extensions = {".pdf", ".xlsx"}) {
+        reportWriter_ = std::move(writer);
+        reportExtensions_ = std::move(extensions);
+    }
     // The port as the operator names it ("/dev/parport0"), for what an unavailable one says.
     void NamePort(std::string name) { portName_ = std::move(name); }
 
@@ -99,6 +106,8 @@ public:
     channels::ChannelData& Data() { return data_; }
     archive::Archive& Archive() { return archive_; }
     acquisition::PortAccess* Port() { return port_.get(); }
+    // Null until a start-up that found the port ready.
+    schedule::ReportScheduler* Reports() { return reports_.get(); }
     HandlerGuard& Guard() { return guard_; }
     common::OperatorMessages& Messages() { return messages_; }
     DialogPresenter& Dialogs() { return dialogs_; }
@@ -106,6 +115,9 @@ public:
     const StationEnvironment& Environment() const { return env_; }
 
 private:
+    // The scheduled reports, with the shifts and supplies the settings file says.
+    void StartReports();
+
     StationEnvironment env_;
     QString title_;
     InstanceLock lock_;
@@ -125,6 +137,9 @@ private:
     std::unique_ptr<service::Recorder> recorder_;
     std::unique_ptr<StationJournal> journal_;
     std::unique_ptr<StationOutlets> outlets_;
+    schedule::ReportFileWriter reportWriter_;
+    std::vector<std::string> reportExtensions_;
+    std::unique_ptr<schedule::ReportScheduler> reports_;
 };
 
 } // namespace registrator::service

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace registrator::web {
 
@@ -21,5 +25,21 @@ public:
     virtual bool Next(std::string& out, const std::function<bool()>& stop) = 0;
     virtual const std::string& Error() const = 0;
 };
+
+// Work made whole in one Next (a period's chart, a report), ready from the start.
+class WholeWork : public ArchiveWork {
+public:
+    DayOpening Open() override { return DayOpening::Ready; }
+    const std::string& Error() const override { return error_; }
+
+protected:
+    std::string error_;
+};
+
+// Reads a query ("a=1&b=2") into the slots of the names it may hold, each at most once; false and `error`
+// (showing `address`, the address with its parameters) for any other name or one given twice.
+bool ReadQuery(std::string_view query,
+               std::initializer_list<std::pair<std::string_view, std::optional<std::string_view>*>> slots,
+               std::string_view address, std::string& error);
 
 } // namespace registrator::web

@@ -120,27 +120,33 @@ void AppendSeries(std::string& out, const history::ArchiveHistory& history,
 
 } // namespace
 
-std::optional<history::SeriesRequest> ParseTrendQuery(std::string_view query, std::string& error) {
-    std::optional<std::string_view> channels, from, to, width;
+bool ReadQuery(std::string_view query,
+               std::initializer_list<std::pair<std::string_view, std::optional<std::string_view>*>> slots,
+               std::string_view address, std::string& error) {
     while (!query.empty()) {
         const std::size_t amp = query.find('&');
         const std::string_view pair = query.substr(0, amp);
         query.remove_prefix(amp == std::string_view::npos ? query.size() : amp + 1);
         const std::size_t equals = pair.find('=');
         const std::string_view name = pair.substr(0, equals);
-        const std::string_view value = equals == std::string_view::npos ? "" : pair.substr(equals + 1);
-        std::optional<std::string_view>* slot = name == "channels" ? &channels
-                                                : name == "from"   ? &from
-                                                : name == "to"     ? &to
-                                                : name == "width"  ? &width
-                                                                   : nullptr;
-        if (!slot || *slot) {
-            error = "Параметр " + std::string(name) + (slot ? " указан дважды" : " не известен") +
-                    "; адрес: /trend/data?channels=…&from=…&to=…&width=…\n";
-            return std::nullopt;
+        const auto slot =
+            std::find_if(slots.begin(), slots.end(), [&](const auto& s) { return s.first == name; });
+        if (slot == slots.end() || *slot->second) {
+            error = "Параметр " + std::string(name) +
+                    (slot != slots.end() ? " указан дважды" : " не известен") +
+                    "; адрес: " + std::string(address) + "\n";
+            return false;
         }
-        *slot = value;
+        *slot->second = equals == std::string_view::npos ? "" : pair.substr(equals + 1);
     }
+    return true;
+}
+
+std::optional<history::SeriesRequest> ParseTrendQuery(std::string_view query, std::string& error) {
+    std::optional<std::string_view> channels, from, to, width;
+    if (!ReadQuery(query, {{"channels", &channels}, {"from", &from}, {"to", &to}, {"width", &width}},
+                   "/trend/data?channels=…&from=…&to=…&width=…", error))
+        return std::nullopt;
     history::SeriesRequest request;
     const auto list = channels ? Channels(*channels) : std::nullopt;
     if (!list) {

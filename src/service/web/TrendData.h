@@ -28,18 +28,15 @@ std::string TrendJson(const history::ArchiveHistory& history, const history::Ser
 
 // /trend/data's work, off the GUI thread: the series from the digests (made where missing) or the day
 // files, as one piece of JSON.
-class TrendData final : public ArchiveWork {
+class TrendData final : public WholeWork {
 public:
     TrendData(history::ArchiveHistory history, history::SeriesRequest request);
 
-    DayOpening Open() override { return DayOpening::Ready; }
     bool Next(std::string& out, const std::function<bool()>& stop) override;
-    const std::string& Error() const override { return error_; }
 
 private:
     history::ArchiveHistory history_;
     history::SeriesRequest request_;
-    std::string error_;
 };
 
 } // namespace registrator::web

@@ -235,7 +235,7 @@ QByteArray PanelPage(const QByteArray& panelJson) {
                        "id=\"day\"></span>: <a id=\"csv\" download>записи</a> · <a id=\"summary\" "
                        "download>итоги дня</a> · для Excel/Calc: <a id=\"xcsv\" download>записи</a> · "
                        "<a id=\"xsummary\" download>итоги дня</a> · <a href=\"/events\">журнал событий</a> · "
-                       "<a href=\"/trend\">тренд за период</a>"
+                       "<a href=\"/trend\">тренд за период</a> · <a href=\"/reports\">отчёты</a>"
                        "</span></div><div id=\"alarms\" hidden><div><b></b> <span id=\"unlisted\"></span>"
                        "(квитирование — в программе)</div><ul></ul></div>");
     for (int s = 1; s <= channels::kSectionCount; ++s) {

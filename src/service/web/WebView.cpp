@@ -3,10 +3,12 @@
 #include "channels/SettingsFile.h"
 #include "common/DateTime.h"
 #include "common/Version.h"
+#include "reports/ReportSchedule.h"
 #include "service/web/ArchiveDate.h"
 #include "service/web/DayCsvAnswer.h"
 #include "service/web/HttpConnection.h"
 #include "service/web/MotorHealthData.h"
+#include "service/web/ReportListing.h"
 #include "service/web/TrendData.h"
 #include "service/web/WebListener.h"
 #include "service/web/WebPages.h"
@@ -15,6 +17,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QUrl>
+#include <cmath>
 
 namespace registrator::web {
 
@@ -261,6 +265,12 @@ bool WebView::Route(HttpConnection& connection, const QString& path, const QByte
         Answer(connection, 200, TrendPage(services_.Data.Ustavki, services_.Clock.Today()), kHtml);
     else if (path == QLatin1String("/trend/data"))
         ServeTrendData(connection, query);
+    else if (path == QLatin1String("/reports"))
+        ServeReportList(connection);
+    else if (path.startsWith(QLatin1String("/reports/")))
+        ServeReportFile(connection, path.mid(9));
+    else if (path == QLatin1String("/report"))
+        ServeReportCsv(connection, query);
     else if (path == QLatin1String("/favicon.ico"))
         Answer(connection, 204, {}, kHtml);
     else if (path.startsWith(QLatin1String("/motor/")))
@@ -375,17 +385,88 @@ void WebView::ServeMotorHealth(HttpConnection& connection) {
 
 void WebView::AnswerWhole(HttpConnection& connection, std::unique_ptr<ArchiveWork> work,
                           const char* failure) {
-    auto* answer = new WholeAnswer(
-        connection, [this, failure](HttpConnection& to, const std::string& body, const std::string& why) {
-            if (why.empty())
-                Answer(to, 200, QByteArray::fromStdString(body), kJson);
-            else
-                Answer(to, 500, QByteArray::fromStdString(failure + why + "\n"), kPlainText);
-        });
+    StartWhole(connection, std::move(work),
+               [this, failure](HttpConnection& to, const std::string& body, const std::string& why) {
+                   if (why.empty())
+                       Answer(to, 200, QByteArray::fromStdString(body), kJson);
+                   else
+                       Answer(to, 500, QByteArray::fromStdString(failure + why + "\n"), kPlainText);
+               });
+}
+
+void WebView::StartWhole(HttpConnection& connection, std::unique_ptr<ArchiveWork> work,
+                         std::function<void(HttpConnection&, const std::string&, const std::string&)> done) {
+    auto* answer = new WholeAnswer(connection, std::move(done));
     if (!answer->Start(std::move(work), runningJobs_)) {
         delete answer;
         Answer(connection, 503, "Архив занят, повторите запрос\n", kPlainText);
     }
+}
+
+void WebView::ServeReportList(HttpConnection& connection) {
+    StartWhole(connection,
+               std::make_unique<ReportListPage>(reports::ReportsFolderOf(services_.Archive.Folder())),
+               [this](HttpConnection& to, const std::string& body, const std::string&) {
+                   Answer(to, 200, QByteArray::fromStdString(body), kHtml);
+               });
+}
+
+void WebView::ServeReportFile(HttpConnection& connection, const QString& linkName) {
+    const std::string name = linkName.toStdString();
+    const std::string type = ReportContentType(name);
+    if (type.empty()) {
+        Answer(connection, 404, "Нет такого отчёта\n", kPlainText);
+        return;
+    }
+    StartWhole(
+        connection,
+        std::make_unique<ReportFileRead>(reports::ReportsFolderOf(services_.Archive.Folder()), name),
+        [this, name, type](HttpConnection& to, const std::string& body, const std::string& why) {
+            if (why == kNoSuchReport) {
+                Answer(to, 404, "Нет такого отчёта\n", kPlainText);
+                return;
+            }
+            if (!why.empty()) {
+                Answer(to, 500, QByteArray::fromStdString("Отчёт не прочитан: " + why + "\n"), kPlainText);
+                return;
+            }
+            // The file's own name comes first, for the browser to save it under.
+            const std::size_t feed = body.find('\n');
+            const QByteArray own = QUrl::toPercentEncoding(QString::fromStdString(body.substr(0, feed)));
+            to.Answer(200, QByteArray::fromStdString(body.substr(feed + 1)),
+                      {{"Content-Type", QByteArray::fromStdString(type)},
+                       {"Content-Disposition", "attachment; filename=\"" + QByteArray::fromStdString(name) +
+                                                   "\"; filename*=UTF-8''" + own},
+                       {"Cache-Control", "no-store"},
+                       {"X-Content-Type-Options", "nosniff"}});
+        });
+}
+
+void WebView::ServeReportCsv(HttpConnection& connection, const QByteArray& query) {
+    std::string error;
+    const std::optional<reports::ReportPeriod> period = ParseReportQuery(query.toStdString(), error);
+    if (!period) {
+        Answer(connection, 400, QByteArray::fromStdString(error), kPlainText);
+        return;
+    }
+    reports::FiguresRequest request;
+    request.From = period->From;
+    // What has not happened yet is no time without records.
+    const common::TDateTime now = std::ceil(services_.Clock.Now() * 1440) / 1440;
+    request.To = period->From < now ? std::min(period->To, now) : period->To;
+    request.Supplies = supplies_;
+    // As for a chart: a copy of the thresholds, links refused.
+    history::ArchiveHistory history(services_.Archive.Folder(), services_.Data.Ustavki,
+                                    monitor::ThresholdSource::PresentSettings,
+                                    archive::ArchiveFile::Links::Refuse);
+    StartWhole(connection, std::make_unique<ReportCsv>(std::move(history), request),
+               [this](HttpConnection& to, const std::string& body, const std::string& why) {
+                   if (why.empty())
+                       Answer(to, 200, QByteArray::fromStdString(body), "text/csv; charset=utf-8");
+                   else
+                       Answer(to, 500, QByteArray::fromStdString("Отчёт не посчитан: " + why + "\n"),
+                              kPlainText);
+               });
 }
 
 } // namespace registrator::web

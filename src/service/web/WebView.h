@@ -4,6 +4,7 @@
 #include "archive/Archive.h"
 #include "archive/CsvExport.h"
 #include "channels/ChannelData.h"
+#include "channels/SettingsFile.h"
 #include "common/Clock.h"
 #include "events/ActiveAlarms.h"
 #include "events/JournalTail.h"
@@ -77,6 +78,11 @@ public:
     // The health margin in percent, as the settings file holds it now; without it, the default.
     void SetHealthMargin(std::function<int()> percent) { healthMargin_ = std::move(percent); }
 
+    // Each motor's supply, for the energy /report counts (380 V and 0.85 until told).
+    void SetReportSupplies(const std::array<channels::MotorSupply, channels::kChannelCount + 1>& supplies) {
+        supplies_ = supplies;
+    }
+
     int Pages() const { return static_cast<int>(streams_.size()); }
     const WebListener& Listener() const { return *listener_; }
 
@@ -98,6 +104,13 @@ private:
     void ServeMotorHealth(HttpConnection& connection);
     // Starts `work` on a thread of its own, answering with its JSON once it ends.
     void AnswerWhole(HttpConnection& connection, std::unique_ptr<ArchiveWork> work, const char* failure);
+    // /reports, /reports/<name> and /report?from=&to=, each made off the GUI thread.
+    void ServeReportList(HttpConnection& connection);
+    void ServeReportFile(HttpConnection& connection, const QString& linkName);
+    void ServeReportCsv(HttpConnection& connection, const QByteArray& query);
+    // Starts the work for a whole answer; 503 when too many are running.
+    void StartWhole(HttpConnection& connection, std::unique_ptr<ArchiveWork> work,
+                    std::function<void(HttpConnection&, const std::string&, const std::string&)> done);
     void Answer(HttpConnection& connection, int status, const QByteArray& body, const QByteArray& type);
 
     Services services_;
@@ -112,6 +125,7 @@ private:
     std::function<int()> healthMargin_;
     // The health days of the archive, kept between requests; shared with the jobs reading them.
     std::shared_ptr<reports::HealthArchive> health_;
+    std::array<channels::MotorSupply, channels::kChannelCount + 1> supplies_{};
     common::TDateTime refreshedAt_ = 0; // time of day of the last refresh, 0 before the first
     QElapsedTimer sinceSent_;
     qint64 pushIntervalMs_ = 200;

@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLocale>
 #include <QSysInfo>
 #include <cstdio>
@@ -30,6 +31,17 @@ bool HeadlessAsked(int argc, char* argv[]) {
         if (std::strcmp(argv[i], "--headless") == 0 || std::strncmp(argv[i], "--service", 9) == 0)
             return true;
     return false;
+}
+
+// Passes every message on but Qt's warning that XDG_RUNTIME_DIR is not set.
+QtMessageHandler gPassOn = nullptr;
+void QuietRuntimeDir(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    if (gPassOn)
+        gPassOn(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(message));
 }
 
 } // namespace
@@ -65,10 +77,25 @@ int main(int argc, char* argv[]) {
             return ui::RunServiceCommand(early.Service, arguments, QString::fromStdString(executable));
     }
 
-    // No display is opened without windows: a service or a station without a screen runs the same recorder.
-    std::unique_ptr<QCoreApplication> app = HeadlessAsked(argc, argv)
-                                                ? std::make_unique<QCoreApplication>(argc, argv)
-                                                : std::make_unique<QApplication>(argc, argv);
+    // No display is opened without windows: a service or a station without a screen runs the same recorder,
+    // on Qt's offscreen platform, which still draws the reports' pages.
+    const bool headless = HeadlessAsked(argc, argv);
+    if (headless && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The Windows release keeps the fonts offscreen drawing needs beside the program (elsewhere the
+    // system's).
+    const std::string fonts = channels::FolderOf(executable) + "fonts";
+    if (headless && qEnvironmentVariableIsEmpty("QT_QPA_FONTDIR") &&
+        QFileInfo(QString::fromStdString(fonts)).isDir())
+        qputenv("QT_QPA_FONTDIR", QByteArray::fromStdString(fonts));
+    // A service has no XDG_RUNTIME_DIR; Qt's word about it while the platform starts (it takes a folder of
+    // its own) would be a line in the system journal at every start.
+    if (headless)
+        gPassOn = qInstallMessageHandler(QuietRuntimeDir);
+    std::unique_ptr<QCoreApplication> app =
+        headless ? std::make_unique<QGuiApplication>(argc, argv) : std::make_unique<QApplication>(argc, argv);
+    if (headless)
+        qInstallMessageHandler(gPassOn);
     QCoreApplication::setOrganizationName(QStringLiteral("registrator"));
     ui::InstallQtTranslations(QLocale::system(), ui::QtTranslationFolders());
     // Again from Qt's own arguments, which keep a Windows command line's characters.
