@@ -86,8 +86,7 @@ TEST_F(ReportScheduleTest, AStopAcrossAShiftEndThenAStartWritesTheMissedShiftAnd
     // Next start with a workbook writer that fails: the report is due again, and the failure is journalled.
     service::Station station(support::FolderEnvironment(clock, dialogs, folder));
     station.WriteReportsWith(
-        [](const reports::PeriodFigures&, const std::string&, bool, const std::filesystem::path&,
-           std::string& error) {
+        [](const schedule::CountedReport&, const std::filesystem::path&, std::string& error) {
             error = "нет места на диске";
             return false;
         },
@@ -117,8 +116,8 @@ TEST_F(ReportScheduleTest, ABoundaryPassedWritesItsReportAndRetriesAFailureAndAC
     settings.ReportsFolder = reports.string() + "/";
     // Short, so that the clock moved by hand is seen at once.
     settings.LongestWait = std::chrono::milliseconds(20);
-    settings.Writer = [&calls](const reports::PeriodFigures&, const std::string& title, bool month,
-                               const std::filesystem::path& stem, std::string& error) {
+    settings.Writer = [&calls](const schedule::CountedReport& report, const std::filesystem::path& stem,
+                               std::string& error) {
         if (calls++ == 0) {
             error = "нет места на диске";
             return false;
@@ -126,7 +125,7 @@ TEST_F(ReportScheduleTest, ABoundaryPassedWritesItsReportAndRetriesAFailureAndAC
         for (const char* extension : {".pdf", ".xlsx"}) {
             std::filesystem::path file = stem;
             file += extension;
-            std::ofstream(file) << title << (month ? " month" : "");
+            std::ofstream(file) << report.PeriodTitle << (report.MonthReport ? " month" : "");
         }
         return true;
     };

@@ -40,9 +40,11 @@ ReportScheduler::~ReportScheduler() {
 }
 
 void ReportScheduler::Start() {
-    if (stop_ || worker_.joinable())
+    if (stop_ || worker_)
         return;
-    worker_ = std::thread([this] { Work(); });
+    // A QThread, not a std::thread: Qt's PDF writer starts timers on the thread it draws on.
+    worker_.reset(QThread::create([this] { Work(); }));
+    worker_->start();
     RequestCheck();
 }
 
@@ -53,8 +55,8 @@ void ReportScheduler::Stop() {
         stop_ = true;
     }
     wake_.notify_all();
-    if (worker_.joinable())
-        worker_.join();
+    if (worker_)
+        worker_->wait();
 }
 
 common::TDateTime ReportScheduler::SettledNow() const {
@@ -151,8 +153,9 @@ bool ReportScheduler::WriteReport(const reports::ScheduledReport& report,
     csvPath += ".csv";
     if (common::ReplaceFileAtomically(csvPath, csv, {}, &why) != common::ReplaceResult::Replaced)
         failure = Reason(why);
-    else if (settings_.Writer && !settings_.Writer(figures, report.Title,
-                                                   report.Kind == reports::ReportKind::Month, stem, failure))
+    else if (settings_.Writer && !settings_.Writer({figures, report.Title,
+                                                    report.Kind == reports::ReportKind::Month, history, work},
+                                                   stem, failure))
         failure = failure.empty() ? "не записан" : failure;
     const QString stemText = QString::fromStdString(report.Stem);
     if (failure.empty()) {

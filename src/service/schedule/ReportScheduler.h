@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QThread>
 #include <QTimer>
 #include <array>
 #include <atomic>
@@ -15,19 +16,28 @@
 #include <condition_variable>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace registrator::schedule {
 
+// A report the schedule has counted, as its other forms are written from it. The history and workspace
+// are the scheduler's, for what a month's report reads beside its figures (its motors' health).
+struct CountedReport {
+    const reports::PeriodFigures& Figures;
+    const std::string& PeriodTitle;
+    bool MonthReport = false;
+    const history::ArchiveHistory& History;
+    history::Workspace& Work;
+};
+
 // Writes a report's other forms (PDF, XLSX) beside `stem` (the path without its extension), on the
 // scheduler's thread; false and `error` on failure, leaving no half-written file.
 using ReportFileWriter =
-    std::function<bool(const reports::PeriodFigures& figures, const std::string& periodTitle,
-                       bool monthReport, const std::filesystem::path& stem, std::string& error)>;
+    std::function<bool(const CountedReport& report, const std::filesystem::path& stem, std::string& error)>;
 
 struct ScheduleSettings {
     std::string ArchiveFolder; // "Data/"
@@ -99,7 +109,7 @@ private:
     std::condition_variable wake_;
     std::optional<Check> pending_;
     std::atomic<bool> stop_ = false;
-    std::thread worker_;
+    std::unique_ptr<QThread> worker_;
 };
 
 } // namespace registrator::schedule

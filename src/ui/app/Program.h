@@ -50,6 +50,8 @@ public:
     }
     void ServeMqtt(service::MqttOptions options) { station_.ServeMqtt(std::move(options)); }
     void NamePort(std::string name) { station_.NamePort(std::move(name)); }
+    void WriteReportsWith(schedule::ReportFileWriter writer) { station_.WriteReportsWith(std::move(writer)); }
+    std::string SettingsPath() const { return station_.SettingsPath(); }
     // An end asked for from outside (a signal): ends whatever loop runs now, a start-up box included,
     // and the main loop as soon as it starts.
     void RequestEnd();
@@ -79,7 +81,6 @@ public:
     // Null unless asked for and listening.
     web::WebView* Web() { return station_.Outlets().Web(); }
     service::ModbusServer* Modbus() { return station_.Outlets().Modbus(); }
-    std::string SettingsPath() const { return station_.SettingsPath(); }
     // What the process should end with once the event loop is over.
     int Status() const { return station_.Status(); }
 

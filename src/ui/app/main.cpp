@@ -3,6 +3,7 @@
 #include "common/ExecutablePath.h"
 #include "common/Version.h"
 #include "service/recorder/Headless.h"
+#include "service/reportfiles/ScheduledReportFiles.h"
 #include "ui/app/CommandLine.h"
 #include "ui/app/ProcessStart.h"
 #include "ui/app/Program.h"
@@ -106,15 +107,17 @@ int main(int argc, char* argv[]) {
     portOptions.Simulate = options.Simulate;
     portOptions.Device = options.PortDevice.toStdString();
     portOptions.ProgramFolder = channels::FolderOf(executable);
+    const QString stationName =
+        options.MqttStation.isEmpty() ? QSysInfo::machineHostName() : options.MqttStation;
     const auto configure = [&](auto& target) {
         target.NamePort(acquisition::PortName(portOptions));
+        target.WriteReportsWith(
+            reportfiles::ScheduledReportFiles(stationName.toStdString(), target.SettingsPath()));
         target.ServeWeb(options.WebAddress, options.WebPort);
         target.ServeModbus(options.ModbusAddress, options.ModbusPort, options.ModbusUnit,
                            options.ModbusLowWordFirst ? integration::WordOrder::LowFirst
                                                       : integration::WordOrder::HighFirst);
-        target.ServeMqtt({options.MqttUrl.toStdString(),
-                          (options.MqttStation.isEmpty() ? QSysInfo::machineHostName() : options.MqttStation)
-                              .toStdString(),
+        target.ServeMqtt({options.MqttUrl.toStdString(), stationName.toStdString(),
                           options.MqttCredentials.toStdString(), options.MqttRate});
     };
     const auto environment = [&](service::DialogPresenter& dialogs) {
