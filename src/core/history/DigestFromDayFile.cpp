@@ -10,6 +10,9 @@ namespace {
 
 // Records per read: about 256 KB, so that a block is worked through while it is still in the cache.
 constexpr std::size_t kBlockRecords = 448;
+// One record a second, with room for a clock set back several times: more than this is no day file
+// (a damaged or foreign one), and its digest would hold every record's time in memory.
+constexpr std::uint64_t kMostDayRecords = 4 * 86400;
 
 } // namespace
 
@@ -26,6 +29,10 @@ BuildOutcome BuildDigest(const std::string& dayPath, const channels::UstavkiTabl
     const std::uint64_t records = *size / sizeof(archive::TArhivRec);
     if (records == 0)
         return out;
+    if (records > kMostDayRecords) {
+        out.Error = "more records than four days hold: not a day file";
+        return out;
+    }
 
     const std::span<archive::TArhivRec> block = builder.Block(kBlockRecords);
     // A growing day: its last minute is left to the readers, who read it from the file as it grows.

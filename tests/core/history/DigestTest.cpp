@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <thread>
@@ -405,6 +406,21 @@ TEST(Digest, TwoMakersOfOneDigestAtOnceLeaveItWhole) {
     EXPECT_EQ(all.Built, 1u);
     EXPECT_EQ(done, std::vector<std::size_t>({0, 1, 2}));
     EXPECT_EQ(history.BuildAll().Built, 0u);
+}
+
+// Without the bound a damaged day file of gigabytes was read to its end, every record's time held in memory.
+TEST(Digest, AFileLargerThanAnyDayIsATroubleAndTheOtherDaysAreDrawn) {
+    support::TempFolder folder;
+    const ArchiveHistory history(folder.Slash(), Present());
+    WriteDay(history.DayPath(kDay1), Seconds(0, 4000));
+    std::ofstream(history.DayPath(kDay1 + 1)).close();
+    std::filesystem::resize_file(history.DayPath(kDay1 + 1), std::uintmax_t{256} << 20);
+    Workspace work;
+    const SeriesAnswer answer = QuerySeries(history, {kDay1, kDay1 + 2, {1}, 2000}, work);
+    ASSERT_EQ(answer.Troubles.size(), 1u);
+    EXPECT_NE(answer.Troubles[0].find("not a day file"), std::string::npos) << answer.Troubles[0];
+    // The sound day's 4000 s at about 86 s a point, some merged where a minute falls across two.
+    EXPECT_GE(answer.Channels[0].Points.size(), 30u);
 }
 
 } // namespace
