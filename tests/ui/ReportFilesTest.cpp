@@ -20,6 +20,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QThread>
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -199,8 +200,9 @@ TEST(ReportFiles, PdfWrittenOffTheGuiThreadNamesStationPeriodAndFigures) {
         char hours[32];
         std::snprintf(hours, sizeof hours, "%.2f",
                       OwnRunSeconds(plant.records, n, 8 * 3600, 20 * 3600) / 3600);
+        // The report's decimal comma, whatever this process's locale gave snprintf.
         std::string expected = hours;
-        expected[expected.find('.')] = ',';
+        std::replace(expected.begin(), expected.end(), '.', ',');
         EXPECT_NE(line.find(" " + expected + " "), std::string::npos) << line;
     }
 

@@ -9,6 +9,9 @@
 #include <iterator>
 #include <map>
 #include <xlsxwriter.h>
+#ifndef _WIN32
+#include <locale.h>
+#endif
 
 namespace registrator::reportfiles {
 
@@ -323,7 +326,39 @@ std::filesystem::path ScratchPath() {
 
 } // namespace
 
+namespace {
+
+// libxlsxwriter prints its numbers with printf, which follows LC_NUMERIC. Qt sets the process's locale
+// from the environment on Unix, and a Russian one wrote "59,98", a cell no reader takes for a number. The
+// C locale is taken for this thread alone while the workbook is written; Windows' C runtime stays in it.
+class CNumbersOnThisThread {
+public:
+#ifdef _WIN32
+    CNumbersOnThisThread() = default;
+#else
+    CNumbersOnThisThread() : c_(newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr))) {
+        if (c_)
+            before_ = uselocale(c_);
+    }
+    ~CNumbersOnThisThread() {
+        if (c_) {
+            uselocale(before_);
+            freelocale(c_);
+        }
+    }
+    CNumbersOnThisThread(const CNumbersOnThisThread&) = delete;
+    CNumbersOnThisThread& operator=(const CNumbersOnThisThread&) = delete;
+
+private:
+    locale_t c_;
+    locale_t before_ = LC_GLOBAL_LOCALE;
+#endif
+};
+
+} // namespace
+
 bool WriteReportXlsx(const ReportContent& content, const std::filesystem::path& file, std::string& error) {
+    const CNumbersOnThisThread numbers;
     std::error_code failure;
     const std::filesystem::path scratch = ScratchPath();
     {
