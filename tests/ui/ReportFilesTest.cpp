@@ -1,3 +1,4 @@
+#ifndef _WIN32 // the workbook's and the PDF's readers are Linux programs
 #include "service/reportfiles/ReportFiles.h"
 
 #include "common/Utf8Path.h"
@@ -304,3 +305,5 @@ TEST(ReportsWindow, ClosedOrDestroyedWhileCountingLeavesNoReportAndNoThread) {
 
 } // namespace
 } // namespace registrator::reportfiles
+
+#endif
