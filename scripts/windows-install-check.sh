@@ -61,7 +61,8 @@ wait_for 60 curl -sf --max-time 1 "http://127.0.0.1:$web/health" -o "$tmp/health
     fail "the service's web view never answered"
 grep -q '"port":"simulated"' "$tmp/health.json" || fail "health: $(cat "$tmp/health.json")"
 day_file() { ls "$home/Data" 2>/dev/null | grep -E '^[0-9]{2}\.[0-9]{2}\.[0-9]{4}\.txt$' | head -n 1; }
-wait_for 30 test -n "$(day_file)" || fail "no day file in Data: $(ls "$home/Data")"
+has_day_file() { [ -n "$(day_file)" ]; }
+wait_for 30 has_day_file || fail "no day file in Data: $(ls "$home/Data")"
 day=$home/Data/$(day_file)
 # Twenty seconds of records by the day file's own count.
 records_at_least() { [ "$(stat -c %s "$day")" -ge $(($1 * 584)) ]; }
