@@ -18,6 +18,7 @@ elif [ $# -gt 0 ]; then
     exit 2
 fi
 
+use_compiler_cache
 started=$(date +%s)
 build=${REGISTRATOR_DEB_BUILD_DIR:-$PWD/build-deb}
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all

@@ -15,6 +15,7 @@ ensure_packages zip wixl "${WINDOWS_QT_PACKAGES[@]}"
 started=$(date +%s)
 REGISTRATOR_WINDOWS_QT=$(bash scripts/windows-qt.sh | tail -n 1)
 export REGISTRATOR_WINDOWS_QT
+use_compiler_cache
 build=${REGISTRATOR_WINDOWS_GUI_BUILD_DIR:-$PWD/build-windows-gui}
 cmake --preset windows-gui -B "$build" >/dev/null
 cmake --build "$build" -j "$(nproc)" --target Registrator registrator-archive registrator-scan

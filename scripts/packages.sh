@@ -17,15 +17,15 @@ TEST_PACKAGES=(
     qt6-websockets-dev chromium
     libmodbus-dev mbpoll python3-pymodbus python3-serial-asyncio prometheus
     mosquitto mosquitto-clients python3-paho-mqtt postgresql python3-psycopg2 faketime stress-ng
-    python3-openpyxl poppler-utils
+    python3-openpyxl poppler-utils ccache
 )
 # DEB_PACKAGES: what making the Debian package adds (scripts/package-deb.sh); scripts/deb-check.sh adds lintian.
 DEB_PACKAGES=(
-    dpkg-dev
+    dpkg-dev ccache
 )
 # WINDOWS_PACKAGES: the Windows build, its run under wine and its installer (wixl, scripts/package-windows.sh).
 WINDOWS_PACKAGES=(
-    g++-mingw-w64-x86-64-posix wine wine64 wixl
+    g++-mingw-w64-x86-64-posix wine wine64 wixl ccache
 )
 # WINDOWS_QT_PACKAGES: the cross build of Qt and QCustomPlot from Debian's sources (scripts/windows-qt.sh).
 WINDOWS_QT_PACKAGES=(
@@ -47,4 +47,19 @@ ensure_packages() {
     [ "$(id -u)" -ne 0 ] && sudo=(sudo)
     "${sudo[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# Compiles through ccache, kept with the project's other caches, so that a second run of the checks
+# rebuilds only what changed; a clone at another path hits the same cache. Leaves a launcher or a ccache
+# folder the caller chose alone, and does nothing where ccache is not installed.
+use_compiler_cache() {
+    command -v ccache >/dev/null || return 0
+    local root
+    root=$(git rev-parse --show-toplevel 2>/dev/null || pwd)
+    export CCACHE_DIR=${CCACHE_DIR:-${REGISTRATOR_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/registrator}/ccache}
+    export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$root}
+    export CCACHE_NOHASHDIR=1
+    export CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-8G}
+    export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
+    export CMAKE_C_COMPILER_LAUNCHER=${CMAKE_C_COMPILER_LAUNCHER:-ccache}
 }

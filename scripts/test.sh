@@ -21,6 +21,7 @@ if [ ${#unformatted[@]} -gt 0 ]; then
     exit 1
 fi
 
+use_compiler_cache
 jobs=$(nproc)
 cmake --preset default
 cmake --build --preset default -j "$jobs"

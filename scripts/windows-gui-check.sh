@@ -11,6 +11,7 @@ ensure_packages "${WINDOWS_QT_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}"
 started=$(date +%s)
 REGISTRATOR_WINDOWS_QT=$(bash scripts/windows-qt.sh | tail -n 1)
 export REGISTRATOR_WINDOWS_QT
+use_compiler_cache
 build=${REGISTRATOR_WINDOWS_GUI_BUILD_DIR:-$PWD/build-windows-gui}
 export REGISTRATOR_WINDOWS_GUI_BUILD_DIR=$build
 cmake --preset windows-gui -B "$build" >/dev/null
