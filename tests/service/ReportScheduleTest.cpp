@@ -1,8 +1,7 @@
 // The scheduled reports as a running station writes them: after a stop, at a boundary, retried after a
 // failure, and never again when the clock goes back.
-// Not yet under wine: there the scheduler writes no report file at all, a fault still to be found.
-#ifndef _WIN32
 #include "archive/ArchiveRecords.h"
+#include "common/Utf8Path.h"
 #include "events/JournalEntry.h"
 #include "reports/FiguresCsv.h"
 #include "service/schedule/ReportScheduler.h"
@@ -36,6 +35,11 @@ void WriteMorning(const std::filesystem::path& data) {
     }
 }
 
+// Report names are Russian: a path made straight from the text would take the ANSI code page on Windows.
+std::filesystem::path In(const std::filesystem::path& folder, const char* name) {
+    return folder / common::PathFromUtf8(name);
+}
+
 bool Exists(const std::filesystem::path& path) {
     return std::filesystem::exists(path);
 }
@@ -43,7 +47,7 @@ bool Exists(const std::filesystem::path& path) {
 std::set<std::string> FilesIn(const std::filesystem::path& folder) {
     std::set<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder))
-        names.insert(entry.path().filename().string());
+        names.insert(common::Utf8FromPath(entry.path().filename()));
     return names;
 }
 
@@ -74,7 +78,7 @@ struct ReportScheduleTest : ::testing::Test {
 TEST_F(ReportScheduleTest, AStopAcrossAShiftEndThenAStartWritesTheMissedShiftAndJournalsAFailure) {
     // Stopped at 07:00, started again at 09:00: the night shift ended at 08:00 meanwhile.
     support::RecordingDialogs dialogs;
-    const std::filesystem::path shift = reports / "2026-12-08 смена 2.csv";
+    const std::filesystem::path shift = In(reports, "2026-12-08 смена 2.csv");
     {
         service::Station station(support::FolderEnvironment(clock, dialogs, folder));
         ASSERT_TRUE(support::StartStation(station));
@@ -147,9 +151,9 @@ TEST_F(ReportScheduleTest, ABoundaryPassedWritesItsReportAndRetriesAFailureAndAC
     EXPECT_EQ(written.count(), 2);
     EXPECT_EQ(written.at(0).first().toString(), QStringLiteral("2026-12-09 смена 1"));
     EXPECT_EQ(written.at(1).first().toString(), QStringLiteral("2026-12-08 смена 2"));
-    EXPECT_EQ(ReadFileBytes(reports / "2026-12-08 смена 2.pdf"), "Смена 2, 08.12.2026 20:00 – 08:00");
+    EXPECT_EQ(ReadFileBytes(In(reports, "2026-12-08 смена 2.pdf")), "Смена 2, 08.12.2026 20:00 – 08:00");
     EXPECT_EQ(FilesIn(reports).size(), 6u);
-    EXPECT_EQ(ReadFileBytes(reports / "2026-12-09 смена 1.csv"),
+    EXPECT_EQ(ReadFileBytes(In(reports, "2026-12-09 смена 1.csv")),
               CountedCsv(data, channels.Ustavki, At(9, 8), At(9, 20)));
 
     // Set back to the morning: a check, and nothing written again.
@@ -162,5 +166,3 @@ TEST_F(ReportScheduleTest, ABoundaryPassedWritesItsReportAndRetriesAFailureAndAC
 
 } // namespace
 } // namespace registrator::schedule
-
-#endif
