@@ -220,6 +220,40 @@ TEST(ReportFiles, PdfWrittenOffTheGuiThreadNamesStationPeriodAndFigures) {
     EXPECT_NE(changed.find("Ток ном."), std::string::npos) << "the calibration change is listed";
 }
 
+TEST(ReportFiles, PdfKeepsEachSectionsTableOnOnePageWhenLongNamesWrap) {
+    Plant plant;
+    for (int n = 1; n <= 72; ++n)
+        plant.present[n].Name =
+            common::MotorName::FromUtf8("Рыхлитель питателя загрузочного бункера " + std::to_string(n));
+    const std::string path = plant.folder.Slash() + "сутки.pdf";
+    std::string error;
+    ASSERT_TRUE(WriteReportPdf(plant.Content(), common::PathFromUtf8(path), error)) << error;
+
+    // Page by page (pdftotext puts a form feed between them): a section heading and its total together.
+    const std::string text = PdfText(path);
+    std::vector<std::string> pages;
+    for (std::size_t from = 0, end; from < text.size(); from = end + 1) {
+        end = std::min(text.find('\f', from), text.size());
+        pages.push_back(text.substr(from, end - from));
+    }
+    const auto count = [](const std::string& page, const std::string& what) {
+        int found = 0;
+        for (std::size_t at = page.find(what); at != std::string::npos; at = page.find(what, at + 1))
+            ++found;
+        return found;
+    };
+    int sections = 0;
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        int headings = 0;
+        for (int section = 1; section <= 6; ++section)
+            headings += count(pages[i], "Секция " + std::to_string(section) + ".");
+        sections += headings;
+        EXPECT_EQ(count(pages[i], "Итого по секции"), headings) << "page " << i + 1 << ":\n" << pages[i];
+    }
+    EXPECT_EQ(sections, 6);
+    EXPECT_NE(pages.front().find("стр. 1 из "), std::string::npos) << pages.front();
+}
+
 struct WindowPlant : Plant {
     common::SettableClock clock{kDay1 + 2.5};
     channels::ChannelData data;

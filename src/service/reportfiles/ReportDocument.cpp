@@ -2,11 +2,18 @@
 
 #include "service/reportfiles/ReportLayout.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QFont>
+#include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPagedPaintDevice>
+#include <QPainter>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextTable>
+#include <set>
 
 namespace registrator::reportfiles {
 
@@ -207,10 +214,39 @@ QString ReportHtml(const ReportContent& content) {
     return w.Text;
 }
 
+namespace {
+
+// Starts a page before each section heading whose table would otherwise run onto the next page: a
+// motor name wrapped to two lines makes a section longer than two of them to a page allow.
+void KeepSectionsWhole(QTextDocument& document) {
+    std::set<QString> titles;
+    for (int s = 1; s <= channels::kSectionCount; ++s)
+        titles.insert(QString::fromStdString(layout::SectionTitle(s)));
+    QAbstractTextDocumentLayout* flow = document.documentLayout();
+    const double page = document.pageSize().height();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        if (!titles.count(block.text()) || !block.next().isValid())
+            continue;
+        QTextTable* table = QTextCursor(block.next()).currentTable();
+        if (!table)
+            continue;
+        const double top = flow->blockBoundingRect(block).top();
+        const QRectF body = flow->frameBoundingRect(table);
+        const auto first = static_cast<int>(top / page);
+        const bool atPageTop = top - first * page < page / 20;
+        if (atPageTop || first == static_cast<int>((body.bottom() - 1) / page) || body.height() > page * 0.9)
+            continue;
+        QTextBlockFormat format = block.blockFormat();
+        format.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        QTextCursor(block).setBlockFormat(format);
+    }
+}
+
+} // namespace
+
 void PrintReport(const ReportContent& content, QPagedPaintDevice& device) {
-    // QTextDocument::print adds 2 cm of its own around the text and the page number below it.
-    device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(3, 3, 3, 3),
-                                     QPageLayout::Millimeter));
+    device.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape,
+                                     QMarginsF(20, 15, 20, 12), QPageLayout::Millimeter));
     QTextDocument document;
     QFont font(QStringLiteral("DejaVu Sans"));
     font.setStyleHint(QFont::SansSerif);
@@ -219,8 +255,31 @@ void PrintReport(const ReportContent& content, QPagedPaintDevice& device) {
     document.setDefaultStyleSheet(
         QStringLiteral("h2 { font-size: 13pt; } h3 { font-size: 10pt; margin-top: 10px; }"
                        " th { font-weight: bold; font-size: 6.5pt; }"));
+    document.documentLayout()->setPaintDevice(&device);
     document.setHtml(ReportHtml(content));
-    document.print(&device);
+    document.setDocumentMargin(0);
+    // Paged here rather than by QTextDocument::print, so that a section's table can be kept on one page;
+    // the foot of each page keeps its number.
+    const QRect paper = device.pageLayout().paintRectPixels(device.logicalDpiX());
+    QFont footFont = font;
+    footFont.setPointSizeF(6.5);
+    const double footHeight = QFontMetricsF(footFont, &device).height() * 2;
+    const QSizeF body(paper.width(), paper.height() - footHeight);
+    document.setPageSize(body);
+    KeepSectionsWhole(document);
+    const int pages = document.pageCount();
+    QPainter painter(&device);
+    painter.setFont(footFont);
+    for (int i = 0; i < pages; ++i) {
+        if (i > 0)
+            device.newPage();
+        painter.save();
+        painter.translate(0, -i * body.height());
+        document.drawContents(&painter, QRectF(QPointF(0, i * body.height()), body));
+        painter.restore();
+        painter.drawText(QRectF(0, body.height(), body.width(), footHeight), Qt::AlignRight | Qt::AlignBottom,
+                         QStringLiteral("стр. %1 из %2").arg(i + 1).arg(pages));
+    }
 }
 
 } // namespace registrator::reportfiles
