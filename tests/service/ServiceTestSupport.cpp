@@ -13,8 +13,9 @@ namespace {
 #ifndef _WIN32
 namespace registrator::web::testing {
 
-RunningStation::RunningStation(quint16 webPort, const std::filesystem::path& dataElsewhere)
-    : RunningPlant(dataElsewhere), station_(std::make_unique<service::Station>(Environment())) {
+RunningStation::RunningStation(quint16 webPort, const std::filesystem::path& dataElsewhere,
+                               const std::string& settings)
+    : RunningPlant(dataElsewhere, settings), station_(std::make_unique<service::Station>(Environment())) {
     station_->ServeWeb(QStringLiteral("127.0.0.1"), webPort);
     support::StartStation(*station_);
     Started(*station_);

@@ -11,13 +11,15 @@
 
 #include <filesystem>
 #include <memory>
+#include <string>
 
 namespace registrator::web::testing {
 
-// The station without windows, as the headless program runs it.
+// The station without windows, as the headless program runs it; from the settings file's text when given.
 class RunningStation final : public RunningPlant {
 public:
-    explicit RunningStation(quint16 webPort = 0, const std::filesystem::path& dataElsewhere = {});
+    explicit RunningStation(quint16 webPort = 0, const std::filesystem::path& dataElsewhere = {},
+                            const std::string& settings = {});
     ~RunningStation() override;
 
 private:

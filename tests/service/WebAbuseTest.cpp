@@ -222,6 +222,7 @@ TEST(WebAbuse, ANewcomerToConnectionsAllHoldingHalfHeadsReads503AndAnOrderlyClos
         std::chrono::seconds(30));
     EXPECT_EQ(heldAnswered, static_cast<std::size_t>(WebListener::kMaxConnections));
     EXPECT_EQ(raw.substr(0, 12), "HTTP/1.1 503") << raw;
+    EXPECT_NE(raw.find("\r\nContent-Security-Policy: default-src 'none';"), std::string::npos) << raw;
     EXPECT_TRUE(restSent);
     EXPECT_EQ(lastRead, 0) << "closed in order, not reset";
     EXPECT_TRUE(watch.KeptUp());

@@ -15,13 +15,6 @@ namespace {
 using support::ReadFileBytes;
 using support::WriteFileBytes;
 
-std::string HeaderOf(const Exchange& answer, const std::string& name) {
-    const std::size_t at = answer.Head.find("\n" + name + ": ");
-    return at == std::string::npos ? ""
-                                   : answer.Head.substr(at + name.size() + 3, answer.Head.find('\r', at + 1) -
-                                                                                  at - name.size() - 3);
-}
-
 std::vector<Exchange> SendAll(quint16 port, const std::vector<std::string>& paths) {
     std::vector<Exchange> answers;
     RunBeside(

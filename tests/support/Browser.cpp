@@ -59,10 +59,16 @@ QJsonObject Browser::Call(const QString& method, const QJsonObject& params) {
     return answer["result"].toObject();
 }
 
-void Browser::Open(const QString& url) {
-    const QString target = Call("Target.createTarget", {{"url", url}})["targetId"].toString();
+void Browser::Open(const QString& url, const QString& beforePage) {
+    const QString first = beforePage.isEmpty() ? url : QStringLiteral("about:blank");
+    const QString target = Call("Target.createTarget", {{"url", first}})["targetId"].toString();
     session_ =
         Call("Target.attachToTarget", {{"targetId", target}, {"flatten", true}})["sessionId"].toString();
+    if (beforePage.isEmpty())
+        return;
+    Call("Page.enable");
+    Call("Page.addScriptToEvaluateOnNewDocument", {{"source", beforePage}});
+    Call("Page.navigate", {{"url", url}});
 }
 
 QJsonValue Browser::Evaluate(const QString& expression) {

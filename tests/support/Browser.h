@@ -21,7 +21,9 @@ public:
 
     // One protocol call; the event loop (and so the program) runs while the answer is awaited.
     QJsonObject Call(const QString& method, const QJsonObject& params = {});
-    void Open(const QString& url);
+    // A new tab at `url`; `beforePage`, when given, runs in it before anything of the page's own and
+    // outside the page's policy.
+    void Open(const QString& url, const QString& beforePage = {});
     QJsonValue Evaluate(const QString& expression);
     bool WaitFor(const QString& expression, int ms);
     void Resize(int width, int height, bool mobile);

@@ -5,10 +5,14 @@
 #include "common/DateTime.h"
 #include "service/web/WebView.h"
 
+#include <fstream>
+
 namespace registrator::web::testing {
 
-RunningPlant::RunningPlant(const std::filesystem::path& dataElsewhere) {
+RunningPlant::RunningPlant(const std::filesystem::path& dataElsewhere, const std::string& settings) {
     std::filesystem::create_directories(folder_.Path() / "bin");
+    if (!settings.empty())
+        std::ofstream(folder_.Path() / "bin" / "Registrator.INI", std::ios::binary) << settings;
     if (dataElsewhere.empty())
         std::filesystem::create_directories(folder_.Path() / "Data");
     else

@@ -33,7 +33,8 @@ public:
     const QStringList& Boxes() const { return dialogs_.Boxes; }
 
 protected:
-    explicit RunningPlant(const std::filesystem::path& dataElsewhere);
+    // `settings`, when given, is the settings file's text the program starts with.
+    explicit RunningPlant(const std::filesystem::path& dataElsewhere, const std::string& settings = {});
     service::StationEnvironment Environment();
     // Once the station has started: what it serves on.
     void Started(service::Station& station);

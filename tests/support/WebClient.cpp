@@ -155,6 +155,13 @@ std::string Get(const std::string& path) {
     return "GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
 }
 
+std::string HeaderOf(const Exchange& answer, const std::string& name) {
+    const std::size_t at = answer.Head.find("\n" + name + ": ");
+    return at == std::string::npos ? ""
+                                   : answer.Head.substr(at + name.size() + 3, answer.Head.find('\r', at + 1) -
+                                                                                  at - name.size() - 3);
+}
+
 std::vector<int> StatusesOf(const std::vector<Exchange>& answers) {
     std::vector<int> statuses;
     for (const Exchange& answer : answers)

@@ -38,6 +38,8 @@ std::vector<Exchange> Converse(quint16 port, const std::string& request, std::si
 Exchange Send(quint16 port, const std::string& request,
               std::chrono::milliseconds limit = std::chrono::milliseconds(5000));
 std::string Get(const std::string& path);
+// A header's value in an answer; empty when it has none.
+std::string HeaderOf(const Exchange& answer, const std::string& name);
 std::vector<int> StatusesOf(const std::vector<Exchange>& answers);
 long LineCount(const std::string& text);
 

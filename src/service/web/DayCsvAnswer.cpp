@@ -73,14 +73,12 @@ HttpHeaders DayCsvAnswer::CsvHeaders() const {
                          (form_ == archive::CsvForm::Spreadsheet ? QStringLiteral("-excel") : QString()) +
                          QStringLiteral(".csv");
     return {{"Content-Type", "text/csv; charset=utf-8"},
-            {"Content-Disposition", "attachment; filename=\"" + name.toLatin1() + '"'},
-            {"Cache-Control", "no-store"},
-            {"X-Content-Type-Options", "nosniff"}};
+            {"Content-Disposition", "attachment; filename=\"" + name.toLatin1() + '"'}};
 }
 
 void DayCsvAnswer::Fail(int status, const QString& text) {
     rejected_();
-    connection_.Answer(status, text.toUtf8(), {{"Content-Type", kPlainText}, {"Cache-Control", "no-store"}});
+    connection_.Answer(status, text.toUtf8(), {{"Content-Type", kPlainText}});
     Done();
 }
 

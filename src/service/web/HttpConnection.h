@@ -16,6 +16,12 @@ namespace registrator::web {
 
 using HttpHeaders = QList<QPair<QByteArray, QByteArray>>;
 
+// The status line and headers of an answer, without the blank line that ends them. Every answer carries
+// the same guard for the browser: only the pages' own scripts and styles run, never inside another
+// site's frame, with no referrer and no guessed types; and none is kept by a cache unless `headers` say
+// otherwise.
+QByteArray AnswerHead(int status, const HttpHeaders& headers, bool close);
+
 // One client's connection. It splits the request heads off what arrives, one at a time, judges each,
 // hands those that pass to the web view and writes the answers strictly in the order of the requests:
 // the next head is not even looked at before the answer ahead of it is out. It keeps the connection's

@@ -3,6 +3,7 @@
 #include "archive/ArchiveFile.h"
 #include "reports/FiguresCsv.h"
 #include "reports/ReportSchedule.h"
+#include "service/web/WebPages.h"
 
 #include <algorithm>
 #include <array>
@@ -127,13 +128,10 @@ bool ReportListPage::Next(std::string& out, const std::function<bool()>&) {
     std::sort(files.begin(), files.end(), [](const reports::ReportFile& a, const reports::ReportFile& b) {
         return SortKey(a.Name) > SortKey(b.Name);
     });
-    out = R"(<!DOCTYPE html><html lang="ru"><head><meta charset="utf-8">
-<meta name="viewport" content="width=device-width,initial-scale=1"><title>Отчёты</title><style>
-body{margin:0;font-family:sans-serif}header{position:sticky;top:0;padding:6px 10px;background:#203040;color:#fff}
-header a{color:#9cf}table{border-collapse:collapse;margin:6px;font-size:14px}
-td,th{border:1px solid #bbb;padding:2px 6px;text-align:left}th{background:#e0e0e0}td.n{text-align:right}
-</style></head><body><header><a href="/">← панель</a> · отчёты · файлов: )" +
-          std::to_string(files.size()) + "</header>\n";
+    // The journal page's style.
+    out = PageHead(QStringLiteral("Отчёты"), "table.css").toStdString() +
+          "<body><header><a href=\"/\">← панель</a> · отчёты · файлов: " + std::to_string(files.size()) +
+          "</header>\n";
     if (files.empty()) {
         out += "<p>Отчётов пока нет.</p>";
     } else {

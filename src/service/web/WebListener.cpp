@@ -56,7 +56,7 @@ void WebListener::incomingConnection(qintptr handle) {
 void WebListener::TurnAway(QTcpSocket* socket) {
     ++rejected_;
     // At the door, not counted among the connections.
-    socket->write("HTTP/1.1 503 Service Unavailable\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    socket->write(AnswerHead(503, {{"Content-Length", "0"}}, true) + "\r\n");
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     if (turnedAway_ >= kMaxTurnedAway) {
         // A flood: each gone once its answer is out, so that none of them holds a descriptor.

@@ -4,11 +4,18 @@
 #include "common/DateTime.h"
 
 #include <QByteArray>
+#include <QString>
 
 namespace registrator::web {
 
+// No page holds a script or style inline: each links its own (PageAssets.h). Every text from the
+// settings, the journal or a file name reaches a page escaped, or as data its script shows as text.
+
+// A page's beginning up to its body: the title, already escaped, and the style it links ("panel.css").
+QString PageHead(const QString& escapedTitle, const char* style);
+
 // The mimic panel page, drawn at once from `panelJson` (texts, colours, refresh time) and kept live by
-// its event stream. Everything it needs is in it: a plant network often has no internet.
+// its event stream.
 QByteArray PanelPage(const QByteArray& panelJson);
 
 // Today's event journal, newest first, fetched from /events/data and kept up to date.

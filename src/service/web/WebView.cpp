@@ -8,6 +8,7 @@
 #include "service/web/DayCsvAnswer.h"
 #include "service/web/HttpConnection.h"
 #include "service/web/MotorHealthData.h"
+#include "service/web/PageAssets.h"
 #include "service/web/ReportListing.h"
 #include "service/web/TrendData.h"
 #include "service/web/WebListener.h"
@@ -273,6 +274,11 @@ bool WebView::Route(HttpConnection& connection, const QString& path, const QByte
         ServeReportCsv(connection, query);
     else if (path == QLatin1String("/favicon.ico"))
         Answer(connection, 204, {}, kHtml);
+    else if (const PageAsset* asset = PageAssetAt(path))
+        // Linked under a fingerprint of its content, so kept as long as the browser likes.
+        connection.Answer(
+            200, asset->Body,
+            {{"Content-Type", asset->Type}, {"Cache-Control", "private, max-age=31536000, immutable"}});
     else if (path.startsWith(QLatin1String("/motor/")))
         return ServeMotor(connection, QStringView(path).mid(7));
     else if (path.startsWith(QLatin1String("/archive/")))
@@ -316,12 +322,7 @@ bool WebView::ServeArchive(HttpConnection& connection, QString rest) {
 void WebView::Answer(HttpConnection& connection, int status, const QByteArray& body, const QByteArray& type) {
     if (status >= 400)
         listener_->CountRejected();
-    connection.Answer(status, body,
-                      {{"Content-Type", type},
-                       {"Cache-Control", "no-store"},
-                       {"X-Content-Type-Options", "nosniff"},
-                       {"Content-Security-Policy",
-                        "default-src 'self'; script-src 'unsafe-inline'; style-src 'unsafe-inline'"}});
+    connection.Answer(status, body, {{"Content-Type", type}});
 }
 
 void WebView::OpenStream(HttpConnection& connection) {
@@ -329,8 +330,8 @@ void WebView::OpenStream(HttpConnection& connection) {
         Answer(connection, 503, {}, kHtml);
         return;
     }
-    const bool open = connection.BeginStream(
-        {{"Content-Type", "text/event-stream"}, {"Cache-Control", "no-store"}, {"X-Accel-Buffering", "no"}});
+    const bool open =
+        connection.BeginStream({{"Content-Type", "text/event-stream"}, {"X-Accel-Buffering", "no"}});
     if (!open)
         return; // HEAD
     // A page reconnects a second after the program comes back.
@@ -436,9 +437,7 @@ void WebView::ServeReportFile(HttpConnection& connection, const QString& linkNam
             to.Answer(200, QByteArray::fromStdString(body.substr(feed + 1)),
                       {{"Content-Type", QByteArray::fromStdString(type)},
                        {"Content-Disposition", "attachment; filename=\"" + QByteArray::fromStdString(name) +
-                                                   "\"; filename*=UTF-8''" + own},
-                       {"Cache-Control", "no-store"},
-                       {"X-Content-Type-Options", "nosniff"}});
+                                                   "\"; filename*=UTF-8''" + own}});
         });
 }
 
