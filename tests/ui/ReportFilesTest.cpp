@@ -223,8 +223,7 @@ TEST(ReportFiles, PdfWrittenOffTheGuiThreadNamesStationPeriodAndFigures) {
 TEST(ReportFiles, PdfKeepsEachSectionsTableOnOnePageWhenLongNamesWrap) {
     Plant plant;
     for (int n = 1; n <= 72; ++n)
-        plant.present[n].Name =
-            common::MotorName::FromUtf8("Рыхлитель питателя загрузочного бункера " + std::to_string(n));
+        plant.present[n].Name = common::MotorName::FromUtf8("Рыхлитель питателя " + std::to_string(n));
     const std::string path = plant.folder.Slash() + "сутки.pdf";
     std::string error;
     ASSERT_TRUE(WriteReportPdf(plant.Content(), common::PathFromUtf8(path), error)) << error;
