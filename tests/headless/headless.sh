@@ -37,12 +37,19 @@ for _ in $(seq 50); do [ -S "$tmp/notify.sock" ] && break; sleep 0.1; done
 modbus=$(free_port)
 web=$(free_port)
 NOTIFY_SOCKET="$tmp/notify.sock" WATCHDOG_USEC=2000000 \
-    ./Registrator --headless --simulate --modbus "127.0.0.1:$modbus" --web "127.0.0.1:$web" \
-    >"$tmp/out.log" 2>"$tmp/err.log" &
+    ./Registrator --headless --simulate --modbus "127.0.0.1:$modbus" --modbus-allow 127.0.0.0/30,::1 \
+    --web "127.0.0.1:$web" >"$tmp/out.log" 2>"$tmp/err.log" &
 pid=$!
 sleep 6
 kill -0 $pid 2>/dev/null || fail "the program ended by itself: $(cat "$tmp/err.log")"
 grep -q "^Registrator: recording a simulated plant" "$tmp/err.log" || fail "no start line: $(cat "$tmp/err.log")"
+grep -qx "Registrator: Modbus TCP on 127.0.0.1:$modbus serves only 127.0.0.0/30,::1" "$tmp/err.log" ||
+    fail "the start does not say whom Modbus serves: $(cat "$tmp/err.log")"
+
+status=0
+./Registrator --modbus-allow 10.0.0.0/8,10.0.0.300 2>"$tmp/usage.log" || status=$?
+[ "$status" -eq 2 ] && grep -qF '("10.0.0.300" is no address or network)' "$tmp/usage.log" ||
+    fail "a wrong --modbus-allow ended with $status: $(cat "$tmp/usage.log")"
 
 # A second one on the same files says so on standard error and ends with 3, touching nothing.
 status=0

@@ -103,6 +103,10 @@ std::string PrometheusText(const MetricsInput& input) {
     Sample(out, "registrator_port_state", static_cast<double>(input.Status.Port));
     Head(out, "registrator_modbus_clients", "gauge", "Modbus TCP clients connected.");
     Sample(out, "registrator_modbus_clients", input.Status.ModbusClients);
+    Head(out, "registrator_modbus_refused_connections_total", "counter",
+         "Modbus TCP connections closed unanswered since start: their address is not in --modbus-allow.");
+    Sample(out, "registrator_modbus_refused_connections_total",
+           static_cast<double>(input.Status.ModbusRefused));
     Head(out, "registrator_alarms_active", "gauge", "Alarms whose condition still holds.");
     Sample(out, "registrator_alarms_active", input.Status.ActiveAlarms);
     Head(out, "registrator_alarms_unacknowledged", "gauge", "Alarms the operator has not acknowledged.");

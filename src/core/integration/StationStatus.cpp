@@ -60,6 +60,11 @@ std::string HealthJson(const StationStatus& status) {
     out += ",\"lastMessage\":" + JsonString(status.LastMessage);
     out += ",\"alarms\":{\"active\":" + std::to_string(status.ActiveAlarms) +
            ",\"unacknowledged\":" + std::to_string(status.UnacknowledgedAlarms) + '}';
+    if (status.ModbusServing) {
+        out += ",\"modbus\":{\"clients\":" + std::to_string(status.ModbusClients) + ",\"allowList\":";
+        out += Bool(status.ModbusAllowList);
+        out += ",\"refused\":" + std::to_string(status.ModbusRefused) + '}';
+    }
     if (const auto& broker = status.Broker) {
         out += ",\"mqtt\":{\"connected\":";
         out += Bool(broker->Connected);

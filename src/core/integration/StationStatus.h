@@ -50,6 +50,9 @@ struct StationStatus {
     int ActiveAlarms = 0;       // alarms whose condition still holds
     int UnacknowledgedAlarms = 0;
     int ModbusClients = 0;
+    bool ModbusServing = false;         // the Modbus server listens
+    bool ModbusAllowList = false;       // for --modbus-allow's addresses only
+    std::uint64_t ModbusRefused = 0;    // connections closed since start: their address is not allowed
     std::optional<BrokerStatus> Broker; // none without MQTT
 };
 
@@ -64,7 +67,7 @@ StationStatus StatusOfParts(const archive::AppendStatus& appends, common::TDateT
                             const events::ActiveAlarms& alarms);
 
 // /health's figures of the station, one JSON object: the port, the archive, the boxes, the alarms
-// and, with MQTT, the broker.
+// and, with Modbus and MQTT, the server and the broker.
 std::string HealthJson(const StationStatus& status);
 
 // The retained status a connection starts with: online, with the version and the settings in force.

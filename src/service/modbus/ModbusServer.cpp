@@ -90,12 +90,7 @@ void ModbusServer::Serve() {
             tcp::Close(client.Socket);
             return true;
         });
-        acceptFailed = false;
-        if (watches[0].Ready) {
-            const std::size_t before = clients.size();
-            Admit(clients);
-            acceptFailed = clients.size() == before;
-        }
+        acceptFailed = watches[0].Ready && !Admit(clients);
         clients_ = static_cast<int>(clients.size());
     }
     for (const Client& client : clients)
@@ -103,9 +98,19 @@ void ModbusServer::Serve() {
     clients_ = 0;
 }
 
-void ModbusServer::Admit(std::vector<Client>& clients) {
-    for (tcp::Socket socket = tcp::Accept(listener_); socket != tcp::kNoSocket;
-         socket = tcp::Accept(listener_)) {
+bool ModbusServer::Admit(std::vector<Client>& clients) {
+    integration::IpAddress peer{};
+    bool any = false;
+    for (tcp::Socket socket = tcp::Accept(listener_, peer); socket != tcp::kNoSocket;
+         socket = tcp::Accept(listener_, peer)) {
+        any = true;
+        // Before anything of it is read, and before it can take an allowed client's place. Counted
+        // first: whoever sees the close sees the count.
+        if (!integration::Allows(allowed_, peer)) {
+            ++refused_;
+            tcp::Close(socket);
+            continue;
+        }
         // A full server makes room, as the web view does: the client silent longest goes, so that
         // idle connections cannot lock the others out.
         if (static_cast<int>(clients.size()) >= limits_.MaxClients) {
@@ -118,6 +123,7 @@ void ModbusServer::Admit(std::vector<Client>& clients) {
         const Clock::time_point now = Clock::now();
         clients.push_back({socket, now, now, {}, {}, false});
     }
+    return any;
 }
 
 bool ModbusServer::Exchange(Client& client) {

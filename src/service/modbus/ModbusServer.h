@@ -1,5 +1,6 @@
 #pragma once
 
+#include "integration/AllowedAddresses.h"
 #include "integration/ModbusImage.h"
 #include "service/modbus/TcpSocket.h"
 
@@ -8,6 +9,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace registrator::service {
@@ -31,6 +33,10 @@ public:
     ModbusServer(const ModbusServer&) = delete;
     ModbusServer& operator=(const ModbusServer&) = delete;
 
+    // Before Listen: only clients from these addresses are served; the others are closed before a byte
+    // of theirs is read, and counted. Without it every client is served.
+    void AllowOnly(integration::AllowedAddresses allowed) { allowed_ = std::move(allowed); }
+
     // Listens on an IPv4 address (port 0: any free one) and answers requests for `unit` (and for
     // 255, which Modbus TCP clients send when the unit does not matter). False with `error` saying
     // why when the address cannot be had.
@@ -41,11 +47,14 @@ public:
     void Publish(const integration::ModbusImage& image);
 
     int Clients() const { return clients_.load(); }
+    // Connections closed since the start because their address is not allowed.
+    std::uint64_t Refused() const { return refused_.load(); }
 
 private:
     struct Client;
     void Serve();
-    void Admit(std::vector<Client>& clients);
+    // False when the system gave no connection.
+    bool Admit(std::vector<Client>& clients);
     // False when the client's connection is to end.
     bool Exchange(Client& client);
     bool Flush(Client& client);
@@ -57,6 +66,7 @@ private:
     tcp::Socket listener_ = tcp::kNoSocket;
     std::uint16_t port_ = 0;
     int unit_ = 1;
+    integration::AllowedAddresses allowed_;
 
     // Two images: the scan cycle fills one while the server answers from the other, and they change
     // places under the lock, which neither side holds for longer than a copy of the map.
@@ -66,6 +76,7 @@ private:
     bool fresh_ = false;
 
     std::atomic<int> clients_{0};
+    std::atomic<std::uint64_t> refused_{0};
     std::atomic<bool> stop_{false};
     std::thread worker_;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "integration/AllowedAddresses.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,8 +16,8 @@ constexpr Socket kNoSocket = -1;
 // A listening socket on an IPv4 address (port 0: any free one); kNoSocket with `error` saying why.
 Socket Listen(const std::string& address, std::uint16_t port, int backlog, std::string& error);
 std::uint16_t LocalPort(Socket socket);
-// The next connection waiting on `listener`, or kNoSocket when none is.
-Socket Accept(Socket listener);
+// The next connection waiting on `listener`, with the address it comes from, or kNoSocket when none is.
+Socket Accept(Socket listener, integration::IpAddress& peer);
 // Bytes read into `buffer`; 0 once the client has closed or the connection has failed; -1 when
 // nothing has come yet.
 long Receive(Socket socket, std::uint8_t* buffer, std::size_t size);

@@ -18,6 +18,13 @@ void MakeNonBlocking(int socket) {
     ::fcntl(socket, F_SETFD, FD_CLOEXEC);
 }
 
+integration::IpAddress PeerOf(const sockaddr_storage& from) {
+    if (from.ss_family == AF_INET6)
+        return integration::PeerAddress({reinterpret_cast<const sockaddr_in6&>(from).sin6_addr.s6_addr, 16});
+    return integration::PeerAddress(
+        {reinterpret_cast<const std::uint8_t*>(&reinterpret_cast<const sockaddr_in&>(from).sin_addr), 4});
+}
+
 bool NothingYet() {
     return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
 }
@@ -62,10 +69,13 @@ std::uint16_t LocalPort(Socket socket) {
     return ntohs(bound.sin_port);
 }
 
-Socket Accept(Socket listener) {
-    const int socket = ::accept(static_cast<int>(listener), nullptr, nullptr);
+Socket Accept(Socket listener, integration::IpAddress& peer) {
+    sockaddr_storage from{};
+    socklen_t length = sizeof from;
+    const int socket = ::accept(static_cast<int>(listener), reinterpret_cast<sockaddr*>(&from), &length);
     if (socket < 0)
         return kNoSocket;
+    peer = PeerOf(from);
     MakeNonBlocking(socket);
     return socket;
 }

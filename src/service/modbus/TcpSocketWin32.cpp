@@ -26,6 +26,13 @@ std::string Reason(int error) {
     return reason.empty() ? "error " + std::to_string(error) : reason;
 }
 
+integration::IpAddress PeerOf(const SOCKADDR_STORAGE& from) {
+    if (from.ss_family == AF_INET6)
+        return integration::PeerAddress({reinterpret_cast<const sockaddr_in6&>(from).sin6_addr.s6_addr, 16});
+    return integration::PeerAddress(
+        {reinterpret_cast<const std::uint8_t*>(&reinterpret_cast<const sockaddr_in&>(from).sin_addr), 4});
+}
+
 void MakeNonBlocking(SOCKET socket) {
     u_long yes = 1;
     ioctlsocket(socket, FIONBIO, &yes);
@@ -81,10 +88,13 @@ std::uint16_t LocalPort(Socket socket) {
     return ntohs(bound.sin_port);
 }
 
-Socket Accept(Socket listener) {
-    const SOCKET socket = accept(Native(listener), nullptr, nullptr);
+Socket Accept(Socket listener, integration::IpAddress& peer) {
+    SOCKADDR_STORAGE from{};
+    int length = sizeof from;
+    const SOCKET socket = accept(Native(listener), reinterpret_cast<sockaddr*>(&from), &length);
     if (socket == INVALID_SOCKET)
         return kNoSocket;
+    peer = PeerOf(from);
     MakeNonBlocking(socket);
     return static_cast<Socket>(socket);
 }

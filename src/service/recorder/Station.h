@@ -57,12 +57,15 @@ public:
         requests_.WebAddress = address;
         requests_.WebPort = port;
     }
-    // Asks for the read-only Modbus TCP server on this IPv4 address (port 0: any free one).
-    void ServeModbus(const QString& address, quint16 port, int unit, integration::WordOrder order) {
+    // Asks for the read-only Modbus TCP server on this IPv4 address (port 0: any free one), for the
+    // clients `allowed` (no networks: every client).
+    void ServeModbus(const QString& address, quint16 port, int unit, integration::WordOrder order,
+                     integration::AllowedAddresses allowed = {}) {
         requests_.ModbusAddress = address;
         requests_.ModbusPort = port;
         requests_.ModbusUnit = unit;
         requests_.ModbusOrder = order;
+        requests_.ModbusAllowed = std::move(allowed);
     }
     // Asks for the MQTT publisher.
     void ServeMqtt(MqttOptions options) { requests_.Mqtt = std::move(options); }

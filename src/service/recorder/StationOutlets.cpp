@@ -70,6 +70,7 @@ void StationOutlets::StartWebView() {
 
 void StationOutlets::StartModbus() {
     auto server = std::make_unique<ModbusServer>();
+    server->AllowOnly(requests_.ModbusAllowed);
     std::string why;
     if (!server->Listen(requests_.ModbusAddress.toStdString(), requests_.ModbusPort, requests_.ModbusUnit,
                         why)) {
@@ -79,6 +80,15 @@ void StationOutlets::StartModbus() {
         return;
     }
     modbus_ = std::move(server);
+    // Modbus TCP has no log-in of its own: the start says whom the server answers.
+    const std::string where = requests_.ModbusAddress.toStdString() + ':' + std::to_string(modbus_->Port());
+    if (requests_.ModbusAllowed.Networks.empty())
+        std::fprintf(stderr,
+                     "Registrator: Modbus TCP on %s serves every client address (--modbus-allow limits it)\n",
+                     where.c_str());
+    else
+        std::fprintf(stderr, "Registrator: Modbus TCP on %s serves only %s\n", where.c_str(),
+                     requests_.ModbusAllowed.Text.c_str());
     // Served before the first cycle too, with the status of a program starting up.
     modbusImage_.Update(services_.Data, shownStates_, Status(), requests_.ModbusOrder);
     modbus_->Publish(modbusImage_);
@@ -148,6 +158,9 @@ integration::StationStatus StationOutlets::Status() const {
     status.Messages = services_.Boxes.Count();
     status.LastMessage = services_.Boxes.Last().toStdString();
     status.ModbusClients = modbus_ ? modbus_->Clients() : 0;
+    status.ModbusServing = modbus_ != nullptr;
+    status.ModbusAllowList = !requests_.ModbusAllowed.Networks.empty();
+    status.ModbusRefused = modbus_ ? modbus_->Refused() : 0;
     if (mqtt_)
         status.Broker = mqtt_->State();
     return status;

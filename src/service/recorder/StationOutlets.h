@@ -4,6 +4,7 @@
 #include "archive/Archive.h"
 #include "channels/ChannelData.h"
 #include "common/Clock.h"
+#include "integration/AllowedAddresses.h"
 #include "integration/ModbusImage.h"
 #include "integration/PrometheusText.h"
 #include "integration/RetainedMotors.h"
@@ -36,7 +37,8 @@ struct OutletRequests {
     quint16 ModbusPort = 0;
     int ModbusUnit = 1;
     integration::WordOrder ModbusOrder = integration::WordOrder::HighFirst;
-    MqttOptions Mqtt; // an empty address: no publisher
+    integration::AllowedAddresses ModbusAllowed; // no networks: every client
+    MqttOptions Mqtt;                            // an empty address: no publisher
 };
 
 // What serves other systems from a running station: the web view, the Modbus server, the MQTT

@@ -11,6 +11,8 @@ const char* const kWebUsage = "--web needs ADDRESS:PORT, for example --web 127.0
 const char* const kModbusUsage = "--modbus needs ADDRESS:PORT, for example --modbus 0.0.0.0:502";
 const char* const kUnitUsage = "--modbus-unit needs a unit identifier from 1 to 247";
 const char* const kOrderUsage = "--modbus-word-order needs high-first or low-first";
+const char* const kAllowUsage =
+    "--modbus-allow needs ADDRESS[/BITS][,...], for example --modbus-allow 10.0.0.0/8,192.168.1.20";
 const char* const kMqttUsage = "--mqtt needs mqtt://HOST[:PORT] or mqtts://HOST[:PORT]";
 const char* const kMqttValueUsage = "--mqtt-station and --mqtt-credentials need a value";
 const char* const kRateUsage = "--mqtt-rate needs records a second, 0 for no limit";
@@ -112,6 +114,13 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
                 return options;
             }
             options.ModbusLowWordFirst = value == QLatin1String("low-first");
+        } else if (TakeValue(arguments, i, "--modbus-allow", value)) {
+            std::string bad;
+            if (!integration::ParseAllowedAddresses(value.toStdString(), options.ModbusAllowed, bad)) {
+                options.Error = QString::fromLatin1(kAllowUsage) + QStringLiteral(" (\"") +
+                                QString::fromStdString(bad) + QStringLiteral("\" is no address or network)");
+                return options;
+            }
         } else if (TakeValue(arguments, i, "--mqtt", value)) {
             if (!(value.startsWith(QLatin1String("mqtt://")) ||
                   value.startsWith(QLatin1String("mqtts://"))) ||
@@ -175,6 +184,10 @@ QString CommandLineHelp(const QString& settingsFile) {
                "  --modbus-unit N the unit identifier answered (default 1)\n"
                "  --modbus-word-order high-first|low-first\n"
                "                  how 32-bit values lie in two registers (default high-first)\n"
+               "  --modbus-allow ADDRESS[/BITS][,...]\n"
+               "                  serve only Modbus clients from these IPv4 or IPv6 addresses and networks,\n"
+               "                  10.0.0.0/8,192.168.1.20 for example; others are closed unanswered and "
+               "counted\n"
                "  --mqtt URL      also publish every record to an MQTT broker, mqtt://HOST[:PORT] or\n"
                "                  mqtts://HOST[:PORT]; what the broker has not acknowledged is sent when it "
                "is back\n"

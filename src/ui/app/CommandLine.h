@@ -1,5 +1,7 @@
 #pragma once
 
+#include "integration/AllowedAddresses.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -21,6 +23,7 @@ struct CommandLineOptions {
     quint16 ModbusPort = 0;
     int ModbusUnit = 1;
     bool ModbusLowWordFirst = false;
+    integration::AllowedAddresses ModbusAllowed; // --modbus-allow; no networks: every client
     // --mqtt URL and its companions; an empty URL leaves the publisher off.
     QString MqttUrl;
     QString MqttStation; // empty: the computer's name
@@ -31,7 +34,8 @@ struct CommandLineOptions {
 
 // `Registrator [--headless] [--simulate] [--port DEVICE] [--web ADDRESS:PORT] [--modbus ADDRESS:PORT
 // [--modbus-unit N]
-// [--modbus-word-order high-first|low-first]] [--mqtt URL [--mqtt-station NAME] [--mqtt-credentials FILE]
+// [--modbus-word-order high-first|low-first] [--modbus-allow ADDRESS[/BITS][,...]]] [--mqtt URL
+// [--mqtt-station NAME] [--mqtt-credentials FILE]
 // [--mqtt-rate N]] [--service install|remove|status] [--help] [--version]`; arguments[0] is the program.
 CommandLineOptions ParseCommandLine(const QStringList& arguments);
 // `settingsFile`: the settings file's full path, which the help names.

@@ -45,8 +45,9 @@ public:
     bool Start();
     // Ask Start for the servers and name the port (see Station).
     void ServeWeb(const QString& address, quint16 port) { station_.ServeWeb(address, port); }
-    void ServeModbus(const QString& address, quint16 port, int unit, integration::WordOrder order) {
-        station_.ServeModbus(address, port, unit, order);
+    void ServeModbus(const QString& address, quint16 port, int unit, integration::WordOrder order,
+                     integration::AllowedAddresses allowed = {}) {
+        station_.ServeModbus(address, port, unit, order, std::move(allowed));
     }
     void ServeMqtt(service::MqttOptions options) { station_.ServeMqtt(std::move(options)); }
     void NamePort(std::string name) { station_.NamePort(std::move(name)); }

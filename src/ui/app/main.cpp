@@ -116,7 +116,8 @@ int main(int argc, char* argv[]) {
         target.ServeWeb(options.WebAddress, options.WebPort);
         target.ServeModbus(options.ModbusAddress, options.ModbusPort, options.ModbusUnit,
                            options.ModbusLowWordFirst ? integration::WordOrder::LowFirst
-                                                      : integration::WordOrder::HighFirst);
+                                                      : integration::WordOrder::HighFirst,
+                           options.ModbusAllowed);
         target.ServeMqtt({options.MqttUrl.toStdString(), stationName.toStdString(),
                           options.MqttCredentials.toStdString(), options.MqttRate});
     };
