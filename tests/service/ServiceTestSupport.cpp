@@ -13,9 +13,11 @@ namespace {
 #ifndef _WIN32
 namespace registrator::web::testing {
 
-RunningStation::RunningStation(quint16 webPort, const std::filesystem::path& dataElsewhere)
+RunningStation::RunningStation(quint16 webPort, const std::filesystem::path& dataElsewhere,
+                               web::LoginOptions login)
     : RunningPlant(dataElsewhere), station_(std::make_unique<service::Station>(Environment())) {
     station_->ServeWeb(QStringLiteral("127.0.0.1"), webPort);
+    station_->GuardWeb(std::move(login));
     support::StartStation(*station_);
     Started(*station_);
 }

@@ -17,7 +17,8 @@ namespace registrator::web::testing {
 // The station without windows, as the headless program runs it.
 class RunningStation final : public RunningPlant {
 public:
-    explicit RunningStation(quint16 webPort = 0, const std::filesystem::path& dataElsewhere = {});
+    explicit RunningStation(quint16 webPort = 0, const std::filesystem::path& dataElsewhere = {},
+                            web::LoginOptions login = {});
     ~RunningStation() override;
 
 private:

@@ -11,6 +11,7 @@
 #include "service/web/ReportListing.h"
 #include "service/web/TrendData.h"
 #include "service/web/WebListener.h"
+#include "service/web/WebLogin.h"
 #include "service/web/WebPages.h"
 #include "service/web/WholeAnswer.h"
 
@@ -207,6 +208,7 @@ QByteArray WebView::HealthJson() const {
     health.insert(QStringLiteral("refreshed"), refreshedAt_ == 0 ? QString() : TimeOfDay(refreshedAt_));
     health.insert(QStringLiteral("pages"), Pages());
     health.insert(QStringLiteral("rejectedRequests"), static_cast<qint64>(listener_->Rejected()));
+    health.insert(QStringLiteral("webLogin"), login_ ? QStringLiteral("required") : QStringLiteral("open"));
     return QJsonDocument(health).toJson(QJsonDocument::Compact);
 }
 
@@ -240,7 +242,27 @@ QByteArray WebView::MotorJson(int channel) const {
     return QJsonDocument(motor).toJson(QJsonDocument::Compact);
 }
 
+void WebView::RequireLogin(std::unique_ptr<WebLogin> login) {
+    login_ = std::move(login);
+}
+
 void WebView::Serve(HttpConnection& connection, const RequestHead& request) {
+    if (!login_)
+        return ServeAdmitted(connection, request);
+    // The door may take a while (a password checked on its worker); the client may be gone by then.
+    QPointer<HttpConnection> waiting(&connection);
+    login_->Judge(connection.Peer(), connection.Encrypted(), request,
+                  [this, waiting, request](const DoorAnswer& door) {
+                      if (!waiting)
+                          return;
+                      if (door.Status == 0)
+                          ServeAdmitted(*waiting, request);
+                      else
+                          Answer(*waiting, door.Status, door.Body, kPlainText, door.Headers);
+                  });
+}
+
+void WebView::ServeAdmitted(HttpConnection& connection, const RequestHead& request) {
     if (!Route(connection, QString::fromLatin1(request.Path), request.Query))
         Answer(connection, 404, "Нет такой страницы\n", kPlainText);
 }
@@ -313,15 +335,18 @@ bool WebView::ServeArchive(HttpConnection& connection, QString rest) {
     return true;
 }
 
-void WebView::Answer(HttpConnection& connection, int status, const QByteArray& body, const QByteArray& type) {
+void WebView::Answer(HttpConnection& connection, int status, const QByteArray& body, const QByteArray& type,
+                     const HttpHeaders& extra) {
     if (status >= 400)
         listener_->CountRejected();
-    connection.Answer(status, body,
-                      {{"Content-Type", type},
-                       {"Cache-Control", "no-store"},
-                       {"X-Content-Type-Options", "nosniff"},
-                       {"Content-Security-Policy",
-                        "default-src 'self'; script-src 'unsafe-inline'; style-src 'unsafe-inline'"}});
+    connection.Answer(
+        status, body,
+        HttpHeaders{{"Content-Type", type},
+                    {"Cache-Control", "no-store"},
+                    {"X-Content-Type-Options", "nosniff"},
+                    {"Content-Security-Policy",
+                     "default-src 'self'; script-src 'unsafe-inline'; style-src 'unsafe-inline'"}} +
+            extra);
 }
 
 void WebView::OpenStream(HttpConnection& connection) {
