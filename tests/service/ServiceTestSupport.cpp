@@ -14,9 +14,10 @@ namespace {
 namespace registrator::web::testing {
 
 RunningStation::RunningStation(quint16 webPort, const std::filesystem::path& dataElsewhere,
-                               const std::string& settings)
+                               const std::string& settings, web::LoginOptions login)
     : RunningPlant(dataElsewhere, settings), station_(std::make_unique<service::Station>(Environment())) {
     station_->ServeWeb(QStringLiteral("127.0.0.1"), webPort);
+    station_->GuardWeb(std::move(login));
     support::StartStation(*station_);
     Started(*station_);
 }

@@ -19,7 +19,7 @@ namespace registrator::web::testing {
 class RunningStation final : public RunningPlant {
 public:
     explicit RunningStation(quint16 webPort = 0, const std::filesystem::path& dataElsewhere = {},
-                            const std::string& settings = {});
+                            const std::string& settings = {}, web::LoginOptions login = {});
     ~RunningStation() override;
 
 private:

@@ -95,6 +95,7 @@ TEST(WebHealth, EachMotorsFlagsAndDaysComeAsJsonWithTheMarginOfTheSettingsFile) 
         EXPECT_FALSE(motor["flagged"].toBool()) << motor["channel"].toInt();
     const QJsonObject station = JsonOf(answers[2]);
     EXPECT_TRUE(station.contains(QStringLiteral("version")));
+    EXPECT_EQ(station["webLogin"].toString(), QStringLiteral("open")) << "no --web-users: open to all";
     EXPECT_FALSE(station.contains(QStringLiteral("motors")));
 }
 

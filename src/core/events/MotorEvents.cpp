@@ -277,6 +277,10 @@ const char* EventKindText(EventKind kind) {
         return "изменение опроса";
     case EventKind::ReportNotWritten:
         return "отчёт не записан";
+    case EventKind::WebLogin:
+        return "веб-просмотр: вход";
+    case EventKind::WebLoginRefused:
+        return "отказ во входе";
     }
     return "";
 }

@@ -34,8 +34,10 @@ enum class EventKind {
     Acknowledged,       // the operator acknowledged an alarm: which, and since when, in the text
     ScanTimingChanged, // "применить" of the scan timing window changed its intervals or averaging count
     ReportNotWritten, // a scheduled report failed: which and why in the text; tried again at the next check
+    WebLogin,         // a user's first log-in of the day to the web view: the name and address in the text
+    WebLoginRefused,  // a log-in to the web view turned away: the name given, the address and why
 };
-constexpr int kEventKindCount = static_cast<int>(EventKind::ReportNotWritten) + 1;
+constexpr int kEventKindCount = static_cast<int>(EventKind::WebLoginRefused) + 1;
 
 struct Event {
     common::TDateTime Time = 0; // date and time

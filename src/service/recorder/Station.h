@@ -57,6 +57,8 @@ public:
         requests_.WebAddress = address;
         requests_.WebPort = port;
     }
+    // Asks for a log-in at the web view's door; without a users file it is open to all.
+    void GuardWeb(web::LoginOptions login) { requests_.WebLogin = std::move(login); }
     // Asks for the read-only Modbus TCP server on this IPv4 address (port 0: any free one), for the
     // clients `allowed` (no networks: every client).
     void ServeModbus(const QString& address, quint16 port, int unit, integration::WordOrder order,

@@ -29,6 +29,14 @@ void StationJournal::JournalProgram(events::EventKind kind, std::string note) {
     Journal({event});
 }
 
+void StationJournal::JournalWebLogin(events::EventKind kind, std::string details) {
+    events::Event event;
+    event.Time = services_.Clock.Now();
+    event.Kind = kind;
+    event.Text = std::move(details);
+    Journal({event});
+}
+
 void StationJournal::FollowScanCycle() {
     cycleEvents_.clear();
     detector_.Observe(services_.Clock.Now(), services_.Data, cycleEvents_);

@@ -38,6 +38,8 @@ public:
     void Begin(const SettingsPlace& settings);
     // One of the program's own lines (start, end, a port not ready, the averaging reset).
     void JournalProgram(events::EventKind kind, std::string note = {});
+    // A log-in to the web view let in or turned away, with who and from where in `details`.
+    void JournalWebLogin(events::EventKind kind, std::string details);
     // After every scan cycle: the motors' events it completed.
     void FollowScanCycle();
     // After every record: the archive's appends failing or recovering, and a new day.

@@ -3,6 +3,7 @@
 #include "channels/SettingsFile.h"
 #include "common/Version.h"
 #include "service/modbus/ModbusServer.h"
+#include "service/web/WebLogin.h"
 #include "service/web/WebView.h"
 
 #include <QHostAddress>
@@ -45,17 +46,44 @@ std::string StationOutlets::StopPublishing() {
 void StationOutlets::StartWebView() {
     auto view = std::make_unique<web::WebView>(
         web::WebView::Services{services_.Data, services_.Archive, services_.Clock, services_.Port});
-    QString why;
     const QString& address = requests_.WebAddress;
+    const QString place = address + QLatin1Char(':') + QString::number(requests_.WebPort);
+    const web::LoginOptions& login = requests_.WebLogin;
+    if (!login.UsersFile.empty()) {
+        std::string problem;
+        std::unique_ptr<web::WebLogin> door = web::WebLogin::Open(login, services_.Clock, problem);
+        // Never open instead: a station whose users file is broken serves no web view at all.
+        if (!door) {
+            std::fprintf(stderr, "Registrator: web view not started on %s: %s\n", qPrintable(place),
+                         problem.c_str());
+            emit serviceProblem(QStringLiteral("Веб-просмотр не запущен: ") +
+                                QString::fromStdString(problem));
+            return;
+        }
+        door->SetJournal([this](events::EventKind kind, const std::string& details) {
+            services_.Journal.JournalWebLogin(kind, details);
+        });
+        view->RequireLogin(std::move(door));
+    }
+    QString why;
     if (!view->Listen(QHostAddress(address), requests_.WebPort, why)) {
         // The program runs on without it: the station matters more than the web page.
-        const QString place = address + QLatin1Char(':') + QString::number(requests_.WebPort);
         std::fprintf(stderr, "Registrator: web view not started on %s: %s\n", qPrintable(place),
                      qPrintable(why));
         emit serviceProblem(QStringLiteral("Веб-просмотр не запущен: ") + place + QStringLiteral(" — ") +
                             view->ProblemText());
         return;
     }
+    if (const web::WebLogin* door = view->Login())
+        std::fprintf(stderr, "Registrator: web view on %s:%u, log-in required (users: %d, from %s)\n",
+                     qPrintable(address), view->Port(), door->Users(), login.UsersFile.c_str());
+    else
+        std::fprintf(stderr,
+                     "Registrator: web view on %s:%u, open to anyone who reaches it (no --web-users)\n",
+                     qPrintable(address), view->Port());
+    if (view->Login() && login.AllowPlain)
+        std::fprintf(stderr, "Registrator: warning: --web-allow-plain-login: passwords cross the network "
+                             "readable by anyone on the way\n");
     web_ = std::move(view);
     web_->SetMetricsSource([this] {
         return integration::PrometheusText({services_.Data, shownStates_, Status(), scanHistogram_});

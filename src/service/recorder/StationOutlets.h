@@ -15,6 +15,7 @@
 #include "service/recorder/BoxLog.h"
 #include "service/recorder/Recorder.h"
 #include "service/recorder/StationJournal.h"
+#include "service/web/LoginOptions.h"
 
 #include <QObject>
 #include <QString>
@@ -33,7 +34,8 @@ class ModbusServer;
 struct OutletRequests {
     QString WebAddress; // empty: no web view
     quint16 WebPort = 0;
-    QString ModbusAddress; // empty: no Modbus server
+    web::LoginOptions WebLogin; // no users file: open to all
+    QString ModbusAddress;      // empty: no Modbus server
     quint16 ModbusPort = 0;
     int ModbusUnit = 1;
     integration::WordOrder ModbusOrder = integration::WordOrder::HighFirst;
@@ -54,7 +56,7 @@ public:
         const acquisition::PortAccess& Port;
         const service::Recorder& Recorder;
         const BoxLog& Boxes;
-        const StationJournal& Journal;
+        StationJournal& Journal; // read, and written by the web view's log-ins
         std::string ArchiveFolder;
         std::string SettingsPath; // for the health margin the web view counts with
     };

@@ -30,8 +30,12 @@ const char* ReasonPhrase(int status) {
         return "Method Not Allowed";
     case 408:
         return "Request Timeout";
+    case 401:
+        return "Unauthorized";
     case 414:
         return "URI Too Long";
+    case 429:
+        return "Too Many Requests";
     case 431:
         return "Request Header Fields Too Large";
     case 503:
@@ -223,6 +227,11 @@ void HttpConnection::CloseGently() {
     state_ = State::Closing;
     // Sends what is queued first; the deadlines still hold for a client that does not take it.
     socket_->disconnectFromHost();
+}
+
+bool HttpConnection::Encrypted() const {
+    // By name: the listener hands over a QSslSocket for TLS, and this file needs no TLS of its own.
+    return socket_->inherits("QSslSocket");
 }
 
 bool HttpConnection::WantsMore() const {

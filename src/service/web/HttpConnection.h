@@ -53,6 +53,8 @@ public:
     // Between requests, nothing half-received and nothing left to send: the one to close for room.
     bool IsIdle() const;
     QHostAddress Peer() const { return peer_; }
+    // Whether the connection is over TLS: a password may cross it.
+    bool Encrypted() const;
     // Bytes given to the socket that the client has not taken yet.
     qint64 Backlog() const;
 

@@ -86,6 +86,12 @@ HeadVerdict JudgeField(const QByteArray& line, RequestHead& parsed) {
         return kBadRequest;
     if (name == "connection" && HasToken(value, "close"))
         parsed.Close = true;
+    if (name == "authorization") {
+        // Two would leave it open which one a proxy in front of us checked.
+        if (!parsed.Authorization.isNull())
+            return kBadRequest;
+        parsed.Authorization = value.isNull() ? QByteArray("") : value;
+    }
     return {};
 }
 

@@ -20,7 +20,8 @@ struct RequestHead {
     QByteArray Path;       // the target up to any query
     QByteArray Query;      // what follows the '?', if anything
     bool Http10 = false;
-    bool Close = false; // no further request on this connection (HTTP/1.0, or "Connection: close")
+    bool Close = false;       // no further request on this connection (HTTP/1.0, or "Connection: close")
+    QByteArray Authorization; // the Authorization header's value, for the log-in
 };
 
 // Where the first request head in `input` ends: the length of the head without its blank line, and the

@@ -12,6 +12,7 @@
 #include "service/web/ReportListing.h"
 #include "service/web/TrendData.h"
 #include "service/web/WebListener.h"
+#include "service/web/WebLogin.h"
 #include "service/web/WebPages.h"
 #include "service/web/WholeAnswer.h"
 
@@ -208,6 +209,7 @@ QByteArray WebView::HealthJson() const {
     health.insert(QStringLiteral("refreshed"), refreshedAt_ == 0 ? QString() : TimeOfDay(refreshedAt_));
     health.insert(QStringLiteral("pages"), Pages());
     health.insert(QStringLiteral("rejectedRequests"), static_cast<qint64>(listener_->Rejected()));
+    health.insert(QStringLiteral("webLogin"), login_ ? QStringLiteral("required") : QStringLiteral("open"));
     return QJsonDocument(health).toJson(QJsonDocument::Compact);
 }
 
@@ -241,7 +243,27 @@ QByteArray WebView::MotorJson(int channel) const {
     return QJsonDocument(motor).toJson(QJsonDocument::Compact);
 }
 
+void WebView::RequireLogin(std::unique_ptr<WebLogin> login) {
+    login_ = std::move(login);
+}
+
 void WebView::Serve(HttpConnection& connection, const RequestHead& request) {
+    if (!login_)
+        return ServeAdmitted(connection, request);
+    // The door may take a while (a password checked on its worker); the client may be gone by then.
+    QPointer<HttpConnection> waiting(&connection);
+    login_->Judge(connection.Peer(), connection.Encrypted(), request,
+                  [this, waiting, request](const DoorAnswer& door) {
+                      if (!waiting)
+                          return;
+                      if (door.Status == 0)
+                          ServeAdmitted(*waiting, request);
+                      else
+                          Answer(*waiting, door.Status, door.Body, kPlainText, door.Headers);
+                  });
+}
+
+void WebView::ServeAdmitted(HttpConnection& connection, const RequestHead& request) {
     if (!Route(connection, QString::fromLatin1(request.Path), request.Query))
         Answer(connection, 404, "Нет такой страницы\n", kPlainText);
 }
@@ -319,10 +341,11 @@ bool WebView::ServeArchive(HttpConnection& connection, QString rest) {
     return true;
 }
 
-void WebView::Answer(HttpConnection& connection, int status, const QByteArray& body, const QByteArray& type) {
+void WebView::Answer(HttpConnection& connection, int status, const QByteArray& body, const QByteArray& type,
+                     const HttpHeaders& extra) {
     if (status >= 400)
         listener_->CountRejected();
-    connection.Answer(status, body, {{"Content-Type", type}});
+    connection.Answer(status, body, HttpHeaders{{"Content-Type", type}} + extra);
 }
 
 void WebView::OpenStream(HttpConnection& connection) {

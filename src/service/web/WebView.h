@@ -12,6 +12,7 @@
 #include "monitor/ShownPanelStates.h"
 #include "reports/HealthTrend.h"
 #include "service/web/ArchiveWork.h"
+#include "service/web/HttpConnection.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -28,8 +29,8 @@
 
 namespace registrator::web {
 
-class HttpConnection;
 class WebListener;
+class WebLogin;
 struct RequestHead;
 
 // The opt-in read-only web view: the mimic panel as a live page, one motor's trend, trends over any
@@ -83,11 +84,17 @@ public:
         supplies_ = supplies;
     }
 
+    // From now on every address but /health (and /metrics, when the door says so) needs a log-in; without
+    // a door, the web view is open to anyone who reaches it.
+    void RequireLogin(std::unique_ptr<WebLogin> login);
+    WebLogin* Login() { return login_.get(); }
+
     int Pages() const { return static_cast<int>(streams_.size()); }
     const WebListener& Listener() const { return *listener_; }
 
 private:
     void Serve(HttpConnection& connection, const RequestHead& request);
+    void ServeAdmitted(HttpConnection& connection, const RequestHead& request);
     // False when no page has the path.
     bool Route(HttpConnection& connection, const QString& path, const QByteArray& query);
     bool ServeMotor(HttpConnection& connection, QStringView rest);
@@ -111,7 +118,8 @@ private:
     // Starts the work for a whole answer; 503 when too many are running.
     void StartWhole(HttpConnection& connection, std::unique_ptr<ArchiveWork> work,
                     std::function<void(HttpConnection&, const std::string&, const std::string&)> done);
-    void Answer(HttpConnection& connection, int status, const QByteArray& body, const QByteArray& type);
+    void Answer(HttpConnection& connection, int status, const QByteArray& body, const QByteArray& type,
+                const HttpHeaders& extra = {});
 
     Services services_;
     const events::ActiveAlarms* alarms_ = nullptr;
@@ -132,6 +140,8 @@ private:
     QTimer heartbeat_;
     // Shared with the jobs, which may outlive this object by a block.
     std::shared_ptr<std::atomic<int>> runningJobs_ = std::make_shared<std::atomic<int>>(0);
+    // Last, so that it goes first: no check of its ends into the rest half-gone.
+    std::unique_ptr<WebLogin> login_;
 };
 
 } // namespace registrator::web

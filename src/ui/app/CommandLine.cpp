@@ -8,6 +8,9 @@ namespace registrator::ui {
 namespace {
 
 const char* const kWebUsage = "--web needs ADDRESS:PORT, for example --web 127.0.0.1:8080";
+const char* const kWebUsersUsage =
+    "--web-users needs a file, for example --web-users /etc/registrator/web-users";
+const char* const kWebUserUsage = "--web-user needs a user's name, for example --web-user ivanov";
 const char* const kModbusUsage = "--modbus needs ADDRESS:PORT, for example --modbus 0.0.0.0:502";
 const char* const kUnitUsage = "--modbus-unit needs a unit identifier from 1 to 247";
 const char* const kOrderUsage = "--modbus-word-order needs high-first or low-first";
@@ -65,6 +68,7 @@ QString Refused(const char* usage, const QString& value) {
 CommandLineOptions ParseCommandLine(const QStringList& arguments) {
     CommandLineOptions options;
     qsizetype serviceWords = 0; // "--service ACTION" or "--service=ACTION"
+    qsizetype webUserWords = 0; // of --web-user and --web-users
     for (int i = 1; i < arguments.size(); ++i) {
         const QString& arg = arguments[i];
         QString value;
@@ -95,6 +99,19 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
                 options.Error = Refused(kWebUsage, value);
                 return options;
             }
+        } else if (TakeValue(arguments, i, "--web-users", value) ||
+                   TakeValue(arguments, i, "--web-user", value)) {
+            const bool file = arg.startsWith(QLatin1String("--web-users"));
+            if (value.isEmpty()) {
+                options.Error = QString::fromLatin1(file ? kWebUsersUsage : kWebUserUsage);
+                return options;
+            }
+            (file ? options.WebUsers : options.WebUser) = value;
+            webUserWords += arg.contains(QLatin1Char('=')) ? 1 : 2;
+        } else if (arg == QLatin1String("--web-open-metrics")) {
+            options.WebOpenMetrics = true;
+        } else if (arg == QLatin1String("--web-allow-plain-login")) {
+            options.WebAllowPlainLogin = true;
         } else if (TakeValue(arguments, i, "--modbus", value)) {
             if (!ParseEndpoint(value, options.ModbusAddress, options.ModbusPort, true)) {
                 options.Error = Refused(kModbusUsage, value);
@@ -151,6 +168,15 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
             return options;
         }
     }
+    // Options that would do nothing are a mistake to be told of, not passed over.
+    if (!options.WebUser.isEmpty() && arguments.size() - 1 > webUserWords)
+        options.Error = QStringLiteral("--web-user takes no other option but --web-users");
+    else if ((options.WebOpenMetrics || options.WebAllowPlainLogin) && options.WebUsers.isEmpty())
+        options.Error = QStringLiteral("--web-open-metrics and --web-allow-plain-login go with --web-users");
+    else if (!options.WebUsers.isEmpty() && options.WebUser.isEmpty() && options.WebAddress.isEmpty())
+        options.Error = QStringLiteral("--web-users goes with --web");
+    if (!options.Error.isEmpty())
+        return options;
     // Only an install takes the recorder's options, which its service is then started with.
     if ((options.Service == QLatin1String("remove") || options.Service == QLatin1String("status")) &&
         arguments.size() - 1 > serviceWords)
@@ -164,6 +190,7 @@ QString CommandLineHelp(const QString& settingsFile) {
                "Usage: Registrator [--headless] [--simulate] [--port DEVICE] [--web ADDRESS:PORT] [--modbus "
                "ADDRESS:PORT]\n"
                "                   [--mqtt URL] [--service install|remove|status]\n"
+               "       Registrator --web-user NAME [--web-users FILE]\n"
                "\n"
                "Records and shows the currents of the plant's 72 motors.\n"
                "\n"
@@ -176,6 +203,15 @@ QString CommandLineHelp(const QString& settingsFile) {
                "                  also serve a read-only web view of the panel, the motors' trends and the\n"
                "                  archive: 127.0.0.1:8080 for this computer only, 0.0.0.0:8080 for the "
                "network\n"
+               "  --web-users FILE  only the users of this file may see the web view (HTTP Basic log-in "
+               "over\n"
+               "                  HTTPS); /health stays open. Without it the web view is open to all\n"
+               "  --web-open-metrics  /metrics without a log-in too, for a scraper on a trusted network\n"
+               "  --web-allow-plain-login  log-ins over plain HTTP too, where passwords cross the network\n"
+               "                  readable by anyone on the way\n"
+               "  --web-user NAME [--web-users FILE]\n"
+               "                  ask twice for the user's password and write it into the users file\n"
+               "                  (default: web-users beside the settings file), then end\n"
                "  --modbus ADDRESS:PORT\n"
                "                  also serve the currents, raw counts, states and status read-only over "
                "Modbus\n"

@@ -18,6 +18,12 @@ struct CommandLineOptions {
     // --web ADDRESS:PORT; an empty address leaves the web view off.
     QString WebAddress;
     quint16 WebPort = 0;
+    // --web-users FILE and its companions: who may log in to the web view; empty leaves it open.
+    QString WebUsers;
+    bool WebOpenMetrics = false;
+    bool WebAllowPlainLogin = false;
+    // --web-user NAME: set that user's password in the users file, and end.
+    QString WebUser;
     // --modbus ADDRESS:PORT (IPv4); an empty address leaves the Modbus server off.
     QString ModbusAddress;
     quint16 ModbusPort = 0;
@@ -32,7 +38,9 @@ struct CommandLineOptions {
     QString Error; // not empty when the arguments could not be understood
 };
 
-// `Registrator [--headless] [--simulate] [--port DEVICE] [--web ADDRESS:PORT] [--modbus ADDRESS:PORT
+// `Registrator [--headless] [--simulate] [--port DEVICE] [--web ADDRESS:PORT [--web-users FILE
+// [--web-open-metrics] [--web-allow-plain-login]]] [--web-user NAME [--web-users FILE]] [--modbus
+// ADDRESS:PORT
 // [--modbus-unit N]
 // [--modbus-word-order high-first|low-first] [--modbus-allow ADDRESS[/BITS][,...]]] [--mqtt URL
 // [--mqtt-station NAME] [--mqtt-credentials FILE]

@@ -45,6 +45,7 @@ public:
     bool Start();
     // Ask Start for the servers and name the port (see Station).
     void ServeWeb(const QString& address, quint16 port) { station_.ServeWeb(address, port); }
+    void GuardWeb(web::LoginOptions login) { station_.GuardWeb(std::move(login)); }
     void ServeModbus(const QString& address, quint16 port, int unit, integration::WordOrder order,
                      integration::AllowedAddresses allowed = {}) {
         station_.ServeModbus(address, port, unit, order, std::move(allowed));

@@ -10,6 +10,7 @@
 #include "ui/app/QtTranslations.h"
 #include "ui/app/SignalWatcher.h"
 #include "ui/app/SystemRegionalSettings.h"
+#include "ui/app/WebUserCommand.h"
 #include "ui/app/WindowsService.h"
 #include "ui/monitor/MainWindow.h"
 
@@ -74,6 +75,8 @@ int main(int argc, char* argv[]) {
             std::fputs(qPrintable(ui::CommandLineHelp(settings)), early.Error.isEmpty() ? stdout : stderr);
             return early.Error.isEmpty() ? service::kExitOrderly : service::kExitBadCommandLine;
         }
+        if (!early.WebUser.isEmpty())
+            return ui::RunWebUserCommand(early.WebUser, early.WebUsers, executable);
         if (!early.Service.isEmpty() && early.Service != QLatin1String("run"))
             return ui::RunServiceCommand(early.Service, arguments, QString::fromStdString(executable));
     }
@@ -114,6 +117,7 @@ int main(int argc, char* argv[]) {
         target.WriteReportsWith(
             reportfiles::ScheduledReportFiles(stationName.toStdString(), target.SettingsPath()));
         target.ServeWeb(options.WebAddress, options.WebPort);
+        target.GuardWeb({options.WebUsers.toStdString(), options.WebOpenMetrics, options.WebAllowPlainLogin});
         target.ServeModbus(options.ModbusAddress, options.ModbusPort, options.ModbusUnit,
                            options.ModbusLowWordFirst ? integration::WordOrder::LowFirst
                                                       : integration::WordOrder::HighFirst,
