@@ -334,7 +334,8 @@ namespace {
 class CNumbersOnThisThread {
 public:
 #ifdef _WIN32
-    CNumbersOnThisThread() = default;
+    // User-provided, so that an instance is no unused variable to the compiler.
+    CNumbersOnThisThread() {}
 #else
     CNumbersOnThisThread() : c_(newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(nullptr))) {
         if (c_)
