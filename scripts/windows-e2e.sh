@@ -70,7 +70,16 @@ for _ in $(seq 1 120); do
     sleep 0.5
 done
 sleep 20
-import -window root "$3/main.png"
+# The simulated plant shows its four colours over time, not at every moment: shots a second apart
+# until one holds them all, or half a minute has passed.
+for _ in $(seq 1 30); do
+    import -window root "$3/main.png"
+    shown=$(convert "$3/main.png" -format %c histogram:info:- | tr 'a-f' 'A-F')
+    all=1
+    for colour in FF0000 FFFF00 00FF00 969696; do grep -q "#$colour" <<<"$shown" || all=0; done
+    [ "$all" = 1 ] && break
+    sleep 1
+done
 curl -s --max-time 10 "http://127.0.0.1:$5/health" >"$3/health.json"
 mbpoll -m tcp -a 1 -r 1 -c 72 -t 3 -1 127.0.0.1 -p "$6" >"$3/currents.txt" 2>&1
 mbpoll -m tcp -a 1 -r 1007 -c 1 -t 4 -1 127.0.0.1 -p "$6" >"$3/port-state.txt" 2>&1
