@@ -3,6 +3,7 @@
 // as links to the 30 files and their digests), one hour of records, and the CSV of a month per record
 // against a plain reader writing the same text. "Cold" runs drop the day files from the page cache first.
 #include "HistoryRig.h"
+#include "PageCache.h"
 #include "RatioReporter.h"
 #include "history/PeriodCsv.h"
 #include "history/PeriodQuery.h"
@@ -30,11 +31,8 @@ using Archive = bench::HistoryFiles;
 const auto Present = bench::HistoryPresent;
 
 void DropFromCache(const Archive& a) {
-    for (int d = 0; d < kDays; ++d) {
-        const int fd = ::open(a.MonthDay(d).c_str(), O_RDONLY);
-        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-        ::close(fd);
-    }
+    for (int d = 0; d < kDays; ++d)
+        bench::DropFromPageCache(a.MonthDay(d));
 }
 
 void ReadMonth(benchmark::State& state, bool cold) {

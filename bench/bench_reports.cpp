@@ -3,6 +3,7 @@
 // against reading the month's day files once; then the motor health of the month, first made and then
 // taken from its cache. The files stay in the page cache (what is measured is the work, not the disk), but
 // for the "Cold" pair, which drops them first, as a station's month of files is on its first report.
+#include "PageCache.h"
 #include "RatioReporter.h"
 #include "events/EventJournal.h"
 #include "reports/MotorHealth.h"
@@ -156,11 +157,8 @@ const Archive& Files() {
 }
 
 void DropFromCache(const Archive& a) {
-    for (int d = 0; d < gDays; ++d) {
-        const int fd = ::open(a.DayPath(d).c_str(), O_RDONLY);
-        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-        ::close(fd);
-    }
+    for (int d = 0; d < gDays; ++d)
+        bench::DropFromPageCache(a.DayPath(d));
 }
 
 // The baseline: each day file read once, a megabyte at a time, and nothing done with it.
