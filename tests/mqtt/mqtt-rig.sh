@@ -121,6 +121,9 @@ health_says() {
 # Until the sink has stored everything the broker acknowledged, at most MAX_DUPLICATES received twice:
 # a broker killed outright loses what it has acknowledged and not yet delivered.
 check_stored() {
+    # The cursors are saved a moment after the acknowledgements /health already counts.
+    wait_until 30 test -f "Data/mqtt-127.0.0.1-$broker_port.cursor" -a -f "Data/mqtt-127.0.0.1-$broker_port.events.cursor" ||
+        fail "no publisher cursors: $(ls Data)"
     /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/check.py" Data "$tmp/received.log" "$tmp/pg" "$pg_port" st "$1" \
         "Data/mqtt-127.0.0.1-$broker_port.cursor"
 }
