@@ -1,9 +1,9 @@
+#include "common/PrivateFile.h"
 #include "common/Utf8Path.h"
 #include "service/mqtt/MqttPublisher.h"
 
 #include <cctype>
 #include <cstdio>
-#include <filesystem>
 #include <fstream>
 
 namespace registrator::service {
@@ -81,23 +81,9 @@ bool ParseMqttUrl(const std::string& url, MqttSettings& settings) {
 }
 
 bool ReadMqttCredentials(const std::string& path, MqttSettings& settings, std::string& error) {
-    namespace fs = std::filesystem;
-    const fs::path file = common::PathFromUtf8(path);
-    std::error_code code;
-    const fs::perms perms = fs::status(file, code).permissions();
-    if (code) {
-        error = path + ": " + code.message();
+    if (!common::KeptFromOthers(path, error))
         return false;
-    }
-#ifndef _WIN32
-    if ((perms & (fs::perms::group_all | fs::perms::others_all)) != fs::perms::none) {
-        error = path + " may be read by others; make it readable by its owner only (chmod 600)";
-        return false;
-    }
-#else
-    (void)perms;
-#endif
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(common::PathFromUtf8(path), std::ios::binary);
     std::string line;
     std::getline(in, line);
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
