@@ -57,6 +57,12 @@ public:
         requests_.WebAddress = address;
         requests_.WebPort = port;
     }
+    // The web view over HTTPS only: a PEM certificate and its key, or "self" (and no key) for the station's
+    // own, made on first use beside the settings file.
+    void ServeWebEncrypted(const QString& certificate, const QString& key) {
+        requests_.WebCertificate = certificate;
+        requests_.WebKey = key;
+    }
     // Asks for the read-only Modbus TCP server on this IPv4 address (port 0: any free one).
     void ServeModbus(const QString& address, quint16 port, int unit, integration::WordOrder order) {
         requests_.ModbusAddress = address;

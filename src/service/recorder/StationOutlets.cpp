@@ -1,11 +1,15 @@
 #include "service/recorder/StationOutlets.h"
 
 #include "channels/SettingsFile.h"
+#include "common/AtomicFile.h"
 #include "common/Version.h"
 #include "service/modbus/ModbusServer.h"
+#include "service/tls/WebTls.h"
 #include "service/web/WebView.h"
 
+#include <QFileInfo>
 #include <QHostAddress>
+#include <QSysInfo>
 #include <cstdio>
 
 namespace registrator::service {
@@ -43,18 +47,41 @@ std::string StationOutlets::StopPublishing() {
 }
 
 void StationOutlets::StartWebView() {
-    auto view = std::make_unique<web::WebView>(
-        web::WebView::Services{services_.Data, services_.Archive, services_.Clock, services_.Port});
-    QString why;
     const QString& address = requests_.WebAddress;
-    if (!view->Listen(QHostAddress(address), requests_.WebPort, why)) {
-        // The program runs on without it: the station matters more than the web page.
-        const QString place = address + QLatin1Char(':') + QString::number(requests_.WebPort);
+    const QString place = address + QLatin1Char(':') + QString::number(requests_.WebPort);
+    // The program runs on without it: the station matters more than the web page.
+    const auto notStarted = [&](const QString& why, const QString& shown) {
         std::fprintf(stderr, "Registrator: web view not started on %s: %s\n", qPrintable(place),
                      qPrintable(why));
         emit serviceProblem(QStringLiteral("Веб-просмотр не запущен: ") + place + QStringLiteral(" — ") +
-                            view->ProblemText());
-        return;
+                            shown);
+    };
+    auto view = std::make_unique<web::WebView>(
+        web::WebView::Services{services_.Data, services_.Archive, services_.Clock, services_.Port});
+    QString why;
+    std::unique_ptr<tls::WebTls> certificate;
+    if (!requests_.WebCertificate.isEmpty()) {
+        // Never plain HTTP instead: a certificate that will not do leaves the web view off.
+        certificate = WebCertificate(why);
+        if (!certificate)
+            return notStarted(why, QStringLiteral("HTTPS: ") + why);
+    }
+    const tls::WebTls* encrypted = certificate.get();
+    if (certificate)
+        view->EncryptWith(std::move(certificate));
+    if (!view->Listen(QHostAddress(address), requests_.WebPort, why))
+        return notStarted(why, view->ProblemText());
+    if (encrypted) {
+        const QString host =
+            address.contains(QLatin1Char(':')) ? QLatin1Char('[') + address + QLatin1Char(']') : address;
+        std::fprintf(
+            stderr,
+            "Registrator: web view on https://%s:%u/ (HTTPS only), certificate %s%s, SHA-256 "
+            "fingerprint %s, valid until %s%s\n",
+            qPrintable(host), static_cast<unsigned>(view->Port()), qPrintable(encrypted->CertificatePath()),
+            encrypted->MadeNow() ? " (made now)" : "", qPrintable(encrypted->Fingerprint()),
+            qPrintable(encrypted->Expiry().date().toString(Qt::ISODate)),
+            encrypted->Expiry() < QDateTime::currentDateTimeUtc() ? " (expired: browsers refuse it)" : "");
     }
     web_ = std::move(view);
     web_->SetMetricsSource([this] {
@@ -66,6 +93,17 @@ void StationOutlets::StartWebView() {
     web_->SetHealthMargin([path = services_.SettingsPath] {
         return channels::SettingsFile(path, common::RegionalSettings::Russian()).ReadHealthMargin().Percent;
     });
+}
+
+std::unique_ptr<tls::WebTls> StationOutlets::WebCertificate(QString& why) const {
+    if (requests_.WebCertificate != QLatin1String("self"))
+        return tls::WebTls::FromFiles(requests_.WebCertificate, requests_.WebKey, why);
+    // Beside the settings file, where an installed program may write (its link leads there).
+    std::error_code error;
+    const std::filesystem::path settings =
+        common::FollowLinks(common::PathFromUtf8(services_.SettingsPath), error);
+    const QString folder = QFileInfo(QString::fromStdString(common::Utf8FromPath(settings))).absolutePath();
+    return tls::WebTls::Own({folder, QSysInfo::machineHostName()}, why);
 }
 
 void StationOutlets::StartModbus() {

@@ -23,6 +23,9 @@
 namespace registrator::web {
 class WebView;
 }
+namespace registrator::tls {
+class WebTls;
+}
 
 namespace registrator::service {
 
@@ -32,6 +35,8 @@ class ModbusServer;
 struct OutletRequests {
     QString WebAddress; // empty: no web view
     quint16 WebPort = 0;
+    QString WebCertificate; // empty: plain HTTP; "self": the station's own, made on first use
+    QString WebKey;
     QString ModbusAddress; // empty: no Modbus server
     quint16 ModbusPort = 0;
     int ModbusUnit = 1;
@@ -99,6 +104,8 @@ signals:
 
 private:
     void StartWebView();
+    // The certificate the web view is to serve HTTPS with, or why there is none to serve with.
+    std::unique_ptr<tls::WebTls> WebCertificate(QString& why) const;
     void StartModbus();
     void StartMqtt();
     bool Simulated() const { return !services_.Port.SimulationNote().empty(); }

@@ -8,6 +8,7 @@ namespace registrator::ui {
 namespace {
 
 const char* const kWebUsage = "--web needs ADDRESS:PORT, for example --web 127.0.0.1:8080";
+const char* const kCertificateUsage = "--web-certificate needs a PEM file or self, --web-key a PEM file";
 const char* const kModbusUsage = "--modbus needs ADDRESS:PORT, for example --modbus 0.0.0.0:502";
 const char* const kUnitUsage = "--modbus-unit needs a unit identifier from 1 to 247";
 const char* const kOrderUsage = "--modbus-word-order needs high-first or low-first";
@@ -93,6 +94,13 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
                 options.Error = Refused(kWebUsage, value);
                 return options;
             }
+        } else if (TakeValue(arguments, i, "--web-certificate", value) ||
+                   TakeValue(arguments, i, "--web-key", value)) {
+            if (value.isEmpty()) {
+                options.Error = Refused(kCertificateUsage, value);
+                return options;
+            }
+            (arg.startsWith(QLatin1String("--web-key")) ? options.WebKey : options.WebCertificate) = value;
         } else if (TakeValue(arguments, i, "--modbus", value)) {
             if (!ParseEndpoint(value, options.ModbusAddress, options.ModbusPort, true)) {
                 options.Error = Refused(kModbusUsage, value);
@@ -142,6 +150,16 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
             return options;
         }
     }
+    if (!options.WebCertificate.isEmpty() || !options.WebKey.isEmpty()) {
+        const bool own = options.WebCertificate == QLatin1String("self");
+        if (options.WebAddress.isEmpty())
+            options.Error = QStringLiteral("--web-certificate and --web-key go with --web ADDRESS:PORT");
+        else if (own && !options.WebKey.isEmpty())
+            options.Error = QStringLiteral("--web-certificate self makes its own key: leave out --web-key");
+        else if (!own && (options.WebCertificate.isEmpty() || options.WebKey.isEmpty()))
+            options.Error = QStringLiteral("--web-certificate FILE needs --web-key FILE (or give "
+                                           "--web-certificate self)");
+    }
     // Only an install takes the recorder's options, which its service is then started with.
     if ((options.Service == QLatin1String("remove") || options.Service == QLatin1String("status")) &&
         arguments.size() - 1 > serviceWords)
@@ -167,6 +185,14 @@ QString CommandLineHelp(const QString& settingsFile) {
                "                  also serve a read-only web view of the panel, the motors' trends and the\n"
                "                  archive: 127.0.0.1:8080 for this computer only, 0.0.0.0:8080 for the "
                "network\n"
+               "  --web-certificate FILE|self\n"
+               "                  serve the web view over HTTPS only (TLS 1.2 and newer) with this PEM "
+               "certificate\n"
+               "                  and --web-key; self: the station's own, made on first start beside the "
+               "settings\n"
+               "                  file, its fingerprint on standard error. Linux only for now\n"
+               "  --web-key FILE  the certificate's PEM private key, unencrypted, readable by its owner "
+               "only\n"
                "  --modbus ADDRESS:PORT\n"
                "                  also serve the currents, raw counts, states and status read-only over "
                "Modbus\n"

@@ -16,6 +16,9 @@ struct CommandLineOptions {
     // --web ADDRESS:PORT; an empty address leaves the web view off.
     QString WebAddress;
     quint16 WebPort = 0;
+    // --web-certificate FILE|self and --web-key FILE: HTTPS only; empty for plain HTTP.
+    QString WebCertificate;
+    QString WebKey;
     // --modbus ADDRESS:PORT (IPv4); an empty address leaves the Modbus server off.
     QString ModbusAddress;
     quint16 ModbusPort = 0;
@@ -29,8 +32,8 @@ struct CommandLineOptions {
     QString Error; // not empty when the arguments could not be understood
 };
 
-// `Registrator [--headless] [--simulate] [--port DEVICE] [--web ADDRESS:PORT] [--modbus ADDRESS:PORT
-// [--modbus-unit N]
+// `Registrator [--headless] [--simulate] [--port DEVICE] [--web ADDRESS:PORT [--web-certificate FILE|self
+// [--web-key FILE]]] [--modbus ADDRESS:PORT [--modbus-unit N]
 // [--modbus-word-order high-first|low-first]] [--mqtt URL [--mqtt-station NAME] [--mqtt-credentials FILE]
 // [--mqtt-rate N]] [--service install|remove|status] [--help] [--version]`; arguments[0] is the program.
 CommandLineOptions ParseCommandLine(const QStringList& arguments);

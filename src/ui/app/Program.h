@@ -45,6 +45,9 @@ public:
     bool Start();
     // Ask Start for the servers and name the port (see Station).
     void ServeWeb(const QString& address, quint16 port) { station_.ServeWeb(address, port); }
+    void ServeWebEncrypted(const QString& certificate, const QString& key) {
+        station_.ServeWebEncrypted(certificate, key);
+    }
     void ServeModbus(const QString& address, quint16 port, int unit, integration::WordOrder order) {
         station_.ServeModbus(address, port, unit, order);
     }

@@ -114,6 +114,7 @@ int main(int argc, char* argv[]) {
         target.WriteReportsWith(
             reportfiles::ScheduledReportFiles(stationName.toStdString(), target.SettingsPath()));
         target.ServeWeb(options.WebAddress, options.WebPort);
+        target.ServeWebEncrypted(options.WebCertificate, options.WebKey);
         target.ServeModbus(options.ModbusAddress, options.ModbusPort, options.ModbusUnit,
                            options.ModbusLowWordFirst ? integration::WordOrder::LowFirst
                                                       : integration::WordOrder::HighFirst);
