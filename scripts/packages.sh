@@ -3,17 +3,17 @@
 RUN_PACKAGES=(
     g++ cmake ninja-build
     qt6-base-dev libqcustomplot-dev libqcustomplot2.1-qt6 qt6-translations-l10n qt6-multimedia-dev
-    libmosquitto-dev libxlsxwriter-dev fonts-dejavu-core
+    libmosquitto-dev libxlsxwriter-dev libssl-dev fonts-dejavu-core
 )
 # TEST_PACKAGES: what the tests, the benchmarks and the checks add (scripts/test.sh, scripts/bench.sh):
 # GoogleTest and Google Benchmark, the format check, clang with its runtimes and symbolizer for the fuzz
-# targets, a Russian locale, headless Chromium for the web view, the Modbus clients, Prometheus, an MQTT
-# broker with PostgreSQL behind it, a faked clock and a loaded machine, and readers of the reports' workbooks
-# and PDFs other than ours.
+# targets, a Russian locale, headless Chromium for the web view and openssl's client for its HTTPS, the
+# Modbus clients, Prometheus, an MQTT broker with PostgreSQL behind it, a faked clock and a loaded machine,
+# and readers of the reports' workbooks and PDFs other than ours.
 TEST_PACKAGES=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     clang-format clang libclang-rt-dev llvm locales
-    xvfb xauth curl systemd python3
+    xvfb xauth curl openssl systemd python3
     qt6-websockets-dev chromium
     libmodbus-dev mbpoll python3-pymodbus python3-serial-asyncio prometheus
     mosquitto mosquitto-clients python3-paho-mqtt postgresql python3-psycopg2 faketime stress-ng

@@ -59,6 +59,12 @@ public:
     }
     // Asks for a log-in at the web view's door; without a users file it is open to all.
     void GuardWeb(web::LoginOptions login) { requests_.WebLogin = std::move(login); }
+    // The web view over HTTPS only: a PEM certificate and its key, or "self" (and no key) for the station's
+    // own, made on first use beside the settings file.
+    void ServeWebEncrypted(const QString& certificate, const QString& key) {
+        requests_.WebCertificate = certificate;
+        requests_.WebKey = key;
+    }
     // Asks for the read-only Modbus TCP server on this IPv4 address (port 0: any free one), for the
     // clients `allowed` (no networks: every client).
     void ServeModbus(const QString& address, quint16 port, int unit, integration::WordOrder order,

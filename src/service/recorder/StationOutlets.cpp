@@ -1,12 +1,16 @@
 #include "service/recorder/StationOutlets.h"
 
 #include "channels/SettingsFile.h"
+#include "common/AtomicFile.h"
 #include "common/Version.h"
 #include "service/modbus/ModbusServer.h"
+#include "service/tls/WebTls.h"
 #include "service/web/WebLogin.h"
 #include "service/web/WebView.h"
 
+#include <QFileInfo>
 #include <QHostAddress>
+#include <QSysInfo>
 #include <cstdio>
 
 namespace registrator::service {
@@ -44,44 +48,62 @@ std::string StationOutlets::StopPublishing() {
 }
 
 void StationOutlets::StartWebView() {
-    auto view = std::make_unique<web::WebView>(
-        web::WebView::Services{services_.Data, services_.Archive, services_.Clock, services_.Port});
     const QString& address = requests_.WebAddress;
     const QString place = address + QLatin1Char(':') + QString::number(requests_.WebPort);
+    // The program runs on without it: the station matters more than the web page.
+    const auto notStarted = [&](const QString& why, const QString& shown) {
+        std::fprintf(stderr, "Registrator: web view not started on %s: %s\n", qPrintable(place),
+                     qPrintable(why));
+        emit serviceProblem(QStringLiteral("Веб-просмотр не запущен: ") + place + QStringLiteral(" — ") +
+                            shown);
+    };
+    auto view = std::make_unique<web::WebView>(
+        web::WebView::Services{services_.Data, services_.Archive, services_.Clock, services_.Port});
     const web::LoginOptions& login = requests_.WebLogin;
     if (!login.UsersFile.empty()) {
         std::string problem;
         std::unique_ptr<web::WebLogin> door = web::WebLogin::Open(login, services_.Clock, problem);
         // Never open instead: a station whose users file is broken serves no web view at all.
-        if (!door) {
-            std::fprintf(stderr, "Registrator: web view not started on %s: %s\n", qPrintable(place),
-                         problem.c_str());
-            emit serviceProblem(QStringLiteral("Веб-просмотр не запущен: ") +
-                                QString::fromStdString(problem));
-            return;
-        }
+        if (!door)
+            return notStarted(QString::fromStdString(problem), QString::fromStdString(problem));
         door->SetJournal([this](events::EventKind kind, const std::string& details) {
             services_.Journal.JournalWebLogin(kind, details);
         });
         view->RequireLogin(std::move(door));
     }
     QString why;
-    if (!view->Listen(QHostAddress(address), requests_.WebPort, why)) {
-        // The program runs on without it: the station matters more than the web page.
-        std::fprintf(stderr, "Registrator: web view not started on %s: %s\n", qPrintable(place),
-                     qPrintable(why));
-        emit serviceProblem(QStringLiteral("Веб-просмотр не запущен: ") + place + QStringLiteral(" — ") +
-                            view->ProblemText());
-        return;
+    std::unique_ptr<tls::WebTls> certificate;
+    if (!requests_.WebCertificate.isEmpty()) {
+        // Never plain HTTP instead: a certificate that will not do leaves the web view off.
+        certificate = WebCertificate(why);
+        if (!certificate)
+            return notStarted(why, QStringLiteral("HTTPS: ") + why);
     }
-    if (const web::WebLogin* door = view->Login())
-        std::fprintf(stderr, "Registrator: web view on %s:%u, log-in required (users: %d, from %s)\n",
-                     qPrintable(address), view->Port(), door->Users(), login.UsersFile.c_str());
-    else
+    const tls::WebTls* encrypted = certificate.get();
+    if (certificate)
+        view->EncryptWith(std::move(certificate));
+    if (!view->Listen(QHostAddress(address), requests_.WebPort, why))
+        return notStarted(why, view->ProblemText());
+    const QString host =
+        address.contains(QLatin1Char(':')) ? QLatin1Char('[') + address + QLatin1Char(']') : address;
+    const QString url = (encrypted ? QStringLiteral("https://") : QStringLiteral("http://")) + host +
+                        QLatin1Char(':') + QString::number(view->Port()) + QLatin1Char('/');
+    if (encrypted)
         std::fprintf(stderr,
-                     "Registrator: web view on %s:%u, open to anyone who reaches it (no --web-users)\n",
-                     qPrintable(address), view->Port());
-    if (view->Login() && login.AllowPlain)
+                     "Registrator: web view on %s (HTTPS only), certificate %s%s, SHA-256 fingerprint %s, "
+                     "valid until %s%s\n",
+                     qPrintable(url), qPrintable(encrypted->CertificatePath()),
+                     encrypted->MadeNow() ? " (made now)" : "", qPrintable(encrypted->Fingerprint()),
+                     qPrintable(encrypted->Expiry().date().toString(Qt::ISODate)),
+                     encrypted->Expiry() < QDateTime::currentDateTimeUtc() ? " (expired: browsers refuse it)"
+                                                                           : "");
+    if (const web::WebLogin* door = view->Login())
+        std::fprintf(stderr, "Registrator: web view on %s, log-in required (users: %d, from %s)\n",
+                     qPrintable(url), door->Users(), login.UsersFile.c_str());
+    else
+        std::fprintf(stderr, "Registrator: web view on %s, open to anyone who reaches it (no --web-users)\n",
+                     qPrintable(url));
+    if (view->Login() && login.AllowPlain && !encrypted)
         std::fprintf(stderr, "Registrator: warning: --web-allow-plain-login: passwords cross the network "
                              "readable by anyone on the way\n");
     web_ = std::move(view);
@@ -94,6 +116,17 @@ void StationOutlets::StartWebView() {
     web_->SetHealthMargin([path = services_.SettingsPath] {
         return channels::SettingsFile(path, common::RegionalSettings::Russian()).ReadHealthMargin().Percent;
     });
+}
+
+std::unique_ptr<tls::WebTls> StationOutlets::WebCertificate(QString& why) const {
+    if (requests_.WebCertificate != QLatin1String("self"))
+        return tls::WebTls::FromFiles(requests_.WebCertificate, requests_.WebKey, why);
+    // Beside the settings file, where an installed program may write (its link leads there).
+    std::error_code error;
+    const std::filesystem::path settings =
+        common::FollowLinks(common::PathFromUtf8(services_.SettingsPath), error);
+    const QString folder = QFileInfo(QString::fromStdString(common::Utf8FromPath(settings))).absolutePath();
+    return tls::WebTls::Own({folder, QSysInfo::machineHostName()}, why);
 }
 
 void StationOutlets::StartModbus() {

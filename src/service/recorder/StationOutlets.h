@@ -25,6 +25,9 @@
 namespace registrator::web {
 class WebView;
 }
+namespace registrator::tls {
+class WebTls;
+}
 
 namespace registrator::service {
 
@@ -35,7 +38,9 @@ struct OutletRequests {
     QString WebAddress; // empty: no web view
     quint16 WebPort = 0;
     web::LoginOptions WebLogin; // no users file: open to all
-    QString ModbusAddress;      // empty: no Modbus server
+    QString WebCertificate;     // empty: plain HTTP; "self": the station's own, made on first use
+    QString WebKey;
+    QString ModbusAddress; // empty: no Modbus server
     quint16 ModbusPort = 0;
     int ModbusUnit = 1;
     integration::WordOrder ModbusOrder = integration::WordOrder::HighFirst;
@@ -103,6 +108,8 @@ signals:
 
 private:
     void StartWebView();
+    // The certificate the web view is to serve HTTPS with, or why there is none to serve with.
+    std::unique_ptr<tls::WebTls> WebCertificate(QString& why) const;
     void StartModbus();
     void StartMqtt();
     bool Simulated() const { return !services_.Port.SimulationNote().empty(); }

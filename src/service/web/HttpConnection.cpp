@@ -1,5 +1,6 @@
 #include "service/web/HttpConnection.h"
 
+#include "service/tls/WebTls.h"
 #include "service/web/NativeSocket.h"
 
 #include <QTcpSocket>
@@ -83,7 +84,7 @@ HttpConnection::HttpConnection(QTcpSocket* socket, Handler handler, const QElaps
     socket_->setReadBufferSize(kMaxWaitingInput);
     idleSinceMs_ = progressAtMs_ = clock_.elapsed();
     connect(socket_, &QTcpSocket::readyRead, this, &HttpConnection::ReadInput);
-    connect(socket_, &QTcpSocket::bytesWritten, this, [this] {
+    tls::OnBytesSent(*socket_, this, [this] {
         if (WantsMore())
             emit drained();
     });
@@ -235,16 +236,16 @@ bool HttpConnection::Encrypted() const {
 }
 
 bool HttpConnection::WantsMore() const {
-    return socket_->bytesToWrite() < kLowWater;
+    return tls::UnsentBytes(*socket_) < kLowWater;
 }
 
 bool HttpConnection::IsIdle() const {
     return state_ == State::Closing || (state_ == State::ReadingHead && headStartMs_ < 0 &&
-                                        input_.isEmpty() && socket_->bytesToWrite() == 0);
+                                        input_.isEmpty() && tls::UnsentBytes(*socket_) == 0);
 }
 
 qint64 HttpConnection::Backlog() const {
-    return socket_->bytesToWrite() + UnacknowledgedBytes(socket_->socketDescriptor());
+    return tls::UnsentBytes(*socket_) + UnacknowledgedBytes(socket_->socketDescriptor());
 }
 
 void HttpConnection::CheckDeadlines() {

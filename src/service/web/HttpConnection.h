@@ -33,7 +33,9 @@ public:
     static constexpr qint64 kDeadlineMs = 10'000;
 
     using Handler = std::function<void(HttpConnection&, const RequestHead&)>;
-    // Takes the connected socket over; `clock` is the listener's, read for every deadline.
+    // Takes the connected socket over (a QSslSocket for HTTPS: nothing is read before its handshake is
+    // through, and its deadlines hold for a handshake that never ends); `clock` is the listener's, read
+    // for every deadline.
     HttpConnection(QTcpSocket* socket, Handler handler, const QElapsedTimer& clock, QObject* parent);
 
     // Each request gets exactly one answer, in one of three kinds. A whole one, with its length:

@@ -4,6 +4,7 @@
 
 #include <QTcpSocket>
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 namespace registrator::web {
@@ -40,11 +41,19 @@ WebListener::~WebListener() {
 }
 
 void WebListener::incomingConnection(qintptr handle) {
-    auto* socket = new QTcpSocket(this);
-    if (!socket->setSocketDescriptor(handle)) {
-        delete socket;
-        return;
+    QTcpSocket* socket = nullptr;
+    if (tls_) {
+        // The handshake runs in the socket; the connection reads only what comes through it.
+        socket = tls_->Accept(handle, this, [this] { CountRejected(); });
+    } else {
+        socket = new QTcpSocket(this);
+        if (!socket->setSocketDescriptor(handle)) {
+            delete socket;
+            socket = nullptr;
+        }
     }
+    if (!socket)
+        return;
     if (connections_.size() >= kMaxConnections && !EvictOldestIdle())
         return TurnAway(socket);
     auto* connection = new HttpConnection(socket, handler_, clock_, this);
@@ -55,8 +64,12 @@ void WebListener::incomingConnection(qintptr handle) {
 
 void WebListener::TurnAway(QTcpSocket* socket) {
     ++rejected_;
-    // At the door, not counted among the connections.
-    socket->write(AnswerHead(503, {{"Content-Length", "0"}}, true) + "\r\n");
+    // At the door, not counted among the connections; over TLS, once the handshake is through.
+    const auto answered = std::make_shared<bool>(false);
+    tls::WhenReadyToAnswer(*socket, [socket, answered] {
+        socket->write(AnswerHead(503, {{"Content-Length", "0"}}, true) + "\r\n");
+        *answered = true;
+    });
     connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     if (turnedAway_ >= kMaxTurnedAway) {
         // A flood: each gone once its answer is out, so that none of them holds a descriptor.
@@ -70,8 +83,8 @@ void WebListener::TurnAway(QTcpSocket* socket) {
     ++turnedAway_;
     connect(socket, &QObject::destroyed, this, [this] { --turnedAway_; });
     connect(socket, &QTcpSocket::readyRead, socket, [socket] { socket->readAll(); });
-    connect(socket, &QTcpSocket::bytesWritten, socket, [socket] {
-        if (socket->bytesToWrite() == 0)
+    tls::OnBytesSent(*socket, socket, [socket, answered] {
+        if (*answered && tls::UnsentBytes(*socket) == 0)
             StopSending(socket->socketDescriptor());
     });
     QTimer::singleShot(kTurnedAwayMs, socket, [socket] {

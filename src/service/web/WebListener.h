@@ -1,5 +1,6 @@
 #pragma once
 
+#include "service/tls/WebTls.h"
 #include "service/web/HttpConnection.h"
 
 #include <QElapsedTimer>
@@ -8,6 +9,7 @@
 #include <QTcpServer>
 #include <QTimer>
 #include <cstdint>
+#include <memory>
 
 namespace registrator::web {
 
@@ -26,11 +28,15 @@ public:
     explicit WebListener(HttpConnection::Handler handler, QObject* parent = nullptr);
     ~WebListener() override;
 
+    // From now on every connection is TLS with this certificate, and nothing is served as plain HTTP.
+    void EncryptWith(std::unique_ptr<const tls::WebTls> tls) { tls_ = std::move(tls); }
+
     // Whether `client` may open one more event stream.
     bool StreamRoom(const QHostAddress& client) const;
     int Connections() const { return static_cast<int>(connections_.size()); }
     int Streams() const;
-    // Requests answered with a 4xx, here or by the web view, and connections turned away.
+    // Requests answered with a 4xx, here or by the web view, connections turned away and failed TLS
+    // handshakes (a plain HTTP request among them).
     std::uint64_t Rejected() const { return rejected_; }
     void CountRejected() { ++rejected_; }
 
@@ -43,7 +49,8 @@ private:
     void Forget(HttpConnection* connection);
 
     HttpConnection::Handler handler_;
-    QList<HttpConnection*> connections_; // oldest first
+    std::unique_ptr<const tls::WebTls> tls_; // null: plain HTTP
+    QList<HttpConnection*> connections_;     // oldest first
     std::uint64_t rejected_ = 0;
     int turnedAway_ = 0; // 503s whose client may still be sending
     QElapsedTimer clock_;

@@ -115,6 +115,10 @@ quint16 WebView::Port() const {
     return listener_->serverPort();
 }
 
+void WebView::EncryptWith(std::unique_ptr<const tls::WebTls> tls) {
+    listener_->EncryptWith(std::move(tls));
+}
+
 void WebView::PublishPanel() {
     states_.Follow(services_.Data);
     refreshedAt_ = services_.Clock.TimeOfDayNow();

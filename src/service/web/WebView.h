@@ -27,6 +27,10 @@
 #include <string>
 #include <utility>
 
+namespace registrator::tls {
+class WebTls;
+}
+
 namespace registrator::web {
 
 class WebListener;
@@ -54,6 +58,8 @@ public:
     // computer) and nothing is served.
     bool Listen(const QHostAddress& address, quint16 port, QString& error);
     quint16 Port() const;
+    // Before Listen: HTTPS only, with this certificate.
+    void EncryptWith(std::unique_ptr<const tls::WebTls> tls);
     // Why Listen failed, in the operator's words.
     QString ProblemText() const;
 

@@ -11,6 +11,7 @@ const char* const kWebUsage = "--web needs ADDRESS:PORT, for example --web 127.0
 const char* const kWebUsersUsage =
     "--web-users needs a file, for example --web-users /etc/registrator/web-users";
 const char* const kWebUserUsage = "--web-user needs a user's name, for example --web-user ivanov";
+const char* const kCertificateUsage = "--web-certificate needs a PEM file or self, --web-key a PEM file";
 const char* const kModbusUsage = "--modbus needs ADDRESS:PORT, for example --modbus 0.0.0.0:502";
 const char* const kUnitUsage = "--modbus-unit needs a unit identifier from 1 to 247";
 const char* const kOrderUsage = "--modbus-word-order needs high-first or low-first";
@@ -112,6 +113,13 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
             options.WebOpenMetrics = true;
         } else if (arg == QLatin1String("--web-allow-plain-login")) {
             options.WebAllowPlainLogin = true;
+        } else if (TakeValue(arguments, i, "--web-certificate", value) ||
+                   TakeValue(arguments, i, "--web-key", value)) {
+            if (value.isEmpty()) {
+                options.Error = Refused(kCertificateUsage, value);
+                return options;
+            }
+            (arg.startsWith(QLatin1String("--web-key")) ? options.WebKey : options.WebCertificate) = value;
         } else if (TakeValue(arguments, i, "--modbus", value)) {
             if (!ParseEndpoint(value, options.ModbusAddress, options.ModbusPort, true)) {
                 options.Error = Refused(kModbusUsage, value);
@@ -175,6 +183,16 @@ CommandLineOptions ParseCommandLine(const QStringList& arguments) {
         options.Error = QStringLiteral("--web-open-metrics and --web-allow-plain-login go with --web-users");
     else if (!options.WebUsers.isEmpty() && options.WebUser.isEmpty() && options.WebAddress.isEmpty())
         options.Error = QStringLiteral("--web-users goes with --web");
+    else if (!options.WebCertificate.isEmpty() || !options.WebKey.isEmpty()) {
+        const bool own = options.WebCertificate == QLatin1String("self");
+        if (options.WebAddress.isEmpty())
+            options.Error = QStringLiteral("--web-certificate and --web-key go with --web ADDRESS:PORT");
+        else if (own && !options.WebKey.isEmpty())
+            options.Error = QStringLiteral("--web-certificate self makes its own key: leave out --web-key");
+        else if (!own && (options.WebCertificate.isEmpty() || options.WebKey.isEmpty()))
+            options.Error = QStringLiteral("--web-certificate FILE needs --web-key FILE (or give "
+                                           "--web-certificate self)");
+    }
     if (!options.Error.isEmpty())
         return options;
     // Only an install takes the recorder's options, which its service is then started with.
@@ -212,6 +230,14 @@ QString CommandLineHelp(const QString& settingsFile) {
                "  --web-user NAME [--web-users FILE]\n"
                "                  ask twice for the user's password and write it into the users file\n"
                "                  (default: web-users beside the settings file), then end\n"
+               "  --web-certificate FILE|self\n"
+               "                  serve the web view over HTTPS only (TLS 1.2 and newer) with this PEM "
+               "certificate\n"
+               "                  and --web-key; self: the station's own, made on first start beside the "
+               "settings\n"
+               "                  file, its fingerprint on standard error. Linux only for now\n"
+               "  --web-key FILE  the certificate's PEM private key, unencrypted, readable by its owner "
+               "only\n"
                "  --modbus ADDRESS:PORT\n"
                "                  also serve the currents, raw counts, states and status read-only over "
                "Modbus\n"

@@ -24,6 +24,9 @@ struct CommandLineOptions {
     bool WebAllowPlainLogin = false;
     // --web-user NAME: set that user's password in the users file, and end.
     QString WebUser;
+    // --web-certificate FILE|self and --web-key FILE: HTTPS only; empty for plain HTTP.
+    QString WebCertificate;
+    QString WebKey;
     // --modbus ADDRESS:PORT (IPv4); an empty address leaves the Modbus server off.
     QString ModbusAddress;
     quint16 ModbusPort = 0;
@@ -38,12 +41,10 @@ struct CommandLineOptions {
     QString Error; // not empty when the arguments could not be understood
 };
 
-// `Registrator [--headless] [--simulate] [--port DEVICE] [--web ADDRESS:PORT [--web-users FILE
-// [--web-open-metrics] [--web-allow-plain-login]]] [--web-user NAME [--web-users FILE]] [--modbus
-// ADDRESS:PORT
-// [--modbus-unit N]
-// [--modbus-word-order high-first|low-first] [--modbus-allow ADDRESS[/BITS][,...]]] [--mqtt URL
-// [--mqtt-station NAME] [--mqtt-credentials FILE]
+// `Registrator [--headless] [--simulate] [--port DEVICE] [--web ADDRESS:PORT [--web-certificate FILE|self
+// [--web-key FILE]] [--web-users FILE [--web-open-metrics] [--web-allow-plain-login]]] [--web-user NAME
+// [--web-users FILE]] [--modbus ADDRESS:PORT [--modbus-unit N] [--modbus-word-order high-first|low-first]
+// [--modbus-allow ADDRESS[/BITS][,...]]] [--mqtt URL [--mqtt-station NAME] [--mqtt-credentials FILE]
 // [--mqtt-rate N]] [--service install|remove|status] [--help] [--version]`; arguments[0] is the program.
 CommandLineOptions ParseCommandLine(const QStringList& arguments);
 // `settingsFile`: the settings file's full path, which the help names.

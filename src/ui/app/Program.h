@@ -46,6 +46,9 @@ public:
     // Ask Start for the servers and name the port (see Station).
     void ServeWeb(const QString& address, quint16 port) { station_.ServeWeb(address, port); }
     void GuardWeb(web::LoginOptions login) { station_.GuardWeb(std::move(login)); }
+    void ServeWebEncrypted(const QString& certificate, const QString& key) {
+        station_.ServeWebEncrypted(certificate, key);
+    }
     void ServeModbus(const QString& address, quint16 port, int unit, integration::WordOrder order,
                      integration::AllowedAddresses allowed = {}) {
         station_.ServeModbus(address, port, unit, order, std::move(allowed));

@@ -118,6 +118,7 @@ int main(int argc, char* argv[]) {
             reportfiles::ScheduledReportFiles(stationName.toStdString(), target.SettingsPath()));
         target.ServeWeb(options.WebAddress, options.WebPort);
         target.GuardWeb({options.WebUsers.toStdString(), options.WebOpenMetrics, options.WebAllowPlainLogin});
+        target.ServeWebEncrypted(options.WebCertificate, options.WebKey);
         target.ServeModbus(options.ModbusAddress, options.ModbusPort, options.ModbusUnit,
                            options.ModbusLowWordFirst ? integration::WordOrder::LowFirst
                                                       : integration::WordOrder::HighFirst,
