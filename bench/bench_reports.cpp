@@ -189,6 +189,7 @@ reports::PeriodFigures Month(const history::ArchiveHistory& history, history::Wo
     reports::FiguresRequest request;
     request.From = kFirst;
     request.To = kFirst + gDays;
+    request.MakeDigestsAhead = true; // as the window and the tool ask for it
     return reports::CountPeriod(history, request, work);
 }
 

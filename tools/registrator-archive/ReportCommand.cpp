@@ -179,6 +179,7 @@ int ExportReport(const ToolRun& run) {
     }
     request.From = period.From;
     request.To = period.To;
+    request.MakeDigestsAhead = true;
     const history::ArchiveHistory history(options.Folder, present.Motors, present.Source);
     history::Workspace work;
     const reports::PeriodFigures figures = reports::CountPeriod(history, request, work);

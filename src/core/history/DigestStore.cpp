@@ -2,6 +2,7 @@
 
 #include "archive/RecordFiles.h"
 #include "common/AtomicFile.h"
+#include "history/DigestsAhead.h"
 #include "integration/DayFileQueue.h"
 
 #include <atomic>
@@ -264,6 +265,10 @@ ArchiveHistory::BuildAllResult ArchiveHistory::BuildAll(const ProgressCallback& 
     BuildAllResult result;
     const std::vector<common::TDateTime> days = Days();
     result.Days = days.size();
+    std::vector<DigestsAhead::Day> all;
+    for (std::size_t i = 0; i < days.size(); ++i)
+        all.push_back({days[i], i + 1 == days.size()});
+    DigestsAhead ahead(*this, std::move(all), Need::Seconds);
     Workspace work;
     for (std::size_t i = 0; i < days.size(); ++i) {
         Progress step{i, days.size(), days[i], false};
@@ -271,6 +276,7 @@ ArchiveHistory::BuildAllResult ArchiveHistory::BuildAll(const ProgressCallback& 
             result.Stopped = true;
             return result;
         }
+        ahead.Reach(i);
         // Made or believed; the growing day's last minutes are read by whoever shows it.
         const Opened opened = Open(days[i], Need::Seconds, i + 1 == days.size(), work, false,
                                    BuildingStep(progress, step), false);
@@ -283,6 +289,7 @@ ArchiveHistory::BuildAllResult ArchiveHistory::BuildAll(const ProgressCallback& 
         if (!opened.Error.empty())
             result.Failures.push_back(common::ArchiveDateText(days[i]) + ".txt: " + opened.Error);
     }
+    result.Built += ahead.Built();
     if (progress)
         progress({days.size(), days.size(), days.empty() ? 0 : days.back(), false});
     return result;

@@ -109,8 +109,16 @@ public:
         std::vector<std::string> Failures; // "DD.MM.YYYY.txt: reason"
         bool Stopped = false;
     };
-    // Makes every missing or stale digest of the folder ahead of time, one read of each day file.
+    // Makes every missing or stale digest of the folder ahead of time, one read of each day file, on
+    // two threads where there are two cores.
     BuildAllResult BuildAll(const ProgressCallback& progress = {}) const;
+    // The day's digest made and saved where it is missing or stale, with no view of it.
+    Opened Prepare(common::TDateTime day, Need need, bool growing, Workspace& work,
+                   const StopCheck& stop = {}) const {
+        return Open(day, need, growing, work, false, stop, false);
+    }
+    // Whether digests made are kept for the next reader (see `links`).
+    bool KeepsDigests() const { return DigestFolderUsable(); }
 
 private:
     // OpenDay, or with `view` false only the digest made where need be, no view of it.

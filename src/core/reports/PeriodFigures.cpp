@@ -1,5 +1,6 @@
 #include "reports/PeriodFigures.h"
 
+#include "history/DigestsAhead.h"
 #include "history/PeriodQuery.h"
 #include "reports/DayFigures.h"
 
@@ -83,6 +84,14 @@ PeriodFigures CountPeriod(const history::ArchiveHistory& history, const FiguresR
     const common::TDateTime newest = files.empty() ? -1 : files.back();
     const std::int64_t firstDay = FloorDiv(startMinute, kMinutesPerDay);
     const std::int64_t lastDay = FloorDiv(endMinute - 1, kMinutesPerDay);
+    std::vector<history::DigestsAhead::Day> recorded;
+    if (request.MakeDigestsAhead)
+        for (const common::TDateTime day : files)
+            if (day >= static_cast<common::TDateTime>(firstDay) &&
+                day <= static_cast<common::TDateTime>(lastDay))
+                recorded.push_back({day, day == newest});
+    history::DigestsAhead ahead(history, std::move(recorded), history::Need::Seconds);
+    std::size_t reached = 0;
     std::vector<Acknowledgement> acks;
     double plantNoRecordMs = 0;
     for (std::int64_t d = firstDay; d <= lastDay; ++d) {
@@ -99,6 +108,8 @@ PeriodFigures CountPeriod(const history::ArchiveHistory& history, const FiguresR
         part.ToMinute = static_cast<int>(std::min(endMinute, (d + 1) * kMinutesPerDay) - d * kMinutesPerDay);
         part.HasFile = withFile.count(day) > 0;
         part.Growing = day == newest;
+        if (request.MakeDigestsAhead && part.HasFile)
+            ahead.Reach(reached++);
         DayPart figures = FigureDayPart(history, part, work, history::BuildingStep(progress, step));
         if (figures.Stopped) {
             out.Stopped = true;

@@ -33,6 +33,9 @@ struct FiguresRequest {
     common::TDateTime From = 0; // [From, To), each taken to its whole minute (From down, To up)
     common::TDateTime To = 0;
     std::array<channels::MotorSupply, channels::kChannelCount + 1> Supplies{}; // [channel]
+    // Someone is waiting: missing digests are made on a second thread too. Left off for the reports
+    // written in the background, which leave the other core to the panel.
+    bool MakeDigestsAhead = false;
 };
 
 struct PeriodFigures {

@@ -239,6 +239,7 @@ void ReportsWindow::MakeReport() {
     // What has not happened yet is no time without records.
     job->Request.From = period.From;
     job->Request.To = std::min(period.To, std::ceil(madeAt * 1440) / 1440);
+    job->Request.MakeDigestsAhead = true; // the operator is waiting
     const std::string settings = s_.SettingsPath ? s_.SettingsPath() : std::string();
     std::error_code ignored;
     if (!settings.empty() && std::filesystem::exists(common::PathFromUtf8(settings), ignored)) {

@@ -7,7 +7,9 @@
 #include "reports/FiguresCsv.h"
 
 #include <cmath>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace registrator::reports {
 namespace {
@@ -92,12 +94,18 @@ TEST(PeriodFigures, RunTimeAndTimeWithoutRecordsAgreeWithTheRecordsToTheMillisec
     history::test::WriteDay(history.DayPath(kDay1 + 1), second);
 
     history::Workspace work;
-    for (const auto& [from, to] : {std::pair{0.0, 3 * 86400.0}, std::pair{37020.0, 86400.0 + 47100}}) {
+    // Each time without digests: made by the reader alone, then with a second thread making them too.
+    for (const auto& [ahead, from, to] :
+         {std::tuple{false, 0.0, 3 * 86400.0}, std::tuple{false, 37020.0, 86400.0 + 47100},
+          std::tuple{true, 0.0, 3 * 86400.0}, std::tuple{true, 37020.0, 86400.0 + 47100}}) {
+        std::filesystem::remove_all(history.DigestFolder());
         FiguresRequest request;
         request.From = kDay1 + from * kSecond;
         request.To = kDay1 + to * kSecond;
+        request.MakeDigestsAhead = ahead;
         const PeriodFigures figures = CountPeriod(history, request, work);
         ASSERT_TRUE(figures.Troubles.empty()) << figures.Troubles[0];
+        EXPECT_TRUE(std::filesystem::exists(history.DigestPath(kDay1 + 1))) << "the newest day's digest kept";
         for (const int n : {1, 2, 3, 10}) {
             OwnCount own;
             CountDay(first, n, from, to, own);
