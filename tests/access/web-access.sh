@@ -8,36 +8,13 @@
 # Usage: web-access.sh REGISTRATOR
 set -euo pipefail
 program=$(realpath "$1")
-tmp=$(mktemp -d /tmp/registrator-access.XXXXXX)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
-# Waits for a command to succeed, a tenth of a second apart, up to $1 seconds.
-wait_for() {
-    local tries=$(($1 * 10))
-    shift
-    for _ in $(seq 1 "$tries"); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    return 1
-}
+source "$(dirname "$0")/../support/station-rig.sh" access
 
 user=мастер
 password='верный пароль 7'
 station() {
-    mkdir -p "$tmp/$1/Data" "$tmp/$1/Reports"
-    cp "$program" "$tmp/$1/Registrator"
-    bash "$(dirname "$0")/../../scripts/demo-settings.sh" "$tmp/$1/Registrator.INI"
+    make_station "$1"
+    mkdir -p "$tmp/$1/Reports"
     # A written report to list and fetch.
     printf 'kind,channel\r\n' >"$tmp/$1/Reports/2026-12-09 сутки.csv"
 }

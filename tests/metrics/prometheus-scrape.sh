@@ -4,24 +4,9 @@
 # Usage: prometheus-scrape.sh REGISTRATOR
 set -euo pipefail
 program=$(realpath "$1")
-tmp=$(mktemp -d /tmp/registrator-metrics.XXXXXX)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-free_port() { python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+source "$(dirname "$0")/../support/station-rig.sh" metrics
 
-# A station of its own: the settings file goes beside the program, and no lock is shared with others.
-mkdir -p "$tmp/station/Data"
-cp "$program" "$tmp/station/Registrator"
-bash "$(dirname "$0")/../../scripts/demo-settings.sh" "$tmp/station/Registrator.INI"
+make_station station
 cd "$tmp/station"
 web=$(free_port)
 QT_QPA_PLATFORM=offscreen ./Registrator --simulate --web "127.0.0.1:$web" >"$tmp/program.log" 2>&1 &
