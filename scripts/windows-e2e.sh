@@ -126,7 +126,8 @@ span=$(python3 -c 'import struct, sys
 data = open(sys.argv[1], "rb").read()
 times = [struct.unpack_from("<d", data, i * 584)[0] for i in range(len(data) // 584)]
 print(round((times[-1] - times[0]) * 86400) + 1)' "$app/Data/$day")
-[ $((records - span)) -le 1 ] && [ $((span - records)) -le 2 ] || fail "$records records over $span seconds"
+# The one-second timer is a coarse one, which Qt lets fire up to 5 % early: a record more in twenty seconds.
+[ $((records - span)) -le $((1 + span / 20)) ] && [ $((span - records)) -le 2 ] || fail "$records records over $span seconds"
 [ -s "$app/Data/${day%.txt}UST.txt" ] && [ "$(stat -c %s "$app/Data/${day%.txt}UST.txt")" -eq 5760 ] ||
     fail "no snapshot of the day beside $day"
 [ "$(cat "$tmp/simulate.status")" -eq 0 ] || fail "closing the main window ended with status $(cat "$tmp/simulate.status")"

@@ -94,7 +94,8 @@ span=$(python3 -c 'import struct, sys
 data = open(sys.argv[1], "rb").read()
 times = [struct.unpack_from("<d", data, i * 584)[0] for i in range(len(data) // 584)]
 print(round((times[-1] - times[0]) * 86400) + 1)' "$day")
-[ $((records - span)) -le 1 ] && [ $((span - records)) -le 2 ] || fail "$records records over $span seconds"
+# The one-second timer is a coarse one, which Qt lets fire up to 5 % early: a record more in twenty seconds.
+[ $((records - span)) -le $((1 + span / 20)) ] && [ $((span - records)) -le 2 ] || fail "$records records over $span seconds"
 
 # A higher version over this one keeps the settings, the records and the service's registration.
 cp "$home/Registrator.INI" "$tmp/settings.before"
