@@ -19,19 +19,29 @@ bash "$(dirname "$0")/../../scripts/demo-settings.sh" "$tmp/station/Registrator.
 cd "$tmp/station"
 export QT_QPA_PLATFORM=offscreen
 
+day_file() { ls Data | grep -E '^[0-9]{2}\.[0-9]{2}\.[0-9]{4}\.txt$' | head -n 1; }
+# Up to a minute for the day file to hold more than BYTES.
+wait_past() {
+    for _ in $(seq 1 600); do
+        [ -n "$(day_file)" ] && [ "$(stat -c %s "Data/$(day_file)")" -gt "$1" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 ./Registrator --simulate >"$tmp/first.log" 2>&1 &
-sleep 5
+wait_past $((2 * 584)) || fail "the first run did not record: $(cat "$tmp/first.log")"
 kill -KILL $!
 wait $! 2>/dev/null || true
-day=$(ls Data | grep -E '^[0-9]{2}\.[0-9]{2}\.[0-9]{4}\.txt$' | head -n 1)
-[ -n "$day" ] || fail "no day file after the first run: $(cat "$tmp/first.log")"
+day=$(day_file)
 before=$(stat -c %s "Data/$day")
 # The write the cut interrupted: part of a record.
 head -c 200 /dev/urandom >>"Data/$day"
 
 sleep 4
 ./Registrator --simulate >"$tmp/second.log" 2>&1 &
-sleep 5
+# The torn tail cut off, then three records more.
+wait_past $((before / 584 * 584 + 3 * 584 - 1)) || fail "the second run did not record on: $(cat "$tmp/second.log")"
 kill -TERM $!
 status=0
 wait $! || status=$?

@@ -52,7 +52,15 @@ mkdir "$tmp/elsewhere"
 cd "$tmp/elsewhere"
 "$release/registrator.sh" --simulate >"$tmp/program.log" 2>&1 &
 pid=$!
-sleep 5
+# The program records once its day file grows: recorded BYTES asks whether it is now longer than that.
+day_file() { find "$release/Data" -name '??.??.????.txt' | head -n 1; }
+day_size() { if [ -n "$(day_file)" ]; then stat -c %s "$(day_file)"; else echo 0; fi; }
+recorded() { [ "$(day_size)" -gt "$1" ]; }
+for _ in $(seq 1 600); do
+    recorded 0 && break
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
 kill -0 "$pid" 2>/dev/null || {
     cat "$tmp/program.log" >&2
     fail "the program ended by itself"
@@ -82,9 +90,9 @@ size=$(stat -c %s "$readings")
 
 # One program per folder: a second start ends with its message and status 3 and touches no file; the
 # first's lock, left behind by SIGKILL, does not stop the next start.
-wait_for() { # FILE TEXT: up to ten seconds
-    for _ in $(seq 1 100); do
-        grep -q "$2" "$1" 2>/dev/null && return 0
+wait_for() { # COMMAND...: up to a minute
+    for _ in $(seq 1 600); do
+        "$@" 2>/dev/null && return 0
         sleep 0.1
     done
     return 1
@@ -94,14 +102,15 @@ stop() { # PID: SIGTERM, then its exit status in $status once it has ended
     status=0
     wait "$1" || status=$?
 }
+before=$(day_size)
 "$release/registrator.sh" --simulate >"$tmp/first.log" 2>&1 &
 pid=$!
-sleep 3
+wait_for recorded "$before" || fail "the first program does not record: $(cat "$tmp/first.log")"
 listing() { (cd "$release" && find . -newer "$tmp/mark" -type f ! -name '*.lock' ! -name '??.??.????.txt' ! -name '??.??.????.events.csv' | sort); }
 touch "$tmp/mark"
 "$release/registrator.sh" --simulate >"$tmp/second.log" 2>&1 &
 second=$!
-wait_for "$tmp/second.log" "уже запущен с этим файлом настроек (процесс $pid)" ||
+wait_for grep -q "уже запущен с этим файлом настроек (процесс $pid)" "$tmp/second.log" ||
     fail "a second program on the same folder did not say that one runs: $(cat "$tmp/second.log")"
 stop "$second"
 [ "$status" -eq 3 ] || fail "the second program ended with status $status, not 3"
@@ -109,9 +118,10 @@ stop "$second"
 kill -KILL "$pid"
 wait "$pid" 2>/dev/null || true
 pid=
+before=$(day_size)
 "$release/registrator.sh" --simulate >"$tmp/third.log" 2>&1 &
 pid=$!
-sleep 3
+wait_for recorded "$before" || fail "a start after SIGKILL does not record: $(cat "$tmp/third.log")"
 kill -0 "$pid" 2>/dev/null || fail "a start after SIGKILL was refused: $(cat "$tmp/third.log")"
 stop "$pid"
 pid=
@@ -127,7 +137,7 @@ grep -q "Settings are kept in $release/Registrator.INI" <<<"$help" || fail "the 
 # A port that cannot be opened: its box, a line on standard error naming the port, status 1.
 "$release/registrator.sh" --port "$tmp/no-such-port" >"$tmp/port.log" 2>&1 &
 pid=$!
-wait_for "$tmp/port.log" "cannot open $tmp/no-such-port" || fail "no word of the port: $(cat "$tmp/port.log")"
+wait_for grep -q "cannot open $tmp/no-such-port" "$tmp/port.log" || fail "no word of the port: $(cat "$tmp/port.log")"
 stop "$pid"
 pid=
 [ "$status" -eq 1 ] || fail "a start without its port ended with status $status, not 1"
