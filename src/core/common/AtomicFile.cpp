@@ -78,6 +78,7 @@ bool Close(int fd) {
 
 // A file this process may write carries no read-only attribute to copy, and its access rules come
 // from the folder.
+void NarrowModeBeforeWriting(int, const fs::path&) {}
 void KeepModeAndOwner(int, const fs::path&) {}
 
 void FlushFolder(const fs::path&) {}
@@ -121,6 +122,15 @@ bool FlushAndClose(int fd) {
 
 bool Close(int fd) {
     return ::close(fd) == 0;
+}
+
+// The bytes may be a secret (the users file, a key): the temporary, made as the umask allows or left
+// by a crash, is no more open than the file it replaces while they go in. The set-id bits wait for
+// KeepModeAndOwner, as a write clears them.
+void NarrowModeBeforeWriting(int fd, const fs::path& original) {
+    struct stat st;
+    if (::stat(original.c_str(), &st) == 0)
+        ::fchmod(fd, st.st_mode & 0777);
 }
 
 // Owner first: a change of owner clears the set-id bits, which the mode then restores. Only root
@@ -205,6 +215,8 @@ ReplaceResult ReplaceFileAtomically(const fs::path& path, std::string_view bytes
         return fail(RefusedByPermissions(code) ? ReplaceResult::NoTemporary : ReplaceResult::NotWritten,
                     {code, std::generic_category()});
     }
+    if (exists)
+        NarrowModeBeforeWriting(fd, target);
     bool written = WriteAll(fd, bytes);
     std::error_code writeError;
     if (!written)

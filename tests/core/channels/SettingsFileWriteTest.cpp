@@ -1,3 +1,4 @@
+#include <csignal>
 #include <functional>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -7,6 +8,7 @@
 #ifndef _WIN32
 #include <grp.h>
 #include <pwd.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -402,6 +404,40 @@ TEST_F(SettingsFileWrite, TheReplacedFileKeepsItsModeAndWhereAllowedItsOwner) {
     EXPECT_EQ(st.st_uid, user.Uid);
     EXPECT_EQ(st.st_gid, user.Gid);
     EXPECT_NE(ReadFileBytes(path_).find("Koof_K=50"), std::string::npos);
+}
+
+// A secret's new bytes are never readable by more than the old file was, even half-written: here a
+// temporary left by a crash under a wider umask, and a write cut short by the file size limit, which a
+// second link to the temporary lets the test look into.
+TEST_F(SettingsFileWrite, NewBytesAreNeverMoreOpenThanTheFileTheyReplace) {
+    WriteFileBytes(path_, "old");
+    fs::permissions(path_, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
+    const fs::path temporary = registrator::common::TemporaryPathFor(path_);
+    WriteFileBytes(temporary, "");
+    fs::permissions(temporary,
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read |
+                        fs::perms::others_read,
+                    fs::perm_options::replace);
+    const fs::path peek = folder_.File("peek");
+    fs::create_hard_link(temporary, peek);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const auto result = registrator::common::ReplaceFileAtomically(path_, std::string(1 << 20, 's'));
+        ::_exit(result == registrator::common::ReplaceResult::NotWritten ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the cut write was not reported";
+    struct stat st;
+    ASSERT_EQ(::stat(peek.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 4096) << "the write was not cut partway";
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(ReadFileBytes(path_), "old");
+    EXPECT_FALSE(fs::exists(temporary));
 }
 
 // An installed program's folder is not its user's to write: the settings file beside the executable is a
