@@ -25,32 +25,6 @@ bool IsLinkByte(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
 }
 
-std::string HtmlEscaped(std::string_view text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&#39;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
 std::string SizeText(std::uint64_t bytes) {
     if (bytes < 1024)
         return std::to_string(bytes) + " Б";
@@ -138,7 +112,7 @@ bool ReportListPage::Next(std::string& out, const std::function<bool()>&) {
         out += "<table><thead><tr><th>отчёт</th><th>размер</th></tr></thead><tbody>\n";
         for (const reports::ReportFile& file : files)
             out += "<tr><td><a href=\"/reports/" + ReportLinkName(file.Name) + "\" download>" +
-                   HtmlEscaped(file.Name) + "</a></td><td class=\"n\">" + SizeText(file.Bytes) +
+                   Escaped(file.Name).toStdString() + "</a></td><td class=\"n\">" + SizeText(file.Bytes) +
                    "</td></tr>\n";
         out += "</tbody></table>";
     }

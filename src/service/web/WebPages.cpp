@@ -11,11 +11,11 @@
 
 namespace registrator::web {
 
-namespace {
-
 QString Escaped(std::string_view utf8) {
     return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).toHtmlEscaped();
 }
+
+namespace {
 
 QString Script(const char* name) {
     return QStringLiteral("<script src=\"") + PageAssetLink(name) + QStringLiteral("\"></script>");

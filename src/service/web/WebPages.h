@@ -5,11 +5,15 @@
 
 #include <QByteArray>
 #include <QString>
+#include <string_view>
 
 namespace registrator::web {
 
 // No page holds a script or style inline: each links its own (PageAssets.h). Every text from the
 // settings, the journal or a file name reaches a page escaped, or as data its script shows as text.
+
+// A text from the settings, the journal or a file name, as a page may hold it.
+QString Escaped(std::string_view utf8);
 
 // A page's beginning up to its body: the title, already escaped, and the style it links ("panel.css").
 QString PageHead(const QString& escapedTitle, const char* style);
