@@ -48,13 +48,10 @@ status=0
 [ "$status" -eq 3 ] || fail "a second program ended with $status"
 [ "$(wc -l <"$tmp/second.log")" -eq 1 ] || fail "the refusal is not one line: $(cat "$tmp/second.log")"
 
-day_file() { ls Data | grep -E '^[0-9]{2}\.[0-9]{2}\.[0-9]{4}\.txt$' | head -n 1; }
-has_record() { [ -n "$(day_file)" ] && [ "$(stat -c %s "Data/$(day_file)")" -ge 584 ]; }
-wait_for 30 has_record || fail "no record in a day file"
-day=$(day_file)
-first=$(($(stat -c %s "Data/$day") / 584))
+wait_for 30 day_past Data 583 || fail "no record in a day file"
+first=$(($(day_size Data) / 584))
 sleep 5
-records=$(($(stat -c %s "Data/$day") / 584 - first))
+records=$(($(day_size Data) / 584 - first))
 [ "$records" -ge 4 ] && [ "$records" -le 6 ] || fail "$records records in 5 s"
 
 mbpoll -m tcp -a 1 -r 1 -c 72 -t 3 -1 -p "$modbus" 127.0.0.1 >"$tmp/mbpoll.log" || fail "mbpoll: $(cat "$tmp/mbpoll.log")"

@@ -6,42 +6,27 @@
 set -euo pipefail
 program=$(realpath "$1")
 tool=$(realpath "$2")
-tmp=$(mktemp -d /tmp/registrator-power-cut.XXXXXX)
-trap 'kill -KILL $(jobs -p) 2>/dev/null || true; rm -rf "$tmp"' EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+source "$(dirname "$0")/../support/station-rig.sh" power-cut
 
-mkdir -p "$tmp/station/Data"
-cp "$program" "$tmp/station/Registrator"
-bash "$(dirname "$0")/../../scripts/demo-settings.sh" "$tmp/station/Registrator.INI"
+make_station station
 cd "$tmp/station"
 export QT_QPA_PLATFORM=offscreen
 
-day_file() { ls Data | grep -E '^[0-9]{2}\.[0-9]{2}\.[0-9]{4}\.txt$' | head -n 1; }
-# Up to a minute for the day file to hold more than BYTES.
-wait_past() {
-    for _ in $(seq 1 600); do
-        [ -n "$(day_file)" ] && [ "$(stat -c %s "Data/$(day_file)")" -gt "$1" ] && return 0
-        sleep 0.1
-    done
-    return 1
-}
-
 ./Registrator --simulate >"$tmp/first.log" 2>&1 &
-wait_past $((2 * 584)) || fail "the first run did not record: $(cat "$tmp/first.log")"
+pids+=($!)
+wait_for 60 day_past Data $((2 * 584)) || fail "the first run did not record: $(cat "$tmp/first.log")"
 kill -KILL $!
 wait $! 2>/dev/null || true
-day=$(day_file)
+day=$(ls Data | grep -E '^[0-9]{2}\.[0-9]{2}\.[0-9]{4}\.txt$' | head -n 1)
 before=$(stat -c %s "Data/$day")
 # The write the cut interrupted: part of a record.
 head -c 200 /dev/urandom >>"Data/$day"
 
 sleep 4
 ./Registrator --simulate >"$tmp/second.log" 2>&1 &
+pids+=($!)
 # The torn tail cut off, then three records more.
-wait_past $((before / 584 * 584 + 3 * 584 - 1)) || fail "the second run did not record on: $(cat "$tmp/second.log")"
+wait_for 60 day_past Data $((before / 584 * 584 + 3 * 584 - 1)) || fail "the second run did not record on: $(cat "$tmp/second.log")"
 kill -TERM $!
 status=0
 wait $! || status=$?

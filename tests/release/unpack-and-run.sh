@@ -8,19 +8,7 @@ build=$1
 name=$2
 export QT_QPA_PLATFORM=offscreen
 
-tmp=$(mktemp -d /tmp/registrator-release.XXXXXX)
-pid=
-cleanup() {
-    if [ -n "$pid" ]; then
-        kill -KILL "$pid" 2>/dev/null || true
-    fi
-    rm -rf "$tmp"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+source "$(dirname "$0")/../support/station-rig.sh" release
 
 cpack --config "$build/CPackConfig.cmake" -B "$tmp/package" >"$tmp/cpack.log" 2>&1 || {
     cat "$tmp/cpack.log" >&2
@@ -52,15 +40,8 @@ mkdir "$tmp/elsewhere"
 cd "$tmp/elsewhere"
 "$release/registrator.sh" --simulate >"$tmp/program.log" 2>&1 &
 pid=$!
-# The program records once its day file grows: recorded BYTES asks whether it is now longer than that.
-day_file() { find "$release/Data" -name '??.??.????.txt' | head -n 1; }
-day_size() { if [ -n "$(day_file)" ]; then stat -c %s "$(day_file)"; else echo 0; fi; }
-recorded() { [ "$(day_size)" -gt "$1" ]; }
-for _ in $(seq 1 600); do
-    recorded 0 && break
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
+pids+=($pid)
+wait_for 60 day_past "$release/Data" 0 || true
 kill -0 "$pid" 2>/dev/null || {
     cat "$tmp/program.log" >&2
     fail "the program ended by itself"
@@ -90,27 +71,22 @@ size=$(stat -c %s "$readings")
 
 # One program per folder: a second start ends with its message and status 3 and touches no file; the
 # first's lock, left behind by SIGKILL, does not stop the next start.
-wait_for() { # COMMAND...: up to a minute
-    for _ in $(seq 1 600); do
-        "$@" 2>/dev/null && return 0
-        sleep 0.1
-    done
-    return 1
-}
 stop() { # PID: SIGTERM, then its exit status in $status once it has ended
     kill -TERM "$1"
     status=0
     wait "$1" || status=$?
 }
-before=$(day_size)
+before=$(day_size "$release/Data")
 "$release/registrator.sh" --simulate >"$tmp/first.log" 2>&1 &
 pid=$!
-wait_for recorded "$before" || fail "the first program does not record: $(cat "$tmp/first.log")"
+pids+=($pid)
+wait_for 60 day_past "$release/Data" "$before" || fail "the first program does not record: $(cat "$tmp/first.log")"
 listing() { (cd "$release" && find . -newer "$tmp/mark" -type f ! -name '*.lock' ! -name '??.??.????.txt' ! -name '??.??.????.events.csv' | sort); }
 touch "$tmp/mark"
 "$release/registrator.sh" --simulate >"$tmp/second.log" 2>&1 &
 second=$!
-wait_for grep -q "уже запущен с этим файлом настроек (процесс $pid)" "$tmp/second.log" ||
+pids+=($second)
+wait_for 60 grep -q "уже запущен с этим файлом настроек (процесс $pid)" "$tmp/second.log" ||
     fail "a second program on the same folder did not say that one runs: $(cat "$tmp/second.log")"
 stop "$second"
 [ "$status" -eq 3 ] || fail "the second program ended with status $status, not 3"
@@ -118,10 +94,11 @@ stop "$second"
 kill -KILL "$pid"
 wait "$pid" 2>/dev/null || true
 pid=
-before=$(day_size)
+before=$(day_size "$release/Data")
 "$release/registrator.sh" --simulate >"$tmp/third.log" 2>&1 &
 pid=$!
-wait_for recorded "$before" || fail "a start after SIGKILL does not record: $(cat "$tmp/third.log")"
+pids+=($pid)
+wait_for 60 day_past "$release/Data" "$before" || fail "a start after SIGKILL does not record: $(cat "$tmp/third.log")"
 kill -0 "$pid" 2>/dev/null || fail "a start after SIGKILL was refused: $(cat "$tmp/third.log")"
 stop "$pid"
 pid=
@@ -137,7 +114,8 @@ grep -q "Settings are kept in $release/Registrator.INI" <<<"$help" || fail "the 
 # A port that cannot be opened: its box, a line on standard error naming the port, status 1.
 "$release/registrator.sh" --port "$tmp/no-such-port" >"$tmp/port.log" 2>&1 &
 pid=$!
-wait_for grep -q "cannot open $tmp/no-such-port" "$tmp/port.log" || fail "no word of the port: $(cat "$tmp/port.log")"
+pids+=($pid)
+wait_for 60 grep -q "cannot open $tmp/no-such-port" "$tmp/port.log" || fail "no word of the port: $(cat "$tmp/port.log")"
 stop "$pid"
 pid=
 [ "$status" -eq 1 ] || fail "a start without its port ended with status $status, not 1"

@@ -1,5 +1,6 @@
 # What the scripts that run the program as a station share: a scratch folder that goes at the end with
-# the processes in $pids, fail, a free port, a wait, and a station folder. Sourced with $program set.
+# the processes in $pids, fail, a free port, a wait, a station folder and its day file. Sourced with
+# $program set.
 # Usage: source station-rig.sh NAME (the scratch folder is /tmp/registrator-NAME.XXXXXX)
 tmp=$(mktemp -d "/tmp/registrator-$1.XXXXXX")
 pids=()
@@ -30,3 +31,11 @@ make_station() {
     cp "$program" "$tmp/$1/Registrator"
     bash "$(dirname "${BASH_SOURCE[0]}")/../../scripts/demo-settings.sh" "$tmp/$1/Registrator.INI"
 }
+# The size of the day file in the archive folder $1, 0 before there is one.
+day_size() {
+    local day
+    day=$(ls "$1" 2>/dev/null | grep -E '^[0-9]{2}\.[0-9]{2}\.[0-9]{4}\.txt$' | head -n 1)
+    if [ -n "$day" ]; then stat -c %s "$1/$day"; else echo 0; fi
+}
+# Whether the day file in $1 has grown past $2 bytes: the program records.
+day_past() { [ "$(day_size "$1")" -gt "$2" ]; }
