@@ -18,9 +18,12 @@ port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0));
 url=https://127.0.0.1:$port
 # Started with the options given; back once the start line is out, the web view started or refused.
 start() {
+    # Gone first: the shell empties it only once the program's process runs, and the last run's start
+    # line must not be taken for this one's.
+    rm -f "$tmp/err.log"
     ./Registrator --headless --simulate --web "127.0.0.1:$port" "$@" 2>"$tmp/err.log" &
     pid=$!
-    for _ in $(seq 600); do grep -q "^Registrator: recording" "$tmp/err.log" && return || sleep 0.1; done
+    for _ in $(seq 600); do grep -qs "^Registrator: recording" "$tmp/err.log" && return || sleep 0.1; done
     fail "no start line: $(cat "$tmp/err.log")"
 }
 stop() {
